@@ -1,0 +1,31 @@
+#pragma once
+#include <QMainWindow>
+
+class cContextMenu;
+
+// The main window: a single instance built by Form_Load, shown by the start procedure.
+class FrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit FrmMain(QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    cContextMenu* m_cMenu = nullptr;
+
+    // The window's in-tray mark: set when it went to the tray, so that one
+    // click on the tray icon brings it back.
+    bool m_bInTray = false;
+
+    void Form_Load();
+    // The state the "GoSysTray" command leaves, also used by the "-st" start.
+    void GoSysTray();
+    // A click on the tray icon or the tray item "RC Open".
+    void ToggleFromTray();
+
+private:
+    void setOpenCaption(const QString& caption);
+};
+
+FrmMain* frmMain();
+bool frmMainLoaded();
+void UnloadMain();

@@ -1,0 +1,69 @@
+#include "platform/DialogService.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+
+#include "platform/Colors.h"
+
+namespace platform {
+namespace {
+DialogHandler& handlerRef()
+{
+    static DialogHandler h;
+    return h;
+}
+
+DialogAnswer runInteractive(const DialogRequest& r)
+{
+    DialogAnswer a;
+    if (r.kind == DialogRequest::Color) {
+        const QColor c = QColorDialog::getColor(colorFromBgr(r.color), r.parent, r.title);
+        a.accepted = c.isValid();
+        a.color = a.accepted ? colorToBgr(c) : r.color;
+        return a;
+    }
+    QFileDialog dlg(r.parent, r.title, r.initialFolder);
+    if (r.kind == DialogRequest::Folder) {
+        dlg.setFileMode(QFileDialog::Directory);
+        dlg.setOption(QFileDialog::ShowDirsOnly, true);
+    } else {
+        if (!r.nameFilters.isEmpty()) {
+            dlg.setNameFilters(r.nameFilters);
+            if (r.filterIndex >= 0 && r.filterIndex < r.nameFilters.size())
+                dlg.selectNameFilter(r.nameFilters[r.filterIndex]);
+        }
+        if (r.kind == DialogRequest::SaveFile) {
+            dlg.setAcceptMode(QFileDialog::AcceptSave);
+            dlg.setFileMode(QFileDialog::AnyFile);
+            dlg.setOption(QFileDialog::DontConfirmOverwrite, !r.overwritePrompt);
+        } else {
+            dlg.setFileMode(r.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        }
+        if (!r.initialFile.isEmpty())
+            dlg.selectFile(r.initialFile);
+    }
+    if (dlg.exec() != QDialog::Accepted)
+        return a;
+    a.accepted = true;
+    a.paths = dlg.selectedFiles();
+    a.filterIndex = r.nameFilters.indexOf(dlg.selectedNameFilter());
+    if (a.filterIndex < 0) a.filterIndex = 0;
+    return a;
+}
+} // namespace
+
+DialogHandler setDialogHandler(DialogHandler handler)
+{
+    DialogHandler old = std::move(handlerRef());
+    handlerRef() = std::move(handler);
+    return old;
+}
+
+DialogAnswer runDialog(const DialogRequest& request)
+{
+    if (handlerRef())
+        return handlerRef()(request);
+    return runInteractive(request);
+}
+
+} // namespace platform

@@ -1,0 +1,3 @@
+#include "settings/AppState.h"
+
+bool g_bAppClosing = false;

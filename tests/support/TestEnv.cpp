@@ -1,0 +1,77 @@
+#include "tests/support/TestEnv.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "core/InstallStep.h"
+
+namespace testenv {
+
+QString programDir() { return tempRoot() + "/program"; }
+QString registryRoot() { return tempRoot() + "/registry"; }
+
+void installMachineKeys()
+{
+    CreateMachineKeys();
+}
+
+QString testDataDir()
+{
+    QStringList candidates;
+    const QByteArray env = qgetenv("KELVANE_TESTDATA");
+    if (!env.isEmpty())
+        candidates << QString::fromLocal8Bit(env);
+    candidates << QStringLiteral(KELVANE_SOURCE_DIR "/../shared/testdata") << QStringLiteral("/work/shared/testdata");
+    for (const QString& c : candidates)
+        if (QFileInfo(c + "/taglib").isDir())
+            return QDir::cleanPath(c);
+    return QString();
+}
+
+ScriptedMessageBoxes::ScriptedMessageBoxes()
+{
+    m_previous = platform::setMessageBoxHandler([this](const platform::MessageBoxRequest& r) {
+        m_shown.push_back(r);
+        if (m_answers.empty())
+            return int(vbOK);
+        const int a = m_answers.front();
+        m_answers.pop_front();
+        return a;
+    });
+}
+
+ScriptedMessageBoxes::~ScriptedMessageBoxes() { platform::setMessageBoxHandler(std::move(m_previous)); }
+
+QStringList ScriptedMessageBoxes::prompts() const
+{
+    QStringList out;
+    for (const auto& r : m_shown)
+        out << r.prompt;
+    return out;
+}
+
+ScriptedDialogs::ScriptedDialogs()
+{
+    m_previous = platform::setDialogHandler([this](const platform::DialogRequest& r) {
+        m_requests.push_back(r);
+        if (m_answers.empty())
+            return platform::DialogAnswer{};
+        platform::DialogAnswer a = m_answers.front();
+        m_answers.pop_front();
+        return a;
+    });
+}
+
+ScriptedDialogs::~ScriptedDialogs() { platform::setDialogHandler(std::move(m_previous)); }
+
+RecordingShell::RecordingShell()
+{
+    m_previous = platform::setShellHandler([this](const platform::ShellRequest& r) {
+        m_requests.push_back(r);
+        return true;
+    });
+}
+
+RecordingShell::~RecordingShell() { platform::setShellHandler(std::move(m_previous)); }
+
+} // namespace testenv

@@ -1,0 +1,72 @@
+#pragma once
+// What every test process gets: its own settings store, config folder and
+// program folder (set up by the shared main()), plus scripted stand-ins for
+// message boxes, dialogs and the shell.
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+#include "platform/DialogService.h"
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
+
+namespace testenv {
+
+// The per-process temporary root (removed at exit).
+QString tempRoot();
+QString programDir();
+QString registryRoot();
+
+// The install step: the machine-wide key with all its sub-keys.
+void installMachineKeys();
+
+// The public sample files, or an empty string when they are not reachable
+// from here (the caller then skips).
+QString testDataDir();
+
+// Answers message boxes in order (vbOK when the queue runs dry) and records them.
+class ScriptedMessageBoxes {
+public:
+    ScriptedMessageBoxes();
+    ~ScriptedMessageBoxes();
+    void answer(int result) { m_answers.push_back(result); }
+    const std::vector<platform::MessageBoxRequest>& shown() const { return m_shown; }
+    QStringList prompts() const;
+    void clear() { m_shown.clear(); }
+
+private:
+    std::deque<int> m_answers;
+    std::vector<platform::MessageBoxRequest> m_shown;
+    platform::MessageBoxHandler m_previous;
+};
+
+// Answers file, folder and colour dialogs in order (cancel when dry) and records the requests.
+class ScriptedDialogs {
+public:
+    ScriptedDialogs();
+    ~ScriptedDialogs();
+    void answer(const platform::DialogAnswer& a) { m_answers.push_back(a); }
+    void choose(const QStringList& paths) { m_answers.push_back({true, paths, 0, 0}); }
+    void cancel() { m_answers.push_back({}); }
+    const std::vector<platform::DialogRequest>& requests() const { return m_requests; }
+
+private:
+    std::deque<platform::DialogAnswer> m_answers;
+    std::vector<platform::DialogRequest> m_requests;
+    platform::DialogHandler m_previous;
+};
+
+// Records shell opens and program starts instead of doing them.
+class RecordingShell {
+public:
+    RecordingShell();
+    ~RecordingShell();
+    const std::vector<platform::ShellRequest>& requests() const { return m_requests; }
+
+private:
+    std::vector<platform::ShellRequest> m_requests;
+    platform::ShellHandler m_previous;
+};
+
+} // namespace testenv

@@ -1,0 +1,36 @@
+// main() of every test binary: each process gets a fresh settings store,
+// config folder and program folder, and runs under the offscreen platform.
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "tests/support/TestEnv.h"
+
+namespace {
+QTemporaryDir* g_root = nullptr;
+}
+
+namespace testenv {
+QString tempRoot() { return g_root->path(); }
+} // namespace testenv
+
+int main(int argc, char** argv)
+{
+    // Before the application object exists; test discovery runs without our environment.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir root;
+    g_root = &root;
+    QDir().mkpath(root.path() + "/program/Main");
+    QDir().mkpath(root.path() + "/registry");
+    QDir().mkpath(root.path() + "/config");
+    qputenv("KELVANE_REGISTRY_ROOT", (root.path() + "/registry").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (root.path() + "/config").toLocal8Bit());
+    qputenv("KELVANE_PROGRAM_DIR", (root.path() + "/program").toLocal8Bit());
+
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int rc = RUN_ALL_TESTS();
+    g_root = nullptr;
+    return rc;
+}
