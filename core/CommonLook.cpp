@@ -10,10 +10,10 @@
 #include "platform/Colors.h"
 #include "platform/ProgramDir.h"
 
-qint32 g_lAppColor = 0;
-qint32 g_lTextColor = 0;
+quint32 g_lAppColor = 0;
+quint32 g_lTextColor = 0;
 
-void SetBackColor(QWidget* widget, qint32 bgr)
+void SetBackColor(QWidget* widget, quint32 bgr)
 {
     if (!widget)
         return;
@@ -23,7 +23,7 @@ void SetBackColor(QWidget* widget, qint32 bgr)
     widget->setAutoFillBackground(true);
 }
 
-void SetForeColor(QWidget* widget, qint32 bgr)
+void SetForeColor(QWidget* widget, quint32 bgr)
 {
     if (!widget)
         return;
@@ -54,7 +54,7 @@ void ApplyCommonLook(QWidget* window, QWidget* picTitle, QLabel* lblTitle)
         bool ok = false;
         const qint64 bgr = g_sViewBackColor.toLongLong(&ok);
         if (ok)
-            SetBackColor(window, qint32(bgr));
+            SetBackColor(window, quint32(bgr));
     }
     SetBackColor(picTitle, g_lAppColor);
     SetForeColor(lblTitle, g_lTextColor);

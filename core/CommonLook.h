@@ -9,11 +9,11 @@ class QWidget;
 
 // The options' "Application Color" and "Text Color" (0x00BBGGRR). The options
 // store fills them at start-up and on OK; both are black until then.
-extern qint32 g_lAppColor;
-extern qint32 g_lTextColor;
+extern quint32 g_lAppColor;
+extern quint32 g_lTextColor;
 
 // Any of the pointers may be null.
 void ApplyCommonLook(QWidget* window, QWidget* picTitle, QLabel* lblTitle);
 // A colour as the number 0x00BBGGRR, on the widget's background.
-void SetBackColor(QWidget* widget, qint32 bgr);
-void SetForeColor(QWidget* widget, qint32 bgr);
+void SetBackColor(QWidget* widget, quint32 bgr);
+void SetForeColor(QWidget* widget, quint32 bgr);

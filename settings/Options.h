@@ -6,6 +6,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "core/CommonLook.h"
+
 // "General"
 extern int g_lDeviceIndex;            // always -1: the device list has no entries
 extern QString g_sTargetFormat;       // entry text of the default destination format
@@ -24,8 +26,8 @@ extern bool g_bMenuXPStyle;
 extern bool g_bDisplayGridHotTrack;
 extern bool g_bDisplayTitle;
 extern bool g_bDisplayGridLine;
-extern quint32 g_lAppColor;           // 0x00BBGGRR (platform/Colors.h converts)
-extern quint32 g_lTextColor;          // 0x00BBGGRR
+// g_lAppColor and g_lTextColor live in core/CommonLook.h: the core's own
+// windows apply them too.
 extern bool g_bDisplayLiveUpdateWindow;
 extern bool g_bAutoUpdate;
 

@@ -1,8 +1,11 @@
 #include <QCursor>
 #include <QDialog>
+#include <QLabel>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "core/CommonLook.h"
+#include "core/Edition.h"
 #include "core/WindowHelpers.h"
 
 TEST(WindowHelpers, TwipsToPixelsRoundsHalvesToEven)
@@ -81,4 +84,24 @@ TEST(WindowHelpers, CursorPosition)
     GetCursorPosition(x, y);
     EXPECT_EQ(x, 37);
     EXPECT_EQ(y, 41);
+}
+
+TEST(CommonLook, TitleStripAndWindowTakeTheColours)
+{
+    QWidget window;
+    QWidget strip(&window);
+    QLabel title(&strip);
+    g_lAppColor = 0x0000FF;  // red, as 0x00BBGGRR
+    g_lTextColor = 0xFF0000; // blue
+    g_sViewBackColor = "65280"; // green
+    ApplyCommonLook(&window, &strip, &title);
+    EXPECT_EQ(strip.palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_EQ(title.palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(window.palette().color(QPalette::Window), QColor(0, 255, 0));
+
+    QWidget plain;
+    const QColor before = plain.palette().color(QPalette::Window);
+    g_sViewBackColor.clear();
+    ApplyCommonLook(&plain, nullptr, nullptr);
+    EXPECT_EQ(plain.palette().color(QPalette::Window), before) << "an empty back colour keeps the design colour";
 }
