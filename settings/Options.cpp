@@ -17,8 +17,6 @@ bool g_bMenuXPStyle = false;
 bool g_bDisplayGridHotTrack = false;
 bool g_bDisplayTitle = false;
 bool g_bDisplayGridLine = false;
-quint32 g_lAppColor = 0;
-quint32 g_lTextColor = 0;
 bool g_bDisplayLiveUpdateWindow = false;
 bool g_bAutoUpdate = false;
 

@@ -24,8 +24,8 @@ extern bool g_bMenuXPStyle;
 extern bool g_bDisplayGridHotTrack;
 extern bool g_bDisplayTitle;
 extern bool g_bDisplayGridLine;
-extern quint32 g_lAppColor;           // 0x00BBGGRR (platform/Colors.h converts)
-extern quint32 g_lTextColor;          // 0x00BBGGRR
+// g_lAppColor and g_lTextColor ("Application Color", "Text Color") are part
+// of every window's common look and live with it in the core.
 extern bool g_bDisplayLiveUpdateWindow;
 extern bool g_bAutoUpdate;
 
