@@ -26,8 +26,8 @@ extern bool g_bMenuXPStyle;
 extern bool g_bDisplayGridHotTrack;
 extern bool g_bDisplayTitle;
 extern bool g_bDisplayGridLine;
-// g_lAppColor and g_lTextColor live in core/CommonLook.h: the core's own
-// windows apply them too.
+// g_lAppColor and g_lTextColor ("Application Color", "Text Color") are part
+// of every window's common look and live with it in the core (core/CommonLook.h).
 extern bool g_bDisplayLiveUpdateWindow;
 extern bool g_bAutoUpdate;
 
