@@ -107,14 +107,16 @@ public:
     bool write(const float* interleaved, int frames, QString* error) override
     {
         // Convert to the codec's sample format, then hand out whole frames.
-        std::vector<uint8_t*> planes(size_t(qMax(1, m_channels)));
-        if (av_samples_alloc(planes.data(), nullptr, m_channels, frames, m_enc->sample_fmt, 0) < 0)
-            return fail(error, QStringLiteral("Out of memory."));
+        if (frames > m_convCap) {
+            if (m_conv[0])
+                av_freep(&m_conv[0]);
+            if (av_samples_alloc(m_conv, nullptr, m_channels, frames, m_enc->sample_fmt, 0) < 0)
+                return fail(error, QStringLiteral("Out of memory."));
+            m_convCap = frames;
+        }
         const uint8_t* in = reinterpret_cast<const uint8_t*>(interleaved);
-        const int got = swr_convert(m_swr, planes.data(), frames, &in, frames);
-        bool ok = got >= 0 && av_audio_fifo_write(m_fifo, reinterpret_cast<void**>(planes.data()), got) == got;
-        av_freep(&planes[0]);
-        if (!ok)
+        const int got = swr_convert(m_swr, m_conv, frames, &in, frames);
+        if (got < 0 || av_audio_fifo_write(m_fifo, reinterpret_cast<void**>(m_conv), got) != got)
             return fail(error, QStringLiteral("The audio cannot be converted to the output format."));
         while (av_audio_fifo_size(m_fifo) >= m_frameSize)
             if (!encodeFromFifo(m_frameSize, error))
@@ -167,14 +169,20 @@ private:
 
     bool encodeFromFifo(int n, QString* error)
     {
-        av_frame_unref(m_frame);
         const int size = m_smallLast ? n : m_frameSize;
-        m_frame->nb_samples = size;
-        m_frame->format = m_enc->sample_fmt;
-        m_frame->sample_rate = m_rate;
-        av_channel_layout_copy(&m_frame->ch_layout, &m_enc->ch_layout);
-        if (av_frame_get_buffer(m_frame, 0) < 0)
+        // One frame buffer serves every call: the encoder has copied the
+        // samples by the time send_frame returns, so it is writable again.
+        if (!m_frame->buf[0] || m_frame->nb_samples != size) {
+            av_frame_unref(m_frame);
+            m_frame->nb_samples = size;
+            m_frame->format = m_enc->sample_fmt;
+            m_frame->sample_rate = m_rate;
+            av_channel_layout_copy(&m_frame->ch_layout, &m_enc->ch_layout);
+            if (av_frame_get_buffer(m_frame, 0) < 0)
+                return fail(error, QStringLiteral("Out of memory."));
+        } else if (av_frame_make_writable(m_frame) < 0) {
             return fail(error, QStringLiteral("Out of memory."));
+        }
         if (size > n) // the codec wants whole frames: pad the last one with silence
             av_samples_set_silence(m_frame->extended_data, n, size - n, m_channels, m_enc->sample_fmt);
         if (av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(m_frame->extended_data), n) != n)
@@ -229,6 +237,9 @@ private:
             av_frame_free(&m_frame);
         if (m_pkt)
             av_packet_free(&m_pkt);
+        if (m_conv[0])
+            av_freep(&m_conv[0]);
+        m_convCap = 0;
     }
 
     FFOutputSpec m_spec;
@@ -240,6 +251,8 @@ private:
     AVAudioFifo* m_fifo = nullptr;
     AVFrame* m_frame = nullptr;
     AVPacket* m_pkt = nullptr;
+    uint8_t* m_conv[8] = {};
+    int m_convCap = 0;
     int m_frameSize = 4096;
     bool m_smallLast = true;
     bool m_headerWritten = false;
