@@ -29,6 +29,9 @@ public:
         if (avformat_alloc_output_context2(&m_oc, nullptr, m_spec.container, nullptr) < 0 || !m_oc)
             return fail(error, QStringLiteral("The container %1 is missing.").arg(QString::fromLatin1(m_spec.container)));
         m_oc->flags |= AVFMT_FLAG_BITEXACT;
+        // A WAV past 4 GB needs the 64-bit header, or its sizes wrap.
+        if (QByteArray(m_spec.container) == "wav")
+            av_opt_set(m_oc->priv_data, "rf64", "auto", 0);
         m_st = avformat_new_stream(m_oc, nullptr);
         if (!m_st)
             return fail(error, QStringLiteral("Out of memory."));

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <cstdio>
 #include <lame/lame.h>
+#include <mutex>
 #include <vector>
 
 #include "components/AudioEncoderBackends.h"
@@ -28,6 +29,10 @@ public:
 
     bool open(const QString& path, QString* error) override
     {
+        // LAME fills shared tables on its first set-up; encoders of several
+        // components may start at the same time.
+        static std::mutex setupMutex;
+        std::lock_guard<std::mutex> lock(setupMutex);
         m_gf = lame_init();
         if (!m_gf)
             return fail(error, QStringLiteral("The MP3 encoder cannot start."));
