@@ -4,6 +4,7 @@
 // reader of the version 2.3 tags Kelvane writes.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <ostream>
 #include <vector>
 
