@@ -101,10 +101,12 @@ QString tempFolder()
 QString writeFile(const QString& name, const QByteArray& bytes)
 {
     const QString path = tempFolder() + QLatin1Char('/') + name;
+    // Rewritten without truncating to zero first: that makes ext4 flush on close.
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!f.open(QIODevice::ReadWrite))
         return QString();
     f.write(bytes);
+    f.resize(bytes.size());
     return path;
 }
 
