@@ -282,15 +282,17 @@ Decoded decode(const QString& id, const QByteArray& c, int version)
         d.text = readString(enc, c, pos, le);
     } else if (id == QLatin1String("TXXX")) {
         const quint8 enc = encodingOf(c, pos);
+        // Without an encoding byte the frame is no 2.4 frame of several values.
+        const int rules = pos == 0 ? 3 : version;
         d.description = readString(enc, c, pos, le);
-        d.text = joinValues(readStrings(enc, c, pos, le), version);
+        d.text = joinValues(readStrings(enc, c, pos, le), rules);
     } else if (id == QLatin1String("WXXX")) {
         const quint8 enc = encodingOf(c, pos);
         d.description = readString(enc, c, pos, le);
         d.text = readString(Latin1, c, pos, le);
     } else if (id.at(0) == QLatin1Char('T')) {
         const quint8 enc = encodingOf(c, pos);
-        d.text = joinValues(readStrings(enc, c, pos, le), version);
+        d.text = joinValues(readStrings(enc, c, pos, le), pos == 0 ? 3 : version);
     } else if (id.at(0) == QLatin1Char('W')) {
         d.text = readString(Latin1, c, pos, le);
     } else if (id == QLatin1String("PCNT")) {
@@ -552,10 +554,10 @@ std::vector<ReadFrame> parseFrames(const Header& header, const QByteArray& tagBo
             quint16 flags23 = quint16(((status & 0x40) ? 0x8000 : 0) | ((status & 0x20) ? 0x4000 : 0) |
                                       ((status & 0x10) ? 0x2000 : 0));
             if (extra > d.size()) {
-                // Flags that promise more than the frame holds: keep the bytes as they are.
-                e.raw = d;
+                // Flags that promise more than the frame holds: take the bytes as content.
+                content = downgradeText(rf.id, d);
+                e.raw = content;
                 e.flags = flags23;
-                content = d;
             } else {
                 int at = 0;
                 char groupId = 0, method = 0;
