@@ -88,11 +88,14 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
         auto* line = qobject_cast<QLineEdit*>(editor);
-        if (!line)
+        if (!line || !m_owner)
             return;
         if (QTreeWidgetItem* item = m_tree->itemFromIndex(index))
             m_owner->editCommitted(item, line->text());
     }
+
+    // The tree is going: an editor still open commits nothing.
+    void detach() { m_owner = nullptr; }
 
 private:
     cTreeView* m_owner;
@@ -304,7 +307,8 @@ cTreeView::cTreeView(QWidget* parent)
     m_tree->setColumnCount(1);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_tree->setItemDelegate(new TreeDelegate(this, m_tree));
+    m_delegate = new TreeDelegate(this, m_tree);
+    m_tree->setItemDelegate(m_delegate);
     m_tree->setIconSize(QSize(16, 16));
 
     auto* layout = new QVBoxLayout(this);
@@ -328,6 +332,7 @@ cTreeView::cTreeView(QWidget* parent)
 
 cTreeView::~cTreeView()
 {
+    m_delegate->detach();
     // The widget's items go with it; nothing may look them up meanwhile.
     m_items.clear();
     m_keys.clear();

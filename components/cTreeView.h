@@ -156,6 +156,7 @@ private:
     void editCommitted(QTreeWidgetItem* item, const QString& text);
 
     components::detail::TreeWidget* m_tree = nullptr;
+    components::detail::TreeDelegate* m_delegate = nullptr;
     QPointer<cImageList> m_imageList;
     QHash<quint64, QTreeWidgetItem*> m_items;
     QHash<QString, QTreeWidgetItem*> m_keys;
