@@ -169,5 +169,6 @@ private:
     bool m_flushQueued = false;
     bool m_redrawNeededSent = false;
     bool m_syncingView = false;
+    bool m_currentPending = false; // current row set while held, not yet shown
     bool m_switches[5] = {};
 };

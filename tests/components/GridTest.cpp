@@ -319,7 +319,11 @@ TEST(Grid, RowsAddedWhilePaintingIsHeldReachTheViewAtOnce)
     EXPECT_EQ(m->rowCount(), 0) << "the view hears of held rows only when painting resumes";
     g.setSelectedRow(500);
     EXPECT_EQ(g.SelectedRow(), 500);
+    EXPECT_TRUE(g.Cell(500, 1).CellSelected());
+    EXPECT_EQ(m->rowCount(), 0) << "moving the current row while held announces nothing";
     g.setRedraw(true);
+    EXPECT_TRUE(g.tableView()->selectionModel()->isRowSelected(499, QModelIndex()));
+    EXPECT_EQ(g.tableView()->currentIndex().row(), 499);
     EXPECT_EQ(m->rowCount(), 500);
     EXPECT_LE(inserted.size(), 2) << "one batch, not one notice per row";
 
