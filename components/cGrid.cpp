@@ -507,7 +507,7 @@ void cGrid::ClearRows()
     m_currentRow = 0;
     m_currentPending = false;
     if (before != 0)
-        emit RowChange(m_currentRow, m_currentCol);
+        reportRowChange();
 }
 
 void cGrid::RemoveRow(int row)
@@ -538,7 +538,7 @@ void cGrid::RemoveRow(int row)
     }
     m_syncingView = false;
     if (before != after || before == row)
-        emit RowChange(m_currentRow, m_currentCol);
+        reportRowChange();
 }
 
 long cGrid::RowData(int row) const
@@ -635,7 +635,7 @@ void cGrid::setCurrent(int row, int col, bool bSelectRow)
     if (bSelectRow)
         applyCurrentToView();
     if (before != row)
-        emit RowChange(m_currentRow, m_currentCol);
+        reportRowChange();
 }
 
 void cGrid::applyCurrentToView()
@@ -672,7 +672,16 @@ void cGrid::syncCurrentFromView()
         m_currentRow = 0;
     }
     if (before != m_currentRow)
-        emit RowChange(m_currentRow, m_currentCol);
+        reportRowChange();
+}
+
+void cGrid::reportRowChange()
+{
+    if (!m_redraw) {
+        m_rowChangeHeld = true;
+        return;
+    }
+    emit RowChange(m_currentRow, m_currentCol);
 }
 
 void cGrid::setRedraw(bool bRedraw)
@@ -686,6 +695,10 @@ void cGrid::setRedraw(bool bRedraw)
         else if (m_currentRow >= 1)
             m_view->scrollTo(m_model->index(m_currentRow - 1, std::max(1, m_currentCol) - 1));
         m_view->viewport()->update();
+        if (m_rowChangeHeld) {
+            m_rowChangeHeld = false;
+            emit RowChange(m_currentRow, m_currentCol);
+        }
     }
 }
 
