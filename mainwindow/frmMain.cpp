@@ -1,10 +1,13 @@
 #include "mainwindow/frmMain.h"
 
+#include <QFile>
 #include <QPointer>
+#include <QStringList>
 
 #include "components/cContextMenu.h"
 #include "core/Edition.h"
 #include "core/WindowHelpers.h"
+#include "platform/ProgramDir.h"
 
 namespace {
 QPointer<FrmMain>& ref()
@@ -22,7 +25,11 @@ FrmMain::FrmMain(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain()
+{
+    if (mainWindow() == this)
+        setMainWindow(nullptr);
+}
 
 void FrmMain::Form_Load()
 {
@@ -31,6 +38,38 @@ void FrmMain::Form_Load()
     m_cMenu->AddItem(QStringLiteral("Exit"), QStringLiteral("RC Exit"));
     m_cMenu->AddItem(QStringLiteral("Hide"), QStringLiteral("RC Open"));
     setWindowTitle(g_sAppName + " " + g_sAppVersion);
+    setMainWindow(this);
+}
+
+void FrmMain::m_cMenu_Click(int ItemNumber)
+{
+}
+
+void FrmMain::Form_Resize()
+{
+}
+
+QString FrmMain::GetNotesToStatus()
+{
+    const QString empty = QStringLiteral("Notes [ Empty ]");
+    QFile file(AppPath() + "/Notes");
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return empty;
+    // The file's lines joined with CR LF, without the final one.
+    QString content = QString::fromUtf8(file.readAll());
+    content.replace("\r\n", "\n");
+    QStringList lines = content.split('\n');
+    if (content.endsWith('\n'))
+        lines.removeLast();
+    QString text = lines.join("\r\n") + "\r\n";
+    if (text.size() > 2)
+        text.chop(2);
+    if (text.isEmpty() || text == "\r\n")
+        return empty;
+    text.replace("\r\n", " ");
+    if (text.size() < 37)
+        return "Notes [ " + text + " ]";
+    return "Notes [ " + text.left(35) + "..." + " ]";
 }
 
 void FrmMain::setOpenCaption(const QString& caption)

@@ -1,16 +1,19 @@
 #pragma once
 #include <QMainWindow>
 
-class cContextMenu;
+#include "core/MainWindowServices.h"
 
 // The main window: a single instance built by Form_Load, shown by the start procedure.
-class FrmMain : public QMainWindow {
+class FrmMain : public QMainWindow, public MainWindowServices {
     Q_OBJECT
 public:
     explicit FrmMain(QWidget* parent = nullptr);
     ~FrmMain() override;
 
-    cContextMenu* m_cMenu = nullptr;
+    QWidget* Form() override { return this; }
+    void m_cMenu_Click(int ItemNumber) override;
+    void Form_Resize() override;
+    QString GetNotesToStatus() override;
 
     // The window's in-tray mark: set when it went to the tray, so that one
     // click on the tray icon brings it back.

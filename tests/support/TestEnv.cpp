@@ -74,4 +74,28 @@ RecordingShell::RecordingShell()
 
 RecordingShell::~RecordingShell() { platform::setShellHandler(std::move(m_previous)); }
 
+RecordingSound::RecordingSound()
+{
+    m_previous = platform::setSoundHandler([this](const platform::SoundRequest& r) { m_requests.push_back(r); });
+}
+
+RecordingSound::~RecordingSound() { platform::setSoundHandler(std::move(m_previous)); }
+
+QStringList RecordingSound::played() const
+{
+    QStringList out;
+    for (const auto& r : m_requests)
+        if (r.kind == platform::SoundRequest::Play)
+            out << r.file;
+    return out;
+}
+
+int RecordingSound::stops() const
+{
+    int n = 0;
+    for (const auto& r : m_requests)
+        n += r.kind == platform::SoundRequest::Stop;
+    return n;
+}
+
 } // namespace testenv

@@ -10,6 +10,7 @@
 #include "platform/DialogService.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
+#include "platform/Sound.h"
 
 namespace testenv {
 
@@ -67,6 +68,20 @@ public:
 private:
     std::vector<platform::ShellRequest> m_requests;
     platform::ShellHandler m_previous;
+};
+
+// Records sounds played and stopped instead of playing them.
+class RecordingSound {
+public:
+    RecordingSound();
+    ~RecordingSound();
+    const std::vector<platform::SoundRequest>& requests() const { return m_requests; }
+    QStringList played() const;
+    int stops() const;
+
+private:
+    std::vector<platform::SoundRequest> m_requests;
+    platform::SoundHandler m_previous;
 };
 
 } // namespace testenv
