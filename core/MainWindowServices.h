@@ -40,6 +40,9 @@ public:
     virtual void Form_Resize() = 0;
     // The one-line summary of the notes shown in the status panel "Notes".
     virtual QString GetNotesToStatus() = 0;
+    // Builds the whole tree of lists (and CD drives) anew; the items lists
+    // provide it through the main window. Nothing happens without them.
+    virtual void setTree() {}
 
     // Grids, tree and the list-name label.
     cGrid* cGrid1 = nullptr;
