@@ -10,6 +10,8 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -258,7 +260,33 @@ public:
         setDragDropMode(QAbstractItemView::DropOnly);
     }
 
+    int hoverRow = -1; // row under the mouse while hot tracking, -1 none
+
 protected:
+    void mouseMoveEvent(QMouseEvent* e) override
+    {
+        QTableView::mouseMoveEvent(e);
+        if (m_grid->HotTrack())
+            setHoverRow(rowAt(int(e->position().y())));
+    }
+
+    void leaveEvent(QEvent* e) override
+    {
+        QTableView::leaveEvent(e);
+        setHoverRow(-1);
+    }
+
+    void setHoverRow(int row)
+    {
+        if (row == hoverRow)
+            return;
+        const int old = hoverRow;
+        hoverRow = row;
+        for (int r : {old, row})
+            if (r >= 0)
+                viewport()->update(QRect(0, rowViewportPosition(r), viewport()->width(), rowHeight(r)));
+    }
+
     void mouseReleaseEvent(QMouseEvent* e) override
     {
         QTableView::mouseReleaseEvent(e);
@@ -332,9 +360,30 @@ private:
     cGrid* m_grid;
 };
 
+// Shades the row under the mouse when hot tracking is on.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    GridDelegate(cGrid* grid, GridView* view) : QStyledItemDelegate(view), m_grid(grid), m_view(view) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (m_grid->HotTrack() && index.row() == m_view->hoverRow && !(option.state & QStyle::State_Selected)) {
+            QColor c = option.palette.color(QPalette::Highlight);
+            c.setAlpha(48);
+            painter->fillRect(option.rect, c);
+        }
+        QStyledItemDelegate::paint(painter, option, index);
+    }
+
+private:
+    cGrid* m_grid;
+    GridView* m_view;
+};
+
 } // namespace components::detail
 
 using components::detail::GridCellData;
+using components::detail::GridDelegate;
 using components::detail::GridModel;
 using components::detail::GridView;
 
@@ -363,6 +412,7 @@ cGrid::cGrid(QWidget* parent)
     m_model = new GridModel(this);
     m_view = new GridView(this);
     m_view->setModel(m_model);
+    m_view->setItemDelegate(new GridDelegate(this, m_view));
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -455,8 +505,9 @@ void cGrid::ClearRows()
     m_model->clearRows();
     m_syncingView = false;
     m_currentRow = 0;
+    m_currentPending = false;
     if (before != 0)
-        emit RowChange(m_currentRow, m_currentCol);
+        reportRowChange();
 }
 
 void cGrid::RemoveRow(int row)
@@ -470,6 +521,11 @@ void cGrid::RemoveRow(int row)
     else if (before > row)
         after = before - 1;
 
+    if (m_currentPending) {
+        m_currentPending = false;
+        flushPending();
+        applyCurrentToView();
+    }
     m_syncingView = true;
     m_model->removeRowAt(row);
     m_currentRow = after;
@@ -482,7 +538,7 @@ void cGrid::RemoveRow(int row)
     }
     m_syncingView = false;
     if (before != after || before == row)
-        emit RowChange(m_currentRow, m_currentCol);
+        reportRowChange();
 }
 
 long cGrid::RowData(int row) const
@@ -532,8 +588,10 @@ void cGrid::setCellIcon(int row, int col, int icon)
 
 bool cGrid::CellSelected(int row, int col) const
 {
-    if (!m_model->cell(row, col) || row > m_model->announced)
+    if (!m_model->cell(row, col))
         return false;
+    if (row > m_model->announced)
+        return m_currentPending && row == m_currentRow;
     return m_view->selectionModel()->isRowSelected(row - 1, QModelIndex());
 }
 
@@ -577,11 +635,18 @@ void cGrid::setCurrent(int row, int col, bool bSelectRow)
     if (bSelectRow)
         applyCurrentToView();
     if (before != row)
-        emit RowChange(m_currentRow, m_currentCol);
+        reportRowChange();
 }
 
 void cGrid::applyCurrentToView()
 {
+    m_currentPending = false;
+    if (!m_redraw && m_currentRow > m_model->announced) {
+        // The row is not shown yet: select it when painting resumes, so that a
+        // bulk fill that moves the current row does not announce rows one by one.
+        m_currentPending = true;
+        return;
+    }
     flushPending();
     if (m_currentRow < 1 || m_currentRow > m_model->announced)
         return;
@@ -607,7 +672,16 @@ void cGrid::syncCurrentFromView()
         m_currentRow = 0;
     }
     if (before != m_currentRow)
-        emit RowChange(m_currentRow, m_currentCol);
+        reportRowChange();
+}
+
+void cGrid::reportRowChange()
+{
+    if (!m_redraw) {
+        m_rowChangeHeld = true;
+        return;
+    }
+    emit RowChange(m_currentRow, m_currentCol);
 }
 
 void cGrid::setRedraw(bool bRedraw)
@@ -616,9 +690,15 @@ void cGrid::setRedraw(bool bRedraw)
     if (bRedraw) {
         m_redrawNeededSent = false;
         flushPending();
-        if (m_currentRow >= 1)
+        if (m_currentPending)
+            applyCurrentToView();
+        else if (m_currentRow >= 1)
             m_view->scrollTo(m_model->index(m_currentRow - 1, std::max(1, m_currentCol) - 1));
         m_view->viewport()->update();
+        if (m_rowChangeHeld) {
+            m_rowChangeHeld = false;
+            emit RowChange(m_currentRow, m_currentCol);
+        }
     }
 }
 

@@ -108,8 +108,8 @@ public:
 
     // --- painting and display ---
     bool Redraw() const { return m_redraw; }
-    // False holds back painting and the view's updates during bulk changes; True
-    // shows every change made meanwhile at once.
+    // False holds back painting, the view's updates and RowChange during bulk
+    // changes; True shows every change made meanwhile at once.
     void setRedraw(bool bRedraw);
     int RowHeight() const;
     void setRowHeight(int height);
@@ -137,7 +137,9 @@ public:
     static QStringList LocalFilesFromMime(const QMimeData* data);
 
 signals:
-    // The current row changed (by the user or by setSelectedRow / RemoveRow).
+    // The current row changed (by the user, setSelectedRow, RemoveRow or
+    // ClearRows). While Redraw is off the changes are summed up in one event
+    // raised when painting resumes.
     void RowChange(int row, int col);
     // Button: 1 left, 2 right, 4 middle. Shift: 1 shift, 2 ctrl, 4 alt.
     void GridMouseUp(int Button, int Shift, double x, double y);
@@ -158,6 +160,7 @@ private:
     void flushPending();
     void schedulePendingFlush();
     void viewPaintedWhileHeld();
+    void reportRowChange();
 
     components::detail::GridModel* m_model = nullptr;
     components::detail::GridView* m_view = nullptr;
@@ -169,5 +172,7 @@ private:
     bool m_flushQueued = false;
     bool m_redrawNeededSent = false;
     bool m_syncingView = false;
+    bool m_rowChangeHeld = false;  // RowChange owed for when painting resumes
+    bool m_currentPending = false; // current row set while held, not yet shown
     bool m_switches[5] = {};
 };

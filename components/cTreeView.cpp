@@ -53,7 +53,7 @@ protected:
         m_owner->m_keyboardMove = false;
     }
 
-    void dragEnterEvent(QDragEnterEvent* e) override
+    static void acceptControlsOnly(QDropEvent* e)
     {
         if (components::isControlDrag(e->mimeData())) {
             e->setDropAction(Qt::MoveAction);
@@ -62,7 +62,8 @@ protected:
             e->ignore();
         }
     }
-    void dragMoveEvent(QDragMoveEvent* e) override { dragEnterEvent(reinterpret_cast<QDragEnterEvent*>(e)); }
+    void dragEnterEvent(QDragEnterEvent* e) override { acceptControlsOnly(e); }
+    void dragMoveEvent(QDragMoveEvent* e) override { acceptControlsOnly(e); }
     void dropEvent(QDropEvent* e) override
     {
         if (!components::isControlDrag(e->mimeData())) {

@@ -266,6 +266,7 @@ TEST(Grid, RemovingTheSelectedRowsOneByOneKeepsTheOtherSelections)
     EXPECT_FALSE(g.Cell(3, 1).CellSelected());
 
     // The removal walk of the list: row i - r, where r rows are gone already.
+    QSignalSpy change(&g, &cGrid::RowChange);
     g.setRedraw(false);
     const int n = g.RowCount();
     int removed = 0;
@@ -275,7 +276,9 @@ TEST(Grid, RemovingTheSelectedRowsOneByOneKeepsTheOtherSelections)
             ++removed;
         }
     }
+    EXPECT_EQ(change.size(), 0) << "held while painting is off";
     g.setRedraw(true);
+    EXPECT_EQ(change.size(), 1) << "one event for the whole walk";
     EXPECT_EQ(names(g), QStringList({"item 1", "item 3", "item 6"}));
     EXPECT_GE(g.SelectedRow(), 1);
     EXPECT_LE(g.SelectedRow(), 3);
@@ -319,7 +322,11 @@ TEST(Grid, RowsAddedWhilePaintingIsHeldReachTheViewAtOnce)
     EXPECT_EQ(m->rowCount(), 0) << "the view hears of held rows only when painting resumes";
     g.setSelectedRow(500);
     EXPECT_EQ(g.SelectedRow(), 500);
+    EXPECT_TRUE(g.Cell(500, 1).CellSelected());
+    EXPECT_EQ(m->rowCount(), 0) << "moving the current row while held announces nothing";
     g.setRedraw(true);
+    EXPECT_TRUE(g.tableView()->selectionModel()->isRowSelected(499, QModelIndex()));
+    EXPECT_EQ(g.tableView()->currentIndex().row(), 499);
     EXPECT_EQ(m->rowCount(), 500);
     EXPECT_LE(inserted.size(), 2) << "one batch, not one notice per row";
 

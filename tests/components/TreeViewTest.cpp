@@ -1,12 +1,16 @@
 // The tree: node order by relationship, keys, selection, removal, images,
 // clicks and in-place editing with the after-edit answer.
 #include <QApplication>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "components/ControlDrag.h"
 #include "components/cImageList.h"
 #include "components/cTreeView.h"
 
@@ -304,4 +308,33 @@ TEST(TreeView, LabelEditGovernsEditingByTheUser)
     t.tree.setLabelEdit(true);
     QTest::keyClick(tw, Qt::Key_F2);
     EXPECT_NE(t.tree.labelEditor(), nullptr);
+}
+
+TEST(TreeView, AcceptsDroppedControlsOnly)
+{
+    ListsTree t;
+    t.tree.resize(200, 300);
+    t.tree.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&t.tree));
+    QWidget* vp = t.tree.treeWidget()->viewport();
+    QSignalSpy spy(&t.tree, &cTreeView::DragDrop);
+    auto drop = [&](QMimeData* data) {
+        QDragEnterEvent enter(QPoint(40, 60), Qt::MoveAction, data, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(vp, &enter);
+        QDropEvent ev(QPointF(40, 60), Qt::MoveAction, data, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(vp, &ev);
+        return enter.isAccepted();
+    };
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile("/tmp/a.mp3")});
+    EXPECT_FALSE(drop(&files));
+    EXPECT_EQ(spy.size(), 0);
+
+    QMimeData splitter;
+    splitter.setData(components::controlDragFormat(), "picResizer");
+    EXPECT_TRUE(drop(&splitter));
+    ASSERT_EQ(spy.size(), 1);
+    const QPoint inTree = vp->mapTo(&t.tree, QPoint(40, 60));
+    EXPECT_DOUBLE_EQ(spy[0][1].toDouble(), inTree.x() * 15.0);
+    EXPECT_DOUBLE_EQ(spy[0][2].toDouble(), inTree.y() * 15.0);
 }
