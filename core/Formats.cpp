@@ -1,0 +1,93 @@
+#include "core/Formats.h"
+
+#include <QComboBox>
+
+int g_lDestWAV = 0;
+int g_lDestACM = 0;
+int g_lDestMP3 = 0;
+int g_lDestWMA = 0;
+int g_lDestOGG = 0;
+int g_lDestAPE = 0;
+
+namespace {
+std::array<int, 6>& table()
+{
+#ifdef KELVANE_ALL_TOOLS
+    static std::array<int, 6> t{1, 1, 1, 1, 1, 1};
+#else
+    static std::array<int, 6> t{1, 1, 1, 1, 0, 0};
+#endif
+    return t;
+}
+
+std::array<int*, 6> switches()
+{
+    return {&g_lDestWAV, &g_lDestACM, &g_lDestMP3, &g_lDestWMA, &g_lDestOGG, &g_lDestAPE};
+}
+} // namespace
+
+QString GetAudioFilesFilter()
+{
+    static const char* const parts[] = {
+        "All supported audio files (*.acm;*.wav;*.mp3;*.wav;*.wma;)", "*.acm;*.wav;*.mp3;*.wav;*.wma;",
+        "Windows legacy audio components (*.acm;*.wav)",               "*.acm;*.wav",
+        "MPEG-1 Audio Layer 3 (MP3) (*.mp3)",                          "*.mp3",
+        "Waveform audio format (*.wav)",                               "*.wav",
+        "Windows Media Audio files (*.wma)",                           "*.wma",
+    };
+    QString filter;
+    for (const char* p : parts)
+        filter += QString::fromLatin1(p) + QChar(0);
+    return filter;
+}
+
+const QStringList& DestinationFormatTexts()
+{
+    static const QStringList texts = {
+        QStringLiteral("WAV - Waveform Audio Format (*.wav)"),
+        QStringLiteral("ACM - Waveform ACM Codecs (*.wav)"),
+        QStringLiteral("MP3 - MPEG-1 Audio Layer 3 (*.mp3)"),
+        QStringLiteral("WMA - Windows Media Audio files (*.wma)"),
+        QStringLiteral("OGG - Ogg Media Format (*.ogg)"),
+        QStringLiteral("APE - Monkey 's Audio (*.ape)"),
+    };
+    return texts;
+}
+
+QString SetSupportedDestinations()
+{
+    const auto s = switches();
+    for (size_t i = 0; i < s.size(); ++i)
+        *s[i] = table()[i];
+    return QString();
+}
+
+void FillDestinationFormats(QComboBox* combo)
+{
+    SetSupportedDestinations();
+    if (!combo)
+        return;
+    combo->clear();
+    const auto s = switches();
+    for (size_t i = 0; i < s.size(); ++i)
+        if (*s[i] == 1)
+            combo->addItem(DestinationFormatTexts()[int(i)]);
+    combo->setCurrentIndex(-1);
+}
+
+int GetDestinationFormatIndex(const QString& text)
+{
+    static const QStringList keys = {"WAV", "ACM", "MP3", "WMA", "OGG", "APE"};
+    const int i = keys.indexOf(text.left(3).toUpper());
+    return i < 0 ? 0 : i;
+}
+
+void SetDestinationTable(const std::array<int, 6>& switches)
+{
+    table() = switches;
+}
+
+void SetAllDestinationsOn()
+{
+    table() = {1, 1, 1, 1, 1, 1};
+}

@@ -1,0 +1,102 @@
+#pragma once
+// The main window as the layers below it see it. Settings, lists, tool
+// windows and tags reach the main window's controls and services through
+// this base, never by including mainwindow/. The main window derives from it,
+// so these members are the window's own controls; it registers itself while
+// it loads and unregisters when it goes.
+//
+// The control pointers are null until the main window has built them (and
+// stay null for controls whose component is not part of the build yet).
+#include <QString>
+
+class QLabel;
+class QTimer;
+class QWidget;
+
+class XP_ProgressBar;
+class cAudioCDRipper;
+class cAudioConverter;
+class cAudioGraph;
+class cContextMenu;
+class cGrid;
+class cImageList;
+class cPlayer;
+class cStatusBar;
+class cSysTray;
+class cToolbar;
+class cTreeView;
+
+class MainWindowServices {
+public:
+    virtual ~MainWindowServices();
+
+    // The window itself (owner of message boxes, target of SetFormOnTop).
+    virtual QWidget* Form() = 0;
+
+    // The command router: runs the command of the m_cMenu item ItemNumber
+    // (0 runs nothing). Senders look the index up with m_cMenu->MenuIndexForKey.
+    virtual void m_cMenu_Click(int ItemNumber) = 0;
+    // Lays the panes out for the window's size and the view options.
+    virtual void Form_Resize() = 0;
+    // The one-line summary of the notes shown in the status panel "Notes".
+    virtual QString GetNotesToStatus() = 0;
+    // Builds the whole tree of lists (and CD drives) anew; the items lists
+    // provide it through the main window. Nothing happens without them.
+    virtual void setTree() {}
+
+    // The exit as the shutdown countdown runs it. ConfirmExit asks the exit
+    // question when the options ask for it and returns false on No; it comes
+    // before the power-off request. ExitWithoutAsking then runs the main
+    // window's exit sequence without asking again. The main window overrides
+    // both; the defaults ask nothing and close the window.
+    virtual bool ConfirmExit() { return true; }
+    virtual void ExitWithoutAsking();
+
+    // Grids, tree and the list-name label.
+    cGrid* cGrid1 = nullptr;
+    cGrid* cGridInfo = nullptr;
+    cTreeView* cTreeView1 = nullptr;
+    QLabel* lblListName = nullptr;
+
+    // The empty-list message over the items grid.
+    QWidget* picEmptyMsg = nullptr;
+    QLabel* lblEmptylist = nullptr;
+    QLabel* lblAddorDrag = nullptr;
+
+    // The list loader's progress bar (hidden while nothing loads).
+    XP_ProgressBar* prgStatus = nullptr;
+
+    // The title strip.
+    QWidget* picTitle = nullptr;
+    QLabel* lblTitle = nullptr;
+
+    // Disc polling (5000 ms) and deferred removal (50 ms); both off at load.
+    QTimer* tmrCDs = nullptr;
+    QTimer* tmrRemove = nullptr;
+    // What tmrRemove removes: "Item", "All", or anything else for nothing.
+    QString m_sRemoveKind;
+
+    // Image lists: grid marks and types, and the menu/tree/tab icons.
+    cImageList* imgGrid = nullptr;
+    cImageList* imgMenu = nullptr;
+
+    // Hosted components.
+    cAudioConverter* cAudioConverter1 = nullptr;
+    cAudioCDRipper* cAudioCDRipper1 = nullptr;
+    cPlayer* cPlayer1 = nullptr;
+    cAudioGraph* cAudioGraphAmp = nullptr;
+    cAudioGraph* cAudioGraphFreq = nullptr;
+    cSysTray* cSysTray1 = nullptr;
+
+    cToolbar* tlbrRecorder = nullptr;
+    cStatusBar* cStatusBar1 = nullptr;
+    cContextMenu* m_cMenu = nullptr;
+
+    // Set true by the one-file conversion window when the user aborts the
+    // conversion that the audio editor command started.
+    bool g_bAbortedAudioEditor = false;
+};
+
+// The loaded main window, or null while none is loaded.
+MainWindowServices* mainWindow();
+void setMainWindow(MainWindowServices* window);

@@ -1,0 +1,165 @@
+#include "core/TextFiles.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTime>
+
+#include "platform/ProgramDir.h"
+
+namespace {
+
+const int kHistoryLines = 16;
+
+bool writeAtomically(const QString& path, const QByteArray& data)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    if (f.write(data) != data.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+// Every line of the file; CR LF or LF ends a line, and a last line without an
+// end still counts.
+bool readLines(const QString& path, QStringList& lines)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = f.readAll();
+    if (f.error() != QFile::NoError)
+        return false;
+    lines.clear();
+    if (data.isEmpty())
+        return true;
+    QString text = QString::fromUtf8(data);
+    if (text.endsWith('\n'))
+        text.chop(1);
+    for (QString line : text.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines << line;
+    }
+    return true;
+}
+
+// Reads the history, creating the file empty when it is missing.
+bool readHistory(QStringList& lines)
+{
+    const QString path = PathHistoryFile();
+    if (!QFileInfo::exists(path)) {
+        QFile create(path);
+        if (!create.open(QIODevice::WriteOnly))
+            return false;
+        create.close();
+    }
+    return readLines(path, lines);
+}
+
+} // namespace
+
+void WriteTextFile(const QString& text, const QString& path)
+{
+    writeAtomically(path, (text + "\r\n").toUtf8());
+}
+
+QString ReadTextFile(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return QString();
+    QStringList lines;
+    if (!readLines(path, lines))
+        return QString();
+    QString result;
+    for (const QString& line : lines)
+        result += line + "\r\n";
+    if (result.size() > 2)
+        result.chop(2);
+    return result;
+}
+
+void FillComboFromTextFile(const QString& path, QComboBox* combo)
+{
+    if (!combo)
+        return;
+    const QStringList parts = ReadTextFile(path).split("\r\n");
+    combo->clear();
+    for (const QString& p : parts)
+        if (!p.isEmpty())
+            combo->addItem(p);
+}
+
+QString PathHistoryFile()
+{
+    return AppPath() + "/PathHistory";
+}
+
+void SavePathHistory(QComboBox* combo)
+{
+    if (!combo)
+        return;
+    QStringList old;
+    if (!readHistory(old))
+        return;
+    const QString text = combo->currentText();
+    QStringList entries{text};
+    // A hand-edited file may hold a line twice: keep its first place only, so
+    // the history never gets stuck.
+    for (const QString& line : old)
+        if (!entries.contains(line))
+            entries << line;
+    while (entries.size() > kHistoryLines)
+        entries.removeLast();
+    QByteArray data;
+    for (const QString& e : entries)
+        data += (e + "\r\n").toUtf8();
+    writeAtomically(PathHistoryFile(), data);
+}
+
+void LoadPathHistory(QComboBox* combo)
+{
+    if (!combo)
+        return;
+    QStringList lines;
+    {
+        // Fill quietly; the selection handler runs once, on the finished list.
+        const QSignalBlocker block(combo);
+        combo->clear();
+        if (readHistory(lines))
+            combo->addItems(lines);
+        combo->setCurrentIndex(-1);
+        if (combo->isEditable())
+            combo->setEditText(QString());
+    }
+    if (combo->count() > 0)
+        combo->setCurrentIndex(0);
+}
+
+QString LogTimeText()
+{
+    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    // The long format may carry the zone ("t"); the log wants the time alone.
+    format.remove(QLatin1Char('t'));
+    format = format.trimmed();
+    return QLocale().toString(QTime::currentTime(), format);
+}
+
+void AddLogLine(const QString& message, QPlainTextEdit* logBox)
+{
+    if (!logBox)
+        return;
+    QTextCursor cursor(logBox->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(LogTimeText() + ":" + message + "\r\n");
+    logBox->setTextCursor(cursor);
+    logBox->ensureCursorVisible();
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Small text files (UTF-8, lines ending CR LF; LF-only files read too), the
+// shared path history of folder boxes, and the tool windows' log line.
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QPlainTextEdit;
+
+// Writes the text and a final CR LF, replacing the file atomically.
+void WriteTextFile(const QString& text, const QString& path);
+// The file's lines joined by CR LF; "" for a missing file.
+QString ReadTextFile(const QString& path);
+// Clears the box and adds every non-empty line of the file.
+void FillComboFromTextFile(const QString& path, QComboBox* combo);
+
+// The program folder's "PathHistory".
+QString PathHistoryFile();
+// Puts the box's text on top of the history (no duplicates, at most 16 lines).
+void SavePathHistory(QComboBox* combo);
+// Lists the history in the box and selects the first (most recent) entry.
+void LoadPathHistory(QComboBox* combo);
+
+// The time of day as the log shows it, e.g. "14:05:33".
+QString LogTimeText();
+// Appends "<time>:<message>" and a line end to the log box and scrolls to it.
+void AddLogLine(const QString& message, QPlainTextEdit* logBox);
+
+template <class Collection>
+void ClearCollection(Collection& collection)
+{
+    collection.clear();
+}

@@ -1,0 +1,196 @@
+#include <QComboBox>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "core/TextFiles.h"
+#include "platform/ProgramDir.h"
+
+namespace {
+void writeBytes(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+QStringList items(const QComboBox& box)
+{
+    QStringList out;
+    for (int i = 0; i < box.count(); ++i)
+        out << box.itemText(i);
+    return out;
+}
+QByteArray historyOf(const QStringList& lines)
+{
+    QByteArray out;
+    for (const QString& l : lines)
+        out += (l + "\r\n").toUtf8();
+    return out;
+}
+} // namespace
+
+TEST(TextFiles, ReadTextFile)
+{
+    QTemporaryDir dir;
+    const struct { QByteArray bytes; QString text; } cases[] = {
+        {"A\r\nB\r\n", "A\r\nB"},
+        {"A\nB\n", "A\r\nB"},     // LF-only files read too
+        {"A\r\nB", "A\r\nB"},     // a last line without an end
+        {"A", "A"},
+        {"", ""},
+        {"\r\n", "\r\n"},         // one empty line: two characters are not cut
+        {"\r\n\r\n", "\r\n"},
+        {"Gr\xc3\xbc\xc3\x9f" "e\r\n", QString::fromUtf8("Gr\u00fc\u00dfe")},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes.toStdString());
+        const QString path = dir.filePath(QString::number(n++));
+        writeBytes(path, c.bytes);
+        EXPECT_EQ(ReadTextFile(path), c.text);
+    }
+    EXPECT_EQ(ReadTextFile(dir.filePath("missing")), "");
+    EXPECT_EQ(ReadTextFile(dir.path()), "") << "a folder reads as nothing";
+}
+
+TEST(TextFiles, WriteTextFileReplacesTheWholeFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("notes");
+    writeBytes(path, QByteArray(500, 'z'));
+    WriteTextFile("A\r\nB", path);
+    EXPECT_EQ(readBytes(path), QByteArray("A\r\nB\r\n"));
+    WriteTextFile("", path);
+    EXPECT_EQ(readBytes(path), QByteArray("\r\n"));
+    WriteTextFile(QString::fromUtf8("\u00e9t\u00e9"), path);
+    EXPECT_EQ(readBytes(path), QByteArray("\xc3\xa9t\xc3\xa9\r\n"));
+    EXPECT_EQ(ReadTextFile(path), QString::fromUtf8("\u00e9t\u00e9"));
+
+    WriteTextFile("x", dir.filePath("no/such/folder/file"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("no/such/folder/file")));
+}
+
+TEST(TextFiles, FillComboSkipsEmptyLines)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("FileNameFormats.txt");
+    writeBytes(path, "[ARTIST] - [TITLE]\r\n\r\n[TRACK]. [TITLE]\r\n");
+    QComboBox box;
+    box.addItem("old");
+    FillComboFromTextFile(path, &box);
+    EXPECT_EQ(items(box), QStringList({"[ARTIST] - [TITLE]", "[TRACK]. [TITLE]"}));
+    FillComboFromTextFile(dir.filePath("missing"), &box);
+    EXPECT_EQ(box.count(), 0);
+}
+
+TEST(PathHistory, MissingFileIsCreatedEmpty)
+{
+    const QString file = AppPath() + "/PathHistory";
+    ASSERT_FALSE(QFile::exists(file));
+    QComboBox box;
+    box.setEditable(true);
+    LoadPathHistory(&box);
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(readBytes(file), QByteArray());
+    EXPECT_EQ(box.count(), 0);
+    EXPECT_EQ(box.currentIndex(), -1);
+    EXPECT_EQ(PathHistoryFile(), file);
+}
+
+TEST(PathHistory, UsedFolderMovesToTheTopAndTheBoxSelectsIt)
+{
+    const QString file = PathHistoryFile();
+    writeBytes(file, historyOf({"/d/A/", "/c/Out/"}));
+    QComboBox box;
+    box.setEditable(true);
+    int selections = 0;
+    QStringList seenWhenSelected;
+    QObject::connect(&box, &QComboBox::currentIndexChanged, [&](int) {
+        ++selections;
+        seenWhenSelected = items(box);
+    });
+    box.setEditText("/c/Out/");
+    SavePathHistory(&box);
+    EXPECT_EQ(readBytes(file), historyOf({"/c/Out/", "/d/A/"}));
+    selections = 0;
+    LoadPathHistory(&box);
+    EXPECT_EQ(items(box), QStringList({"/c/Out/", "/d/A/"}));
+    EXPECT_EQ(box.currentIndex(), 0);
+    EXPECT_EQ(box.currentText(), "/c/Out/");
+    EXPECT_EQ(selections, 1) << "the selection handler runs once, on the finished list";
+    EXPECT_EQ(seenWhenSelected, items(box));
+}
+
+TEST(PathHistory, KeepsSixteenNewestUniqueLines)
+{
+    QComboBox box;
+    box.setEditable(true);
+    QStringList expected;
+    for (int i = 1; i <= 17; ++i) {
+        box.setEditText(QString("/f%1/").arg(i));
+        SavePathHistory(&box);
+        expected.prepend(QString("/f%1/").arg(i));
+    }
+    expected.removeLast(); // the oldest, /f1/, is dropped
+    EXPECT_EQ(readBytes(PathHistoryFile()), historyOf(expected));
+
+    // Letter case makes a different folder; the same text only moves.
+    box.setEditText("/F17/");
+    SavePathHistory(&box);
+    box.setEditText("/f10/");
+    SavePathHistory(&box);
+    LoadPathHistory(&box);
+    const QStringList now = items(box);
+    ASSERT_EQ(now.size(), 16);
+    EXPECT_EQ(now.mid(0, 3), QStringList({"/f10/", "/F17/", "/f17/"}));
+    EXPECT_EQ(now.count("/f10/"), 1);
+    EXPECT_FALSE(now.contains("/f2/"));
+}
+
+TEST(PathHistory, DuplicateLinesInTheFileDoNotStopTheHistory)
+{
+    writeBytes(PathHistoryFile(), historyOf({"/a/", "/b/", "/a/"}));
+    QComboBox box;
+    box.setEditable(true);
+    box.setEditText("/c/");
+    SavePathHistory(&box);
+    EXPECT_EQ(readBytes(PathHistoryFile()), historyOf({"/c/", "/a/", "/b/"}));
+}
+
+TEST(PathHistory, EmptyTextIsStoredAsItIs)
+{
+    writeBytes(PathHistoryFile(), historyOf({"/a/"}));
+    QComboBox box;
+    box.setEditable(true);
+    box.setEditText("");
+    SavePathHistory(&box);
+    EXPECT_EQ(readBytes(PathHistoryFile()), QByteArray("\r\n/a/\r\n"));
+    LoadPathHistory(&box);
+    EXPECT_EQ(items(box), QStringList({"", "/a/"}));
+}
+
+TEST(LogLine, AppendsTimeMessageAndLineEndAndScrolls)
+{
+    QPlainTextEdit log;
+    log.setPlainText("earlier line\n");
+    log.moveCursor(QTextCursor::Start);
+    AddLogLine("Done.", &log);
+    AddLogLine("Error: 12: a:b", &log);
+    const QStringList lines = log.toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], "earlier line");
+    const QRegularExpression time("^\\d{1,2}:\\d{2}:\\d{2}$");
+    EXPECT_TRUE(time.match(lines[1].left(lines[1].size() - QString(":Done.").size())).hasMatch()) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(":Done."));
+    EXPECT_TRUE(lines[2].endsWith(":Error: 12: a:b"));
+    EXPECT_EQ(lines[3], "") << "every line ends with a line end";
+    EXPECT_EQ(log.textCursor().position(), log.document()->characterCount() - 1);
+    EXPECT_TRUE(time.match(LogTimeText()).hasMatch());
+}
