@@ -40,6 +40,17 @@ public:
     virtual void Form_Resize() = 0;
     // The one-line summary of the notes shown in the status panel "Notes".
     virtual QString GetNotesToStatus() = 0;
+    // Builds the whole tree of lists (and CD drives) anew; the items lists
+    // provide it through the main window. Nothing happens without them.
+    virtual void setTree() {}
+
+    // The exit as the shutdown countdown runs it. ConfirmExit asks the exit
+    // question when the options ask for it and returns false on No; it comes
+    // before the power-off request. ExitWithoutAsking then runs the main
+    // window's exit sequence without asking again. The main window overrides
+    // both; the defaults ask nothing and close the window.
+    virtual bool ConfirmExit() { return true; }
+    virtual void ExitWithoutAsking();
 
     // Grids, tree and the list-name label.
     cGrid* cGrid1 = nullptr;

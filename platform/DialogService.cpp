@@ -27,6 +27,7 @@ DialogAnswer runInteractive(const DialogRequest& r)
         dlg.setFileMode(QFileDialog::Directory);
         dlg.setOption(QFileDialog::ShowDirsOnly, true);
     } else {
+        dlg.setOption(QFileDialog::HideNameFilterDetails, r.hideFilterDetails);
         if (!r.nameFilters.isEmpty()) {
             dlg.setNameFilters(r.nameFilters);
             if (r.filterIndex >= 0 && r.filterIndex < r.nameFilters.size())
@@ -36,6 +37,8 @@ DialogAnswer runInteractive(const DialogRequest& r)
             dlg.setAcceptMode(QFileDialog::AcceptSave);
             dlg.setFileMode(QFileDialog::AnyFile);
             dlg.setOption(QFileDialog::DontConfirmOverwrite, !r.overwritePrompt);
+            if (!r.defaultSuffix.isEmpty())
+                dlg.setDefaultSuffix(r.defaultSuffix);
         } else {
             dlg.setFileMode(r.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
         }
@@ -46,8 +49,15 @@ DialogAnswer runInteractive(const DialogRequest& r)
         return a;
     a.accepted = true;
     a.paths = dlg.selectedFiles();
-    a.filterIndex = r.nameFilters.indexOf(dlg.selectedNameFilter());
-    if (a.filterIndex < 0) a.filterIndex = 0;
+    // With the details hidden the dialog names the filter by its caption alone.
+    const QString chosen = dlg.selectedNameFilter();
+    a.filterIndex = 0;
+    for (int i = 0; i < r.nameFilters.size(); ++i) {
+        if (r.nameFilters[i] == chosen || r.nameFilters[i].startsWith(chosen + " (")) {
+            a.filterIndex = i;
+            break;
+        }
+    }
     return a;
 }
 } // namespace

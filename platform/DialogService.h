@@ -19,6 +19,8 @@ struct DialogRequest {
     int filterIndex = 0;     // 0-based index of the selected filter
     bool multiSelect = false;
     bool overwritePrompt = true;
+    bool hideFilterDetails = false; // show each filter's caption without its patterns
+    QString defaultSuffix;          // save: added to a name typed without an extension
     quint32 color = 0;       // 0x00BBGGRR, in and out
     QWidget* parent = nullptr;
 };

@@ -1,0 +1,270 @@
+#include "components/cAudioCDRipper.h"
+
+#include <QFile>
+#include <QMetaObject>
+
+#include <cdio/cdio.h>
+
+#include "components/CdDrives.h"
+#include "components/CdRipWorker.h"
+
+struct cAudioCDRipper::Job {
+    quint64 id = 0;
+    std::atomic<bool> abort{false};
+    bool abortRequested = false; // GUI side: the end event must be JobAborted
+};
+
+cAudioCDRipper::cAudioCDRipper(QObject* parent)
+    : QObject(parent), m_devices(cddrives::enumerateDevices()), m_disc(std::make_unique<cddrives::Disc>())
+{
+}
+
+cAudioCDRipper::~cAudioCDRipper()
+{
+    if (m_job)
+        m_job->abort = true;
+    joinWorker();
+    // An end event still queued dies with us, and with it its unfinished file.
+}
+
+int cAudioCDRipper::DeviceCount() const
+{
+    return int(m_devices.size());
+}
+
+QString cAudioCDRipper::DeviceName(int index) const
+{
+    if (index < 0 || index >= DeviceCount())
+        return {};
+    return m_devices[size_t(index)].name;
+}
+
+bool cAudioCDRipper::SelectDevice(int index)
+{
+    m_signature.clear();
+    *m_disc = cddrives::Disc{};
+    if (index < 0 || index >= DeviceCount()) {
+        // Never keep showing the previous drive's disc.
+        m_current = -1;
+        return false;
+    }
+    const cddrives::Device& dev = m_devices[size_t(index)];
+    if (dev.kind == cddrives::Device::Drive) {
+        // A drive node that cannot even be opened is not usable.
+        const QByteArray path = QFile::encodeName(dev.source);
+        CdIo_t* probe = cdio_open(path.constData(), DRIVER_DEVICE);
+        if (!probe) {
+            m_current = -1;
+            return false;
+        }
+        cdio_destroy(probe);
+    }
+    m_current = index;
+    refreshDisc();
+    return true;
+}
+
+// Image drives are looked at again whenever their files change, so a replaced
+// or removed image shows at the next query without a new SelectDevice.
+void cAudioCDRipper::refreshDisc()
+{
+    if (m_current < 0)
+        return;
+    const cddrives::Device& dev = m_devices[size_t(m_current)];
+    // A drive's disc is read once per SelectDevice; an image's whenever its files change.
+    const QString sig = dev.kind == cddrives::Device::Image ? cddrives::imageSignature(dev.source)
+                                                            : QStringLiteral("drive");
+    if (sig == m_signature)
+        return;
+    m_signature = sig;
+    *m_disc = cddrives::readDisc(dev);
+}
+
+bool cAudioCDRipper::IsAudioCD()
+{
+    refreshDisc();
+    return m_disc->present && m_disc->hasAudio();
+}
+
+int cAudioCDRipper::TrackCount()
+{
+    refreshDisc();
+    return m_disc->present ? int(m_disc->tracks.size()) : 0;
+}
+
+int cAudioCDRipper::TrackLength(int track)
+{
+    refreshDisc();
+    if (!m_disc->present || track < 1 || track > int(m_disc->tracks.size()))
+        return 0;
+    const int sectors = m_disc->tracks[size_t(track - 1)].sectorCount();
+    return (sectors + CDIO_CD_FRAMES_PER_SEC / 2) / CDIO_CD_FRAMES_PER_SEC;
+}
+
+int cAudioCDRipper::QueryTrack(int track)
+{
+    refreshDisc();
+    if (!m_disc->present || track < 1 || track > int(m_disc->tracks.size()))
+        return 0;
+    return m_disc->tracks[size_t(track - 1)].audio ? 1 : 2;
+}
+
+void cAudioCDRipper::EjectTray()
+{
+    if (m_current < 0 || m_devices[size_t(m_current)].kind != cddrives::Device::Drive)
+        return; // an image has no tray
+    cdio_eject_media_drive(QFile::encodeName(m_devices[size_t(m_current)].source).constData());
+    *m_disc = cddrives::Disc{};
+    m_signature.clear();
+}
+
+void cAudioCDRipper::CloseTray()
+{
+    if (m_current < 0 || m_devices[size_t(m_current)].kind != cddrives::Device::Drive)
+        return;
+    driver_id_t driver = DRIVER_DEVICE;
+    cdio_close_tray(QFile::encodeName(m_devices[size_t(m_current)].source).constData(), &driver);
+    *m_disc = cddrives::Disc{};
+    m_signature.clear();
+}
+
+int cAudioCDRipper::TrackFromCdaName(const QString& name, QString* drive)
+{
+    return cddrives::cdaTrackNumber(name, drive);
+}
+
+void cAudioCDRipper::setRangeStart(int seconds)
+{
+    if (!m_rangeSet)
+        m_rangeLength = -1;
+    m_rangeSet = true;
+    m_rangeStart = seconds;
+}
+
+void cAudioCDRipper::setRangeLength(int seconds)
+{
+    if (!m_rangeSet)
+        m_rangeStart = 0;
+    m_rangeSet = true;
+    m_rangeLength = seconds;
+}
+
+void cAudioCDRipper::SetACMFormat(const QString& tagName, const QString& formatName)
+{
+    m_acmTag = tagName;
+    m_acmFormat = formatName;
+}
+
+void cAudioCDRipper::postError(int code, const QString& text)
+{
+    QMetaObject::invokeMethod(
+        this, [this, code, text] { emit JobError(code, text); }, Qt::QueuedConnection);
+}
+
+void cAudioCDRipper::joinWorker()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void cAudioCDRipper::StartRip()
+{
+    cdrip::Request rq;
+    rq.deviceValid = m_ripDevice >= 0 && m_ripDevice < DeviceCount();
+    if (rq.deviceValid)
+        rq.device = m_devices[size_t(m_ripDevice)];
+    rq.track = m_ripTrack;
+    rq.hasRange = m_rangeSet;
+    rq.rangeStart = m_rangeStart;
+    rq.rangeLength = m_rangeLength;
+    m_rangeSet = false; // a range is for this rip only
+    m_rangeStart = 0;
+    m_rangeLength = -1;
+    rq.format = m_outputFormat;
+    rq.wav = m_wav;
+    rq.mp3 = m_mp3;
+    rq.wma = m_wma;
+    rq.ogg = m_ogg;
+    rq.acmTag = m_acmTag;
+    rq.acmFormat = m_acmFormat;
+    rq.apeLevel = m_apeLevel;
+    rq.tags = m_tags;
+    rq.outputFile = m_outputFile;
+
+    if (m_job) {
+        // One rip at a time; the running one goes on and ends on its own.
+        postError(ErrBusy, QStringLiteral("A rip is already running."));
+        return;
+    }
+    // The previous worker has posted its end already; it is about to return.
+    joinWorker();
+
+    auto job = std::make_shared<Job>();
+    job->id = m_nextJobId++;
+    m_job = job;
+
+    m_worker = std::thread([this, job, rq] {
+        auto progress = [this, job](int percent) {
+            const quint64 id = job->id;
+            QMetaObject::invokeMethod(
+                this,
+                [this, id, percent] {
+                    if (m_job && m_job->id == id && !m_job->abortRequested)
+                        emit JobProgress(percent);
+                },
+                Qt::QueuedConnection);
+        };
+        auto result = std::make_shared<cdrip::Result>(cdrip::run(rq, job->abort, progress));
+        const quint64 id = job->id;
+        // Should the component go before this arrives, the result (and with
+        // it the unfinished file) is dropped.
+        QMetaObject::invokeMethod(
+            this, [this, id, result] { finishJob(id, result); }, Qt::QueuedConnection);
+    });
+}
+
+// Runs on the GUI thread: the one place where a rip's end is decided, so an
+// abort asked for before it can never be followed by JobDone.
+void cAudioCDRipper::finishJob(quint64 id, const std::shared_ptr<cdrip::Result>& result)
+{
+    if (!m_job || m_job->id != id)
+        return;
+    std::shared_ptr<Job> job = std::move(m_job);
+    m_job.reset();
+    if (job->abortRequested || result->outcome == cdrip::Result::Aborted) {
+        result->output.reset();
+        emit JobAborted();
+        return;
+    }
+    if (result->outcome == cdrip::Result::Error) {
+        emit JobError(result->code, result->text);
+        return;
+    }
+    const bool committed = cdrip::commit(*result->output);
+    const QString why = cdrip::errorText(*result->output);
+    result->output.reset();
+    if (!committed) {
+        emit JobError(ErrOutput, why);
+        return;
+    }
+    emit JobDone();
+}
+
+void cAudioCDRipper::AbortJob()
+{
+    if (!m_job)
+        return;
+    m_job->abortRequested = true;
+    m_job->abort = true;
+}
+
+void cAudioCDRipper::ReleaseComponent()
+{
+    if (m_job) {
+        m_job->abortRequested = true;
+        m_job->abort = true;
+    }
+    joinWorker();
+    *m_disc = cddrives::Disc{};
+    m_signature.clear();
+}

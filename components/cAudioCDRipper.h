@@ -1,0 +1,136 @@
+#pragma once
+// The CD ripper component: lists CD devices and the tracks of the disc in the
+// current one, and rips one track (or part of it) into an audio file on a
+// worker thread. Devices are 0-based, tracks 1-based.
+//
+// Job contract, shared with the converter: StartRip returns at once; every
+// event arrives queued, never inside the call that caused it; each start ends
+// with exactly one of JobDone, JobAborted or JobError and nothing follows it.
+// The output is written beside the target under a temporary name and renamed
+// only on success, so an error or abort leaves no half file and keeps an
+// existing one.
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "components/AudioFormatRecords.h"
+
+namespace cddrives {
+struct Device;
+struct Disc;
+}
+namespace cdrip {
+struct Result;
+}
+
+class cAudioCDRipper : public QObject {
+    Q_OBJECT
+public:
+    // Codes of JobError. Those a converter job can also meet share its numbers.
+    enum ErrorCode {
+        ErrFormat = 21,      // output format not available
+        ErrOutput = 30,      // the output file cannot be written there
+        ErrOwnInput = 31,    // the output would overwrite the image being read
+        ErrEncode = 32,      // encoding or writing the file failed
+        ErrBadRange = 40,    // the range lies outside the track
+        ErrBusy = 50,        // a rip is already running on this instance
+        ErrNoDevice = 60,    // RipDevice names no device
+        ErrNoDisc = 61,      // no readable disc in the device
+        ErrNoTrack = 62,     // no such track, or a data track
+        ErrRead = 63,        // the disc could not be read
+    };
+
+    explicit cAudioCDRipper(QObject* parent = nullptr);
+    ~cAudioCDRipper() override;
+
+    // Devices and the disc in the current one.
+    int DeviceCount() const;
+    QString DeviceName(int index) const;
+    bool SelectDevice(int index);
+    bool IsAudioCD();
+    int TrackCount();
+    int TrackLength(int track); // whole seconds, rounded
+    int QueryTrack(int track);  // 1 audio, 2 data, 0 no such track
+    void EjectTray();
+    void CloseTray();
+
+    // The track number in a track row's name ("D:/Track03.cda" → 3), 0 when
+    // the name is not of that form. The drive part goes to *drive when asked.
+    static int TrackFromCdaName(const QString& name, QString* drive = nullptr);
+
+    // Job parameters; they stay in force for later rips, except the range,
+    // which applies only to the next StartRip.
+    void setRipDevice(int index) { m_ripDevice = index; }
+    int RipDevice() const { return m_ripDevice; }
+    void setRipTrack(int track) { m_ripTrack = track; }
+    int RipTrack() const { return m_ripTrack; }
+    void setRangeStart(int seconds);
+    void setRangeLength(int seconds);
+    void setOutputFormat(int code) { m_outputFormat = code; }
+    int OutputFormat() const { return m_outputFormat; }
+    void SetWAVSettings(const WAVSettings& s) { m_wav = s; }
+    void SetACMFormat(const QString& tagName, const QString& formatName);
+    void SetMP3Settings(const MP3Settings& s) { m_mp3 = s; }
+    void SetWMASettings(const WMASettings& s) { m_wma = s; }
+    void SetOGGSettings(const OGGSettings& s) { m_ogg = s; }
+    void SetAPESettings(int level) { m_apeLevel = level; }
+    void setTagAlbum(const QString& s) { m_tags.album = s; }
+    void setTagArtist(const QString& s) { m_tags.artist = s; }
+    void setTagComment(const QString& s) { m_tags.comment = s; }
+    void setTagGenre(const QString& s) { m_tags.genre = s; }
+    void setTagTitle(const QString& s) { m_tags.title = s; }
+    void setTagTrack(const QString& s) { m_tags.track = s; }
+    void setTagYear(const QString& s) { m_tags.year = s; }
+    void setOutputFile(const QString& path) { m_outputFile = path; }
+    QString OutputFile() const { return m_outputFile; }
+
+    void StartRip();
+    void AbortJob();
+    // Stops a running rip (its JobAborted still follows) and lets go of the
+    // drives; the component stays usable.
+    void ReleaseComponent();
+
+    struct Tags {
+        QString album, artist, comment, genre, title, track, year;
+    };
+
+signals:
+    void JobProgress(int percent);
+    void JobDone();
+    void JobAborted();
+    void JobError(int code, const QString& text);
+
+private:
+    struct Job;
+    void refreshDisc();
+    void postError(int code, const QString& text);
+    void finishJob(quint64 id, const std::shared_ptr<cdrip::Result>& result);
+    void joinWorker();
+
+    std::vector<cddrives::Device> m_devices;
+    int m_current = -1;
+    std::unique_ptr<cddrives::Disc> m_disc;
+    QString m_signature; // of the current image drive's files
+
+    int m_ripDevice = 0;
+    int m_ripTrack = 1;
+    bool m_rangeSet = false;
+    int m_rangeStart = 0;
+    int m_rangeLength = 0;
+    int m_outputFormat = 1;
+    WAVSettings m_wav{};
+    MP3Settings m_mp3{};
+    WMASettings m_wma{};
+    OGGSettings m_ogg{};
+    QString m_acmTag, m_acmFormat;
+    int m_apeLevel = 0;
+    Tags m_tags;
+    QString m_outputFile;
+
+    std::shared_ptr<Job> m_job; // the running job, until its end event
+    quint64 m_nextJobId = 1;
+    std::thread m_worker;
+};

@@ -1,0 +1,17 @@
+#include "core/ToolFrameServices.h"
+
+namespace {
+ProgParametersOpener& opener()
+{
+    static ProgParametersOpener o;
+    return o;
+}
+} // namespace
+
+void setProgParametersOpener(ProgParametersOpener o) { opener() = std::move(o); }
+
+void ShowProgParameters(int section, QWidget* owner)
+{
+    if (opener())
+        opener()(section, owner);
+}

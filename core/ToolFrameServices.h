@@ -1,0 +1,14 @@
+#pragma once
+// The tool window frame as the layers below it see it. The frame lives above
+// the settings and the items lists, so it hands its services down by
+// registering them here when it is built; until then they do nothing.
+#include <functional>
+
+class QWidget;
+
+// Opens the placeholder help window g_frmProgParameters modally over `owner`
+// on one section: 0 "Execute external application", 1 "ID3 Audio Tags",
+// 2 "File Name Format".
+using ProgParametersOpener = std::function<void(int section, QWidget* owner)>;
+void setProgParametersOpener(ProgParametersOpener opener);
+void ShowProgParameters(int section, QWidget* owner);

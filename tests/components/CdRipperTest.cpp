@@ -1,0 +1,620 @@
+// The CD ripper component against generated cue/bin images: what it lists,
+// what it rips (bit for bit), and its event contract.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "components/cAudioCDRipper.h"
+
+namespace {
+
+constexpr int kSector = 2352;
+constexpr int kSecond = 75; // sectors
+
+struct TrackSpec {
+    int sectors;
+    bool audio = true;
+    int pregap = 0; // sectors of INDEX 00 before this track's INDEX 01
+};
+
+// A cue/bin pair whose bin holds pseudo-random samples, so that a wrong
+// offset or byte order cannot go unnoticed.
+struct Image {
+    QString cue, bin;
+    QByteArray data;         // the whole bin
+    std::vector<int> starts; // INDEX 01 of each track, then the end of the bin
+    QByteArray sectors(int first, int count) const { return data.mid(qsizetype(first) * kSector, qsizetype(count) * kSector); }
+    // What a rip of track n must give: from its INDEX 01 to the next track's start.
+    QByteArray track(int n) const { return sectors(starts[n - 1], starts[n] - starts[n - 1]); }
+};
+
+QString msf(int sector)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(sector / kSecond / 60, 2, 10, QChar('0'))
+        .arg(sector / kSecond % 60, 2, 10, QChar('0'))
+        .arg(sector % kSecond, 2, 10, QChar('0'));
+}
+
+Image writeImage(const QString& dir, const QString& base, const std::vector<TrackSpec>& tracks, quint32 seed,
+                 const QString& binName = {})
+{
+    Image img;
+    img.cue = dir + "/" + base + ".cue";
+    img.bin = dir + "/" + (binName.isEmpty() ? base + ".bin" : binName);
+    quint32 x = seed;
+    QString cue = QStringLiteral("FILE \"%1\" BINARY\r\n").arg(QFileInfo(img.bin).fileName());
+    int sector = 0;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const TrackSpec& t = tracks[i];
+        cue += QStringLiteral("  TRACK %1 %2\r\n").arg(int(i) + 1, 2, 10, QChar('0')).arg(t.audio ? "AUDIO" : "MODE1/2352");
+        if (t.pregap > 0)
+            cue += QStringLiteral("    INDEX 00 %1\r\n").arg(msf(sector));
+        sector += t.pregap;
+        cue += QStringLiteral("    INDEX 01 %1\r\n").arg(msf(sector));
+        img.starts.push_back(sector);
+        sector += t.sectors;
+    }
+    img.starts.push_back(sector);
+    img.data.resize(qsizetype(sector) * kSector);
+    for (char& c : img.data) {
+        x = x * 1664525u + 1013904223u;
+        c = char(x >> 24);
+    }
+    QFile b(img.bin);
+    EXPECT_TRUE(b.open(QIODevice::WriteOnly));
+    b.write(img.data);
+    b.close();
+    QFile c(img.cue);
+    EXPECT_TRUE(c.open(QIODevice::WriteOnly));
+    c.write(cue.toUtf8());
+    return img;
+}
+
+// The events of one ripper, in order, and whether any came inside a call.
+struct Events {
+    QStringList log;
+    bool inCall = false;
+    bool firedInCall = false;
+    std::function<void(const QString&)> onEvent;
+
+    void attach(cAudioCDRipper& r)
+    {
+        QObject::connect(&r, &cAudioCDRipper::JobProgress, [this](int p) { add(QStringLiteral("progress %1").arg(p)); });
+        QObject::connect(&r, &cAudioCDRipper::JobDone, [this] { add("done"); });
+        QObject::connect(&r, &cAudioCDRipper::JobAborted, [this] { add("aborted"); });
+        QObject::connect(&r, &cAudioCDRipper::JobError,
+                         [this](int code, const QString&) { add(QStringLiteral("error %1").arg(code)); });
+    }
+    void add(const QString& e)
+    {
+        if (inCall)
+            firedInCall = true;
+        log << e;
+        if (onEvent)
+            onEvent(e);
+    }
+    QStringList ends() const
+    {
+        QStringList out;
+        for (const QString& e : log)
+            if (!e.startsWith("progress"))
+                out << e;
+        return out;
+    }
+    // Waits for n end events, then a little longer so that stray ones would show.
+    bool waitEnds(int n = 1)
+    {
+        const bool ok = QTest::qWaitFor([&] { return ends().size() >= n; }, 30000);
+        QTest::qWait(150);
+        return ok;
+    }
+};
+
+int deviceIndex(cAudioCDRipper& r, const QString& cueName)
+{
+    for (int i = 0; i < r.DeviceCount(); ++i)
+        if (r.DeviceName(i).mid(3) == cueName)
+            return i;
+    return -1;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The audio of a canonical 44.1 kHz 16-bit stereo PCM WAV file; fails the test otherwise.
+QByteArray wavPcm(const QString& path)
+{
+    const QByteArray w = readFile(path);
+    auto u32 = [&](int at) { return quint32(uchar(w[at])) | quint32(uchar(w[at + 1])) << 8 | quint32(uchar(w[at + 2])) << 16 | quint32(uchar(w[at + 3])) << 24; };
+    auto u16 = [&](int at) { return quint16(uchar(w[at]) | uchar(w[at + 1]) << 8); };
+    if (w.size() < 44 || w.left(4) != "RIFF" || w.mid(8, 4) != "WAVE") {
+        ADD_FAILURE() << "not a WAV file: " << path.toStdString();
+        return {};
+    }
+    QByteArray pcm;
+    bool fmtOk = false;
+    for (int at = 12; at + 8 <= w.size();) {
+        const QByteArray id = w.mid(at, 4);
+        const quint32 len = u32(at + 4);
+        if (id == "fmt ")
+            fmtOk = u16(at + 8) == 1 && u16(at + 10) == 2 && u32(at + 12) == 44100 && u16(at + 22) == 16;
+        if (id == "data")
+            pcm = w.mid(at + 8, len);
+        at += 8 + int(len) + int(len & 1);
+    }
+    EXPECT_TRUE(fmtOk) << "not 44.1 kHz 16-bit stereo PCM";
+    return pcm;
+}
+
+QStringList leftovers(const QString& dir)
+{
+    QStringList files = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    files.sort();
+    return files;
+}
+
+class CdRipperTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    void useImages(const QStringList& cues) { qputenv("KELVANE_CD_IMAGES", cues.join(':').toLocal8Bit()); }
+
+    // Starts one rip and checks the parts of the contract every rip shares.
+    void rip(cAudioCDRipper& r, Events& ev)
+    {
+        ev.inCall = true;
+        r.StartRip();
+        ev.inCall = false;
+        EXPECT_TRUE(ev.log.isEmpty()) << "an event came inside StartRip";
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(CdRipperTest, ImageDriveListsTracksWithLengthsAndTypes)
+{
+    const Image a = writeImage(dir.path(), "album", {{3 * kSecond}, {5 * kSecond}, {2 * kSecond}, {2 * kSecond, false}}, 1);
+    const Image d = writeImage(dir.path(), "data", {{4 * kSecond, false}}, 2);
+    useImages({a.cue, d.cue, dir.path() + "/absent.cue"});
+    cAudioCDRipper r;
+
+    const int ia = deviceIndex(r, "album.cue"), id = deviceIndex(r, "data.cue"), ix = deviceIndex(r, "absent.cue");
+    ASSERT_GE(ia, 0);
+    ASSERT_GE(id, 0);
+    ASSERT_GE(ix, 0);
+    // Image drives take letters from Z down, in list order.
+    EXPECT_EQ(r.DeviceName(ia).left(3), "Z: ");
+    EXPECT_EQ(r.DeviceName(id).left(3), "Y: ");
+    EXPECT_EQ(r.DeviceName(ix).left(3), "X: ");
+
+    ASSERT_TRUE(r.SelectDevice(ia));
+    EXPECT_TRUE(r.IsAudioCD());
+    ASSERT_EQ(r.TrackCount(), 4);
+    const int lengths[] = {3, 5, 2, 2};
+    const int kinds[] = {1, 1, 1, 2};
+    for (int t = 1; t <= 4; ++t) {
+        EXPECT_TRUE(r.QueryTrack(t) == kinds[t - 1]) << "track " << t;
+        EXPECT_EQ(r.TrackLength(t), lengths[t - 1]) << "track " << t;
+    }
+    EXPECT_EQ(r.QueryTrack(0), 0);
+    EXPECT_EQ(r.QueryTrack(5), 0);
+    EXPECT_EQ(r.TrackLength(5), 0);
+
+    // A data disc is a disc, but not an audio CD.
+    ASSERT_TRUE(r.SelectDevice(id));
+    EXPECT_FALSE(r.IsAudioCD());
+    EXPECT_EQ(r.TrackCount(), 1);
+    EXPECT_EQ(r.QueryTrack(1), 2);
+
+    // An image drive without its file is an empty drive.
+    ASSERT_TRUE(r.SelectDevice(ix));
+    EXPECT_FALSE(r.IsAudioCD());
+    EXPECT_EQ(r.TrackCount(), 0);
+
+    // A device nobody has shows nothing, never the drive selected before.
+    ASSERT_TRUE(r.SelectDevice(ia));
+    EXPECT_FALSE(r.SelectDevice(r.DeviceCount()));
+    EXPECT_FALSE(r.IsAudioCD());
+    EXPECT_EQ(r.TrackCount(), 0);
+    EXPECT_EQ(r.TrackLength(1), 0);
+    EXPECT_FALSE(r.SelectDevice(-1));
+    EXPECT_EQ(r.TrackCount(), 0);
+    EXPECT_EQ(r.DeviceName(r.DeviceCount()), "");
+}
+
+TEST_F(CdRipperTest, TrackStartsAtIndex01AndOwnsTheNextPregap)
+{
+    // Track 2 has a one-second INDEX 00 gap; the table of contents starts it at
+    // INDEX 01, so the gap counts into track 1.
+    const Image img = writeImage(dir.path(), "gaps", {{3 * kSecond}, {2 * kSecond, true, kSecond}, {kSecond}}, 3);
+    useImages({img.cue});
+    cAudioCDRipper r;
+    ASSERT_TRUE(r.SelectDevice(deviceIndex(r, "gaps.cue")));
+    ASSERT_EQ(r.TrackCount(), 3);
+    EXPECT_EQ(r.TrackLength(1), 4);
+    EXPECT_EQ(r.TrackLength(2), 2);
+
+    Events ev;
+    ev.attach(r);
+    r.setRipDevice(deviceIndex(r, "gaps.cue"));
+    r.setOutputFile(dir.path() + "/t2.wav");
+    r.setRipTrack(2);
+    rip(r, ev);
+    ASSERT_TRUE(ev.waitEnds());
+    ASSERT_EQ(ev.ends(), QStringList{"done"});
+    EXPECT_TRUE(wavPcm(dir.path() + "/t2.wav") == img.sectors(img.starts[1], 2 * kSecond));
+}
+
+TEST_F(CdRipperTest, RipsTrackBitExactWithProgressAndOneEndEvent)
+{
+    const Image img = writeImage(dir.path(), "disc", {{3 * kSecond}, {5 * kSecond}, {2 * kSecond}}, 4);
+    useImages({img.cue});
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    r.setRipDevice(deviceIndex(r, "disc.cue"));
+    r.setOutputFormat(1);
+    r.SetWAVSettings(WAVSettings{44100, 2, 16});
+    r.setRipTrack(2);
+    r.setOutputFile(dir.path() + "/Track02.wav");
+    rip(r, ev);
+    ASSERT_TRUE(ev.waitEnds());
+
+    ASSERT_EQ(ev.ends(), QStringList{"done"});
+    EXPECT_EQ(ev.log.last(), "done");
+    int previous = 0;
+    for (const QString& e : ev.log.mid(0, ev.log.size() - 1)) {
+        const int p = e.section(' ', 1).toInt();
+        EXPECT_TRUE(p > previous && p <= 100) << e.toStdString();
+        previous = p;
+    }
+    EXPECT_EQ(previous, 100);
+    const QByteArray pcm = wavPcm(dir.path() + "/Track02.wav");
+    EXPECT_EQ(pcm.size(), 5 * 176400);
+    EXPECT_TRUE(pcm == img.track(2));
+    EXPECT_EQ(leftovers(dir.path()), QStringList({"Track02.wav", "disc.bin", "disc.cue"}));
+}
+
+TEST_F(CdRipperTest, RangeRipsExactlyItsSecondsAndOnlyOnce)
+{
+    const Image img = writeImage(dir.path(), "disc", {{2 * kSecond}, {6 * kSecond}}, 5);
+    useImages({img.cue});
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    r.setRipDevice(deviceIndex(r, "disc.cue"));
+    r.setRipTrack(2);
+
+    struct Case {
+        int start, length; // -1: not set
+        int firstSecond, seconds;
+    };
+    const Case cases[] = {
+        {1, 3, 1, 3},   // inside the track
+        {0, 1, 0, 1},   // from the start
+        {4, 10, 4, 2},  // past the end: ends with the track
+        {-1, 2, 0, 2},  // only a length: from the start
+        {5, -1, 5, 1},  // only a start: to the end
+        {-1, -1, 0, 6}, // no range after ranged rips: the whole track
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        if (c.start >= 0)
+            r.setRangeStart(c.start);
+        if (c.length >= 0)
+            r.setRangeLength(c.length);
+        const QString out = dir.path() + QStringLiteral("/range%1.wav").arg(++n);
+        r.setOutputFile(out);
+        ev.log.clear();
+        rip(r, ev);
+        ASSERT_TRUE(ev.waitEnds()) << "case " << n;
+        ASSERT_EQ(ev.ends(), QStringList{"done"}) << "case " << n;
+        const QByteArray pcm = wavPcm(out);
+        EXPECT_EQ(pcm.size(), c.seconds * 176400) << "case " << n;
+        EXPECT_TRUE(pcm == img.sectors(img.starts[1] + c.firstSecond * kSecond, c.seconds * kSecond)) << "case " << n;
+    }
+}
+
+TEST_F(CdRipperTest, FailuresEndInOneQueuedErrorAndLeaveNoFile)
+{
+    const Image img = writeImage(dir.path(), "disc", {{2 * kSecond}, {kSecond, false}}, 6);
+    useImages({img.cue, dir.path() + "/gone.cue"});
+    const QString out = dir.path() + "/out";
+    ASSERT_TRUE(QDir().mkpath(out));
+
+    struct Case {
+        const char* what;
+        int device; // 0 the image, 1 the absent image, 2 no such device
+        int track;
+        int rangeStart, rangeLength;
+        int format;
+        QString file;
+        int code;
+    };
+    const Case cases[] = {
+        {"missing output folder", 0, 1, -1, -1, 1, out + "/no/such/folder/x.wav", cAudioCDRipper::ErrOutput},
+        {"no output file", 0, 1, -1, -1, 1, "", cAudioCDRipper::ErrOutput},
+        {"output is a folder", 0, 1, -1, -1, 1, out, cAudioCDRipper::ErrOutput},
+        {"data track", 0, 2, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoTrack},
+        {"no such track", 0, 7, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoTrack},
+        {"range beyond track", 0, 1, 2, 1, 1, out + "/x.wav", cAudioCDRipper::ErrBadRange},
+        {"empty range", 0, 1, 0, 0, 1, out + "/x.wav", cAudioCDRipper::ErrBadRange},
+        {"no disc", 1, 1, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoDisc},
+        {"no device", 2, 1, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoDevice},
+        {"unknown format", 0, 1, -1, -1, 9, out + "/x.wav", cAudioCDRipper::ErrFormat},
+        {"writing over the image", 0, 1, -1, -1, 1, img.bin, cAudioCDRipper::ErrOwnInput},
+    };
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    const int devices[] = {deviceIndex(r, "disc.cue"), deviceIndex(r, "gone.cue"), r.DeviceCount()};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        r.setRipDevice(devices[c.device]);
+        r.setRipTrack(c.track);
+        if (c.rangeStart >= 0)
+            r.setRangeStart(c.rangeStart);
+        if (c.rangeLength >= 0)
+            r.setRangeLength(c.rangeLength);
+        r.setOutputFormat(c.format);
+        r.setOutputFile(c.file);
+        ev.log.clear();
+        rip(r, ev);
+        ASSERT_TRUE(ev.waitEnds());
+        EXPECT_EQ(ev.log, QStringList{QStringLiteral("error %1").arg(c.code)});
+        EXPECT_TRUE(leftovers(out).isEmpty()) << leftovers(out).join(' ').toStdString();
+    }
+    EXPECT_TRUE(readFile(img.bin) == img.data);
+}
+
+TEST_F(CdRipperTest, AbortGivesOnlyJobAbortedAndKeepsTheExistingFile)
+{
+    const Image img = writeImage(dir.path(), "long", {{90 * kSecond}}, 7);
+    useImages({img.cue});
+    const QString target = dir.path() + "/out/keep.wav";
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/out"));
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("previous contents");
+    }
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    r.setRipDevice(deviceIndex(r, "long.cue"));
+    r.setRipTrack(1);
+    r.setOutputFile(target);
+
+    // At once, before any event, and again once progress has been seen.
+    rip(r, ev);
+    r.AbortJob();
+    ASSERT_TRUE(ev.waitEnds());
+    EXPECT_EQ(ev.log, QStringList{"aborted"});
+
+    ev.log.clear();
+    ev.onEvent = [&](const QString& e) {
+        if (e.startsWith("progress"))
+            r.AbortJob();
+    };
+    rip(r, ev);
+    ASSERT_TRUE(ev.waitEnds());
+    ASSERT_EQ(ev.ends(), QStringList{"aborted"});
+    EXPECT_EQ(ev.log.size(), 2) << ev.log.join(", ").toStdString(); // one progress, then the end
+
+    EXPECT_EQ(readFile(target), QByteArray("previous contents"));
+    EXPECT_EQ(leftovers(dir.path() + "/out"), QStringList{"keep.wav"});
+
+    // AbortJob with nothing running does nothing.
+    ev.log.clear();
+    r.AbortJob();
+    QTest::qWait(100);
+    EXPECT_TRUE(ev.log.isEmpty());
+}
+
+TEST_F(CdRipperTest, SuccessReplacesAnExistingFileAndNextRipMayStartFromTheEndEvent)
+{
+    const Image img = writeImage(dir.path(), "disc", {{kSecond}, {2 * kSecond}, {3 * kSecond}}, 8);
+    useImages({img.cue});
+    const QString first = dir.path() + "/one.wav";
+    {
+        QFile f(first);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    r.setRipDevice(deviceIndex(r, "disc.cue"));
+    r.setRipTrack(1);
+    r.setOutputFile(first);
+    // As a job does it: the next track starts inside the handler of the last one's end.
+    int next = 2;
+    ev.onEvent = [&](const QString& e) {
+        if ((e == "done" || e.startsWith("error")) && next <= 3) {
+            r.setRipTrack(next);
+            r.setOutputFile(dir.path() + QStringLiteral("/t%1.wav").arg(next));
+            ++next;
+            r.StartRip();
+        }
+    };
+    rip(r, ev);
+    ASSERT_TRUE(ev.waitEnds(3));
+    EXPECT_EQ(ev.ends(), QStringList({"done", "done", "done"}));
+    EXPECT_TRUE(wavPcm(first) == img.track(1));
+    EXPECT_TRUE(wavPcm(dir.path() + "/t2.wav") == img.track(2));
+    EXPECT_TRUE(wavPcm(dir.path() + "/t3.wav") == img.track(3));
+}
+
+TEST_F(CdRipperTest, SecondStartWhileRippingIsRefusedAndTheFirstStillEnds)
+{
+    const Image img = writeImage(dir.path(), "disc", {{20 * kSecond}}, 9);
+    useImages({img.cue});
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    r.setRipDevice(deviceIndex(r, "disc.cue"));
+    r.setRipTrack(1);
+    r.setOutputFile(dir.path() + "/a.wav");
+    rip(r, ev);
+    r.setOutputFile(dir.path() + "/b.wav");
+    r.StartRip();
+    ASSERT_TRUE(ev.waitEnds(2));
+    EXPECT_EQ(ev.ends(), QStringList({QStringLiteral("error %1").arg(cAudioCDRipper::ErrBusy), "done"}));
+    EXPECT_TRUE(wavPcm(dir.path() + "/a.wav") == img.track(1));
+    EXPECT_FALSE(QFile::exists(dir.path() + "/b.wav"));
+}
+
+TEST_F(CdRipperTest, ReleaseComponentStopsTheRipAndQueriesKeepWorking)
+{
+    const Image img = writeImage(dir.path(), "disc", {{60 * kSecond}, {kSecond}}, 10);
+    useImages({img.cue});
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    const int dev = deviceIndex(r, "disc.cue");
+    r.setRipDevice(dev);
+    r.setRipTrack(1);
+    r.setOutputFile(dir.path() + "/a.wav");
+    rip(r, ev);
+    r.ReleaseComponent();
+    ASSERT_TRUE(ev.waitEnds());
+    EXPECT_EQ(ev.log, QStringList{"aborted"});
+    EXPECT_FALSE(QFile::exists(dir.path() + "/a.wav"));
+    ASSERT_TRUE(r.SelectDevice(dev));
+    EXPECT_TRUE(r.IsAudioCD());
+    EXPECT_EQ(r.TrackCount(), 2);
+}
+
+TEST_F(CdRipperTest, DestroyingTheComponentMidJobLeavesNoFile)
+{
+    const Image img = writeImage(dir.path(), "disc", {{kSecond}, {60 * kSecond}}, 17);
+    useImages({img.cue});
+    const QString out = dir.path() + "/out";
+    ASSERT_TRUE(QDir().mkpath(out));
+    for (int track : {1, 2}) {
+        SCOPED_TRACE(track);
+        auto r = std::make_unique<cAudioCDRipper>();
+        r->setRipDevice(deviceIndex(*r, "disc.cue"));
+        r->setRipTrack(track);
+        r->setOutputFile(out + "/x.wav");
+        r->StartRip();
+        // Track 1 is finished by now, its end event still queued; track 2 is being read.
+        std::this_thread::sleep_for(std::chrono::milliseconds(track == 1 ? 500 : 20));
+        r.reset();
+        QTest::qWait(50);
+        EXPECT_TRUE(leftovers(out).isEmpty()) << leftovers(out).join(' ').toStdString();
+    }
+}
+
+TEST_F(CdRipperTest, ReplacedOrRemovedImageShowsAtTheNextQuery)
+{
+    const QString cue = dir.path() + "/swap.cue";
+    writeImage(dir.path(), "swap", {{3 * kSecond}, {4 * kSecond}, {5 * kSecond}}, 11);
+    useImages({cue});
+    cAudioCDRipper r;
+    const int dev = deviceIndex(r, "swap.cue");
+    const QString name = r.DeviceName(dev);
+    ASSERT_TRUE(r.SelectDevice(dev));
+    ASSERT_EQ(r.TrackCount(), 3);
+
+    // Replaced in place, same file names: the next query sees the new disc,
+    // whether or not the device is selected again.
+    writeImage(dir.path(), "swap", {{7 * kSecond}, {kSecond, false}}, 12);
+    EXPECT_EQ(r.TrackCount(), 2);
+    EXPECT_EQ(r.TrackLength(1), 7);
+    EXPECT_EQ(r.QueryTrack(2), 2);
+
+    // Replaced by another image moved over it.
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/new"));
+    const Image other = writeImage(dir.path() + "/new", "swap", {{kSecond}}, 13);
+    ASSERT_TRUE(QFile::remove(cue) && QFile::remove(dir.path() + "/swap.bin"));
+    ASSERT_TRUE(QFile::rename(other.cue, cue) && QFile::rename(other.bin, dir.path() + "/swap.bin"));
+    ASSERT_TRUE(r.SelectDevice(dev));
+    EXPECT_EQ(r.TrackCount(), 1);
+    EXPECT_EQ(r.TrackLength(1), 1);
+
+    // Removed: an empty drive under the same name.
+    ASSERT_TRUE(QFile::remove(cue));
+    EXPECT_FALSE(r.IsAudioCD());
+    EXPECT_EQ(r.TrackCount(), 0);
+    EXPECT_TRUE(r.SelectDevice(dev));
+    EXPECT_EQ(r.TrackCount(), 0);
+    EXPECT_EQ(r.DeviceName(dev), name);
+
+    // Back again.
+    writeImage(dir.path(), "swap", {{2 * kSecond}, {2 * kSecond}}, 14);
+    EXPECT_TRUE(r.IsAudioCD());
+    EXPECT_EQ(r.TrackCount(), 2);
+}
+
+TEST_F(CdRipperTest, CueNamingAnotherBinIsReadFromThatBin)
+{
+    // Most cue sheets name their own bin; the image is read from the bin the
+    // cue names, never from a stray file that happens to match the cue's name.
+    const Image img = writeImage(dir.path(), "named", {{kSecond}, {2 * kSecond}}, 15, "Some Other Name.bin");
+    writeImage(dir.path(), "decoy", {{9 * kSecond}}, 16, "named.bin");
+    useImages({img.cue});
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    const int dev = deviceIndex(r, "named.cue");
+    ASSERT_TRUE(r.SelectDevice(dev));
+    ASSERT_EQ(r.TrackCount(), 2);
+    EXPECT_EQ(r.TrackLength(2), 2);
+    r.setRipDevice(dev);
+    r.setRipTrack(2);
+    r.setOutputFile(dir.path() + "/t.wav");
+    rip(r, ev);
+    ASSERT_TRUE(ev.waitEnds());
+    ASSERT_EQ(ev.ends(), QStringList{"done"});
+    EXPECT_TRUE(wavPcm(dir.path() + "/t.wav") == img.track(2));
+
+    // A cue over several files, or big-endian samples, is no disc we can read.
+    QFile c(dir.path() + "/multi.cue");
+    ASSERT_TRUE(c.open(QIODevice::WriteOnly));
+    c.write("FILE \"a.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+            "FILE \"b.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n");
+    c.close();
+    QFile m(dir.path() + "/motorola.cue");
+    ASSERT_TRUE(m.open(QIODevice::WriteOnly));
+    m.write("FILE \"named.bin\" MOTOROLA\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    m.close();
+    useImages({dir.path() + "/multi.cue", dir.path() + "/motorola.cue"});
+    cAudioCDRipper r2;
+    for (const char* cueName : {"multi.cue", "motorola.cue"}) {
+        ASSERT_TRUE(r2.SelectDevice(deviceIndex(r2, cueName))) << cueName;
+        EXPECT_EQ(r2.TrackCount(), 0) << cueName;
+    }
+}
+
+TEST(CdRipperNames, TrackRowNamesGiveTheTrackNumber)
+{
+    struct Case {
+        const char* name;
+        int track;
+        const char* drive;
+    };
+    const Case cases[] = {
+        {"Z:/Track03.cda", 3, "Z:"},  {"Z:\\Track12.cda", 12, "Z:"}, {"track01.CDA", 1, ""},
+        {"D:/Track99.cda", 99, "D:"}, {"D:/Track00.cda", 0, ""},     {"D:/Track03.wav", 0, ""},
+        {"D:/MyTrack03.cda", 0, ""},  {"", 0, ""},
+    };
+    for (const Case& c : cases) {
+        QString drive;
+        EXPECT_EQ(cAudioCDRipper::TrackFromCdaName(c.name, &drive), c.track) << c.name;
+        if (c.track) {
+            EXPECT_EQ(drive, QString(c.drive)) << c.name;
+        }
+    }
+}
+
+} // namespace
