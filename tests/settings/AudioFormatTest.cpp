@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "components/cAudioConverter.h"
+#include "components/cImageList.h"
 #include "components/cTabControl.h"
 #include "core/Edition.h"
 #include "core/Formats.h"

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "components/cImageList.h"
 #include "components/cTabControl.h"
 #include "core/CommonLook.h"
 #include "core/Edition.h"
