@@ -382,7 +382,9 @@ void FrmAudioProp::Form_Load()
             picTitle->setPalette(pal);
         }
     }
-    // 2. A tab for each offered format.
+    // 2. A tab for each offered format. The switches are set here too, so
+    // that the tabs never depend on which dialog happened to load first.
+    SetSupportedDestinations();
     const int switches[] = {g_lDestWAV, g_lDestACM, g_lDestMP3, g_lDestWMA, g_lDestOGG, g_lDestAPE};
     for (int i = 0; i < 6; ++i)
         if (switches[i] == 1)

@@ -453,8 +453,10 @@ void FrmOptions::Form_Load()
 void FrmOptions::LoadFileNameFormats()
 {
     const QString file = AppPath() + "/FileNameFormats.txt";
-    if (QFileInfo(file).isFile())
+    if (QFileInfo(file).isFile()) {
         FillComboFromTextFile(file, cboFileName);
+        cboFileName->setCurrentIndex(-1);
+    }
 }
 
 void FrmOptions::SetOptionsTree()
