@@ -355,12 +355,8 @@ void FrmAudioProp::Form_Load()
     const qint64 back = g_sViewBackColor.trimmed().toLongLong(&ok);
     QList<QWidget*> backed = {this, froToWAV, froToACM, froToMP3, froToWMA, froToOGG, froToAPE, picMP3Advanced};
     if (ok && back >= 0 && back <= 0xFFFFFF) {
-        QList<QWidget*> all = backed;
-        for (QWidget* w : {chkBestAccordToSource, chkMP3ErrorProtect, chkMP3Original, chkMP3Copyright,
-                           chkMP3StrictISO, chkMP3VBR, chkMP3VBRTag, chkMP3VBRForceMinBitrate, chkMP3ABR})
-            all << w;
-        all << ptnQualityOGG << optOggBit;
-        for (QWidget* w : all)
+        // Check boxes and option buttons are transparent: they show their page's colour.
+        for (QWidget* w : backed)
             SetBackColor(w, quint32(back));
     }
     if (!g_sViewFormPicture.isEmpty()) {

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "components/cGrid.h"
@@ -335,6 +336,7 @@ void FrmOptions::buildControls()
         row->addWidget(txtToPath, 1);
         cmdSelectPath = newButton("cmdSelectPath", "...", froAdvanced);
         cmdSelectPath->setToolTip("Select a new directory");
+        cmdSelectPath->setFixedWidth(32);
         row->addWidget(cmdSelectPath);
         v->addLayout(row);
         lblOpenDestinationDestinationFolder =
@@ -411,12 +413,9 @@ void FrmOptions::Form_Load()
     if (ok && back >= 0 && back <= 0xFFFFFF) {
         const quint32 c = quint32(back);
         SetBackColor(this, c);
+        // The check boxes are transparent: they show their page's colour.
         for (QWidget* w : {froGeneral, froEvents, froView, froTags, froAdvanced})
             SetBackColor(w, c);
-        for (QCheckBox* box : findChildren<QCheckBox*>()) {
-            if (box != chkAutoFreeDB || g_lAppIncCDRipper == 1)
-                SetBackColor(box, c);
-        }
     }
     chkAutoFreeDB->setVisible(g_lAppIncCDRipper == 1);
     // 2. View pictures.
@@ -465,14 +464,19 @@ void FrmOptions::SetOptionsTree()
         const char* key;
         const char* text;
         int icon;
+        QStyle::StandardPixmap picture;
     };
-    static const PageNode nodes[] = {{"General", "General", 9},
-                                     {"Events", "Events", 10},
-                                     {"View", "View", 11},
-                                     {"ID3 Tags", "Default ID3 Tags", 6},
-                                     {"Advanced", "Advanced", 59}};
-    if (MainWindowServices* main = mainWindow(); main && main->imgMenu)
-        cTreeView1->setImageList(main->imgMenu);
+    static const PageNode nodes[] = {{"General", "General", 9, QStyle::SP_FileDialogDetailedView},
+                                     {"Events", "Events", 10, QStyle::SP_MessageBoxInformation},
+                                     {"View", "View", 11, QStyle::SP_DesktopIcon},
+                                     {"ID3 Tags", "Default ID3 Tags", 6, QStyle::SP_FileIcon},
+                                     {"Advanced", "Advanced", 59, QStyle::SP_ComputerIcon}};
+    imgMenu = new cImageList(this);
+    imgMenu->setObjectName("imgMenu");
+    QStyle* st = style();
+    for (const PageNode& n : nodes)
+        imgMenu->setImage(n.icon, st->standardIcon(n.picture));
+    cTreeView1->setImageList(imgMenu);
     bool first = true;
     for (const PageNode& n : nodes) {
         cTreeView1->Nodes().AddNode(cTreeNode(), first ? 0 : 2, n.key, n.text, n.icon, -1);

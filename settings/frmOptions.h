@@ -17,6 +17,7 @@ class QPushButton;
 class ColorBox;
 class cTreeNode;
 class cTreeView;
+class cImageList;
 class LinkLabel;
 
 class FrmOptions : public QDialog {
@@ -29,6 +30,7 @@ public:
     QWidget* picTitle = nullptr;
     QLabel* lblTitle = nullptr;
     cTreeView* cTreeView1 = nullptr;
+    cImageList* imgMenu = nullptr; // the page icons
 
     // The five pages, at most one visible.
     QFrame* froGeneral = nullptr;

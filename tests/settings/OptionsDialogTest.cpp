@@ -419,3 +419,4 @@ TEST(OptionsDialog, EditOpensTheAudioFormatDialogOnTheDefaultFormatsTab)
         EXPECT_TRUE(modal);
     }
 }
+
