@@ -1,0 +1,218 @@
+// The command router: every menu and toolbar command of the window arrives
+// here as the index of an m_cMenu item and runs by that item's key.
+#include <QPointer>
+
+#include "components/cContextMenu.h"
+#include "components/cGrid.h"
+#include "components/cImageList.h"
+#include "components/cTreeView.h"
+#include "mainwindow/frmMain.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
+
+bool isRootKey(const QString& key) { return key.startsWith(QLatin1String("##MAIN")); }
+bool isCDKey(const QString& key) { return key.left(4) == QLatin1String("##CD"); }
+
+void inform(QWidget* owner, const QString& text) { MsgBox(text, vbInformation | vbOKOnly, QString(), owner); }
+
+} // namespace
+
+// The table of command keys, in the order the router compares them. A row
+// names its command once the command is built; until then the key runs
+// nothing but the router's own steps.
+void FrmMain::SetCommandRows()
+{
+    using Run = bool (FrmMain::*)(int);
+    auto row = [this](const char* key, Run run = nullptr, ToolChecks checks = NoChecks,
+                      const char* markMessage = nullptr) {
+        CommandRow r;
+        r.key = QString::fromLatin1(key);
+        r.checks = checks;
+        if (markMessage)
+            r.markMessage = QString::fromLatin1(markMessage) + blanks(29);
+        if (run)
+            r.run = [this, run](int ItemNumber) { return (this->*run)(ItemNumber); };
+        m_commandRows.push_back(r);
+    };
+
+    row("Audio Converter", nullptr, ListChecks, "Mark the items to convert.");
+    row("MP3 CD Maker", nullptr, ListChecks, "Mark the items to burn.");
+    row("WMA CD Maker", nullptr, ListChecks, "Mark the items to burn.");
+    row("Audio CD Duplicator");
+    row("Audio CD Ripper", nullptr, RipperChecks, "Mark the items to rip.");
+    row("ACM Converter", nullptr, ListChecks, "Mark the items to convert.");
+    row("Audio Joiner", nullptr, JoinChecks, "Mark the items to join.");
+    row("Audio Splitter", nullptr, ListChecks, "Mark the items to split.");
+    row("Audio CD Maker", nullptr, ListChecks, "Mark the items to burn.");
+    row("Audio Analyser", nullptr, ListChecks, "Mark the item to edit.");
+    row("Audio Recorder");
+    row("Text To Speech");
+    row("Add Files");
+    row("Add Directories"); // does nothing
+    row("New Items List");
+    row("Rename Items List");
+    row("Remove Items List");
+    row("Items List Properties");
+    row("Open Destination Folder");
+    row("Save As");
+    row("Rename Item");
+    row("MarkUnmark All");
+    row("Remove Item");
+    row("Clear the List");
+    row("Move Up");
+    row("Move Down");
+    row("Move To First");
+    row("Move To Last");
+    row("Transparent");
+    row("Minimize");
+    row("GoSysTray", &FrmMain::CmdGoSysTray);
+    row("Exit");
+    row("FreeDB");
+    row("On Top");
+    row("Master Volume");
+    row("Burn From List");  // does nothing
+    row("Burn From Files"); // does nothing
+    row("Events");
+    row("View");
+    row("General");
+    row("ID3 Tags");
+    row("Advanced");
+    row("About");
+    row("MP3 Tags Editor");
+    row("Notes");
+    row("Live Update"); // does nothing
+    row("HelpTopic");
+    row("Support");
+    row("RC Exit");
+    row("RC Open", &FrmMain::CmdRCOpen);
+    row("Open Default Player");
+}
+
+bool FrmMain::setCommand(const QString& key, std::function<bool(int)> run)
+{
+    for (CommandRow& r : m_commandRows)
+        if (r.key == key) {
+            r.run = std::move(run);
+            return true;
+        }
+    return false;
+}
+
+void FrmMain::m_cMenu_Click(int ItemNumber)
+{
+    // Any command, and even none, stops the item that plays.
+    if (StopPlayingItem)
+        StopPlayingItem();
+    if (ItemNumber == 0 || !m_cMenu)
+        return;
+
+    const QString key = m_cMenu->ItemKey(ItemNumber);
+    QPointer<FrmMain> self(this);
+    bool refresh = true;
+    for (const CommandRow& r : m_commandRows) {
+        if (r.key != key)
+            continue;
+        // The row is copied: a command may reconnect rows while it runs.
+        const CommandRow row = r;
+        if (row.checks != NoChecks && !RunToolChecks(row))
+            refresh = false;
+        else if (row.run)
+            refresh = row.run(ItemNumber);
+        break;
+    }
+    // A command that closed the window leaves nothing to refresh.
+    if (!self || !refresh)
+        return;
+    if (RefreshInformation)
+        RefreshInformation();
+}
+
+int FrmMain::MarkedCount() const
+{
+    const int col = cGrid1->ColumnIndex(QStringLiteral("Inc"));
+    if (col == 0)
+        return 0;
+    int n = 0;
+    for (int row = 1; row <= cGrid1->RowCount(); ++row)
+        if (cGrid1->CellIcon(row, col) == 1)
+            ++n;
+    return n;
+}
+
+// The checks of the tool commands. A failed check ends the command, and the
+// router's refresh with it.
+bool FrmMain::RunToolChecks(const CommandRow& row)
+{
+    const cTreeNode selected = cTreeView1->SelectedNode();
+    const QString nodeKey = selected.NodeKey();
+
+    if (isRootKey(nodeKey)) {
+        inform(this, (row.checks == RipperChecks ? QStringLiteral("Select the Items List of the CD.")
+                                                 : QStringLiteral("Select the Items List.")) +
+                         blanks(40));
+        const cTreeNode first = selected.ChildNodes().NodeItem(1);
+        if (first)
+            cTreeView1_NodeClick(first);
+        return false;
+    }
+
+    if (row.checks == RipperChecks) {
+        if (!isCDKey(nodeKey)) {
+            inform(this, QStringLiteral("Select the the Audio CD device to rip from.") + blanks(40));
+            cTreeNode cds;
+            const int roots = cTreeView1->Nodes().NodeCount();
+            for (int i = 1; i <= roots && !cds; ++i) {
+                const cTreeNode root = cTreeView1->Nodes().NodeItem(i);
+                if (root.NodeKey().startsWith(QLatin1String("##MAINCDS")))
+                    cds = root;
+            }
+            if (cds) {
+                cds.setNodeExpanded(true);
+                const cTreeNode drive = cds.ChildNodes().NodeItem(1);
+                if (drive)
+                    cTreeView1_NodeClick(drive);
+            }
+            return false;
+        }
+    } else if (cGrid1->RowCount() == 0) {
+        // Nothing to work on yet: ask for files instead.
+        SendCommand(QStringLiteral("Add Files"));
+        return false;
+    }
+
+    const int marked = MarkedCount();
+    if (marked == 0) {
+        inform(this, row.markMessage);
+        return false;
+    }
+    if (row.checks == JoinChecks && marked < 2) {
+        inform(this, QStringLiteral("Nothing to join.") + blanks(55) + QStringLiteral("\r\n\r\n"));
+        return false;
+    }
+    return true;
+}
+
+void FrmMain::cTreeView1_NodeClick(const cTreeNode& node)
+{
+    if (!node)
+        return;
+    cTreeNode n = node;
+    n.setNodeSelected(true);
+}
+
+// --- the window-mode rows built so far ---
+
+bool FrmMain::CmdGoSysTray(int)
+{
+    GoSysTray();
+    return false;
+}
+
+bool FrmMain::CmdRCOpen(int)
+{
+    ToggleFromTray();
+    return true;
+}

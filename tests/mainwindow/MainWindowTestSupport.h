@@ -1,0 +1,60 @@
+#pragma once
+// Building the main window for a test, with the edition and options the test sets first.
+#include <QStringList>
+#include <functional>
+
+#include "components/cContextMenu.h"
+#include "components/cToolbar.h"
+#include "core/Edition.h"
+#include "mainwindow/frmMain.h"
+#include "settings/Options.h"
+
+namespace mwtest {
+
+// This edition's block and the view options shown (title, player, graphs).
+inline void setEdition(const std::function<void()>& adjust = {})
+{
+    SetAppModes();
+    g_bDisplayTitle = true;
+    g_bDisplayPlayer = true;
+    g_bDisplayAudioGraph = true;
+    if (adjust)
+        adjust();
+}
+
+inline void allToolsOff()
+{
+    for (int* flag : {&g_lAppIncConverter, &g_lAppIncJoin, &g_lAppIncSplit, &g_lAppIncMicRec, &g_lAppIncEditor,
+                      &g_lAppIncAudioBurner, &g_lAppIncCDRipper, &g_lAppIncMP3TagsEditor, &g_lAppIncMP3Burner,
+                      &g_lAppIncWMABurner, &g_lAppIncACMConverter, &g_lAppIncTTS, &g_lAppIncCDDuplicator})
+        *flag = 0;
+}
+
+// "caption|key" of each item, "-" for a separator.
+inline QStringList popupOf(cContextMenu* menu, const QString& childKey)
+{
+    QStringList out;
+    for (int i : menu->PopupItems(menu->MenuIndexForKey(childKey))) {
+        const QString caption = menu->ItemCaption(i);
+        out << (caption == QLatin1String("-") ? QStringLiteral("-") : caption + "|" + menu->ItemKey(i));
+    }
+    return out;
+}
+
+// "key|caption|tool tip|icon|style" of each button, "-" for a separator.
+inline QStringList buttonsOf(cToolbar* t)
+{
+    QStringList out;
+    for (int i = 1; i <= t->ButtonCount(); ++i) {
+        if (t->ButtonStyle(i) == 1)
+            out << QStringLiteral("-");
+        else
+            out << QStringLiteral("%1|%2|%3|%4|%5")
+                       .arg(t->ButtonKey(i), t->ButtonCaption(i), t->ButtonToolTip(i))
+                       .arg(t->ButtonIcon(i))
+                       .arg(t->ButtonStyle(i));
+    }
+    return out;
+}
+
+} // namespace mwtest
