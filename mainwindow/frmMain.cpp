@@ -80,6 +80,7 @@ FrmMain::FrmMain(QWidget* parent)
     CreateControls();
     SetCommandRows();
     ConnectLists();
+    ConnectItemEditing();
 }
 
 FrmMain::~FrmMain()
