@@ -22,7 +22,10 @@ void inform(QWidget* owner, const QString& text) { MsgBox(text, vbInformation | 
 
 // The table of command keys, in the order the router compares them. A row
 // names its command once the command is built; until then the key runs
-// nothing but the router's own steps.
+// nothing but the router's own steps. A command is a member
+// `bool FrmMain::Cmd<Key>(int ItemNumber)` (declared in frmMain.h, defined in
+// the file of the part of the window it belongs to) named in its row here; it
+// returns false when it ended early. The checks of a tool row run before it.
 void FrmMain::SetCommandRows()
 {
     using Run = bool (FrmMain::*)(int);

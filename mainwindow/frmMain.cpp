@@ -243,6 +243,9 @@ void FrmMain::CreateControls()
 
 void FrmMain::Form_Load()
 {
+    // The layers below reach the window from here on, also while it is being built.
+    setMainWindow(this);
+
     // 1. The registry object.
     m_cRegistry.setHkey(HKEY_LOCAL_MACHINE);
     m_cRegistry.setKeyRoot(MachineKeyRoot());
@@ -273,7 +276,6 @@ void FrmMain::Form_Load()
 
     // 9. Menus.
     SetMenus();
-    setMainWindow(this);
 
     // 10. The edition's view.
     SetAppView();
