@@ -437,7 +437,13 @@ cGrid::cGrid(QWidget* parent)
     // A model reset replaces the selection model's state, not the object.
 }
 
-cGrid::~cGrid() = default;
+cGrid::~cGrid()
+{
+    // The view and model go after this object's own part is gone: they must
+    // not report back into it while they are taken down.
+    m_view->selectionModel()->disconnect(this);
+    m_view->disconnect(this);
+}
 
 QTableView* cGrid::tableView() const { return m_view; }
 

@@ -26,6 +26,11 @@ cTabControl::cTabControl(QWidget* parent)
     layoutBar();
 }
 
+cTabControl::~cTabControl()
+{
+    m_bar->disconnect(this);
+}
+
 QSize cTabControl::sizeHint() const
 {
     return QSize(400, 300);

@@ -21,6 +21,7 @@ class cTabControl : public QWidget {
     Q_OBJECT
 public:
     explicit cTabControl(QWidget* parent = nullptr);
+    ~cTabControl() override;
 
     cImageList* ImageList() const { return m_imageList; }
     void setImageList(cImageList* list);

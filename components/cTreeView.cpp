@@ -334,6 +334,7 @@ cTreeView::cTreeView(QWidget* parent)
 cTreeView::~cTreeView()
 {
     m_delegate->detach();
+    m_tree->disconnect(this);
     // The widget's items go with it; nothing may look them up meanwhile.
     m_items.clear();
     m_keys.clear();

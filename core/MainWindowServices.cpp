@@ -1,5 +1,7 @@
 #include "core/MainWindowServices.h"
 
+#include <QWidget>
+
 namespace {
 MainWindowServices* g_mainWindow = nullptr;
 }
@@ -13,3 +15,9 @@ MainWindowServices::~MainWindowServices()
 MainWindowServices* mainWindow() { return g_mainWindow; }
 
 void setMainWindow(MainWindowServices* window) { g_mainWindow = window; }
+
+void MainWindowServices::ExitWithoutAsking()
+{
+    if (QWidget* w = Form())
+        w->close();
+}

@@ -44,6 +44,14 @@ public:
     // provide it through the main window. Nothing happens without them.
     virtual void setTree() {}
 
+    // The exit as the shutdown countdown runs it. ConfirmExit asks the exit
+    // question when the options ask for it and returns false on No; it comes
+    // before the power-off request. ExitWithoutAsking then runs the main
+    // window's exit sequence without asking again. The main window overrides
+    // both; the defaults ask nothing and close the window.
+    virtual bool ConfirmExit() { return true; }
+    virtual void ExitWithoutAsking();
+
     // Grids, tree and the list-name label.
     cGrid* cGrid1 = nullptr;
     cGrid* cGridInfo = nullptr;

@@ -98,4 +98,56 @@ int RecordingSound::stops() const
     return n;
 }
 
+RecordingPower::RecordingPower()
+{
+    m_previous = platform::setPowerService(this);
+}
+
+RecordingPower::~RecordingPower() { platform::setPowerService(m_previous); }
+
+platform::PowerReply RecordingPower::canPowerOff()
+{
+    calls << "CanPowerOff";
+    platform::PowerReply r;
+    r.busAvailable = busAvailable;
+    r.ok = busAvailable;
+    r.value = canAnswer;
+    if (!busAvailable)
+        r.error = QStringLiteral("no system bus");
+    return r;
+}
+
+platform::PowerReply RecordingPower::powerOff()
+{
+    calls << "PowerOff";
+    ++powerOffRequests;
+    platform::PowerReply r;
+    r.ok = accept;
+    if (!accept)
+        r.error = refusal;
+    return r;
+}
+
+namespace {
+class RefusingPower : public platform::PowerService {
+public:
+    platform::PowerReply canPowerOff() override { return refuse(); }
+    platform::PowerReply powerOff() override { return refuse(); }
+
+private:
+    static platform::PowerReply refuse()
+    {
+        platform::PowerReply r;
+        r.error = QStringLiteral("tests never power off");
+        return r;
+    }
+};
+} // namespace
+
+platform::PowerService& refusingPower()
+{
+    static RefusingPower p;
+    return p;
+}
+
 } // namespace testenv

@@ -9,6 +9,7 @@
 
 #include "platform/DialogService.h"
 #include "platform/MessageBox.h"
+#include "platform/Power.h"
 #include "platform/Shell.h"
 #include "platform/Sound.h"
 
@@ -83,5 +84,29 @@ private:
     std::vector<platform::SoundRequest> m_requests;
     platform::SoundHandler m_previous;
 };
+
+// Stands in for the login manager: answers CanPowerOff with canAnswer and
+// PowerOff as told, and records every request (in `calls`, with other
+// events a test may add to the same log).
+class RecordingPower : public platform::PowerService {
+public:
+    RecordingPower();
+    ~RecordingPower() override;
+    platform::PowerReply canPowerOff() override;
+    platform::PowerReply powerOff() override;
+
+    QString canAnswer = QStringLiteral("yes");
+    bool busAvailable = true;
+    bool accept = true;                 // PowerOff succeeds
+    QString refusal = QStringLiteral("Access denied");
+    int powerOffRequests = 0;
+    QStringList calls;
+
+private:
+    platform::PowerService* m_previous = nullptr;
+};
+
+// Installed by the test main for every test: refuses to power off.
+platform::PowerService& refusingPower();
 
 } // namespace testenv

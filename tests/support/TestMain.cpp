@@ -28,6 +28,9 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", (root.path() + "/config").toLocal8Bit());
     qputenv("KELVANE_PROGRAM_DIR", (root.path() + "/program").toLocal8Bit());
 
+    // No test may reach the real login manager.
+    platform::setPowerService(&testenv::refusingPower());
+
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
