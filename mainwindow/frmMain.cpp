@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "components/cAudioCDRipper.h"
+#include "components/cAudioConverter.h"
 #include "components/cContextMenu.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
@@ -204,6 +206,8 @@ void FrmMain::CreateControls()
     prgStatus->hide();
 
     cSysTray1 = named(new cSysTray(this), "cSysTray1");
+    cAudioConverter1 = named(new cAudioConverter(this), "cAudioConverter1");
+    cAudioCDRipper1 = named(new cAudioCDRipper(this), "cAudioCDRipper1");
 
     tmrCDs = named(new QTimer(this), "tmrCDs");
     tmrCDs->setInterval(5000);
