@@ -15,6 +15,7 @@
 #include "components/cAudioCDRipper.h"
 #include "components/cAudioConverter.h"
 #include "components/cContextMenu.h"
+#include "lists/ItemRow.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
 #include "components/cProgressBar.h"
@@ -80,6 +81,7 @@ FrmMain::FrmMain(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     CreateControls();
     SetCommandRows();
+    ConnectLists();
 }
 
 FrmMain::~FrmMain()
@@ -268,6 +270,10 @@ void FrmMain::Form_Load()
     // 6. The window icon.
     SetFormIcon(this, QStringLiteral("AAA"), true);
 
+    // 7. The grids.
+    SetGrid(cGrid1, imgGrid);
+    SetGridInfo(cGridInfo);
+
     // 8. The status bar.
     cStatusBar1->setImageList(imgMenu);
     cStatusBar1->AddPanel(0, QString(), QString(), 47, 120, false, false, 0, QStringLiteral("Main"));
@@ -300,6 +306,7 @@ void FrmMain::Form_Load()
     lblTitle->setText(g_sAppName + " " + g_sAppVersion);
 
     // 17.-18. The tree and the first list.
+    setTree();
     FirstSelection();
 
     // 19. The window size.
@@ -309,8 +316,6 @@ void FrmMain::Form_Load()
     m_bLoaded = true;
     Form_Resize();
 }
-
-void FrmMain::FirstSelection() {}
 
 void FrmMain::LoadWindowSize()
 {
