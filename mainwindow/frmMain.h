@@ -219,7 +219,6 @@ private:
 
     void SetCommandRows();
     bool RunToolChecks(const CommandRow& row);
-    int MarkedCount() const;
     QVector<CommandRow> m_commandRows;
 
     bool m_bLoaded = false;
