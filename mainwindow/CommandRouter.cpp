@@ -41,7 +41,7 @@ void FrmMain::SetCommandRows()
         m_commandRows.push_back(r);
     };
 
-    row("Audio Converter", nullptr, ListChecks, "Mark the items to convert.");
+    row("Audio Converter", &FrmMain::CmdAudioConverter, ListChecks, "Mark the items to convert.");
     row("MP3 CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("WMA CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("Audio CD Duplicator");

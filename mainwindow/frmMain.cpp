@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "audiotools/AudioTools.h"
 #include "components/cAudioCDRipper.h"
 #include "components/cAudioConverter.h"
 #include "components/cContextMenu.h"
@@ -252,6 +253,8 @@ void FrmMain::Form_Load()
 {
     // The layers below reach the window from here on, also while it is being built.
     setMainWindow(this);
+    // The tool windows it opens carry their jobs.
+    InstallAudioTools();
 
     // 1. The registry object.
     m_cRegistry.setHkey(HKEY_LOCAL_MACHINE);

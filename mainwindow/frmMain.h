@@ -12,6 +12,7 @@ class cReBar;
 class cSlider;
 class cToolbarHost;
 class cTreeNode;
+class ToolWindow;
 
 // The main window: a single instance built by Form_Load, shown by the start
 // procedure. Its controls are public members named as the design names them
@@ -125,6 +126,27 @@ public:
 
     // Sends a command by key: MenuIndexForKey, then the router.
     void SendCommand(const QString& key);
+
+    // How a batch tool opens over the selected list's rows (ToolLaunch.cpp).
+    struct ToolLaunch {
+        // Loads the tool window (its accessor).
+        std::function<ToolWindow*()> load;
+        // Follows the number of marked rows in the count label: " items to convert.".
+        QString countText;
+        // Hands the marked rows' total seconds to the time-left estimate.
+        bool totalSeconds = true;
+        // Puts the list's name, cleaned like a file name, in the sub-folder box.
+        bool subFolderName = true;
+        // Copies the marked rows only (false: every row with its mark).
+        bool markedOnly = true;
+        // The tool's own inputs, set after the rows are copied.
+        std::function<void(ToolWindow*)> fill;
+    };
+    // The launch of a batch tool once the router's checks have passed: loads
+    // the window, fills it from the main grid, and shows it modally with the
+    // disc polling off, which resumes afterwards when a CD drive is selected.
+    // False when the window could not be loaded.
+    bool LaunchBatchTool(const ToolLaunch& launch);
 
     // The checks a tool command passes before its window opens.
     enum ToolChecks {

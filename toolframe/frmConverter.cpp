@@ -17,6 +17,12 @@ QPointer<FrmConverter>& windowRef()
     static QPointer<FrmConverter> p;
     return p;
 }
+
+std::function<FrmConverter*()>& windowFactory()
+{
+    static std::function<FrmConverter*()> f;
+    return f;
+}
 } // namespace
 
 ToolFrameDesign FrmConverter::Design()
@@ -81,7 +87,7 @@ QString FrmConverter::CreateID3TagsString(const QString& sStr)
 FrmConverter* g_frmConverter()
 {
     if (!windowRef() || windowRef()->Unloaded()) {
-        windowRef() = new FrmConverter(nullptr);
+        windowRef() = windowFactory() ? windowFactory()() : new FrmConverter(nullptr);
         windowRef()->Form_Load();
     }
     return windowRef();
@@ -90,4 +96,9 @@ FrmConverter* g_frmConverter()
 bool g_frmConverterLoaded()
 {
     return windowRef() && !windowRef()->Unloaded();
+}
+
+void setConverterWindowFactory(std::function<FrmConverter*()> factory)
+{
+    windowFactory() = std::move(factory);
 }

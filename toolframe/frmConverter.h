@@ -3,6 +3,7 @@
 // output file per row, named from the template and written into the
 // destination folder. The job itself belongs to the audio tools; this is the
 // window on the tool frame.
+#include <functional>
 #include <memory>
 
 #include "toolframe/JobParameters.h"
@@ -38,3 +39,6 @@ private:
 // destroyed when it closes.
 FrmConverter* g_frmConverter();
 bool g_frmConverterLoaded();
+// The audio tools give the window its job: once set, the accessor builds the
+// window through this (null: the bare window, without a job).
+void setConverterWindowFactory(std::function<FrmConverter*()> factory);

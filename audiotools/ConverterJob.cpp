@@ -1,0 +1,229 @@
+#include "audiotools/ConverterJob.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTimer>
+
+#include "components/cAudioConverter.h"
+#include "components/cImageList.h"
+#include "components/cGrid.h"
+#include "components/cProgressBar.h"
+#include "components/AudioJobErrors.h"
+#include "core/PathNames.h"
+#include "core/TextFiles.h"
+#include "lists/ItemRow.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+QString cell(cGrid* grid, long lRow, const QString& key)
+{
+    return grid->CellText(int(lRow), grid->ColumnIndex(key));
+}
+
+// Anything at the path counts: hidden files, and links even when they lead nowhere.
+bool SomethingAt(const QFileInfo& fi)
+{
+    return fi.exists() || fi.isSymLink();
+}
+
+// The output would replace the source itself.
+bool SameFile(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+QString ConvertingCaption(long filePercent, long totalValue, long totalMax)
+{
+    const double share = totalMax != 0 ? double(totalValue) / double(totalMax) * 100.0 : 0.0;
+    return QStringLiteral("Converting... [ ") + QString::number(filePercent) + QStringLiteral("% / ") +
+           QLocale::c().toString(share, 'g', 15) + QStringLiteral("% ]");
+}
+
+ConverterJobWindow::ConverterJobWindow(QWidget* parent) : FrmConverter(parent)
+{
+    connect(cAudioConverter1, &cAudioConverter::JobProgress, this,
+            [this](int percent) { cAudioConverter1_JobProgress(percent); });
+    connect(cAudioConverter1, &cAudioConverter::JobDone, this, [this] { cAudioConverter1_JobDone(); });
+    connect(cAudioConverter1, &cAudioConverter::JobAborted, this, [this] { cAudioConverter1_JobAborted(); });
+    connect(cAudioConverter1, &cAudioConverter::JobError, this,
+            [this](int code, const QString& text) { cAudioConverter1_JobError(code, text); });
+}
+
+ConverterJobWindow::~ConverterJobWindow() = default;
+
+void ConverterJobWindow::SetButtonsEnabled(bool enabled)
+{
+    cmdConvert->setEnabled(enabled);
+    cmdExit->setEnabled(enabled);
+}
+
+void ConverterJobWindow::cmdConvert_Click()
+{
+    if (JobRunning())
+        return;
+    // The destination goes to the top of the history; the sub-folder is made.
+    if (!PrepareOutputFolder())
+        return;
+    // An empty line between this job and the last one.
+    if (!txtLog->document()->isEmpty()) {
+        QTextCursor cursor(txtLog->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QStringLiteral("\r\n"));
+    }
+    AddLogLine("Preparing to convert: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
+    SetDestination();
+    ResetJobState();
+    ShowLogTab();
+    ConvertTracks();
+}
+
+void ConverterJobWindow::ConvertTracks()
+{
+    const long rows = cGrid1->RowCount();
+    prgTotal->setProgressMax(rows * 100);
+    SetButtonsEnabled(false);
+    if (Timer1)
+        Timer1->start();
+
+    long result = RowStarted;
+    for (long row = m_lCurrentRow; row <= rows; ++row) {
+        m_lCurrentRow = row;
+        setCursor(Qt::WaitCursor);
+        result = ConvertTask(m_lCurrentRow);
+        if (result == RowStarted)
+            return; // the component's events go on from here
+        if (result == RowCancelled) {
+            AddLogLine(QStringLiteral("Aborted."), txtLog);
+            break;
+        }
+    }
+
+    // No row left to start, the last rows skipped, or the job cancelled.
+    SetButtonsEnabled(true);
+    unsetCursor();
+    if (result == RowCancelled) {
+        lblCurrentTrack->setText(QStringLiteral("Aborted."));
+        setWindowTitle(lblCurrentTrack->text());
+        ShowJobBalloon(QStringLiteral("Aborted."));
+        return;
+    }
+    setWindowTitle(DoneText());
+    prgTotal->setProgressValue((rows - 1) * 100 + 100);
+    prgCurrnet->setProgressValue(100);
+    if (Timer1)
+        Timer1->stop();
+    FinishJobDone();
+}
+
+long ConverterJobWindow::ConvertTask(long lRow)
+{
+    QString problem;
+    const QString output = OutputFileForRow(lRow, &problem);
+    cGrid1->setSelectedRow(int(lRow));
+    m_ltmrItemSecs = RowSeconds(lRow);
+    m_ltmrItemSecsDone = 0;
+    SetID3Tags(lRow);
+
+    const QString source = cell(cGrid1, lRow, COL_FILE);
+    lblCurrentTrack->setText(GetFileNameFromPath(source));
+    lblFilesToConvert->setText("Files: " + QString::number(lRow) + "/" + QString::number(cGrid1->RowCount()));
+    AddLogLine("Start to convert: " + lblCurrentTrack->text() + "...", txtLog);
+    cAudioConverter1->setInputFile(source);
+
+    if (!problem.isEmpty()) {
+        // No usable name: the row fails the way a component error does.
+        QTimer::singleShot(0, this, [this, problem] { cAudioConverter1_JobError(kvaudio::ErrOutputPath, problem); });
+        return RowStarted;
+    }
+
+    // Only a file is offered for overwriting. A folder at that path, or the
+    // source itself, is refused by the component and fails the row.
+    const QFileInfo existing(output);
+    if (!CheckTicked(chkOverWrite) && SomethingAt(existing) && !existing.isDir() && !SameFile(source, output)) {
+        AddLogLine(QStringLiteral("File already exists."), txtLog);
+        const int answer = MsgBox("The file: '" + output + "' already exists.\r\n\r\nOverwrite it?",
+                                  vbYesNoCancel | vbInformation, QString(), this);
+        if (answer == vbYes)
+            AddLogLine(QStringLiteral("Overwrite it..."), txtLog);
+        else if (answer == vbNo)
+            return RowSkipped;
+        else
+            return RowCancelled;
+    }
+
+    if (cell(cGrid1, lRow, COL_RANGE_ALL) != QLatin1String("1")) {
+        cAudioConverter1->setRangeStart(int(cell(cGrid1, lRow, COL_RANGE_START_TIME).toLong()));
+        cAudioConverter1->setRangeLength(int(cell(cGrid1, lRow, COL_RANGE_LENGTH_TIME).toLong()));
+    }
+    cAudioConverter1->setOutputFile(output);
+    cAudioConverter1->StartConvert();
+    return RowStarted;
+}
+
+void ConverterJobWindow::cAudioConverter1_JobProgress(int percent)
+{
+    if (percent < 1)
+        return;
+    unsetCursor();
+    prgCurrnet->setProgressValue(percent);
+    prgTotal->setProgressValue((m_lCurrentRow - 1) * 100 + percent);
+    setWindowTitle(ConvertingCaption(prgCurrnet->ProgressValue(), prgTotal->ProgressValue(), prgTotal->ProgressMax()));
+    NoteRowProgress(percent);
+}
+
+void ConverterJobWindow::cAudioConverter1_JobDone()
+{
+    AddLogLine(QStringLiteral("Done."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Done."));
+    NoteRowDone();
+    ++m_lCurrentRow;
+    ConvertTracks();
+}
+
+void ConverterJobWindow::cAudioConverter1_JobError(int code, const QString& text)
+{
+    NoteRowError();
+    const QString line = "Error: " + text + "(" + QString::number(code) + ")";
+    AddLogLine(line, txtLog);
+    lblCurrentTrack->setText(line);
+    setWindowTitle(line);
+    SetButtonsEnabled(true);
+    ++m_lCurrentRow;
+    ConvertTracks();
+    unsetCursor();
+}
+
+void ConverterJobWindow::cAudioConverter1_JobAborted()
+{
+    SetButtonsEnabled(true);
+    AddLogLine(QStringLiteral("Aborted."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+    unsetCursor();
+    setWindowTitle(lblCurrentTrack->text());
+}
+
+void ConverterJobWindow::cmdAbort_Click()
+{
+    if (!JobRunning())
+        return;
+    const int answer = MsgBox("Abort operation?" + QString(38, QLatin1Char(' ')), vbYesNo | vbInformation,
+                              QString(), this);
+    if (answer != vbYes)
+        return;
+    // The job went on while the question was open; once it has ended there
+    // is nothing left to abort.
+    if (!JobRunning())
+        return;
+    cAudioConverter1->AbortJob();
+    ShowJobBalloon(QStringLiteral("Aborted."));
+    if (Timer1)
+        Timer1->stop();
+}
