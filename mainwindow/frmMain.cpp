@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "components/cAudioCDRipper.h"
+#include "components/cAudioConverter.h"
 #include "components/cContextMenu.h"
 #include "lists/ItemRow.h"
 #include "components/cGrid.h"
@@ -80,6 +82,7 @@ FrmMain::FrmMain(QWidget* parent)
     CreateControls();
     SetCommandRows();
     ConnectLists();
+    ConnectItemEditing();
 }
 
 FrmMain::~FrmMain()
@@ -206,6 +209,8 @@ void FrmMain::CreateControls()
     prgStatus->hide();
 
     cSysTray1 = named(new cSysTray(this), "cSysTray1");
+    cAudioConverter1 = named(new cAudioConverter(this), "cAudioConverter1");
+    cAudioCDRipper1 = named(new cAudioCDRipper(this), "cAudioCDRipper1");
 
     tmrCDs = named(new QTimer(this), "tmrCDs");
     tmrCDs->setInterval(5000);
@@ -245,6 +250,9 @@ void FrmMain::CreateControls()
 
 void FrmMain::Form_Load()
 {
+    // The layers below reach the window from here on, also while it is being built.
+    setMainWindow(this);
+
     // 1. The registry object.
     m_cRegistry.setHkey(HKEY_LOCAL_MACHINE);
     m_cRegistry.setKeyRoot(MachineKeyRoot());
@@ -279,7 +287,6 @@ void FrmMain::Form_Load()
 
     // 9. Menus.
     SetMenus();
-    setMainWindow(this);
 
     // 10. The edition's view.
     SetAppView();
