@@ -106,16 +106,15 @@ TEST_F(OneFileConversionTest, AbortOrCloseMidWaySetsTheFlagAndLeavesNoFile)
         convert(source, work + "tmpeditor.wav", [&](FrmAudioEditorProc* w) {
             w->g_bConvertTo = true;
             w->g_sConvertToTarget = "MP3 - MPEG-1 Audio Layer 3 (*.mp3)";
-            QObject::connect(w->cAudioConverter1, &cAudioConverter::JobProgress, w, [w, byClosing, &label](int) {
+            QObject::connect(w->cAudioConverter1, &cAudioConverter::JobProgress, w, [w, byClosing](int) {
                 if (w->Unloaded() || !w->Converting())
                     return;
-                if (byClosing) {
+                if (byClosing)
                     w->close();
-                } else {
-                    QObject::connect(w, &QObject::destroyed, [&label, w] { label = w->lblCurrentTrack->text(); });
+                else
                     w->cmdAbort->click();
-                }
             });
+            // Connected after the window's own handler: reads the label it wrote.
             QObject::connect(w->cAudioConverter1, &cAudioConverter::JobAborted, w,
                              [&label, w] { label = w->lblCurrentTrack->text(); });
         });
