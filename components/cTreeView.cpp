@@ -227,6 +227,18 @@ void cTreeNode::setNodeBold(bool bBold)
     }
 }
 
+bool cTreeNode::NodeEditable() const
+{
+    QTreeWidgetItem* i = item();
+    return i && (i->flags() & Qt::ItemIsEditable);
+}
+
+void cTreeNode::setNodeEditable(bool bEditable)
+{
+    if (QTreeWidgetItem* i = item())
+        i->setFlags(bEditable ? (i->flags() | Qt::ItemIsEditable) : (i->flags() & ~Qt::ItemIsEditable));
+}
+
 void cTreeNode::StartLabelEdit()
 {
     if (QTreeWidgetItem* i = item())
@@ -516,6 +528,8 @@ void cTreeView::refreshAllIcons()
 
 void cTreeView::startEdit(QTreeWidgetItem* item)
 {
+    if (!(item->flags() & Qt::ItemIsEditable))
+        return;
     m_tree->scrollToItem(item);
     if (m_tree->isEditing()) {
         // An editor is still closing: reopen once it is gone.

@@ -52,6 +52,10 @@ public:
     void setNodeShowChildren(bool bShow);
     bool NodeBold() const;
     void setNodeBold(bool bBold);
+    // Whether the node's text may be edited in place at all (true unless set);
+    // a node that may not is never put into editing.
+    bool NodeEditable() const;
+    void setNodeEditable(bool bEditable);
     // Puts the node's text into in-place editing (whatever LabelEdit says).
     void StartLabelEdit();
     // Removes the node with its children.

@@ -78,7 +78,7 @@ void FileCopyClass::Copy(const QString& SourceFile, const QString& Destination)
         return;
     }
     QSaveFile out(Destination);
-    if (!out.open(QIODevice::WriteOnly)) {
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         fail("The file could not be created:\r\n" + Destination + "\r\n" + out.errorString());
         return;
     }

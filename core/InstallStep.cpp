@@ -65,7 +65,7 @@ bool writeIfMissing(const QString& path, const QByteArray& data)
     if (QFile::exists(path))
         return true;
     QSaveFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.commit();
+    return f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && f.write(data) == data.size() && f.commit();
 }
 
 } // namespace

@@ -44,6 +44,18 @@ public:
     // provide it through the main window. Nothing happens without them.
     virtual void setTree() {}
 
+    // The player as the items lists use it. ReadPlayerFileInfo reads a file's
+    // format without playing it (sample rate, bitrate, channels); false when
+    // the window has no player to ask. IsPlayerPlaying is true while an item
+    // is loaded in the player, playing or paused; PressPlayerStop presses the
+    // tools toolbar's "Stop" button.
+    virtual bool ReadPlayerFileInfo(const QString& path, int& sampleRate, int& bitrate, int& channels)
+    {
+        return false;
+    }
+    virtual bool IsPlayerPlaying() { return false; }
+    virtual void PressPlayerStop() {}
+
     // The exit as the shutdown countdown runs it. ConfirmExit asks the exit
     // question when the options ask for it and returns false on No; it comes
     // before the power-off request. ExitWithoutAsking then runs the main

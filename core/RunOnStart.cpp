@@ -98,7 +98,7 @@ long SetRunOnStart(bool bRun)
     const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=") + productName() +
                           "\nExec=" + execValue(RunOnStartCommand()) + "\nTerminal=false\n";
     QSaveFile f(file);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return 0;
     const QByteArray data = entry.toUtf8();
     if (f.write(data) != data.size()) {

@@ -19,7 +19,9 @@ const int kHistoryLines = 16;
 bool writeAtomically(const QString& path, const QByteArray& data)
 {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered save file reports a write cut short by a full
+    // disk only as a successful commit of the truncated file.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (f.write(data) != data.size()) {
         f.cancelWriting();

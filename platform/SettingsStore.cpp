@@ -78,7 +78,7 @@ QJsonObject readValues(const QString& folder, bool* ok = nullptr)
 bool writeValues(const QString& folder, const QJsonObject& values)
 {
     QSaveFile f(folder + '/' + kValuesFile);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray data = QJsonDocument(values).toJson(QJsonDocument::Indented);
     if (f.write(data) != data.size()) {

@@ -1,4 +1,6 @@
 #include <QComboBox>
+#include <csignal>
+#include <sys/resource.h>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -75,6 +77,22 @@ TEST(TextFiles, WriteTextFileReplacesTheWholeFile)
 
     WriteTextFile("x", dir.filePath("no/such/folder/file"));
     EXPECT_FALSE(QFile::exists(dir.filePath("no/such/folder/file")));
+}
+
+TEST(TextFiles, AWriteCutShortByAFullDiskLeavesTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("notes");
+    writeBytes(path, "old text\r\n");
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    WriteTextFile(QString(5000, 'n'), path);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(readBytes(path), QByteArray("old text\r\n"));
 }
 
 TEST(TextFiles, FillComboSkipsEmptyLines)

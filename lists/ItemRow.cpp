@@ -1,0 +1,320 @@
+#include "lists/ItemRow.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <cmath>
+
+#include "components/cAudioConverter.h"
+#include "components/cGrid.h"
+#include "components/cImageList.h"
+#include "components/cStatusBar.h"
+#include "core/MainWindowServices.h"
+#include "core/PathNames.h"
+#include "core/TimeText.h"
+
+namespace {
+
+const ItemColumn kColumns[kItemColumnCount] = {
+    {"Inc", "Inc", 26, true},
+    {"Type", "Type", 40, true},
+    {"Item Name", "Item Name", 200, true},
+    {"Size", "Size", 80, false},
+    {"Time", "Time-Length", 80, false},
+    {"Created", "Created", 140, false},
+    {"Range", "Range", 120, true},
+    {"COL_FILE", "COL_FILE", -1, false},
+    {"COL_RANGE_ALL", "COL_RANGE_ALL", -1, false},
+    {"COL_RANGE_START_TIME", "COL_RANGE_START_TIME", -1, false},
+    {"COL_RANGE_LENGTH_TIME", "COL_RANGE_LENGTH_TIME", -1, false},
+    {"COL_BYTES_SIZE", "COL_BYTES_SIZE", -1, false},
+    {"COL_TAG_ALBUM", "COL_TAG_ALBUM", -1, false},
+    {"COL_TAG_ARTIST", "COL_TAG_ARTIST", -1, false},
+    {"COL_TAG_COMMENT", "COL_TAG_COMMENT", -1, false},
+    {"COL_TAG_GEN", "COL_TAG_GEN", -1, false},
+    {"COL_TAG_YEAR", "COL_TAG_YEAR", -1, false},
+    {"COL_TAG_TITLE", "COL_TAG_TITLE", -1, false},
+    {"COL_TAG_TRACK", "COL_TAG_TRACK", -1, false},
+};
+
+// The window-text system colour.
+constexpr quint32 kWindowTextColour = 0x80000008;
+
+cGrid* itemsGrid(cGrid* grid)
+{
+    if (grid)
+        return grid;
+    MainWindowServices* w = mainWindow();
+    return w ? w->cGrid1 : nullptr;
+}
+
+// A cell that should hold a number; false when it holds none.
+bool cellNumber(const QVariant& value, double& number)
+{
+    bool ok = false;
+    number = value.toString().trimmed().toDouble(&ok);
+    return ok && std::isfinite(number);
+}
+
+bool rowCounts(cGrid* grid, int row, int incCol, bool bMarkedOnly)
+{
+    return !bMarkedOnly || grid->CellIcon(row, incCol) == kIconMarked;
+}
+
+} // namespace
+
+const ItemColumn& ItemColumnAt(int index) { return kColumns[index]; }
+
+const QString& TagColumnKey(int index)
+{
+    static const QString* const keys[kTagColumnCount] = {&COL_TAG_ALBUM, &COL_TAG_ARTIST, &COL_TAG_COMMENT,
+                                                          &COL_TAG_GEN,   &COL_TAG_YEAR,   &COL_TAG_TITLE,
+                                                          &COL_TAG_TRACK};
+    return *keys[index];
+}
+
+int GetTrackTypeImage(const QString& sType)
+{
+    if (sType == QLatin1String("Data"))
+        return kIconData;
+    if (sType == QLatin1String("Audio"))
+        return kIconAudio;
+    return 0;
+}
+
+qint64 RoundHalfEven(double value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    const double r = std::nearbyint(value); // the default rounding mode: ties to even
+    if (r >= 9.2e18 || r <= -9.2e18)
+        return 0;
+    return qint64(r);
+}
+
+QString TimeCellText(qint64 seconds)
+{
+    const bool negative = seconds < 0;
+    const qint64 s = negative ? -seconds : seconds;
+    return QStringLiteral("%1%2:%3:%4")
+        .arg(negative ? QStringLiteral("-") : QString())
+        .arg(s / 3600, 2, 10, QLatin1Char('0'))
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString RangeCellText(qint64 startSeconds, double lengthSeconds)
+{
+    return TimeCellText(startSeconds) + QStringLiteral(" - ") + TimeCellText(RoundHalfEven(startSeconds + lengthSeconds));
+}
+
+void SetGrid(cGrid* grid, cImageList* imageList)
+{
+    if (!grid)
+        return;
+    if (!imageList && mainWindow())
+        imageList = mainWindow()->imgGrid;
+    grid->setRowHeight(24);
+    grid->setImageList(imageList);
+    for (const ItemColumn& c : kColumns) {
+        grid->AddColumn(QString::fromLatin1(c.key), QString::fromLatin1(c.header), 0, -1, c.width, c.shown);
+    }
+    grid->setDisplaySwitchA(true);
+    grid->setGridLines(true);
+    grid->setDisplaySwitchB(true);
+    grid->setDisplaySwitchC(true);
+    grid->setDisplaySwitchD(false);
+    grid->setDisplayColour(kWindowTextColour);
+    grid->setHotTrack(true);
+    grid->setDisplaySwitchE(false);
+}
+
+void SetGridInfo(cGrid* grid)
+{
+    if (!grid && mainWindow())
+        grid = mainWindow()->cGridInfo;
+    if (!grid)
+        return;
+    grid->setRowHeight(20);
+    grid->AddColumn(QStringLiteral("Name"), QStringLiteral("Name"), 0, -1, 70);
+    grid->AddColumn(QStringLiteral("Value"), QStringLiteral("Value"), 0, -1, 130);
+    grid->setDisplaySwitchA(true);
+    grid->setGridLines(true);
+    grid->setDisplaySwitchB(true);
+    grid->setDisplaySwitchD(false);
+}
+
+void GetFileInfoToGridInfo()
+{
+    MainWindowServices* w = mainWindow();
+    if (!w || !w->cGridInfo || !w->cGrid1)
+        return;
+    cGrid* info = w->cGridInfo;
+    cGrid* grid = w->cGrid1;
+    info->ClearRows();
+    if (grid->RowCount() == 0)
+        return;
+    info->setRedraw(false);
+
+    const int row = grid->SelectedRow();
+    auto cell = [&](const QString& key) { return grid->CellValue(row, grid->ColumnIndex(key)); };
+    const QString file = cell(COL_FILE).toString();
+
+    int sampleRate = 0, bitrate = 0, channels = 0;
+    if (!w->ReadPlayerFileInfo(file, sampleRate, bitrate, channels) && w->cAudioConverter1) {
+        // No player to ask: the converter reads the format; the bitrate is the
+        // file's average, in kbit/s.
+        cAudioConverter* c = w->cAudioConverter1;
+        if (c->OpenSourceFile(file) == 0) {
+            const qint64 ms = c->DurationMs();
+            if (ms > 0)
+                bitrate = int(RoundHalfEven(double(QFileInfo(file).size()) * 8.0 / double(ms)));
+        }
+        sampleRate = c->SampleRate();
+        channels = c->Channels();
+        c->CloseSourceFile();
+    }
+
+    const QVariant lines[9][2] = {
+        {QStringLiteral("File Name"), cell(COL_ITEM_NAME)},
+        {QStringLiteral("Total Time"), cell(COL_TIME)},
+        {QStringLiteral("File Size"), cell(COL_SIZE)},
+        {QStringLiteral("Created"), cell(COL_CREATED)},
+        {QStringLiteral("Format"), GetExtension(file).toUpper()},
+        {QStringLiteral("Samples"), QString::number(sampleRate)},
+        {QStringLiteral("Bitrate"), QString::number(bitrate)},
+        {QStringLiteral("Channels"), channels == 1 ? QStringLiteral("MONO") : QStringLiteral("STEREO")},
+        {QStringLiteral("Item"), QString::number(row)},
+    };
+    for (int i = 0; i < 9; ++i) {
+        info->SetCell(i + 1, 1, lines[i][0]);
+        info->SetCell(i + 1, 2, lines[i][1]);
+    }
+    info->setRedraw(true);
+}
+
+QString GridSummaryText(cGrid* grid)
+{
+    if (!grid || grid->RowCount() == 0)
+        return QStringLiteral("0 Items, 0 KB, 00:00:00");
+    const double seconds = GetTotalTime(false, grid).toDouble();
+    return QString::number(grid->RowCount()) + QStringLiteral(" Items, ") + GetTotalSize(false, grid) +
+           QStringLiteral(", ") + TimeCellText(RoundHalfEven(seconds));
+}
+
+void DisplayGridInfoStatusBar()
+{
+    MainWindowServices* w = mainWindow();
+    if (!w || !w->cStatusBar1)
+        return;
+    w->cStatusBar1->setPanelText(QStringLiteral("Items List Properties"), GridSummaryText(w->cGrid1));
+}
+
+QString GetTotalTime(bool bMarkedOnly, cGrid* grid)
+{
+    grid = itemsGrid(grid);
+    if (!grid)
+        return QStringLiteral("0");
+    const int incCol = grid->ColumnIndex(COL_INC);
+    const int allCol = grid->ColumnIndex(COL_RANGE_ALL);
+    const int timeCol = grid->ColumnIndex(COL_TIME);
+    const int lengthCol = grid->ColumnIndex(COL_RANGE_LENGTH_TIME);
+    double total = 0;
+    for (int row = 1; row <= grid->RowCount(); ++row) {
+        if (!rowCounts(grid, row, incCol, bMarkedOnly))
+            continue;
+        if (grid->CellText(row, allCol) == QLatin1String("1")) {
+            total += TimeTextToSeconds(grid->CellText(row, timeCol));
+        } else {
+            double length = 0;
+            if (cellNumber(grid->CellValue(row, lengthCol), length))
+                total += length;
+        }
+    }
+    return QString::number(total, 'g', 17);
+}
+
+qint64 TotalBytes(bool bMarkedOnly, cGrid* grid)
+{
+    grid = itemsGrid(grid);
+    if (!grid)
+        return 0;
+    const int incCol = grid->ColumnIndex(COL_INC);
+    const int bytesCol = grid->ColumnIndex(COL_BYTES_SIZE);
+    qint64 total = 0;
+    for (int row = 1; row <= grid->RowCount(); ++row) {
+        if (!rowCounts(grid, row, incCol, bMarkedOnly))
+            continue;
+        bool ok = false;
+        const qint64 bytes = grid->CellValue(row, bytesCol).toString().trimmed().toLongLong(&ok);
+        if (ok && bytes > 0)
+            total += bytes;
+    }
+    return total;
+}
+
+QString GetTotalSize(bool bMarkedOnly, cGrid* grid) { return FormatByteCount(double(TotalBytes(bMarkedOnly, grid))); }
+
+long GetMarkedCount(cGrid* grid)
+{
+    grid = itemsGrid(grid);
+    if (!grid)
+        return 0;
+    const int incCol = grid->ColumnIndex(COL_INC);
+    long n = 0;
+    for (int row = 1; row <= grid->RowCount(); ++row)
+        if (grid->CellIcon(row, incCol) == kIconMarked)
+            ++n;
+    return n;
+}
+
+void CopyGridRows(cGrid* source, cGrid* destination, bool bMarkedOnly)
+{
+    if (!source || !destination || source->RowCount() == 0)
+        return;
+    destination->setRedraw(false);
+    const int columns = source->ColumnCount();
+    int n = 0;
+    for (int i = 1; i <= source->RowCount(); ++i) {
+        if (bMarkedOnly) {
+            if (source->CellIcon(i, 1) != kIconMarked)
+                continue;
+        } else {
+            destination->SetCell(i, 1, QVariant(), kIconCellFormat, source->CellIcon(i, 1));
+        }
+        ++n;
+        for (int col = 2; col <= columns; ++col)
+            destination->SetCell(n, col, source->CellValue(i, col));
+        if (bMarkedOnly)
+            destination->setSelectedRow(1);
+    }
+    if (!bMarkedOnly)
+        destination->setSelectedRow(1);
+    destination->setRedraw(true);
+}
+
+void SetRowBold(int lRow, bool bBold, cGrid* grid)
+{
+    grid = itemsGrid(grid);
+    if (!grid)
+        return;
+    QFont font;
+    font.setPointSize(8);
+    font.setBold(bBold);
+    for (int col = 1; col <= grid->ColumnCount(); ++col)
+        grid->setCellFont(lRow, col, font);
+}
+
+void SetRowUnBold(cGrid* grid)
+{
+    grid = itemsGrid(grid);
+    if (!grid)
+        return;
+    grid->setRedraw(false);
+    QFont font;
+    font.setPointSize(8);
+    font.setBold(false);
+    for (int row = 1; row <= grid->RowCount(); ++row)
+        for (int col = 1; col <= grid->ColumnCount(); ++col)
+            grid->setCellFont(row, col, font);
+    grid->setRedraw(true);
+}

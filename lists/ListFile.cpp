@@ -1,0 +1,262 @@
+#include "lists/ListFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include "components/cGrid.h"
+#include "components/cImageList.h"
+#include "components/cTreeView.h"
+#include "core/MainWindowServices.h"
+#include "lists/ItemRow.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+const QString kItemMark = QStringLiteral("<ITEM>");
+const QString kItemEnd = QStringLiteral("</ITEM>");
+
+// Every text that a reader looks for: the record mark and each field's tags.
+const QStringList& markupTexts()
+{
+    static const QStringList texts = [] {
+        QStringList t{kItemMark};
+        for (const QString& key : ItemFieldKeys())
+            t << QLatin1Char('<') + key + QLatin1Char('>') << QStringLiteral("</") + key + QLatin1Char('>');
+        return t;
+    }();
+    return texts;
+}
+
+// The markup text that starts at position i of value, or null.
+const QString* markupAt(const QString& value, qsizetype i)
+{
+    for (const QString& m : markupTexts())
+        if (QStringView(value).mid(i).startsWith(m))
+            return &m;
+    return nullptr;
+}
+
+struct ShownList {
+    QString path;
+    bool complete = false;
+    QVector<KeptRecord> kept;
+};
+
+ShownList& shown()
+{
+    static ShownList s;
+    return s;
+}
+
+bool g_bListLoading = false;
+
+// The fields written from cells (all but Inc and Type), in record order.
+const QString* const kCellFields[] = {&COL_ITEM_NAME,  &COL_FILE,        &COL_RANGE_ALL,  &COL_RANGE_START_TIME,
+                                      &COL_RANGE_LENGTH_TIME, &COL_TAG_ALBUM, &COL_TAG_ARTIST, &COL_TAG_COMMENT,
+                                      &COL_TAG_GEN,    &COL_TAG_YEAR,    &COL_TAG_TITLE,  &COL_TAG_TRACK};
+constexpr int kCellFieldCount = 12;
+
+struct RecordColumns {
+    int inc = 0;
+    int cells[kCellFieldCount] = {};
+    explicit RecordColumns(cGrid* grid)
+    {
+        inc = grid->ColumnIndex(COL_INC);
+        for (int i = 0; i < kCellFieldCount; ++i)
+            cells[i] = grid->ColumnIndex(*kCellFields[i]);
+    }
+};
+
+void appendRecord(QString& out, cGrid* grid, int row, const RecordColumns& cols)
+{
+    // A mark cell without an icon is not marked.
+    const int inc = qMax(0, grid->CellIcon(row, cols.inc));
+    out += kItemMark;
+    out += QStringLiteral("<Inc>");
+    out += QString::number(inc);
+    out += QStringLiteral("</Inc><Type>Audio</Type>");
+    for (int i = 0; i < kCellFieldCount; ++i) {
+        const QString& key = *kCellFields[i];
+        out += QLatin1Char('<');
+        out += key;
+        out += QLatin1Char('>');
+        out += ItemsListSafeText(grid->CellText(row, cols.cells[i]));
+        out += QStringLiteral("</");
+        out += key;
+        out += QLatin1Char('>');
+    }
+    out += kItemEnd;
+}
+
+} // namespace
+
+const QStringList& ItemFieldKeys()
+{
+    static const QStringList keys{COL_INC,         COL_TYPE,         COL_ITEM_NAME,        COL_FILE,
+                                  COL_RANGE_ALL,   COL_RANGE_START_TIME, COL_RANGE_LENGTH_TIME, COL_TAG_ALBUM,
+                                  COL_TAG_ARTIST,  COL_TAG_COMMENT,  COL_TAG_GEN,          COL_TAG_YEAR,
+                                  COL_TAG_TITLE,   COL_TAG_TRACK};
+    return keys;
+}
+
+QString GetItemField(const QString& key, const QString& record)
+{
+    const QString open = QLatin1Char('<') + key + QLatin1Char('>');
+    const QString close = QStringLiteral("</") + key + QLatin1Char('>');
+    const qsizetype at = record.indexOf(open);
+    if (at < 0)
+        return QString();
+    const qsizetype start = at + open.size();
+    // The closing tag is looked for after the value's start, so a stray
+    // closing tag earlier in the record cannot hide the field.
+    const qsizetype end = record.indexOf(close, start);
+    if (end < 0)
+        return QString();
+    return record.mid(start, end - start);
+}
+
+QString ItemRecordText(cGrid* grid, int row)
+{
+    QString out;
+    if (grid)
+        appendRecord(out, grid, row, RecordColumns(grid));
+    return out;
+}
+
+QString FindItemsListMarkup(const QString& value)
+{
+    for (qsizetype i = value.indexOf(QLatin1Char('<')); i >= 0; i = value.indexOf(QLatin1Char('<'), i + 1))
+        if (const QString* m = markupAt(value, i))
+            return *m;
+    return QString();
+}
+
+bool CheckItemsListText(const QString& value, QWidget* owner)
+{
+    const QString markup = FindItemsListMarkup(value);
+    if (markup.isEmpty())
+        return true;
+    MsgBox(QStringLiteral("The text \"%1\" cannot be part of an item's name or tags: items lists use it to "
+                          "mark their items.")
+               .arg(markup),
+           vbInformation, QString(), owner);
+    return false;
+}
+
+QString ItemsListSafeText(const QString& value)
+{
+    if (!value.contains(QLatin1Char('<')))
+        return value;
+    QString out = value;
+    for (qsizetype i = out.indexOf(QLatin1Char('<')); i >= 0; i = out.indexOf(QLatin1Char('<'), i + 1))
+        if (markupAt(out, i))
+            out[i] = QChar(0xFF1C);
+    return out;
+}
+
+bool ReadItemsListFile(const QString& path, QString& text)
+{
+    text.clear();
+    QFile f(path);
+    if (!f.exists())
+        return !QFileInfo(path).isSymLink();
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = f.readAll();
+    if (f.error() != QFile::NoError)
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    text = utf8(data);
+    if (utf8.hasError())
+        text = QString::fromLatin1(data);
+    // The file's lines joined by CR LF (a line may end in LF alone); the final
+    // line end belongs to the file, not to the text, unless it is all there is.
+    if (text.isEmpty())
+        return true;
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    if (text.contains(QLatin1Char('\n'))) {
+        QStringList lines = text.split(QLatin1Char('\n'));
+        for (QString& line : lines)
+            if (line.endsWith(QLatin1Char('\r')))
+                line.chop(1);
+        text = lines.join(QStringLiteral("\r\n"));
+    } else if (text.endsWith(QLatin1Char('\r'))) {
+        text.chop(1);
+    }
+    if (text.isEmpty())
+        text = QStringLiteral("\r\n");
+    return true;
+}
+
+bool WriteItemsListFile(const QString& path, const QString& text)
+{
+    const QByteArray data = (text + QStringLiteral("\r\n")).toUtf8();
+    QSaveFile f(path);
+    // Unbuffered, so that a short write (a full disk) is seen before the commit.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (f.write(data) != data.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+bool SaveGridToFile()
+{
+    MainWindowServices* w = mainWindow();
+    if (!w || !w->cTreeView1 || !w->cGrid1 || g_bListLoading)
+        return false;
+    const QString key = w->cTreeView1->SelectedNode().NodeKey();
+    if (key.isEmpty() || key.startsWith(QLatin1String("##")))
+        return false;
+    // Only the whole list of this very file may replace it.
+    const ShownList& s = shown();
+    if (key != s.path || !s.complete)
+        return false;
+
+    cGrid* grid = w->cGrid1;
+    const RecordColumns cols(grid);
+    const int rows = grid->RowCount();
+    QString text;
+    text.reserve(qsizetype(rows) * 360);
+    qsizetype k = 0;
+    for (int row = 1; row <= rows; ++row) {
+        for (; k < s.kept.size() && s.kept[k].afterRow < row; ++k)
+            text += kItemMark + s.kept[k].text;
+        appendRecord(text, grid, row, cols);
+    }
+    for (; k < s.kept.size(); ++k)
+        text += kItemMark + s.kept[k].text;
+    return WriteItemsListFile(key, text);
+}
+
+void BeginShownList(const QString& path)
+{
+    ShownList& s = shown();
+    s.path = path;
+    s.complete = false;
+    s.kept.clear();
+}
+
+void KeepShownRecord(int afterRow, const QString& recordText) { shown().kept.push_back({afterRow, recordText}); }
+
+void EndShownList(bool bComplete) { shown().complete = bComplete; }
+
+void ForgetShownList() { shown() = ShownList(); }
+
+void ListFileRenamed(const QString& oldPath, const QString& newPath)
+{
+    if (shown().path == oldPath)
+        shown().path = newPath;
+}
+
+QString ShownListPath() { return shown().path; }
+bool ShownListComplete() { return shown().complete; }
+const QVector<KeptRecord>& ShownListKeptRecords() { return shown().kept; }
+
+bool IsListLoading() { return g_bListLoading; }
+void setListLoading(bool bLoading) { g_bListLoading = bLoading; }

@@ -1,0 +1,74 @@
+#pragma once
+// Items list files: one ".flst" file per list in the lists folder, holding one
+// line of "<ITEM>" records (each with fourteen fields in a fixed order) and a
+// final CR LF. Written whole after every change of the shown list; read whole
+// by the list loader.
+//
+// The list shown in the main grid remembers which file it came from, whether
+// that file was read completely, and the records the loader did not show
+// (their audio file is missing or unreadable today, or the record could not be
+// read). A save writes those records back in their places, so that a list
+// never loses an item because a drive was absent, and it refuses to write
+// when the grid is not the whole list of that file.
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class cGrid;
+class QWidget;
+
+// The fourteen field keys of a record, in their order.
+const QStringList& ItemFieldKeys();
+
+// The value of one field of one record: the text between the field's first
+// opening tag and the next closing tag after it; empty when either is missing.
+QString GetItemField(const QString& key, const QString& record);
+
+// A record's text (from "<ITEM>" to "</ITEM>") for one grid row.
+QString ItemRecordText(cGrid* grid, int row);
+
+// The first text in value that would break a record when read back (the
+// record mark "<ITEM>" or a field's opening or closing tag); empty when none.
+QString FindItemsListMarkup(const QString& value);
+// The check of the places where names and tag texts are typed: true when the
+// value can be stored in a list; otherwise says why in a message box and
+// returns false.
+bool CheckItemsListText(const QString& value, QWidget* owner = nullptr);
+// The text a value is written as: a value holding a record or field mark has
+// its "<" turned into a full-width "＜" there, so that it can never split
+// its record. Every other value is written exactly.
+QString ItemsListSafeText(const QString& value);
+
+// Rewrites the list file of the tree's selected node from the main grid (with
+// the records the grid does not show). Writes nothing for a root or CD drive
+// node, while a list loads, or when the grid does not hold that file's whole
+// list. True when the file was written.
+bool SaveGridToFile();
+
+// Reading and writing list files. The text is UTF-8 (a file that is not
+// valid UTF-8 is read as Latin-1, so nothing is lost); writes replace the
+// file atomically. ReadItemsListFile gives false when the file exists but
+// cannot be read; a missing file reads as the empty text.
+bool ReadItemsListFile(const QString& path, QString& text);
+bool WriteItemsListFile(const QString& path, const QString& text);
+
+// --- the list shown in the main grid
+// A record the grid does not show, written back after the row it followed.
+struct KeptRecord {
+    int afterRow = 0;  // rows shown before it when it was read
+    QString text;      // the record as read, without its leading "<ITEM>"
+};
+// The loader starts and ends a list: its file, and whether the grid now holds all of it.
+void BeginShownList(const QString& path);
+void KeepShownRecord(int afterRow, const QString& recordText);
+void EndShownList(bool bComplete);
+// No list is shown (a root node, a CD drive, a cleared or removed list).
+void ForgetShownList();
+// The shown list's file got a new name: later saves go to the new one.
+void ListFileRenamed(const QString& oldPath, const QString& newPath);
+QString ShownListPath();
+bool ShownListComplete();
+const QVector<KeptRecord>& ShownListKeptRecords();
+// While a list loads, saves are refused.
+bool IsListLoading();
+void setListLoading(bool bLoading);

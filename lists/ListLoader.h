@@ -1,0 +1,16 @@
+#pragma once
+// Showing a tree node in the main grid, and clearing a list.
+#include "components/cImageList.h"
+#include "components/cTreeView.h"
+
+// Shows a node: a list's items (one row per record whose audio file opens,
+// with its length, size and date read from the file), nothing for a root.
+// While a load runs, every further call returns at once. The audio files are
+// probed on worker threads; the window keeps painting meanwhile.
+void cTreeView1_NodeClick(cTreeNode node);
+
+// Asks, then clears the shown list (DoClearTheList).
+void ClearTheList();
+// Empties the selected list's file (written in place: a failed write keeps
+// the file as it was) and shows the list again.
+void DoClearTheList();

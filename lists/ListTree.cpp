@@ -1,0 +1,267 @@
+#include "lists/ListTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+
+#include "core/Edition.h"
+#include "core/MainWindowServices.h"
+#include "core/PathNames.h"
+#include "lists/ListFile.h"
+#include "lists/ListLoader.h"
+#include "platform/MessageBox.h"
+#include "settings/Options.h"
+
+cTreeNode g_nodItemsLists;
+cTreeNode g_nodAudioCDs;
+
+namespace {
+
+const QString kItemsRootPrefix = QStringLiteral("##MAINITEMS");
+const QString kCDRootKey = QStringLiteral("##MAINCDS") + QStringLiteral("Audio CDs");
+
+// The lists folder as keys and paths are formed from it: ending in "/".
+QString listsFolder()
+{
+    QString dir = g_sItemsListDir;
+    if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir;
+}
+
+// The folder's normal files (no hidden ones), in name order.
+QStringList folderFiles(const QString& dir)
+{
+    if (dir.isEmpty())
+        return {};
+    return QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+}
+
+// True when anything (a file, a folder, even a broken link) has that path.
+bool pathTaken(const QString& path)
+{
+    const QFileInfo fi(path);
+    return fi.exists() || fi.isSymLink();
+}
+
+// Creates a new, empty (0-byte) file; false when it exists or cannot be made.
+bool createEmptyFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    f.close();
+    return true;
+}
+
+// Renames without ever replacing a file that has the new name. 0 or errno.
+int renameNoReplace(const QString& from, const QString& to)
+{
+    const QByteArray a = QFile::encodeName(from);
+    const QByteArray b = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the no-replace rename: the name was checked just before.
+    if (pathTaken(to))
+        return EEXIST;
+    return std::rename(a.constData(), b.constData()) == 0 ? 0 : errno;
+}
+
+cTreeView* tree()
+{
+    MainWindowServices* w = mainWindow();
+    return w ? w->cTreeView1 : nullptr;
+}
+
+} // namespace
+
+bool IsMainNode(const QString& sStr) { return sStr.startsWith(QLatin1String("##MAIN")); }
+
+bool IsCDNode(const QString& sStr) { return sStr.startsWith(QLatin1String("##CD")); }
+
+QString GetCDNameNode(const QString& sStr) { return sStr.mid(4, 2); }
+
+QString GetNewListName(const QString& folder)
+{
+    for (int n = 1;; ++n) {
+        const QString name = QStringLiteral("New Items List %1.flst").arg(n);
+        if (!pathTaken(folder + name) || n == INT_MAX)
+            return name;
+    }
+}
+
+void setTree()
+{
+    MainWindowServices* w = mainWindow();
+    cTreeView* t = tree();
+    if (!t)
+        return;
+    t->Nodes().ClearNodes();
+    g_nodItemsLists = cTreeNode();
+    g_nodAudioCDs = cTreeNode();
+
+    const QString dir = listsFolder();
+    if (!dir.isEmpty() && folderFiles(dir).isEmpty()) {
+        CreateFolderPath(dir);
+        createEmptyFile(dir + GetNewListName(dir));
+    }
+
+    t->setImageList(w->imgMenu);
+
+    if (g_lAppIncItemsLists == 1) {
+        g_nodItemsLists = t->Nodes().AddNode(cTreeNode(), cTreeNodes::tvwFirst, kItemsRootPrefix + dir,
+                                             QStringLiteral("Items Lists"), kImageItemsRoot, kImageItemsRoot);
+        // A root is no list: its name is never edited.
+        g_nodItemsLists.setNodeEditable(false);
+        int lists = 0;
+        for (const QString& name : folderFiles(dir)) {
+            if (!name.contains(QLatin1String(".flst")))
+                continue;
+            if (t->Nodes().AddNode(g_nodItemsLists, cTreeNodes::tvwChild, dir + name, RemoveExtension(name),
+                                   kImageList, kImageListSelected))
+                ++lists;
+        }
+        if (lists > 0)
+            g_nodItemsLists.setNodeShowChildren(true);
+        else
+            t->setLabelEdit(true);
+    }
+
+    if (g_lAppIncCDRipper == 1) {
+        g_nodAudioCDs = t->Nodes().AddNode(g_nodItemsLists, cTreeNodes::tvwNext, kCDRootKey, QStringLiteral("Audio CDs"),
+                                           kImageCDRoot, kImageCDRoot);
+        g_nodAudioCDs.setNodeEditable(false);
+        g_nodAudioCDs.setNodeExpanded(true);
+    }
+}
+
+void cTreeView1_AfterLabelEdit(cTreeNode& node, QString& NewString, bool& Cancel)
+{
+    const QString key = node.NodeKey();
+    if (IsCDNode(key))
+        return;
+    // Roots name no file: they keep their text.
+    if (key.isEmpty() || IsMainNode(key)) {
+        Cancel = true;
+        return;
+    }
+    if (NewString.isEmpty()) {
+        node.StartLabelEdit();
+        Cancel = true;
+        return;
+    }
+    if (NewString == node.NodeText())
+        return;
+    if (!IsValidFileName(NewString)) {
+        node.StartLabelEdit();
+        Cancel = true;
+        return;
+    }
+
+    const QString oldPath = key;
+    const QString newPath = GetFolderFromPath(key.left(key.size() - 1)) + NewString + QStringLiteral(".flst");
+    MainWindowServices* w = mainWindow();
+    QWidget* owner = w ? w->Form() : nullptr;
+    if (pathTaken(newPath)) {
+        MsgBox(QStringLiteral("The Items List '") + NewString +
+                   QStringLiteral("' already exists. Please select a different name."),
+               vbInformation, QString(), owner);
+        node.StartLabelEdit();
+        Cancel = true;
+        return;
+    }
+    const int err = renameNoReplace(oldPath, newPath);
+    if (err != 0) {
+        MsgBox(QString::fromLocal8Bit(std::strerror(err)) + QStringLiteral(" (%1).").arg(err) + QString(28, ' '),
+               vbInformation, QString(), owner);
+        Cancel = true;
+        return;
+    }
+
+    // The file has its new name: now the node, the shown list and the label follow.
+    node.setNodeKey(newPath);
+    node.setNodeText(NewString);
+    ListFileRenamed(oldPath, newPath);
+    if (w && w->lblListName)
+        w->lblListName->setText(NewString);
+    cTreeView1_NodeClick(node);
+}
+
+void RemoveItemsList()
+{
+    cTreeView* t = tree();
+    if (!t || !g_nodItemsLists || g_nodItemsLists.ChildNodes().NodeCount() < 2)
+        return;
+    cTreeNode selected = t->SelectedNode();
+    const QString key = selected.NodeKey();
+    if (key.isEmpty() || IsMainNode(key) || IsCDNode(key))
+        return;
+
+    // A list that holds records, or whose file cannot be read, is removed only on Yes.
+    QString text;
+    if (!ReadItemsListFile(key, text) || text.contains(QLatin1String("<ITEM>"))) {
+        QWidget* owner = mainWindow()->Form();
+        if (MsgBox(QStringLiteral("This operation will erase all the items under the '") + GetFileNameFromPath(key) +
+                       QStringLiteral("', are you sure?"),
+                   vbInformation + vbYesNo, QString(), owner) != vbYes)
+            return;
+    }
+
+    if (!RemoveFile(key) && pathTaken(key))
+        return;
+    if (ShownListPath() == key)
+        ForgetShownList();
+    selected.RemoveNode();
+
+    const cTreeNodes lists = g_nodItemsLists.ChildNodes();
+    if (lists.NodeCount() > 0)
+        cTreeView1_NodeClick(lists.NodeItem(lists.NodeCount()));
+    else
+        cTreeView1_NodeClick(t->SelectedNode());
+}
+
+bool CheckRootSelected()
+{
+    cTreeView* t = tree();
+    if (!t)
+        return false;
+    const cTreeNode selected = t->SelectedNode();
+    if (!IsMainNode(selected.NodeKey()))
+        return false;
+    MsgBox(QStringLiteral("Select the Items List.") + QString(40, ' '), vbInformation, QString(),
+           mainWindow()->Form());
+    cTreeView1_NodeClick(selected.ChildNodes().NodeItem(1));
+    return true;
+}
+
+cTreeNode NewItemsList()
+{
+    cTreeView* t = tree();
+    if (!t || IsCDNode(t->SelectedNode().NodeKey()))
+        return cTreeNode();
+    const QString dir = listsFolder();
+    if (dir.isEmpty())
+        return cTreeNode();
+    const QString name = GetNewListName(dir);
+    const QString path = dir + name;
+    // No node without its file.
+    if (!createEmptyFile(path))
+        return cTreeNode();
+    const cTreeNode root = t->Nodes().NodeItem(1);
+    cTreeNode node = t->Nodes().AddNode(root, cTreeNodes::tvwChild, path, RemoveExtension(name), kImageList,
+                                        kImageListSelected);
+    if (!node)
+        return node;
+    node.setNodeSelected(true);
+    cTreeView1_NodeClick(node);
+    t->setLabelEdit(true);
+    node.StartLabelEdit();
+    return node;
+}
