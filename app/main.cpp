@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QTimer>
 
 #include "core/Startup.h"
 #include "mainwindow/frmMain.h"
@@ -26,5 +27,11 @@ int main(int argc, char** argv)
     if (!Main(args, windows))
         return 0;
     QObject::connect(frmMain(), &QObject::destroyed, &app, &QApplication::quit);
+    // The command line's own commands run once the window shows, from the message loop.
+    const QString commandLine = args.join(' ');
+    QTimer::singleShot(0, &app, [commandLine] {
+        if (frmMainLoaded())
+            frmMain()->ProcessCommandLine(commandLine);
+    });
     return app.exec();
 }

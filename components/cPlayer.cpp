@@ -435,7 +435,8 @@ long cPlayer::PlayFile(const QString& path, long device)
         m_lastDetail = result->detail;
         return result->code;
     }
-    m_durationSeconds = result->info.durationMs / 1000.0;
+    takeFormat(path, result->info.sampleRate, result->info.channels, result->info.durationMs);
+    m_playingLengthMs = result->info.durationMs;
     m_playing = true;
     m_paused = false;
     return PlayOk;
@@ -475,8 +476,16 @@ long cPlayer::ReadFileInfo(const QString& path)
         m_lastDetail = error;
         return status;
     }
-    m_durationSeconds = source.info().durationMs / 1000.0;
+    takeFormat(path, source.info().sampleRate, source.info().channels, source.info().durationMs);
     return PlayOk;
+}
+
+void cPlayer::takeFormat(const QString& path, int sampleRate, int channels, qint64 durationMs)
+{
+    m_durationSeconds = durationMs / 1000.0;
+    m_sampleRate = sampleRate;
+    m_channels = channels;
+    m_bitrate = durationMs > 0 ? int(std::lround(double(QFileInfo(path).size()) * 8.0 / double(durationMs))) : 0;
 }
 
 QString cPlayer::SecondsToTime(long seconds)
@@ -500,8 +509,8 @@ void cPlayer::Seek(long seconds)
 {
     if (!m_playing || !m_worker)
         return;
-    const qint64 lengthMs = qint64(m_durationSeconds * 1000);
-    const qint64 ms = qBound<qint64>(0, qint64(seconds) * 1000, qMax<qint64>(0, lengthMs));
+    // The length of the file that plays: reading another file's facts meanwhile changes DurationSeconds.
+    const qint64 ms = qBound<qint64>(0, qint64(seconds) * 1000, qMax<qint64>(0, m_playingLengthMs));
     m_shared->positionMs = ms;
     PlayerWorker* worker = m_worker;
     QMetaObject::invokeMethod(worker, [worker, ms] { worker->seek(ms); }, Qt::QueuedConnection);
@@ -537,7 +546,13 @@ void cPlayer::StopPlayback()
         QMetaObject::invokeMethod(worker, [worker] { worker->stop(); }, Qt::QueuedConnection);
     }
     // Never from inside this call: the caller finishes its own stopping first.
-    QMetaObject::invokeMethod(this, [this] { emit PlayEnded(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_endedAtEnd = false;
+            emit PlayEnded();
+        },
+        Qt::QueuedConnection);
 }
 
 void cPlayer::setVolume(int percent)
@@ -577,6 +592,7 @@ void cPlayer::workerEnded(quint64 generation)
         return;
     m_playing = false;
     m_paused = false;
+    m_endedAtEnd = true;
     emit PlayEnded();
 }
 

@@ -52,6 +52,11 @@ public:
     long ReadFileInfo(const QString& path);
     // Length of the last file played or read, in seconds.
     double DurationSeconds() const { return m_durationSeconds; }
+    // Format of the last file played or read: samples per second, average
+    // bitrate in kbit/s, channels.
+    int SampleRate() const { return m_sampleRate; }
+    int Bitrate() const { return m_bitrate; }
+    int Channels() const { return m_channels; }
     // 3725 -> "1:02:05".
     static QString SecondsToTime(long seconds);
 
@@ -75,6 +80,10 @@ public:
     // Stops playing and ends the player's thread; the player plays no more.
     void ReleaseComponent();
 
+    // Inside a PlayEnded handler: true when the file played to its end,
+    // false when StopPlayback stopped it.
+    bool PlayEndedAtEndOfFile() const { return m_endedAtEnd; }
+
 signals:
     // Playing has stopped: the file reached its end or StopPlayback was
     // called. Always queued, once per file started.
@@ -85,6 +94,7 @@ private:
     void workerEnded(quint64 generation);
     bool ensureWorker();
     void abandonWorker();
+    void takeFormat(const QString& path, int sampleRate, int channels, qint64 durationMs);
 
     QThread* m_thread = nullptr;
     PlayerWorker* m_worker = nullptr;
@@ -96,6 +106,11 @@ private:
     quint64 m_generation = 0;
     int m_volume = 100;
     double m_durationSeconds = 0;
+    qint64 m_playingLengthMs = 0;
+    int m_sampleRate = 0;
+    int m_bitrate = 0;
+    int m_channels = 0;
+    bool m_endedAtEnd = false;
     QString m_lastPath;
     QString m_lastDetail;
 };

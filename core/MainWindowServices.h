@@ -55,6 +55,9 @@ public:
     }
     virtual bool IsPlayerPlaying() { return false; }
     virtual void PressPlayerStop() {}
+    // Shows the selected row's length in the player panel while nothing
+    // plays; the items grid's mouse-up asks for it.
+    virtual void LoadItemToPlayer() {}
 
     // The exit as the shutdown countdown runs it. ConfirmExit asks the exit
     // question when the options ask for it and returns false on No; it comes

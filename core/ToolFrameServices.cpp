@@ -15,3 +15,11 @@ void ShowProgParameters(int section, QWidget* owner)
     if (opener())
         opener()(section, owner);
 }
+
+namespace {
+bool g_toolJobRunning = false;
+} // namespace
+
+void SetToolJobRunning(bool running) { g_toolJobRunning = running; }
+
+bool ToolJobRunning() { return g_toolJobRunning; }

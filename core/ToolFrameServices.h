@@ -12,3 +12,9 @@ class QWidget;
 using ProgParametersOpener = std::function<void(int section, QWidget* owner)>;
 void setProgParametersOpener(ProgParametersOpener opener);
 void ShowProgParameters(int section, QWidget* owner);
+
+// Whether a tool window's job runs now. The tool window frame sets it when a
+// job starts and clears it when the job has ended; the main window refuses to
+// exit while it is set.
+void SetToolJobRunning(bool running);
+bool ToolJobRunning();
