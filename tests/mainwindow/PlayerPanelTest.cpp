@@ -9,6 +9,7 @@
 #include "components/cSlider.h"
 #include "components/cStatusBar.h"
 #include "components/cToolbar.h"
+#include "settings/AppState.h"
 #include "settings/Options.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
 #include "tests/player/PlayerFixtures.h"
@@ -271,4 +272,28 @@ TEST_F(PlayerPanel, SelectingAnItemShowsItsLengthWithoutPlaying)
     lw.select(2);
     w->LoadItemToPlayer();
     EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:03");
+}
+
+TEST_F(PlayerPanel, ExitStopsAPlayingOrPausedItemAndReleasesThePlayer)
+{
+    const QString tone = writeSine(dir + "a.wav", 8, 440);
+    for (bool paused : {false, true}) {
+        SCOPED_TRACE(paused ? "paused" : "playing");
+        ListWindow lw([] { g_bDisplayMSGWhenExit = false; });
+        FrmMain* w = lw.w;
+        lw.add(tone);
+        lw.select(1);
+        lw.click("Play");
+        ASSERT_TRUE(w->cPlayer1->IsPlaying());
+        if (paused)
+            lw.click("Pause");
+        cPlayer* player = w->cPlayer1;
+        ASSERT_TRUE(w->close());
+        EXPECT_FALSE(player->IsPlaying());
+        EXPECT_FALSE(lw.list.NodeBold());
+        EXPECT_EQ(player->PlayFile(tone, -1), cPlayer::PlayReleased);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(frmMainLoaded());
+        g_bAppClosing = false;
+    }
 }

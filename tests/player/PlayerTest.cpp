@@ -57,6 +57,7 @@ TEST_F(PlayerTest, PlaysPausesResumesAndStopsWithOneQueuedEndEvent)
     EXPECT_FALSE(player.IsPlaying());
     EXPECT_EQ(ended.count(), 0) << "the end event came from inside StopPlayback";
     ASSERT_TRUE(waitFor([&] { return ended.count() == 1; }, 2000));
+    EXPECT_FALSE(player.PlayEndedAtEndOfFile());
     pump(300);
     EXPECT_EQ(ended.count(), 1);
     EXPECT_EQ(player.PlayPosition(), 0.0);
@@ -91,6 +92,7 @@ TEST_F(PlayerTest, TheEndOfTheFileRaisesTheEndEventOnceAfterItWasHeard)
         ASSERT_TRUE(waitFor([&] { return ended.count() > 0; }, int(c.seconds * 1000) + 4000));
         EXPECT_GE(t.elapsed(), qint64(c.seconds * 1000 * 0.8)) << "ended before the audio was heard";
         EXPECT_FALSE(player.IsPlaying());
+        EXPECT_TRUE(player.PlayEndedAtEndOfFile());
         pump(400);
         EXPECT_EQ(ended.count(), 1);
     }
@@ -168,6 +170,12 @@ TEST_F(PlayerTest, ReadFileInfoGivesTheLengthWithoutPlaying)
     QSignalSpy ended(&player, &cPlayer::PlayEnded);
     EXPECT_EQ(player.ReadFileInfo(writeSine(dir + "a.wav", 3.5, 440)), 0);
     EXPECT_NEAR(player.DurationSeconds(), 3.5, 0.01);
+    EXPECT_EQ(player.SampleRate(), 44100);
+    EXPECT_EQ(player.Channels(), 2);
+    EXPECT_NEAR(player.Bitrate(), 1411, 2); // kbit/s of 16-bit stereo PCM
+    EXPECT_EQ(player.ReadFileInfo(writeSine(dir + "m.wav", 1, 440, 22050, 1)), 0);
+    EXPECT_EQ(player.SampleRate(), 22050);
+    EXPECT_EQ(player.Channels(), 1);
     EXPECT_FALSE(player.IsPlaying());
     EXPECT_EQ(player.ReadFileInfo(dir + "none.wav"), cPlayer::PlayFileMissing);
     pump(100);
