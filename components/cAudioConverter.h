@@ -42,8 +42,50 @@ public:
     void setTagTrack(const QString& s);
     void setTagYear(const QString& s);
 
-    // Frees what the component holds; a running job stops without events.
+    // ---- Conversion job
+    // 1 WAV, 2 ACM WAV, 3 MP3, 4 WMA, 5 OGG, 6 APE; kept for every later unit
+    // like the settings below.
+    void setOutputFormat(int code);
+    int OutputFormat() const;
+    void SetWAVSettings(const WAVSettings& s);
+    void SetMP3Settings(const MP3Settings& s);
+    void SetWMASettings(const WMASettings& s);
+    void SetOGGSettings(const OGGSettings& s);
+    void SetACMFormat(const QString& formatTag, const QString& format);
+    void SetAPESettings(int level);
+
+    void setInputFile(const QString& path);
+    QString InputFile() const;
+    void setOutputFile(const QString& path);
+    QString OutputFile() const;
+    // Whole seconds; a range applies to the next unit only.
+    void setRangeStart(int seconds);
+    void setRangeLength(int seconds);
+
+    // Starts the unit and returns at once; its events follow.
+    void StartConvert();
+    // The running unit ends with JobAborted; nothing happens when none runs.
+    void AbortJob();
+
+    // ---- Codec lists. The enumerations raise their events before returning.
+    void EnumACMFormatTags(int formatTag, int sampleRate, int channels, int bitsPerSample, int flags);
+    void EnumACMFormats(const QString& formatTagName);
+    int WMACodecCount() const;
+    QString WMACodecName(int codecIndex) const;
+    int WMAFormatCount(int codecIndex) const;
+    QString WMAFormatName(int codecIndex, int formatIndex) const;
+
+    // Frees what the component holds; a running job stops without events and
+    // leaves no output. The component stays usable.
     void ReleaseComponent();
+
+signals:
+    void JobProgress(int percent);
+    void JobDone();
+    void JobAborted();
+    void JobError(int code, const QString& text);
+    void ACMFormatTagFound(const QString& name);
+    void ACMFormatFound(const QString& name);
 
 private:
     struct Impl;

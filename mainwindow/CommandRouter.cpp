@@ -6,6 +6,7 @@
 #include "components/cGrid.h"
 #include "components/cImageList.h"
 #include "components/cTreeView.h"
+#include "lists/ListLoader.h"
 #include "mainwindow/frmMain.h"
 #include "platform/MessageBox.h"
 
@@ -197,10 +198,7 @@ bool FrmMain::RunToolChecks(const CommandRow& row)
 
 void FrmMain::cTreeView1_NodeClick(const cTreeNode& node)
 {
-    if (!node)
-        return;
-    cTreeNode n = node;
-    n.setNodeSelected(true);
+    ::cTreeView1_NodeClick(node);
 }
 
 // --- the window-mode rows built so far ---

@@ -14,6 +14,7 @@
 
 #include "components/cAudioGraph.h"
 #include "components/cContextMenu.h"
+#include "lists/ItemRow.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
 #include "components/cProgressBar.h"
@@ -80,6 +81,7 @@ FrmMain::FrmMain(QWidget* parent)
     CreateControls();
     CreatePlayerPanel();
     SetCommandRows();
+    ConnectLists();
 }
 
 FrmMain::~FrmMain()
@@ -265,6 +267,10 @@ void FrmMain::Form_Load()
     // 6. The window icon.
     SetFormIcon(this, QStringLiteral("AAA"), true);
 
+    // 7. The grids.
+    SetGrid(cGrid1, imgGrid);
+    SetGridInfo(cGridInfo);
+
     // 8. The status bar.
     cStatusBar1->setImageList(imgMenu);
     cStatusBar1->AddPanel(0, QString(), QString(), 47, 120, false, false, 0, QStringLiteral("Main"));
@@ -298,6 +304,7 @@ void FrmMain::Form_Load()
     lblTitle->setText(g_sAppName + " " + g_sAppVersion);
 
     // 17.-18. The tree and the first list.
+    setTree();
     FirstSelection();
 
     // 19. The window size.
@@ -307,8 +314,6 @@ void FrmMain::Form_Load()
     m_bLoaded = true;
     Form_Resize();
 }
-
-void FrmMain::FirstSelection() {}
 
 void FrmMain::LoadWindowSize()
 {

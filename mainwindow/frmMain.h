@@ -28,6 +28,8 @@ public:
     void m_cMenu_Click(int ItemNumber) override;
     void Form_Resize() override;
     QString GetNotesToStatus() override;
+    // The tree of lists (ListCommands.cpp).
+    void setTree() override;
 
     // Builds the window's furniture, in its fixed order; run once, before the window shows.
     void Form_Load();
@@ -153,6 +155,8 @@ public:
 
     // The tree's node click: selects the node and loads it into the grid.
     void cTreeView1_NodeClick(const cTreeNode& node);
+    // The deferred removal that "Remove Item" and "Clear the List" arm.
+    void tmrRemove_Timer();
 
     // --- controls (besides those of MainWindowServices) ---
     QWidget* picResizer = nullptr;
@@ -249,6 +253,8 @@ private:
     void SetToolbarBackground(cToolbarHost* host);
     void LoadWindowSize();
     void FirstSelection();
+    // Connects the tree, the grids and the list commands to the items lists.
+    void ConnectLists();
     void ShowPopupUnderButton(cToolbar* toolbar, int index, const QString& targetKey);
     void setOpenCaption(const QString& caption);
     void applyPendingOuterSize();

@@ -83,7 +83,7 @@ QString readString(quint8 enc, const QByteArray& data, int& pos, bool& littleEnd
         }
         if (enc == Utf16)
             littleEndian = le;
-        QString s(( stop - i) / 2, Qt::Uninitialized);
+        QString s((stop - i) / 2, Qt::Uninitialized);
         QChar* out = s.data();
         for (int k = 0; i + 1 < stop; i += 2, ++k) {
             const quint8 a = quint8(p[i]), b = quint8(p[i + 1]);
@@ -275,11 +275,19 @@ Decoded decode(const QString& id, const QByteArray& c, int version)
     int pos = 0;
     if (id == QLatin1String("COMM") || id == QLatin1String("USLT")) {
         const quint8 enc = encodingOf(c, pos);
+        const int start = pos;
         pos += 3; // language
         if (pos > c.size())
             return d;
         d.description = readString(enc, c, pos, le);
         d.text = readString(enc, c, pos, le);
+        // Lyrics once written as the encoding byte, one zero byte and the text,
+        // without language or description.
+        if (id == QLatin1String("USLT") && enc == Latin1 && start == 1 && c.size() > 2 && c.at(1) == 0 &&
+            !std::memchr(c.constData() + 2, 0, size_t(c.size() - 2))) {
+            d.description.clear();
+            d.text = QString::fromLatin1(c.constData() + 2, c.size() - 2);
+        }
     } else if (id == QLatin1String("TXXX")) {
         const quint8 enc = encodingOf(c, pos);
         // Without an encoding byte the frame is no 2.4 frame of several values.
@@ -352,11 +360,9 @@ QByteArray downgradeText(const QString& id, const QByteArray& c)
     }
     if (id == QLatin1String("TXXX")) {
         const QString desc = readString(enc0, c, pos, le);
-        const int valuesAt = pos;
         const QStringList values = readStrings(enc0, c, pos, le);
         if (enc0 < Utf16BE && values.size() <= 1)
             return c;
-        Q_UNUSED(valuesAt);
         const QString text = values.join(QLatin1Char('/'));
         const quint8 enc = pickEncoding({&desc, &text});
         return QByteArray(1, char(enc)) + encodeString(enc, desc, true) + encodeString(enc, text, false);

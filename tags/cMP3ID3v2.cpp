@@ -219,6 +219,16 @@ void cMP3ID3v2::reset()
     m_bYearFromTYER = false;
 }
 
+// A tag counts only at the start of the file, with a header that holds
+// together: "ID3" further on is audio data.
+std::optional<id3v2::Header> cMP3ID3v2::FindID3v2Tag(tagio::File& file)
+{
+    char head[id3v2::kHeaderSize];
+    if (file.size() < id3v2::kHeaderSize || !file.readAt(0, head, id3v2::kHeaderSize))
+        return std::nullopt;
+    return id3v2::parseHeader(head, file.size());
+}
+
 bool cMP3ID3v2::ReadID3v2Tag()
 {
     m_err.clear();
@@ -228,14 +238,14 @@ bool cMP3ID3v2::ReadID3v2Tag()
         m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
         return false;
     }
-    // A tag counts only at the start of the file, with a header that holds
-    // together: "ID3" further on is audio data.
-    char head[id3v2::kHeaderSize];
-    if (file.size() < id3v2::kHeaderSize || !file.readAt(0, head, id3v2::kHeaderSize))
+    const auto header = FindID3v2Tag(file);
+    if (!header) {
+        if (file.error()) {
+            m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
+            return false;
+        }
         return true;
-    const auto header = id3v2::parseHeader(head, file.size());
-    if (!header)
-        return true;
+    }
     QByteArray body(int(header->size), Qt::Uninitialized);
     if (!file.readAt(id3v2::kHeaderSize, body.data(), body.size())) {
         m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
@@ -331,16 +341,13 @@ bool cMP3ID3v2::WriteID3v2Tag()
         return false;
     }
 
-    qint64 oldSpace = 0;
-    if (file.size() >= id3v2::kHeaderSize) {
-        char head[id3v2::kHeaderSize];
-        if (!file.readAt(0, head, id3v2::kHeaderSize)) {
-            m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
-            return false;
-        }
-        if (const auto header = id3v2::parseHeader(head, file.size()))
-            oldSpace = header->space();
+    // Only a tag whose header holds together is written over.
+    const auto header = FindID3v2Tag(file);
+    if (!header && file.error()) {
+        m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
+        return false;
     }
+    const qint64 oldSpace = header ? header->space() : 0;
 
     constexpr qint64 kMaxSize = 0x0FFFFFFF; // what the 28-bit size field holds
     const qint64 length = image.size();

@@ -4,10 +4,15 @@
 // properties each stand for one frame; Update writes the whole store back as
 // a version 2.3 tag, in place when it fits, otherwise by rewriting the file.
 #include <QString>
+#include <optional>
 #include <vector>
 
 #include "tags/Id3v2Codec.h"
 #include "tags/TagError.h"
+
+namespace tagio {
+class File;
+}
 
 class cMP3ID3v2 {
 public:
@@ -103,6 +108,8 @@ private:
     };
 
     void reset();
+    // The tag at the start of the open file, when its header holds together.
+    static std::optional<id3v2::Header> FindID3v2Tag(tagio::File& file);
     bool ReadID3v2Tag();
     void StoreFrame(id3v2::ReadFrame&& frame);
     void applyGenreText(const QString& text);

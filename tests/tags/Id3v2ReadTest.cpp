@@ -92,6 +92,10 @@ TEST(Id3v2Read, DescribedFramesShowTheirTextAlone)
     readTag(only, tag(3, frame(3, "COMM", QByteArray("\0engiTunNORM\0 00000A", 20)), 10));
     EXPECT_EQ(only.Comment(), "") << "a described comment is not the comment";
 
+    cMP3ID3v2 bare;
+    readTag(bare, tag(3, frame(3, "USLT", QByteArray("\0\0La la la", 10)), 10));
+    EXPECT_EQ(bare.Lyrics(), "La la la") << "lyrics without language and description";
+
     cMP3ID3v2 wide;
     readTag(wide, tag(3, frame(3, "COMM", utf16Text("x").left(1) + "eng" + QByteArray("\xFF\xFE\0\0", 4) +
                                               utf16Text("wide").mid(1)), 10));

@@ -472,3 +472,23 @@ TEST(Id3v2Write, FilesThatCannotTakeATag)
         EXPECT_EQ(t.LastError().Description, "Permission denied");
     }
 }
+
+// A version 2.4 tag with a footer: the footer's bytes belong to the space written over.
+TEST(Id3v2Write, AFooterIsPartOfTheOldSpace)
+{
+    QByteArray v24 = tag(4, frame(4, "TIT2", latin1Text("Title")), 300, 0x10);
+    v24 += "3DI" + v24.mid(3, 7);
+    const Fixture f = makeFile("footer.mp3", v24);
+    cMP3ID3v2 t;
+    ASSERT_TRUE(t.setMP3File(f.path));
+    ASSERT_EQ(t.Title(), "Title");
+    t.setArtist("Artist");
+    ASSERT_TRUE(t.Update());
+    const QByteArray now = readFile(f.path);
+    EXPECT_EQ(now.size(), f.original.size());
+    const RawTag w = readV23(now);
+    EXPECT_EQ(w.space(), v24.size());
+    EXPECT_EQ(w.frames.size(), 2u);
+    EXPECT_FALSE(now.left(int(w.space())).contains("3DI"));
+    expectAudioKept(f, now, w.space());
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The writers behind AudioEncoder. Internal to components/.
+#include <QString>
+#include <memory>
+
+#include "components/AudioEncoder.h"
+
+namespace kvaudio {
+
+class EncoderBackend {
+public:
+    virtual ~EncoderBackend() = default;
+    // Opens `path` for writing. Samples arrive as interleaved floats at
+    // rate() and channels().
+    virtual bool open(const QString& path, QString* error) = 0;
+    virtual bool write(const float* interleaved, int frames, QString* error) = 0;
+    virtual bool finish(QString* error) = 0;
+    int rate() const { return m_rate; }
+    int channels() const { return m_channels; }
+
+protected:
+    int m_rate = 0, m_channels = 0;
+};
+
+struct FFOutputSpec {
+    const char* container = "wav"; // wav, asf, ogg
+    const char* encoder = "pcm_s16le";
+    int rate = 44100;
+    int channels = 2;
+    int64_t bitRate = 0;        // bit/s, 0: the codec's own choice
+    double vorbisQuality = -99; // 0..10 when set
+    bool writeTags = false;
+};
+
+std::unique_ptr<EncoderBackend> makeFFBackend(const FFOutputSpec& spec, const TagTexts& tags);
+std::unique_ptr<EncoderBackend> makeLameBackend(const MP3Settings& settings, int rate, int channels,
+                                                const TagTexts& tags);
+// ID3v2.3 tag holding the texts; empty when every text is empty.
+QByteArray buildId3v2Tag(const TagTexts& tags);
+
+} // namespace kvaudio

@@ -1,0 +1,175 @@
+// The items lists inside the main window: the first list at load, clicks and
+// in-place renames in the tree, and the list commands of the router.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "components/cGrid.h"
+#include "components/cImageList.h"
+#include "components/cStatusBar.h"
+#include "components/cTreeView.h"
+#include "lists/ItemRow.h"
+#include "lists/ListFile.h"
+#include "lists/ListTree.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+class ListsInWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = testenv::tempRoot() + "/Lists/";
+        g_sItemsListDir = dir;
+        g_bCopyID3FromSource = false;
+    }
+    FrmMain* load()
+    {
+        mwtest::setEdition();
+        return frmMain();
+    }
+    QString dir;
+};
+
+TEST_F(ListsInWindowTest, AnEmptyListsFolderStartsWithANewListShownAndSelected)
+{
+    FrmMain* w = load();
+    const QString first = dir + "New Items List 1.flst";
+    ASSERT_TRUE(QFileInfo(first).isFile());
+    EXPECT_EQ(QFileInfo(first).size(), 0);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{"New Items List 1.flst"});
+    const cTreeNode selected = w->cTreeView1->SelectedNode();
+    EXPECT_EQ(selected.NodeKey(), first);
+    EXPECT_EQ(selected.NodeText(), "New Items List 1");
+    EXPECT_EQ(w->lblListName->text(), "New Items List 1");
+    EXPECT_EQ(w->cGrid1->ColumnCount(), 19);
+    EXPECT_EQ(w->cGridInfo->ColumnCount(), 2);
+    EXPECT_FALSE(w->picEmptyMsg->isHidden());
+    EXPECT_EQ(w->cStatusBar1->PanelText(QStringLiteral("Items List Properties")), "0 Items, 0 KB, 00:00:00");
+    UnloadMain();
+}
+
+TEST_F(ListsInWindowTest, TheFirstListLoadsAndAClickedOneReplacesIt)
+{
+    QDir().mkpath(dir);
+    writeBytes(dir + "A.flst", "");
+    writeBytes(dir + "B.flst", "<ITEM><Inc>1</Inc><COL_FILE>/nowhere.wav</COL_FILE></ITEM>\r\n");
+    FrmMain* w = load();
+    EXPECT_EQ(w->cTreeView1->SelectedNode().NodeKey(), dir + "A.flst");
+    EXPECT_EQ(w->lblListName->text(), "A");
+    EXPECT_FALSE(QFileInfo::exists(dir + "New Items List 1.flst"));
+
+    w->show();
+    QTreeWidget* tw = w->cTreeView1->treeWidget();
+    const cTreeNode b = w->cTreeView1->Nodes().NodeItem(dir + "B.flst");
+    QTreeWidgetItem* item = nullptr;
+    for (QTreeWidgetItemIterator it(tw); *it; ++it)
+        if (w->cTreeView1->nodeFromItem(*it) == b)
+            item = *it;
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(tw->viewport(), Qt::LeftButton, {}, tw->visualItemRect(item).center());
+    EXPECT_EQ(w->lblListName->text(), "B");
+    EXPECT_EQ(ShownListPath(), dir + "B.flst");
+    // Its one record names no file here: hidden, and kept by the next save.
+    EXPECT_EQ(w->cGrid1->RowCount(), 0);
+    EXPECT_TRUE(SaveGridToFile());
+    EXPECT_EQ(readBytes(dir + "B.flst"), QByteArray("<ITEM><Inc>1</Inc><COL_FILE>/nowhere.wav</COL_FILE></ITEM>\r\n"));
+    UnloadMain();
+}
+
+TEST_F(ListsInWindowTest, NewRenameAndRemoveThroughTheRouter)
+{
+    QDir().mkpath(dir);
+    writeBytes(dir + "New Items List 1.flst", "");
+    writeBytes(dir + "New Items List 3.flst", "");
+    FrmMain* w = load();
+    w->show();
+
+    w->SendCommand(QStringLiteral("New Items List"));
+    const QString created = dir + "New Items List 2.flst";
+    ASSERT_TRUE(QFileInfo::exists(created));
+    EXPECT_EQ(w->cTreeView1->SelectedNode().NodeKey(), created);
+    QCoreApplication::processEvents();
+
+    // The name is typed in place; the file follows it.
+    auto* editor = qobject_cast<QLineEdit*>(w->cTreeView1->labelEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "Party");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(QFileInfo::exists(created));
+    EXPECT_TRUE(QFileInfo::exists(dir + "Party.flst"));
+    EXPECT_EQ(w->cTreeView1->SelectedNode().NodeKey(), dir + "Party.flst");
+    EXPECT_EQ(w->cTreeView1->SelectedNode().NodeText(), "Party");
+    EXPECT_EQ(w->lblListName->text(), "Party");
+
+    // An empty list goes without a question, and the last list is shown.
+    testenv::ScriptedMessageBoxes boxes;
+    w->SendCommand(QStringLiteral("Remove Items List"));
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir + "Party.flst"));
+    EXPECT_EQ(w->cTreeView1->SelectedNode().NodeKey(), dir + "New Items List 3.flst");
+
+    // The roots are no list: nothing is removed.
+    g_nodItemsLists.setNodeSelected(true);
+    w->SendCommand(QStringLiteral("Remove Items List"));
+    EXPECT_EQ(g_nodItemsLists.ChildNodes().NodeCount(), 2);
+    UnloadMain();
+}
+
+TEST_F(ListsInWindowTest, ClearTheListAsksOnceTheMenuHasClosed)
+{
+    QDir().mkpath(dir);
+    const QString wav = testenv::tempRoot() + "/a.wav";
+    {
+        // 0.1 s of silence, 8 kHz mono.
+        QFile f(wav);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+        auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
+        f.write(QByteArray("RIFF") + le32(36 + 1600) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) +
+                le32(16000) + le16(2) + le16(16) + "data" + le32(1600) + QByteArray(1600, '\0'));
+    }
+    writeBytes(dir + "L.flst", ("<ITEM><Inc>1</Inc><Type>Audio</Type><Item Name>a</Item Name><COL_FILE>" + wav +
+                                "</COL_FILE><COL_RANGE_ALL>1</COL_RANGE_ALL></ITEM>\r\n")
+                                   .toUtf8());
+    FrmMain* w = load();
+    ASSERT_EQ(w->cGrid1->RowCount(), 1);
+
+    testenv::ScriptedMessageBoxes boxes;
+    boxes.answer(vbYes);
+    w->SendCommand(QStringLiteral("Clear the List"));
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_EQ(w->m_sRemoveKind, "All");
+    EXPECT_TRUE(w->tmrRemove->isActive());
+    QTest::qWait(200);
+    EXPECT_FALSE(w->tmrRemove->isActive());
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_EQ(readBytes(dir + "L.flst"), QByteArray("\r\n"));
+    EXPECT_EQ(w->cGrid1->RowCount(), 0);
+    UnloadMain();
+}
+
+} // namespace
