@@ -5,11 +5,13 @@
 #include "mainwindow/frmMain.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
+#include "toolframe/ToolFrameInstall.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    InstallToolFrameServices();
 
     StartupWindows windows;
     windows.loadOptions = [] { frmOptions(); };

@@ -382,8 +382,10 @@ int AudioSource::open(const QString& path, QString* errorText)
     // The first frame must decode; it is kept for the first read.
     QString decodeError;
     const int r = d->decodeNext(&decodeError);
-    if (r <= 0)
+    if (r < 0)
         return fail(SourceNotAudio);
+    if (r == 0) // nothing but headers, or every sample is encoder delay
+        return fail(SourceEmpty);
     d->haveStashed = true;
     d->originPts = d->frame->best_effort_timestamp;
 

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "components/cSysTray.h"
+
 namespace {
 MainWindowServices* g_mainWindow = nullptr;
 }
@@ -20,4 +22,10 @@ void MainWindowServices::ExitWithoutAsking()
 {
     if (QWidget* w = Form())
         w->close();
+}
+
+void MainWindowServices::ShowTrayBalloon(const QString& text, const QString& title, int icon, int time)
+{
+    if (cSysTray1)
+        cSysTray1->ShowBalloon(text, title, icon, time);
 }

@@ -59,6 +59,10 @@ public:
     // plays; the items grid's mouse-up asks for it.
     virtual void LoadItemToPlayer() {}
 
+    // A balloon at the tray icon, as the tool windows show one at the end of
+    // a job (icon 1, time 30). By default through cSysTray1, when there is one.
+    virtual void ShowTrayBalloon(const QString& text, const QString& title, int icon, int time);
+
     // The exit as the shutdown countdown runs it. ConfirmExit asks the exit
     // question when the options ask for it and returns false on No; it comes
     // before the power-off request. ExitWithoutAsking then runs the main

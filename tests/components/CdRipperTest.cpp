@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "components/cAudioCDRipper.h"
+#include "components/cAudioConverter.h"
 
 namespace {
 
@@ -264,6 +265,7 @@ TEST_F(CdRipperTest, RipsTrackBitExactWithProgressAndOneEndEvent)
     r.setRipDevice(deviceIndex(r, "disc.cue"));
     r.setOutputFormat(1);
     r.SetWAVSettings(WAVSettings{44100, 2, 16});
+    r.setTagTitle("Second");
     r.setRipTrack(2);
     r.setOutputFile(dir.path() + "/Track02.wav");
     rip(r, ev);
@@ -282,6 +284,66 @@ TEST_F(CdRipperTest, RipsTrackBitExactWithProgressAndOneEndEvent)
     EXPECT_EQ(pcm.size(), 5 * 176400);
     EXPECT_TRUE(pcm == img.track(2));
     EXPECT_EQ(leftovers(dir.path()), QStringList({"Track02.wav", "disc.bin", "disc.cue"}));
+}
+
+TEST_F(CdRipperTest, RipsIntoEveryFormatWithTheSharedEncoders)
+{
+    const Image img = writeImage(dir.path(), "disc", {{kSecond}, {4 * kSecond}}, 18);
+    useImages({img.cue});
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    r.setRipDevice(deviceIndex(r, "disc.cue"));
+    r.setRipTrack(2);
+    r.setTagTitle("Second Song");
+    r.setTagArtist("The Band");
+
+    MP3Settings mp3{};
+    mp3.Bitrate = 128;
+    mp3.SampleRate = 44100;
+    mp3.Mode = 1;
+    mp3.Quality = 5;
+    struct Case {
+        const char* file;
+        int format;
+        int rate, channels;
+        bool tagsReadBack;
+    };
+    const Case cases[] = {
+        {"a.wav", 1, 22050, 1, false}, // WAV other than the CD's own format
+        {"b.wav", 2, 22050, 1, false}, // ACM WAV: IMA ADPCM
+        {"c.mp3", 3, 44100, 2, true},
+        {"d.wma", 4, 0, 0, true},
+        {"e.ogg", 5, 44100, 2, true},
+    };
+    cAudioConverter probe;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        r.setOutputFormat(c.format);
+        r.SetWAVSettings(WAVSettings{22050, 1, 8});
+        r.SetACMFormat("IMA ADPCM", "22050 Hz, 4 bit, Mono");
+        r.SetMP3Settings(mp3);
+        r.SetWMASettings(WMASettings{0, 0});
+        r.SetOGGSettings(OGGSettings{0, 0, 40});
+        const QString out = dir.path() + "/" + c.file;
+        r.setOutputFile(out);
+        ev.log.clear();
+        rip(r, ev);
+        ASSERT_TRUE(ev.waitEnds());
+        ASSERT_EQ(ev.ends(), QStringList{"done"});
+        ASSERT_EQ(probe.OpenSourceFile(out), 0);
+        EXPECT_NEAR(probe.DurationMs(), 4000, 120);
+        if (c.rate) {
+            EXPECT_EQ(probe.SampleRate(), c.rate);
+            EXPECT_EQ(probe.Channels(), c.channels);
+        }
+        probe.CloseSourceFile();
+        if (c.tagsReadBack) {
+            probe.ReadTags(out);
+            EXPECT_EQ(probe.TagTitle(), "Second Song");
+            EXPECT_EQ(probe.TagArtist(), "The Band");
+        }
+    }
 }
 
 TEST_F(CdRipperTest, RangeRipsExactlyItsSecondsAndOnlyOnce)
@@ -350,7 +412,8 @@ TEST_F(CdRipperTest, FailuresEndInOneQueuedErrorAndLeaveNoFile)
         {"empty range", 0, 1, 0, 0, 1, out + "/x.wav", cAudioCDRipper::ErrBadRange},
         {"no disc", 1, 1, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoDisc},
         {"no device", 2, 1, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoDevice},
-        {"unknown format", 0, 1, -1, -1, 9, out + "/x.wav", cAudioCDRipper::ErrFormat},
+        {"unknown format", 0, 1, -1, -1, 9, out + "/x.wav", kvaudio::ErrSettings},
+        {"format not in this edition", 0, 1, -1, -1, 6, out + "/x.ape", cAudioCDRipper::ErrFormat},
         {"writing over the image", 0, 1, -1, -1, 1, img.bin, cAudioCDRipper::ErrOwnInput},
     };
     cAudioCDRipper r;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "components/cAudioConverter.h"
+#include "components/cImageList.h"
 #include "components/cTabControl.h"
 #include "core/Edition.h"
 #include "core/Formats.h"
@@ -243,9 +244,9 @@ TEST(FormatStore, OkStoresExactTextsAndReloadingGivesTheSameState)
     const QStringList texts = storeSnapshot();
     for (const char* expected :
          {"cboSamplesWAV=11025", "cboBitrateWAV=16", "cboChannelsWAV=1", "cboMP3Bitrate=128", "cboMP3Quality=7 ",
-          "cboMP3Samplerate=44100", "cboMP3Mode=5", "chkMP3ErrorProtect=1", "chkMP3Original=1",
-          "chkMP3Copyright=1", "chkMP3StrictISO=0", "cboMP3VBRQuality=2 ", "cboMP3MinBitrate=8 ",
-          "cboMP3MaxBitrate=320", "chkMP3VBRTag=1", "chkMP3VBRForceMinBitrate=0", "chkMP3ABR=1",
+          "cboMP3Samplerate=44100", "cboMP3Mode=5", "chkMP3ErrorProtect=1", "chkMP3Original=0",
+          "chkMP3Copyright=0", "chkMP3StrictISO=0", "cboMP3VBRQuality=2 ", "cboMP3MinBitrate=8 ",
+          "cboMP3MaxBitrate=320", "chkMP3VBRTag=0", "chkMP3VBRForceMinBitrate=0", "chkMP3ABR=1",
           "cboMP3ABRBitrate=96", "lblMP3Advanced=Advanced...", "ptnQualityOGG=False", "sldOGG=33",
           "optOggBit=True", "cboOggBitNom=350", "cboAPELevel=3"})
         EXPECT_TRUE(texts.contains(expected)) << expected << "\n" << qPrintable(texts.join("\n"));

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "components/cGrid.h"
+#include "components/cImageList.h"
 #include "components/cTreeView.h"
 #include "core/MainWindowServices.h"
 

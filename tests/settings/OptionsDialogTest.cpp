@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "components/cImageList.h"
 #include "components/cTabControl.h"
 #include "core/CommonLook.h"
 #include "core/Edition.h"
@@ -171,7 +172,6 @@ TEST(OptionsDialog, CancelRestoresTheStoredValuesWhileTheCloseBoxKeepsEdits)
     // At exit the dialog really goes.
     g_bAppClosing = true;
     f->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     UnloadOptions();
     EXPECT_FALSE(frmOptionsLoaded());
     g_bAppClosing = false;
@@ -397,6 +397,7 @@ TEST(OptionsDialog, EditOpensTheAudioFormatDialogOnTheDefaultFormatsTab)
 {
     install();
     FrmOptions* f = frmOptions();
+    g_frmAudioProp(); // its load yields to the event loop: load it before a timer waits there
     const struct {
         int entry;
         const char* tab;
@@ -418,3 +419,4 @@ TEST(OptionsDialog, EditOpensTheAudioFormatDialogOnTheDefaultFormatsTab)
         EXPECT_TRUE(modal);
     }
 }
+

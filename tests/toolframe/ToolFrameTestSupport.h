@@ -1,0 +1,114 @@
+#pragma once
+// What the tool frame's tests share: a main window with an items grid, image
+// lists and a balloon that records, and one log of every service the end of
+// a job reaches (sound, shell, program, balloon, turn-off window), in order.
+#include <QMap>
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include "components/cImageList.h"
+#include "components/cGrid.h"
+#include "core/MainWindowServices.h"
+#include "core/Shutdown.h"
+#include "platform/Shell.h"
+#include "platform/Sound.h"
+
+namespace tftest {
+
+// The item row's keys in their order.
+inline QStringList ItemKeys()
+{
+    return {"Inc",           "Type",           "Item Name",     "Size",        "Time",
+            "Created",       "Range",          "COL_FILE",      "COL_RANGE_ALL", "COL_RANGE_START_TIME",
+            "COL_RANGE_LENGTH_TIME", "COL_BYTES_SIZE", "COL_TAG_ALBUM", "COL_TAG_ARTIST", "COL_TAG_COMMENT",
+            "COL_TAG_GEN",   "COL_TAG_YEAR",   "COL_TAG_TITLE", "COL_TAG_TRACK"};
+}
+
+// Everything the end of a job did, in order.
+struct ServiceLog {
+    QStringList events;
+    platform::SoundHandler oldSound;
+    platform::ShellHandler oldShell;
+
+    ServiceLog()
+    {
+        oldSound = platform::setSoundHandler([this](const platform::SoundRequest& r) {
+            if (r.kind == platform::SoundRequest::Play)
+                events << "sound " + r.file;
+        });
+        oldShell = platform::setShellHandler([this](const platform::ShellRequest& r) {
+            if (r.kind == platform::ShellRequest::Open)
+                events << "open " + r.target;
+            else
+                events << "start " + (QStringList{r.target} + r.arguments).join("|");
+            return true;
+        });
+    }
+    ~ServiceLog()
+    {
+        platform::setSoundHandler(oldSound);
+        platform::setShellHandler(oldShell);
+    }
+
+    // Catches the turn-off countdown when it comes up, notes it with its
+    // seconds and cancels it.
+    void cancelTurnOffWhenShown()
+    {
+        auto* poll = new QTimer;
+        poll->setInterval(5);
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll] {
+            if (g_frmTurnOffLoaded() && g_frmTurnOff()->isVisible()) {
+                events << "turnoff " + g_frmTurnOff()->lblSecToShutDown->text();
+                g_frmTurnOff()->cmdCancel->click();
+                poll->deleteLater();
+            }
+        });
+        poll->start();
+    }
+};
+
+class FakeMain : public MainWindowServices {
+public:
+    explicit FakeMain(ServiceLog* log = nullptr) : m_log(log)
+    {
+        cGrid1 = new cGrid(&form);
+        for (const QString& key : ItemKeys())
+            cGrid1->AddColumn(key, key);
+        imgMenu = new cImageList(&form);
+        imgGrid = new cImageList(&form);
+        setMainWindow(this);
+    }
+    ~FakeMain() override { setMainWindow(nullptr); }
+
+    QWidget* Form() override { return &form; }
+    void m_cMenu_Click(int) override {}
+    void Form_Resize() override {}
+    QString GetNotesToStatus() override { return {}; }
+    void ShowTrayBalloon(const QString& text, const QString& title, int icon, int time) override
+    {
+        balloons << QString("%1|%2|%3|%4").arg(text, title).arg(icon).arg(time);
+        if (m_log)
+            m_log->events << "balloon " + text;
+    }
+
+    // Appends a row to the main grid: the mark icon and the texts by key.
+    int addRow(bool marked, const QMap<QString, QString>& cells)
+    {
+        const int row = cGrid1->RowCount() + 1;
+        cGrid1->SetCell(row, 1, QString(), cGrid::kIconCellFormat, marked ? 1 : 0);
+        for (auto it = cells.begin(); it != cells.end(); ++it)
+            cGrid1->SetCell(row, cGrid1->ColumnIndex(it.key()), it.value());
+        return row;
+    }
+
+    QWidget form;
+    QStringList balloons;
+
+private:
+    ServiceLog* m_log = nullptr;
+};
+
+} // namespace tftest
