@@ -76,11 +76,11 @@ void FrmMain::SetCommandRows()
     row("Master Volume", &FrmMain::CmdMasterVolume);
     row("Burn From List", &FrmMain::CmdBurnFromList);   // does nothing
     row("Burn From Files", &FrmMain::CmdBurnFromFiles); // does nothing
-    row("Events");
-    row("View");
-    row("General");
-    row("ID3 Tags");
-    row("Advanced");
+    row("Events", &FrmMain::CmdEvents);
+    row("View", &FrmMain::CmdView);
+    row("General", &FrmMain::CmdGeneral);
+    row("ID3 Tags", &FrmMain::CmdID3Tags);
+    row("Advanced", &FrmMain::CmdAdvanced);
     row("About", &FrmMain::CmdAbout);
     row("MP3 Tags Editor");
     row("Notes", &FrmMain::CmdNotes);

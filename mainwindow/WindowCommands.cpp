@@ -16,6 +16,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
+#include "settings/frmOptions.h"
 
 bool FrmMain::CmdFreeDB(int)
 {
@@ -105,3 +106,21 @@ void FrmMain::SelectFirstAudioCD()
         }
     }
 }
+
+// The Options dialog, loaded since start-up, shown modally on the page of the key.
+bool FrmMain::ShowOptionsPage(const QString& key)
+{
+    SetFormOnTop(this, false);
+    FrmOptions* options = frmOptions();
+    const cTreeNode node = options->cTreeView1->Nodes().NodeItem(key);
+    cTreeNode(node).setNodeSelected(true);
+    options->cTreeView1_NodeClick(node);
+    options->exec();
+    return true;
+}
+
+bool FrmMain::CmdGeneral(int) { return ShowOptionsPage(QStringLiteral("General")); }
+bool FrmMain::CmdEvents(int) { return ShowOptionsPage(QStringLiteral("Events")); }
+bool FrmMain::CmdView(int) { return ShowOptionsPage(QStringLiteral("View")); }
+bool FrmMain::CmdID3Tags(int) { return ShowOptionsPage(QStringLiteral("ID3 Tags")); }
+bool FrmMain::CmdAdvanced(int) { return ShowOptionsPage(QStringLiteral("Advanced")); }

@@ -232,6 +232,8 @@ public:
     void ProcessCommandLine(const QString& commandLine);
     // Loads the first CD drive node whose disc has tracks.
     void SelectFirstAudioCD();
+    // Shows the Options dialog modally on the page of that key.
+    bool ShowOptionsPage(const QString& key);
 
 protected:
     void closeEvent(QCloseEvent* e) override;

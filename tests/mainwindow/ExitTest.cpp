@@ -57,10 +57,11 @@ bool gone()
 
 TEST(Exit, AnsweringNoKeepsEverythingAsItWas)
 {
-    ListWindow lw([] { g_bDisplayMSGWhenExit = true; });
+    ListWindow lw;
     FrmMain* w = lw.w;
     w->show();
-    frmOptions()->show();
+    frmOptions()->show(); // loading it reads the options: set the one this test needs after
+    g_bDisplayMSGWhenExit = true;
     testenv::ScriptedMessageBoxes boxes;
     boxes.answer(vbNo);
     int refreshes = 0;
@@ -87,6 +88,7 @@ TEST(Exit, AnsweringNoKeepsEverythingAsItWas)
 
 TEST(Exit, ExitTearsDownInOrderAndStoresTheSize)
 {
+    QPointer<FrmOptions> options = frmOptions(); // loaded first: it reads the options
     ListWindow lw([] {
         g_bDisplayMSGWhenExit = false;
         g_bClearOnExit = false;
@@ -99,7 +101,6 @@ TEST(Exit, ExitTearsDownInOrderAndStoresTheSize)
     const QString tts = AppPath() + "/tmptts.wav";
     writeFile(editor, "RIFF");
     writeFile(tts, "RIFF");
-    QPointer<FrmOptions> options = frmOptions();
     FrmNotes* notes = g_frmNotes();
     notes->show();
     notes->Text1->setPlainText("saved at exit");

@@ -7,7 +7,9 @@
 #include "components/cStatusBar.h"
 #include "core/Edition.h"
 #include "mainwindow/frmNotes.h"
+#include "components/cTreeView.h"
 #include "platform/ProgramDir.h"
+#include "settings/frmOptions.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
 
 using pwtest::ListWindow;
@@ -141,4 +143,29 @@ TEST(WindowCommands, AboutOpensModallyAndReleasesTheTopmostState)
     w->SendCommand("About");
     EXPECT_EQ(shown, "frmAbout");
     EXPECT_FALSE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+TEST(WindowCommands, OptionsCommandsOpenTheDialogOnTheirPage)
+{
+    Unload unload;
+    frmOptions();
+    ListWindow lw;
+    FrmMain* w = lw.w;
+    for (const char* key : {"General", "Events", "View", "ID3 Tags", "Advanced"}) {
+        SCOPED_TRACE(key);
+        QString page;
+        bool modal = false;
+        QTimer::singleShot(0, [&] {
+            if (auto* dialog = qobject_cast<FrmOptions*>(QApplication::activeModalWidget())) {
+                modal = true;
+                page = dialog->cTreeView1->SelectedNode().NodeKey();
+                dialog->reject();
+            }
+        });
+        w->SendCommand(key);
+        EXPECT_TRUE(modal);
+        EXPECT_EQ(page, QString::fromLatin1(key));
+        EXPECT_TRUE(frmOptionsLoaded()) << "closing the dialog only hides it";
+    }
+    UnloadOptions();
 }
