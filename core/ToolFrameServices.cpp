@@ -18,8 +18,15 @@ void ShowProgParameters(int section, QWidget* owner)
 
 namespace {
 bool g_toolJobRunning = false;
+ToolJobQuery& jobQuery()
+{
+    static ToolJobQuery q;
+    return q;
+}
 } // namespace
+
+void setToolJobQuery(ToolJobQuery query) { jobQuery() = std::move(query); }
 
 void SetToolJobRunning(bool running) { g_toolJobRunning = running; }
 
-bool ToolJobRunning() { return g_toolJobRunning; }
+bool ToolJobRunning() { return g_toolJobRunning || (jobQuery() && jobQuery()()); }

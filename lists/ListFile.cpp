@@ -248,6 +248,13 @@ void EndShownList(bool bComplete) { shown().complete = bComplete; }
 
 void ForgetShownList() { shown() = ShownList(); }
 
+void ShownListRowRemoved(int row)
+{
+    for (KeptRecord& k : shown().kept)
+        if (k.afterRow >= row)
+            --k.afterRow;
+}
+
 void ListFileRenamed(const QString& oldPath, const QString& newPath)
 {
     if (shown().path == oldPath)

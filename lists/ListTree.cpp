@@ -82,6 +82,8 @@ cTreeView* tree()
 
 } // namespace
 
+int RenameListFileNoReplace(const QString& from, const QString& to) { return renameNoReplace(from, to); }
+
 bool IsMainNode(const QString& sStr) { return sStr.startsWith(QLatin1String("##MAIN")); }
 
 bool IsCDNode(const QString& sStr) { return sStr.startsWith(QLatin1String("##CD")); }

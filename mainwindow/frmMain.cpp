@@ -13,6 +13,8 @@
 #include <cmath>
 
 #include "components/cAudioGraph.h"
+#include "components/cAudioCDRipper.h"
+#include "components/cAudioConverter.h"
 #include "components/cContextMenu.h"
 #include "lists/ItemRow.h"
 #include "components/cGrid.h"
@@ -82,6 +84,7 @@ FrmMain::FrmMain(QWidget* parent)
     CreatePlayerPanel();
     SetCommandRows();
     ConnectLists();
+    ConnectItemEditing();
 }
 
 FrmMain::~FrmMain()
@@ -209,6 +212,8 @@ void FrmMain::CreateControls()
     prgStatus->hide();
 
     cSysTray1 = named(new cSysTray(this), "cSysTray1");
+    cAudioConverter1 = named(new cAudioConverter(this), "cAudioConverter1");
+    cAudioCDRipper1 = named(new cAudioCDRipper(this), "cAudioCDRipper1");
 
     tmrCDs = named(new QTimer(this), "tmrCDs");
     tmrCDs->setInterval(5000);
@@ -245,6 +250,9 @@ void FrmMain::CreateControls()
 
 void FrmMain::Form_Load()
 {
+    // The layers below reach the window from here on, also while it is being built.
+    setMainWindow(this);
+
     // 1. The registry object.
     m_cRegistry.setHkey(HKEY_LOCAL_MACHINE);
     m_cRegistry.setKeyRoot(MachineKeyRoot());
@@ -283,7 +291,6 @@ void FrmMain::Form_Load()
 
     // 9. Menus.
     SetMenus();
-    setMainWindow(this);
 
     // 10. The edition's view.
     SetAppView();

@@ -157,6 +157,10 @@ public:
     void cTreeView1_NodeClick(const cTreeNode& node);
     // The deferred removal that "Remove Item" and "Clear the List" arm.
     void tmrRemove_Timer();
+    // Opens a folder with the desktop, offering to create it when missing.
+    void OpenDestFolder(const QString& sDir);
+    // "Save As": copies the selected item's file to a path the user chooses.
+    void SaveItemAs();
 
     // --- controls (besides those of MainWindowServices) ---
     QWidget* picResizer = nullptr;
@@ -257,13 +261,14 @@ private:
     void FirstSelection();
     // Connects the tree, the grids and the list commands to the items lists.
     void ConnectLists();
+    // Connects the grid's editing events and the item commands (ItemCommands.cpp).
+    void ConnectItemEditing();
     void ShowPopupUnderButton(cToolbar* toolbar, int index, const QString& targetKey);
     void setOpenCaption(const QString& caption);
     void applyPendingOuterSize();
 
     void SetCommandRows();
     bool RunToolChecks(const CommandRow& row);
-    int MarkedCount() const;
     QVector<CommandRow> m_commandRows;
 
     bool m_bLoaded = false;

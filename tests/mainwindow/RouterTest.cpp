@@ -12,6 +12,7 @@
 #include "components/cImageList.h"
 #include "components/cStatusBar.h"
 #include "components/cTreeView.h"
+#include "lists/ListTree.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 
@@ -91,6 +92,8 @@ struct Fixture {
         listB = nodes.AddNode(items, 4, "/lists/B.flst", "B");
         cds = nodes.AddNode(items, 2, "##MAINCDSAudio CDs", "Audio CDs");
         drive = nodes.AddNode(cds, 4, "##CDD:", "D:");
+        g_nodItemsLists = items;
+        g_nodAudioCDs = cds;
         if (w->cGrid1->ColumnIndex("Inc") == 0)
             w->cGrid1->AddColumn("Inc", "Inc", 0, -1, 26);
         if (w->cGrid1->ColumnIndex("Item Name") == 0)
