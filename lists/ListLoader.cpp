@@ -24,6 +24,7 @@
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
 #include "core/TimeText.h"
+#include "lists/CdDrives.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
 #include "lists/ListTree.h"
@@ -387,7 +388,7 @@ void cTreeView1_NodeClick(cTreeNode node)
         if (w->tmrCDs)
             w->tmrCDs->start();
         ForgetShownList();
-        w->cGrid1->ClearRows();
+        ShowCDTracks(GetCDNameNode(key));
         GetFileInfoToGridInfo();
         return;
     }

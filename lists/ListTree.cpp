@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 
+#include "components/cAudioCDRipper.h"
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
@@ -140,6 +141,14 @@ void setTree()
         g_nodAudioCDs = t->Nodes().AddNode(g_nodItemsLists, cTreeNodes::tvwNext, kCDRootKey, QStringLiteral("Audio CDs"),
                                            kImageCDRoot, kImageCDRoot);
         g_nodAudioCDs.setNodeEditable(false);
+        // One drive node per device, in device order: node i stands for device i - 1.
+        if (cAudioCDRipper* r = w->cAudioCDRipper1) {
+            for (int i = 0; i < r->DeviceCount(); ++i) {
+                const QString name = r->DeviceName(i);
+                t->Nodes().AddNode(g_nodAudioCDs, cTreeNodes::tvwChild, QStringLiteral("##CD") + name, name.left(2),
+                                   kImageCDDrive, kImageCDDrive);
+            }
+        }
         g_nodAudioCDs.setNodeExpanded(true);
     }
 }

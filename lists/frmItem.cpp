@@ -530,7 +530,9 @@ void FrmItem::lblPath_Click()
 
 void FrmItem::lblDefaultID3Tags_Click()
 {
+    // The default tags apply to new items: this row's boxes are not refilled.
     FrmOptions* options = frmOptions();
+    options->ShowPage(QStringLiteral("ID3 Tags"));
     options->exec();
 }
 

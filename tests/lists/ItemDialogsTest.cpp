@@ -6,7 +6,12 @@
 #include <QRadioButton>
 #include <QTimeEdit>
 
+#include <QTimer>
+
 #include "components/cDateTimePick.h"
+#include "components/cTreeView.h"
+#include "core/ToolFrameServices.h"
+#include "settings/frmOptions.h"
 #include "settings/SettingsWidgets.h"
 #include "lists/GridEditing.h"
 #include "lists/frmDirProperties.h"
@@ -210,6 +215,27 @@ TEST_F(ItemDialogTest, TheLinksOpenTheFileAndItsFolderShownNormally)
     ASSERT_EQ(shell.requests().size(), 2u);
     EXPECT_EQ(shell.requests()[0].target, audio + "a.wav");
     EXPECT_EQ(shell.requests()[1].target, audio);
+    d->close();
+}
+
+TEST_F(ItemDialogTest, TheTagLinksOpenTheDefaultTagsPageAndTheTagMacros)
+{
+    showThree();
+    FrmItem* d = open(1);
+    QList<int> sections;
+    setProgParametersOpener([&](int section, QWidget*) { sections << section; });
+    d->lblID3TagParameters_Click();
+    setProgParametersOpener(nullptr);
+    EXPECT_EQ(sections, QList<int>({1}));
+
+    QString page;
+    QTimer::singleShot(0, [&] {
+        page = frmOptions()->cTreeView1->SelectedNode().NodeKey();
+        frmOptions()->close();
+    });
+    d->lblDefaultID3Tags_Click();
+    EXPECT_EQ(page, "ID3 Tags");
+    EXPECT_EQ(d->txtTagArtist->text(), " spaced ");
     d->close();
 }
 
