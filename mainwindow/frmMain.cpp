@@ -15,6 +15,7 @@
 #include "components/cAudioCDRipper.h"
 #include "components/cAudioConverter.h"
 #include "components/cContextMenu.h"
+#include "lists/CdDrives.h"
 #include "lists/ItemRow.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
@@ -214,6 +215,9 @@ void FrmMain::CreateControls()
 
     tmrCDs = named(new QTimer(this), "tmrCDs");
     tmrCDs->setInterval(5000);
+    connect(tmrCDs, &QTimer::timeout, this, [] { tmrCDs_Timer(); });
+    connect(cAudioCDRipper1, &cAudioCDRipper::JobError, this,
+            [](int code, const QString& text) { cAudioCDRipper1_JobError(code, text); });
     tmrRemove = named(new QTimer(this), "tmrRemove");
     tmrRemove->setInterval(50);
 
