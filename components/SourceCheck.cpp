@@ -224,7 +224,8 @@ SourceVerdict checkMp3(QFile& f)
     } else if (avail >= 36 + 14 && memcmp(fb + 36, "VBRI", 4) == 0) {
         declaredBytes = be32(fb + 36 + 10);
     }
-    if (declaredBytes > 0 && firstPos + declaredBytes > end + first.length)
+    // Some encoders count the tags in too: measured against the whole file.
+    if (declaredBytes > 0 && firstPos + declaredBytes > size + first.length)
         return SourceVerdict::Truncated;
 
     // The end: the chain that reaches it must not stop inside a frame.

@@ -151,8 +151,8 @@ void cAudioCDRipper::setRangeLength(int seconds)
 
 void cAudioCDRipper::SetACMFormat(const QString& tagName, const QString& formatName)
 {
-    m_acmTag = tagName;
-    m_acmFormat = formatName;
+    m_settings.acmTag = tagName;
+    m_settings.acmFormat = formatName;
 }
 
 void cAudioCDRipper::postError(int code, const QString& text)
@@ -180,15 +180,7 @@ void cAudioCDRipper::StartRip()
     m_rangeSet = false; // a range is for this rip only
     m_rangeStart = 0;
     m_rangeLength = -1;
-    rq.format = m_outputFormat;
-    rq.wav = m_wav;
-    rq.mp3 = m_mp3;
-    rq.wma = m_wma;
-    rq.ogg = m_ogg;
-    rq.acmTag = m_acmTag;
-    rq.acmFormat = m_acmFormat;
-    rq.apeLevel = m_apeLevel;
-    rq.tags = m_tags;
+    rq.settings = m_settings;
     rq.outputFile = m_outputFile;
 
     if (m_job) {
@@ -240,11 +232,12 @@ void cAudioCDRipper::finishJob(quint64 id, const std::shared_ptr<cdrip::Result>&
         emit JobError(result->code, result->text);
         return;
     }
-    const bool committed = cdrip::commit(*result->output);
-    const QString why = cdrip::errorText(*result->output);
+    const bool committed = result->output->commit();
+    const int code = result->output->errorCode();
+    const QString why = result->output->errorText();
     result->output.reset();
     if (!committed) {
-        emit JobError(ErrOutput, why);
+        emit JobError(code, why);
         return;
     }
     emit JobDone();

@@ -16,7 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "components/AudioEncoder.h"
 #include "components/AudioFormatRecords.h"
+#include "components/AudioJobErrors.h"
 
 namespace cddrives {
 struct Device;
@@ -29,18 +31,18 @@ struct Result;
 class cAudioCDRipper : public QObject {
     Q_OBJECT
 public:
-    // Codes of JobError. Those a converter job can also meet share its numbers.
+    // Codes of JobError: the audio components' codes (the encoder's own pass
+    // through unchanged), and those only a disc can give.
     enum ErrorCode {
-        ErrFormat = 21,      // output format not available
-        ErrOutput = 30,      // the output file cannot be written there
-        ErrOwnInput = 31,    // the output would overwrite the image being read
-        ErrEncode = 32,      // encoding or writing the file failed
-        ErrBadRange = 40,    // the range lies outside the track
-        ErrBusy = 50,        // a rip is already running on this instance
-        ErrNoDevice = 60,    // RipDevice names no device
-        ErrNoDisc = 61,      // no readable disc in the device
-        ErrNoTrack = 62,     // no such track, or a data track
-        ErrRead = 63,        // the disc could not be read
+        ErrFormat = kvaudio::ErrFormatUnavailable,
+        ErrOutput = kvaudio::ErrOutputPath,
+        ErrOwnInput = kvaudio::ErrOutputIsInput, // the output would overwrite the image being read
+        ErrBadRange = kvaudio::ErrRange,          // the range lies outside the track
+        ErrBusy = kvaudio::ErrBusy,               // a rip is already running on this instance
+        ErrNoDevice = 60,                         // RipDevice names no device
+        ErrNoDisc = 61,                           // no readable disc in the device
+        ErrNoTrack = 62,                          // no such track, or a data track
+        ErrRead = 63,                             // the disc could not be read
     };
 
     explicit cAudioCDRipper(QObject* parent = nullptr);
@@ -69,21 +71,21 @@ public:
     int RipTrack() const { return m_ripTrack; }
     void setRangeStart(int seconds);
     void setRangeLength(int seconds);
-    void setOutputFormat(int code) { m_outputFormat = code; }
-    int OutputFormat() const { return m_outputFormat; }
-    void SetWAVSettings(const WAVSettings& s) { m_wav = s; }
+    void setOutputFormat(int code) { m_settings.outputFormat = code; }
+    int OutputFormat() const { return m_settings.outputFormat; }
+    void SetWAVSettings(const WAVSettings& s) { m_settings.wav = s; }
     void SetACMFormat(const QString& tagName, const QString& formatName);
-    void SetMP3Settings(const MP3Settings& s) { m_mp3 = s; }
-    void SetWMASettings(const WMASettings& s) { m_wma = s; }
-    void SetOGGSettings(const OGGSettings& s) { m_ogg = s; }
-    void SetAPESettings(int level) { m_apeLevel = level; }
-    void setTagAlbum(const QString& s) { m_tags.album = s; }
-    void setTagArtist(const QString& s) { m_tags.artist = s; }
-    void setTagComment(const QString& s) { m_tags.comment = s; }
-    void setTagGenre(const QString& s) { m_tags.genre = s; }
-    void setTagTitle(const QString& s) { m_tags.title = s; }
-    void setTagTrack(const QString& s) { m_tags.track = s; }
-    void setTagYear(const QString& s) { m_tags.year = s; }
+    void SetMP3Settings(const MP3Settings& s) { m_settings.mp3 = s; }
+    void SetWMASettings(const WMASettings& s) { m_settings.wma = s; }
+    void SetOGGSettings(const OGGSettings& s) { m_settings.ogg = s; }
+    void SetAPESettings(int level) { m_settings.apeLevel = level; }
+    void setTagAlbum(const QString& s) { m_settings.tags.album = s; }
+    void setTagArtist(const QString& s) { m_settings.tags.artist = s; }
+    void setTagComment(const QString& s) { m_settings.tags.comment = s; }
+    void setTagGenre(const QString& s) { m_settings.tags.genre = s; }
+    void setTagTitle(const QString& s) { m_settings.tags.title = s; }
+    void setTagTrack(const QString& s) { m_settings.tags.track = s; }
+    void setTagYear(const QString& s) { m_settings.tags.year = s; }
     void setOutputFile(const QString& path) { m_outputFile = path; }
     QString OutputFile() const { return m_outputFile; }
 
@@ -92,10 +94,6 @@ public:
     // Stops a running rip (its JobAborted still follows) and lets go of the
     // drives; the component stays usable.
     void ReleaseComponent();
-
-    struct Tags {
-        QString album, artist, comment, genre, title, track, year;
-    };
 
 signals:
     void JobProgress(int percent);
@@ -120,14 +118,7 @@ private:
     bool m_rangeSet = false;
     int m_rangeStart = 0;
     int m_rangeLength = 0;
-    int m_outputFormat = 1;
-    WAVSettings m_wav{};
-    MP3Settings m_mp3{};
-    WMASettings m_wma{};
-    OGGSettings m_ogg{};
-    QString m_acmTag, m_acmFormat;
-    int m_apeLevel = 0;
-    Tags m_tags;
+    kvaudio::EncoderSettings m_settings; // format, its settings and the tag texts
     QString m_outputFile;
 
     std::shared_ptr<Job> m_job; // the running job, until its end event

@@ -21,7 +21,7 @@
 class QMimeData;
 class QTableView;
 class cGrid;
-class cImageList;
+#include "components/cImageList.h"
 
 namespace components::detail {
 class GridModel;

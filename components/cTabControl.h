@@ -15,7 +15,7 @@
 #include <QWidget>
 
 class QTabBar;
-class cImageList;
+#include "components/cImageList.h"
 
 class cTabControl : public QWidget {
     Q_OBJECT

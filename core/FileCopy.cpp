@@ -25,8 +25,9 @@ namespace {
 
 const long kDefaultChunk = 32000;
 
-// Same file: the same canonical path, or the same inode (hard links, bind mounts).
-bool sameFile(const QString& a, const QString& b)
+} // namespace
+
+bool SameFile(const QString& a, const QString& b)
 {
     const QFileInfo ia(a), ib(b);
     if (!ia.exists() || !ib.exists())
@@ -38,8 +39,6 @@ bool sameFile(const QString& a, const QString& b)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
-
-} // namespace
 
 bool FileCopyClass::fail(const QString& text)
 {
@@ -64,7 +63,7 @@ void FileCopyClass::Copy(const QString& SourceFile, const QString& Destination)
         fail(QStringLiteral("No file to copy to."));
         return;
     }
-    if (sameFile(SourceFile, Destination)) {
+    if (SameFile(SourceFile, Destination)) {
         fail("A file cannot be copied onto itself:\r\n" + Destination);
         return;
     }

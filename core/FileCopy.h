@@ -10,6 +10,10 @@ class QPushButton;
 class QTimer;
 class XP_ProgressBar;
 
+// True when both paths name one existing file: the same canonical path, or
+// the same inode (hard links, bind mounts).
+bool SameFile(const QString& a, const QString& b);
+
 class FileCopyClass {
 public:
     // Seconds the last successful Copy took.

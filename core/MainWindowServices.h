@@ -55,6 +55,9 @@ public:
     }
     virtual bool IsPlayerPlaying() { return false; }
     virtual void PressPlayerStop() {}
+    // Shows the selected row's length in the player panel while nothing
+    // plays; the items grid's mouse-up asks for it.
+    virtual void LoadItemToPlayer() {}
 
     // A balloon at the tray icon, as the tool windows show one at the end of
     // a job (icon 1, time 30). By default through cSysTray1, when there is one.

@@ -64,6 +64,9 @@ void KeepShownRecord(int afterRow, const QString& recordText);
 void EndShownList(bool bComplete);
 // No list is shown (a root node, a CD drive, a cleared or removed list).
 void ForgetShownList();
+// A row of the shown list was removed: the records kept after later rows
+// move up with them.
+void ShownListRowRemoved(int row);
 // The shown list's file got a new name: later saves go to the new one.
 void ListFileRenamed(const QString& oldPath, const QString& newPath);
 QString ShownListPath();

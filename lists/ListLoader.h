@@ -4,7 +4,8 @@
 #include "components/cTreeView.h"
 
 // Shows a node: a list's items (one row per record whose audio file opens,
-// with its length, size and date read from the file), nothing for a root.
+// with its length, size and date read from the file), a CD drive's tracks
+// (ShowCDTracks), nothing for a root.
 // While a load runs, every further call returns at once. The audio files are
 // probed on worker threads; the window keeps painting meanwhile.
 void cTreeView1_NodeClick(cTreeNode node);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 
+#include "components/cAudioCDRipper.h"
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
@@ -82,6 +83,8 @@ cTreeView* tree()
 
 } // namespace
 
+int RenameListFileNoReplace(const QString& from, const QString& to) { return renameNoReplace(from, to); }
+
 bool IsMainNode(const QString& sStr) { return sStr.startsWith(QLatin1String("##MAIN")); }
 
 bool IsCDNode(const QString& sStr) { return sStr.startsWith(QLatin1String("##CD")); }
@@ -138,6 +141,14 @@ void setTree()
         g_nodAudioCDs = t->Nodes().AddNode(g_nodItemsLists, cTreeNodes::tvwNext, kCDRootKey, QStringLiteral("Audio CDs"),
                                            kImageCDRoot, kImageCDRoot);
         g_nodAudioCDs.setNodeEditable(false);
+        // One drive node per device, in device order: node i stands for device i - 1.
+        if (cAudioCDRipper* r = w->cAudioCDRipper1) {
+            for (int i = 0; i < r->DeviceCount(); ++i) {
+                const QString name = r->DeviceName(i);
+                t->Nodes().AddNode(g_nodAudioCDs, cTreeNodes::tvwChild, QStringLiteral("##CD") + name, name.left(2),
+                                   kImageCDDrive, kImageCDDrive);
+            }
+        }
         g_nodAudioCDs.setNodeExpanded(true);
     }
 }
@@ -244,7 +255,8 @@ bool CheckRootSelected()
 cTreeNode NewItemsList()
 {
     cTreeView* t = tree();
-    if (!t || IsCDNode(t->SelectedNode().NodeKey()))
+    // Lists live under the "Items Lists" root only (never under the CD root).
+    if (!t || !g_nodItemsLists || IsCDNode(t->SelectedNode().NodeKey()))
         return cTreeNode();
     const QString dir = listsFolder();
     if (dir.isEmpty())
@@ -254,9 +266,8 @@ cTreeNode NewItemsList()
     // No node without its file.
     if (!createEmptyFile(path))
         return cTreeNode();
-    const cTreeNode root = t->Nodes().NodeItem(1);
-    cTreeNode node = t->Nodes().AddNode(root, cTreeNodes::tvwChild, path, RemoveExtension(name), kImageList,
-                                        kImageListSelected);
+    cTreeNode node = t->Nodes().AddNode(g_nodItemsLists, cTreeNodes::tvwChild, path, RemoveExtension(name),
+                                        kImageList, kImageListSelected);
     if (!node)
         return node;
     node.setNodeSelected(true);

@@ -33,6 +33,10 @@ void setTree();
 // renamed; a CD drive node keeps the edited text and touches no file.
 void cTreeView1_AfterLabelEdit(cTreeNode& node, QString& NewString, bool& Cancel);
 
+// Renames a list file without ever replacing a file that has the new name.
+// 0, or the system's error number.
+int RenameListFileNoReplace(const QString& from, const QString& to);
+
 // Deletes the selected list (asking first when it holds items), except the
 // last one. Its node goes only when its file is really gone.
 void RemoveItemsList();

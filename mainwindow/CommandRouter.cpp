@@ -6,7 +6,9 @@
 #include "components/cGrid.h"
 #include "components/cImageList.h"
 #include "components/cTreeView.h"
+#include "lists/ItemRow.h"
 #include "lists/ListLoader.h"
+#include "lists/ListTree.h"
 #include "mainwindow/frmMain.h"
 #include "platform/MessageBox.h"
 
@@ -14,16 +16,16 @@ namespace {
 
 QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
 
-bool isRootKey(const QString& key) { return key.startsWith(QLatin1String("##MAIN")); }
-bool isCDKey(const QString& key) { return key.left(4) == QLatin1String("##CD"); }
-
 void inform(QWidget* owner, const QString& text) { MsgBox(text, vbInformation | vbOKOnly, QString(), owner); }
 
 } // namespace
 
 // The table of command keys, in the order the router compares them. A row
 // names its command once the command is built; until then the key runs
-// nothing but the router's own steps.
+// nothing but the router's own steps. A command is a member
+// `bool FrmMain::Cmd<Key>(int ItemNumber)` (declared in frmMain.h, defined in
+// the file of the part of the window it belongs to) named in its row here; it
+// returns false when it ended early. The checks of a tool row run before it.
 void FrmMain::SetCommandRows()
 {
     using Run = bool (FrmMain::*)(int);
@@ -67,29 +69,29 @@ void FrmMain::SetCommandRows()
     row("Move Down");
     row("Move To First");
     row("Move To Last");
-    row("Transparent");
-    row("Minimize");
+    row("Transparent", &FrmMain::CmdTransparent);
+    row("Minimize", &FrmMain::CmdMinimize);
     row("GoSysTray", &FrmMain::CmdGoSysTray);
-    row("Exit");
-    row("FreeDB");
-    row("On Top");
-    row("Master Volume");
-    row("Burn From List");  // does nothing
-    row("Burn From Files"); // does nothing
-    row("Events");
-    row("View");
-    row("General");
-    row("ID3 Tags");
-    row("Advanced");
-    row("About");
+    row("Exit", &FrmMain::CmdExit);
+    row("FreeDB", &FrmMain::CmdFreeDB);
+    row("On Top", &FrmMain::CmdOnTop);
+    row("Master Volume", &FrmMain::CmdMasterVolume);
+    row("Burn From List", &FrmMain::CmdBurnFromList);   // does nothing
+    row("Burn From Files", &FrmMain::CmdBurnFromFiles); // does nothing
+    row("Events", &FrmMain::CmdEvents);
+    row("View", &FrmMain::CmdView);
+    row("General", &FrmMain::CmdGeneral);
+    row("ID3 Tags", &FrmMain::CmdID3Tags);
+    row("Advanced", &FrmMain::CmdAdvanced);
+    row("About", &FrmMain::CmdAbout);
     row("MP3 Tags Editor");
-    row("Notes");
-    row("Live Update"); // does nothing
-    row("HelpTopic");
-    row("Support");
-    row("RC Exit");
+    row("Notes", &FrmMain::CmdNotes);
+    row("Live Update", &FrmMain::CmdLiveUpdate); // does nothing
+    row("HelpTopic", &FrmMain::CmdHelpTopic);
+    row("Support", &FrmMain::CmdSupport);
+    row("RC Exit", &FrmMain::CmdRCExit);
     row("RC Open", &FrmMain::CmdRCOpen);
-    row("Open Default Player");
+    row("Open Default Player", &FrmMain::CmdOpenDefaultPlayer);
 }
 
 bool FrmMain::setCommand(const QString& key, std::function<bool(int)> run)
@@ -131,18 +133,6 @@ void FrmMain::m_cMenu_Click(int ItemNumber)
         RefreshInformation();
 }
 
-int FrmMain::MarkedCount() const
-{
-    const int col = cGrid1->ColumnIndex(QStringLiteral("Inc"));
-    if (col == 0)
-        return 0;
-    int n = 0;
-    for (int row = 1; row <= cGrid1->RowCount(); ++row)
-        if (cGrid1->CellIcon(row, col) == 1)
-            ++n;
-    return n;
-}
-
 // The checks of the tool commands. A failed check ends the command, and the
 // router's refresh with it.
 bool FrmMain::RunToolChecks(const CommandRow& row)
@@ -150,7 +140,7 @@ bool FrmMain::RunToolChecks(const CommandRow& row)
     const cTreeNode selected = cTreeView1->SelectedNode();
     const QString nodeKey = selected.NodeKey();
 
-    if (isRootKey(nodeKey)) {
+    if (IsMainNode(nodeKey)) {
         inform(this, (row.checks == RipperChecks ? QStringLiteral("Select the Items List of the CD.")
                                                  : QStringLiteral("Select the Items List.")) +
                          blanks(40));
@@ -161,15 +151,9 @@ bool FrmMain::RunToolChecks(const CommandRow& row)
     }
 
     if (row.checks == RipperChecks) {
-        if (!isCDKey(nodeKey)) {
+        if (!IsCDNode(nodeKey)) {
             inform(this, QStringLiteral("Select the the Audio CD device to rip from.") + blanks(40));
-            cTreeNode cds;
-            const int roots = cTreeView1->Nodes().NodeCount();
-            for (int i = 1; i <= roots && !cds; ++i) {
-                const cTreeNode root = cTreeView1->Nodes().NodeItem(i);
-                if (root.NodeKey().startsWith(QLatin1String("##MAINCDS")))
-                    cds = root;
-            }
+            cTreeNode cds = g_nodAudioCDs;
             if (cds) {
                 cds.setNodeExpanded(true);
                 const cTreeNode drive = cds.ChildNodes().NodeItem(1);
@@ -184,7 +168,7 @@ bool FrmMain::RunToolChecks(const CommandRow& row)
         return false;
     }
 
-    const int marked = MarkedCount();
+    const long marked = GetMarkedCount(cGrid1);
     if (marked == 0) {
         inform(this, row.markMessage);
         return false;

@@ -7,6 +7,7 @@
 #include "components/cImageList.h"
 #include "components/cTreeView.h"
 #include "core/Edition.h"
+#include "lists/GridEditing.h"
 #include "lists/ItemRow.h"
 #include "lists/ListLoader.h"
 #include "lists/ListTree.h"
@@ -65,6 +66,5 @@ void FrmMain::FirstSelection()
 void FrmMain::tmrRemove_Timer()
 {
     tmrRemove->stop();
-    if (m_sRemoveKind == QLatin1String("All"))
-        ClearTheList();
+    RunPendingRemoval(m_sRemoveKind);
 }

@@ -12,7 +12,11 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "components/cAudioGraph.h"
+#include "components/cAudioCDRipper.h"
+#include "components/cAudioConverter.h"
 #include "components/cContextMenu.h"
+#include "lists/CdDrives.h"
 #include "lists/ItemRow.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
@@ -78,12 +82,15 @@ FrmMain::FrmMain(QWidget* parent)
     // The program runs as long as the main window is loaded, also while it sits in the tray.
     setAttribute(Qt::WA_DeleteOnClose);
     CreateControls();
+    CreatePlayerPanel();
     SetCommandRows();
     ConnectLists();
+    ConnectItemEditing();
 }
 
 FrmMain::~FrmMain()
 {
+    Form_Terminate();
     if (mainWindow() == this)
         setMainWindow(nullptr);
 }
@@ -206,9 +213,14 @@ void FrmMain::CreateControls()
     prgStatus->hide();
 
     cSysTray1 = named(new cSysTray(this), "cSysTray1");
+    cAudioConverter1 = named(new cAudioConverter(this), "cAudioConverter1");
+    cAudioCDRipper1 = named(new cAudioCDRipper(this), "cAudioCDRipper1");
 
     tmrCDs = named(new QTimer(this), "tmrCDs");
     tmrCDs->setInterval(5000);
+    connect(tmrCDs, &QTimer::timeout, this, [] { tmrCDs_Timer(); });
+    connect(cAudioCDRipper1, &cAudioCDRipper::JobError, this,
+            [](int code, const QString& text) { cAudioCDRipper1_JobError(code, text); });
     tmrRemove = named(new QTimer(this), "tmrRemove");
     tmrRemove->setInterval(50);
 
@@ -237,14 +249,14 @@ void FrmMain::CreateControls()
     connect(tlbrProjects, &cToolbar::ButtonClick, this, &FrmMain::tlbrProjects_ButtonClick);
     connect(tlbrRecorder, &cToolbar::ButtonClick, this, &FrmMain::tlbrRecorder_ButtonClick);
     connect(cStatusBar1, &cStatusBar::PanelClick, this, &FrmMain::cStatusBar1_PanelClick);
-    connect(cSysTray1, &cSysTray::TrayMouse, this, [this](int type) {
-        if (type == 1)
-            ToggleFromTray();
-    });
+    connect(cSysTray1, &cSysTray::TrayMouse, this, &FrmMain::cSysTray1_TrayMouse);
 }
 
 void FrmMain::Form_Load()
 {
+    // The layers below reach the window from here on, also while it is being built.
+    setMainWindow(this);
+
     // 1. The registry object.
     m_cRegistry.setHkey(HKEY_LOCAL_MACHINE);
     m_cRegistry.setKeyRoot(MachineKeyRoot());
@@ -252,6 +264,10 @@ void FrmMain::Form_Load()
     // 2.-4. Colours of the title strip, the graphs and the status progress bar.
     SetBackColor(picTitle, g_lAppColor);
     SetForeColor(lblTitle, g_lTextColor);
+    cAudioGraphAmp->setGraphBackColor(long(g_lAppColor));
+    cAudioGraphAmp->setGraphTextColor(long(g_lTextColor));
+    cAudioGraphFreq->setGraphBackColor(long(g_lAppColor));
+    cAudioGraphFreq->setGraphLineColor(long(g_lTextColor));
     prgStatus->setBarColor(g_lAppColor);
 
     // 5. The tray icon.
@@ -279,7 +295,6 @@ void FrmMain::Form_Load()
 
     // 9. Menus.
     SetMenus();
-    setMainWindow(this);
 
     // 10. The edition's view.
     SetAppView();

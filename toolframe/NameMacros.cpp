@@ -9,6 +9,7 @@
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
+#include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"
 #include "settings/Options.h"
 
@@ -138,15 +139,15 @@ QString ExpandNoticeMacros(const QString& text)
     const int row = grid ? grid->RowCount() : 0;
     const struct {
         const char* macro;
-        const char* key;
+        const QString& key;
     } files[] = {
-        {"[FILE_RECORDED]", "Item Name"},
-        {"[FILE_SIZE]", "Size"},
-        {"[FILE_TIME_LENGTH]", "Time"},
-        {"[FILE_CREATED]", "Created"},
+        {"[FILE_RECORDED]", COL_ITEM_NAME},
+        {"[FILE_SIZE]", COL_SIZE},
+        {"[FILE_TIME_LENGTH]", COL_TIME},
+        {"[FILE_CREATED]", COL_CREATED},
     };
     for (const auto& f : files) {
-        const int col = grid ? grid->ColumnIndex(QString::fromLatin1(f.key)) : 0;
+        const int col = grid ? grid->ColumnIndex(f.key) : 0;
         if (row > 0 && col > 0)
             s.replace(QString::fromLatin1(f.macro), grid->CellText(row, col));
     }

@@ -25,7 +25,7 @@ QPointer<FrmProgParameters>& windowRef()
     return p;
 }
 
-constexpr int kWidth = 400;
+constexpr int kWidth = 480;
 constexpr int kHeight = 340;
 
 void setPicture(QWidget* widget, const QString& name)
@@ -126,7 +126,7 @@ QFrame* FrmProgParameters::addSection(const char* name, const QList<QPair<QStrin
         auto* macro = new QLineEdit(line.first, frame);
         macro->setObjectName("txtParameter");
         macro->setReadOnly(true);
-        macro->setFixedWidth(130);
+        macro->setFixedWidth(136);
         txtParameter << macro;
         grid->addWidget(macro, row, 0);
         grid->addWidget(new QLabel(QStringLiteral("-"), frame), row, 1);

@@ -1,5 +1,8 @@
 // Opening files: length, format and tags of good files; refusals of bad ones.
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -133,6 +136,15 @@ TEST_F(AudioSourceTest, WildFilesOpenOrAreRefusedWithoutHarm)
         {"duplicate_tags.wav", true},
         {"silence-1.wma", true},
         {"lossless.wma", true},
+        {"duplicate_id3v2.mp3", true},
+        {"empty.wav", true},             // the name notwithstanding, 3.7 s of samples
+        {"real_example.wma", false},     // a header and no audio packets
+        {"itunes10.mp3", false},         // two frames, all encoder delay: no samples
+        {"ape.mp3", false},              // the last frame is cut
+        {"ape-id3v1.mp3", false},
+        {"ape-id3v2.mp3", false},
+        {"id3v22-tda.mp3", false},
+        {"toc_many_children.mp3", false}, // its header promises 500 frames, 3 are there
         {"excessive_alloc.mp3", false},  // no audio frames
         {"segfault.wav", false},         // not a wave file at all
         {"invalid-chunk.wav", false},
@@ -159,6 +171,21 @@ TEST_F(AudioSourceTest, WildFilesOpenOrAreRefusedWithoutHarm)
         } else {
             EXPECT_NE(r, 0);
         }
+        // A conversion agrees with the open: done for the first kind, one error for the other.
+        QSignalSpy done(&conv, &cAudioConverter::JobDone), error(&conv, &cAudioConverter::JobError);
+        conv.setInputFile(data + "/taglib/" + c.name);
+        conv.setOutputFile(path("out.wav"));
+        conv.StartConvert();
+        QElapsedTimer t;
+        t.start();
+        while (done.isEmpty() && error.isEmpty() && t.elapsed() < 30000)
+            QTest::qWait(10);
+        EXPECT_EQ(done.count(), c.opens ? 1 : 0);
+        EXPECT_EQ(error.count(), c.opens ? 0 : 1);
+        if (!error.isEmpty()) {
+            EXPECT_FALSE(error.first().at(1).toString().isEmpty());
+        }
+        QFile::remove(path("out.wav"));
     }
 }
 

@@ -11,71 +11,12 @@
 #include <thread>
 
 #include "components/cAudioCDRipper.h"
+#include "components/cAudioConverter.h"
+#include "tests/components/CdImageFixture.h"
 
 namespace {
 
-constexpr int kSector = 2352;
-constexpr int kSecond = 75; // sectors
-
-struct TrackSpec {
-    int sectors;
-    bool audio = true;
-    int pregap = 0; // sectors of INDEX 00 before this track's INDEX 01
-};
-
-// A cue/bin pair whose bin holds pseudo-random samples, so that a wrong
-// offset or byte order cannot go unnoticed.
-struct Image {
-    QString cue, bin;
-    QByteArray data;         // the whole bin
-    std::vector<int> starts; // INDEX 01 of each track, then the end of the bin
-    QByteArray sectors(int first, int count) const { return data.mid(qsizetype(first) * kSector, qsizetype(count) * kSector); }
-    // What a rip of track n must give: from its INDEX 01 to the next track's start.
-    QByteArray track(int n) const { return sectors(starts[n - 1], starts[n] - starts[n - 1]); }
-};
-
-QString msf(int sector)
-{
-    return QStringLiteral("%1:%2:%3")
-        .arg(sector / kSecond / 60, 2, 10, QChar('0'))
-        .arg(sector / kSecond % 60, 2, 10, QChar('0'))
-        .arg(sector % kSecond, 2, 10, QChar('0'));
-}
-
-Image writeImage(const QString& dir, const QString& base, const std::vector<TrackSpec>& tracks, quint32 seed,
-                 const QString& binName = {})
-{
-    Image img;
-    img.cue = dir + "/" + base + ".cue";
-    img.bin = dir + "/" + (binName.isEmpty() ? base + ".bin" : binName);
-    quint32 x = seed;
-    QString cue = QStringLiteral("FILE \"%1\" BINARY\r\n").arg(QFileInfo(img.bin).fileName());
-    int sector = 0;
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        const TrackSpec& t = tracks[i];
-        cue += QStringLiteral("  TRACK %1 %2\r\n").arg(int(i) + 1, 2, 10, QChar('0')).arg(t.audio ? "AUDIO" : "MODE1/2352");
-        if (t.pregap > 0)
-            cue += QStringLiteral("    INDEX 00 %1\r\n").arg(msf(sector));
-        sector += t.pregap;
-        cue += QStringLiteral("    INDEX 01 %1\r\n").arg(msf(sector));
-        img.starts.push_back(sector);
-        sector += t.sectors;
-    }
-    img.starts.push_back(sector);
-    img.data.resize(qsizetype(sector) * kSector);
-    for (char& c : img.data) {
-        x = x * 1664525u + 1013904223u;
-        c = char(x >> 24);
-    }
-    QFile b(img.bin);
-    EXPECT_TRUE(b.open(QIODevice::WriteOnly));
-    b.write(img.data);
-    b.close();
-    QFile c(img.cue);
-    EXPECT_TRUE(c.open(QIODevice::WriteOnly));
-    c.write(cue.toUtf8());
-    return img;
-}
+using namespace cdimage;
 
 // The events of one ripper, in order, and whether any came inside a call.
 struct Events {
@@ -123,37 +64,6 @@ int deviceIndex(cAudioCDRipper& r, const QString& cueName)
         if (r.DeviceName(i).mid(3) == cueName)
             return i;
     return -1;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The audio of a canonical 44.1 kHz 16-bit stereo PCM WAV file; fails the test otherwise.
-QByteArray wavPcm(const QString& path)
-{
-    const QByteArray w = readFile(path);
-    auto u32 = [&](int at) { return quint32(uchar(w[at])) | quint32(uchar(w[at + 1])) << 8 | quint32(uchar(w[at + 2])) << 16 | quint32(uchar(w[at + 3])) << 24; };
-    auto u16 = [&](int at) { return quint16(uchar(w[at]) | uchar(w[at + 1]) << 8); };
-    if (w.size() < 44 || w.left(4) != "RIFF" || w.mid(8, 4) != "WAVE") {
-        ADD_FAILURE() << "not a WAV file: " << path.toStdString();
-        return {};
-    }
-    QByteArray pcm;
-    bool fmtOk = false;
-    for (int at = 12; at + 8 <= w.size();) {
-        const QByteArray id = w.mid(at, 4);
-        const quint32 len = u32(at + 4);
-        if (id == "fmt ")
-            fmtOk = u16(at + 8) == 1 && u16(at + 10) == 2 && u32(at + 12) == 44100 && u16(at + 22) == 16;
-        if (id == "data")
-            pcm = w.mid(at + 8, len);
-        at += 8 + int(len) + int(len & 1);
-    }
-    EXPECT_TRUE(fmtOk) << "not 44.1 kHz 16-bit stereo PCM";
-    return pcm;
 }
 
 QStringList leftovers(const QString& dir)
@@ -264,6 +174,7 @@ TEST_F(CdRipperTest, RipsTrackBitExactWithProgressAndOneEndEvent)
     r.setRipDevice(deviceIndex(r, "disc.cue"));
     r.setOutputFormat(1);
     r.SetWAVSettings(WAVSettings{44100, 2, 16});
+    r.setTagTitle("Second");
     r.setRipTrack(2);
     r.setOutputFile(dir.path() + "/Track02.wav");
     rip(r, ev);
@@ -282,6 +193,66 @@ TEST_F(CdRipperTest, RipsTrackBitExactWithProgressAndOneEndEvent)
     EXPECT_EQ(pcm.size(), 5 * 176400);
     EXPECT_TRUE(pcm == img.track(2));
     EXPECT_EQ(leftovers(dir.path()), QStringList({"Track02.wav", "disc.bin", "disc.cue"}));
+}
+
+TEST_F(CdRipperTest, RipsIntoEveryFormatWithTheSharedEncoders)
+{
+    const Image img = writeImage(dir.path(), "disc", {{kSecond}, {4 * kSecond}}, 18);
+    useImages({img.cue});
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    r.setRipDevice(deviceIndex(r, "disc.cue"));
+    r.setRipTrack(2);
+    r.setTagTitle("Second Song");
+    r.setTagArtist("The Band");
+
+    MP3Settings mp3{};
+    mp3.Bitrate = 128;
+    mp3.SampleRate = 44100;
+    mp3.Mode = 1;
+    mp3.Quality = 5;
+    struct Case {
+        const char* file;
+        int format;
+        int rate, channels;
+        bool tagsReadBack;
+    };
+    const Case cases[] = {
+        {"a.wav", 1, 22050, 1, false}, // WAV other than the CD's own format
+        {"b.wav", 2, 22050, 1, false}, // ACM WAV: IMA ADPCM
+        {"c.mp3", 3, 44100, 2, true},
+        {"d.wma", 4, 0, 0, true},
+        {"e.ogg", 5, 44100, 2, true},
+    };
+    cAudioConverter probe;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        r.setOutputFormat(c.format);
+        r.SetWAVSettings(WAVSettings{22050, 1, 8});
+        r.SetACMFormat("IMA ADPCM", "22050 Hz, 4 bit, Mono");
+        r.SetMP3Settings(mp3);
+        r.SetWMASettings(WMASettings{0, 0});
+        r.SetOGGSettings(OGGSettings{0, 0, 40});
+        const QString out = dir.path() + "/" + c.file;
+        r.setOutputFile(out);
+        ev.log.clear();
+        rip(r, ev);
+        ASSERT_TRUE(ev.waitEnds());
+        ASSERT_EQ(ev.ends(), QStringList{"done"});
+        ASSERT_EQ(probe.OpenSourceFile(out), 0);
+        EXPECT_NEAR(probe.DurationMs(), 4000, 120);
+        if (c.rate) {
+            EXPECT_EQ(probe.SampleRate(), c.rate);
+            EXPECT_EQ(probe.Channels(), c.channels);
+        }
+        probe.CloseSourceFile();
+        if (c.tagsReadBack) {
+            probe.ReadTags(out);
+            EXPECT_EQ(probe.TagTitle(), "Second Song");
+            EXPECT_EQ(probe.TagArtist(), "The Band");
+        }
+    }
 }
 
 TEST_F(CdRipperTest, RangeRipsExactlyItsSecondsAndOnlyOnce)
@@ -350,7 +321,8 @@ TEST_F(CdRipperTest, FailuresEndInOneQueuedErrorAndLeaveNoFile)
         {"empty range", 0, 1, 0, 0, 1, out + "/x.wav", cAudioCDRipper::ErrBadRange},
         {"no disc", 1, 1, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoDisc},
         {"no device", 2, 1, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoDevice},
-        {"unknown format", 0, 1, -1, -1, 9, out + "/x.wav", cAudioCDRipper::ErrFormat},
+        {"unknown format", 0, 1, -1, -1, 9, out + "/x.wav", kvaudio::ErrSettings},
+        {"format not in this edition", 0, 1, -1, -1, 6, out + "/x.ape", cAudioCDRipper::ErrFormat},
         {"writing over the image", 0, 1, -1, -1, 1, img.bin, cAudioCDRipper::ErrOwnInput},
     };
     cAudioCDRipper r;

@@ -12,6 +12,7 @@
 #include "components/cImageList.h"
 #include "components/cStatusBar.h"
 #include "components/cTreeView.h"
+#include "lists/ListTree.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 
@@ -91,6 +92,8 @@ struct Fixture {
         listB = nodes.AddNode(items, 4, "/lists/B.flst", "B");
         cds = nodes.AddNode(items, 2, "##MAINCDSAudio CDs", "Audio CDs");
         drive = nodes.AddNode(cds, 4, "##CDD:", "D:");
+        g_nodItemsLists = items;
+        g_nodAudioCDs = cds;
         if (w->cGrid1->ColumnIndex("Inc") == 0)
             w->cGrid1->AddColumn("Inc", "Inc", 0, -1, 26);
         if (w->cGrid1->ColumnIndex("Item Name") == 0)
@@ -178,6 +181,8 @@ TEST(MainWindowRouter, EveryToolbarButtonButThePlayersReachesTheRouterWithItsKey
         }
     }
     // The player's buttons are the player panel's own: they send nothing.
+    // ("Play" on a row without a file only says so.)
+    testenv::ScriptedMessageBoxes boxes;
     probe.commands.clear();
     const int stops = probe.stops;
     for (int i = 1; i <= w->tlbrPlayButtons->ButtonCount(); ++i)

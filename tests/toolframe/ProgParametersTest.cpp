@@ -8,7 +8,13 @@
 
 #include "core/Edition.h"
 #include "core/ToolFrameServices.h"
+#include "settings/SettingsWidgets.h"
+#include "settings/frmAudioProp.h"
+#include "settings/frmOptions.h"
+#include "tests/support/TestEnv.h"
+#include "tests/toolframe/ToolFrameTestSupport.h"
 #include "toolframe/ToolFrameInstall.h"
+#include "toolframe/frmConverter.h"
 #include "toolframe/frmProgParameters.h"
 
 namespace {
@@ -82,4 +88,17 @@ TEST(ProgParameters, InstalledOpenerServesTheLowerLayersOnTheirSection)
     EXPECT_EQ(openAndLook([] { ShowProgParameters(0, nullptr); }),
               QStringList({"Execute external application", "fraAppNotic"}));
     EXPECT_EQ(openAndLook([] { OpenProgParameters(2); }), QStringList({"File Name Format", "fraExt"}));
+}
+
+TEST(ProgParameters, ToolParametersLinkOpensTheFileNameSection)
+{
+    SetAppModes();
+    testenv::installMachineKeys();
+    frmOptions();
+    g_frmAudioProp();
+    tftest::FakeMain main;
+    FrmConverter* tool = g_frmConverter();
+    EXPECT_EQ(tool->lblParameters->text(), "Parameters");
+    EXPECT_EQ(openAndLook([&] { tool->lblParameters->click(); }), QStringList({"File Name Format", "fraExt"}));
+    EXPECT_FALSE(g_frmProgParametersLoaded());
 }

@@ -13,6 +13,7 @@
 #include "components/cGrid.h"
 #include "core/MainWindowServices.h"
 #include "core/Shutdown.h"
+#include "lists/ItemRow.h"
 #include "platform/Shell.h"
 #include "platform/Sound.h"
 
@@ -21,10 +22,10 @@ namespace tftest {
 // The item row's keys in their order.
 inline QStringList ItemKeys()
 {
-    return {"Inc",           "Type",           "Item Name",     "Size",        "Time",
-            "Created",       "Range",          "COL_FILE",      "COL_RANGE_ALL", "COL_RANGE_START_TIME",
-            "COL_RANGE_LENGTH_TIME", "COL_BYTES_SIZE", "COL_TAG_ALBUM", "COL_TAG_ARTIST", "COL_TAG_COMMENT",
-            "COL_TAG_GEN",   "COL_TAG_YEAR",   "COL_TAG_TITLE", "COL_TAG_TRACK"};
+    QStringList keys;
+    for (int i = 0; i < kItemColumnCount; ++i)
+        keys << QString::fromLatin1(ItemColumnAt(i).key);
+    return keys;
 }
 
 // Everything the end of a job did, in order.
@@ -75,11 +76,10 @@ public:
     explicit FakeMain(ServiceLog* log = nullptr) : m_log(log)
     {
         cGrid1 = new cGrid(&form);
-        for (const QString& key : ItemKeys())
-            cGrid1->AddColumn(key, key);
         imgMenu = new cImageList(&form);
         imgGrid = new cImageList(&form);
         setMainWindow(this);
+        SetGrid(cGrid1, imgGrid); // the main window's items grid
     }
     ~FakeMain() override { setMainWindow(nullptr); }
 

@@ -1,0 +1,221 @@
+// Editing the shown list in the grid: marks, moves, removal, drops, and the
+// rule that a CD drive's rows are never written to any list file.
+#include <QItemSelectionModel>
+#include <QTableView>
+
+#include "lists/GridEditing.h"
+#include "tests/lists/EditingFixture.h"
+
+using namespace editing;
+
+namespace {
+
+class GridEditingTest : public EditingTest {
+protected:
+    // Four items A to D, A and C marked.
+    void showFour()
+    {
+        QString text;
+        int i = 0;
+        for (const char* name : {"A", "B", "C", "D"}) {
+            const QString f = wav(QString::fromLatin1(name) + ".wav");
+            text += record(QString::fromLatin1(name), f, {{"Inc", i % 2 == 0 ? "1" : "0"}, {"COL_TAG_ARTIST", name}});
+            ++i;
+        }
+        writeBytes(listFile("Four"), (text + "\r\n").toUtf8());
+        setTree();
+        cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Four")));
+        ASSERT_EQ(w.cGrid1->RowCount(), 4);
+    }
+    QString marksInFile()
+    {
+        QString text, out;
+        ReadItemsListFile(listFile("Four"), text);
+        for (const QString& piece : text.split("<ITEM>"))
+            if (!piece.trimmed().isEmpty())
+                out += GetItemField("Inc", piece);
+        return out;
+    }
+    QString marks()
+    {
+        QString out;
+        for (int r = 1; r <= w.cGrid1->RowCount(); ++r)
+            out += QString::number(icon(r, COL_INC));
+        return out;
+    }
+    void selectRows(const QList<int>& rows)
+    {
+        w.cGrid1->setSelectedRow(rows.first());
+        QItemSelectionModel* sel = w.cGrid1->tableView()->selectionModel();
+        for (int r : rows)
+            sel->select(w.cGrid1->tableView()->model()->index(r - 1, 0),
+                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+};
+
+TEST_F(GridEditingTest, ALeftClickInTheMarkColumnFlipsTheMarkAndRewritesTheFile)
+{
+    showFour();
+    w.cGrid1->setSelectedRow(2);
+    w.cGrid1->setSelectedCol(1);
+    cGrid1_GridMouseUp(1, 0, 100, 10);
+    EXPECT_EQ(marks(), "1110");
+    EXPECT_EQ(marksInFile(), "1110");
+    cGrid1_GridMouseUp(1, 0, 100, 10);
+    EXPECT_EQ(marks(), "1010");
+
+    // Right of the mark column, or another column, or a data track: nothing changes.
+    const QByteArray before = readBytes(listFile("Four"));
+    cGrid1_GridMouseUp(1, 0, 301, 10);
+    w.cGrid1->setSelectedCol(3);
+    cGrid1_GridMouseUp(1, 0, 100, 10);
+    w.cGrid1->setSelectedCol(1);
+    w.cGrid1->setCellIcon(2, w.cGrid1->ColumnIndex(COL_TYPE), kIconData);
+    cGrid1_GridMouseUp(1, 0, 100, 10);
+    EXPECT_EQ(marks(), "1010");
+    EXPECT_EQ(readBytes(listFile("Four")), before);
+}
+
+TEST_F(GridEditingTest, MarkUnmarkAllWritesEveryMark)
+{
+    showFour();
+    EXPECT_TRUE(IsAnyRowMarked());
+    MarkAllRows(false);
+    EXPECT_EQ(marks(), "0000");
+    EXPECT_FALSE(IsAnyRowMarked());
+    EXPECT_FALSE(readBytes(listFile("Four")).contains("<Inc>1</Inc>"));
+    MarkAllRows(true);
+    EXPECT_EQ(marks(), "1111");
+    EXPECT_FALSE(readBytes(listFile("Four")).contains("<Inc>0</Inc>"));
+}
+
+// The exchanges the move commands make: a swap with the target row, the
+// moved item staying selected, its mark, type and cells travelling with it.
+TEST_F(GridEditingTest, ReplaceRowSwapsTheCurrentRowWithItsTarget)
+{
+    const struct {
+        int current;
+        long move;
+        const char* order;
+        const char* marks;
+        int selected;
+    } cases[] = {
+        {3, 1 - 3, "C B A D", "1010", 1}, // to first
+        {2, 4 - 2, "A D C B", "1010", 4}, // to last
+        {2, -1, "B A C D", "0110", 1},    // up
+        {3, 1, "A B D C", "1001", 4},     // down
+        {1, 0, "A B C D", "1010", 1},     // to first from the first row
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.order);
+        showFour();
+        const int type = w.cGrid1->ColumnIndex(COL_TYPE);
+        w.cGrid1->setCellIcon(c.current, type, kIconData);
+        w.cGrid1->setSelectedRow(c.current);
+        ReplaceRow(c.move);
+        EXPECT_EQ(gridNames().join(' '), QString::fromLatin1(c.order));
+        EXPECT_EQ(marks(), QString::fromLatin1(c.marks));
+        EXPECT_EQ(w.cGrid1->SelectedRow(), c.selected);
+        // The type icon and every other cell went along with the item.
+        EXPECT_EQ(w.cGrid1->CellIcon(c.selected, type), kIconData);
+        EXPECT_EQ(cell(c.selected, COL_TAG_ARTIST), cell(c.selected, COL_ITEM_NAME));
+        EXPECT_TRUE(cell(c.selected, COL_FILE).endsWith(cell(c.selected, COL_ITEM_NAME) + ".wav"));
+    }
+}
+
+TEST_F(GridEditingTest, RemovalAsksWhenTheOptionSaysSoAndKeepsEveryRowOnNo)
+{
+    showFour();
+    selectRows({2, 3});
+    g_bDisplayMSGWhenErase = true;
+    {
+        testenv::ScriptedMessageBoxes boxes;
+        boxes.answer(vbNo);
+        RemoveItems();
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].prompt, "This operation will erase the B under the 'Four'.\r\n\r\nContinue?");
+        EXPECT_EQ(boxes.shown()[0].style, vbInformation + vbYesNo);
+        EXPECT_EQ(gridNames(), QStringList({"A", "B", "C", "D"}));
+    }
+    {
+        testenv::ScriptedMessageBoxes boxes;
+        boxes.answer(vbYes);
+        RemoveItems();
+        EXPECT_EQ(gridNames(), QStringList({"A", "D"}));
+        EXPECT_EQ(namesInFile(listFile("Four")), QStringList({"A", "D"}));
+        EXPECT_EQ(w.statusPanel("Items List Properties"), GridSummaryText(w.cGrid1));
+    }
+    // Without the option there is no question.
+    g_bDisplayMSGWhenErase = false;
+    testenv::ScriptedMessageBoxes boxes;
+    selectRows({1, 2});
+    RemoveItems();
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_EQ(w.cGrid1->RowCount(), 0);
+    EXPECT_FALSE(w.picEmptyMsg->isHidden());
+    EXPECT_EQ(readBytes(listFile("Four")), "\r\n");
+}
+
+TEST_F(GridEditingTest, RemovalStopsThePlayerFirstAndKeepsRecordsTheGridDoesNotShowInPlace)
+{
+    const QString a = wav("a.wav"), c = wav("c.wav");
+    QString text = record("A", a) + record("B", audio + "offline.wav") + record("C", c);
+    writeBytes(listFile("Mine"), (text + "\r\n").toUtf8());
+    setTree();
+    cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Mine")));
+    ASSERT_EQ(gridNames(), QStringList({"A", "C"}));
+    w.playing = true;
+    selectRows({1});
+    RemoveItems();
+    EXPECT_EQ(w.stops, 1);
+    EXPECT_EQ(gridNames(), QStringList({"C"}));
+    // The item whose file is offline stays in the list, still before C.
+    EXPECT_EQ(namesInFile(listFile("Mine")), QStringList({"B", "C"}));
+}
+
+TEST_F(GridEditingTest, DroppedFilesJoinTheListAndFoldersAndEmptyFilesAreLeftOut)
+{
+    const QString a = wav("a.wav"), b = wav("b.wav");
+    const QString empty = audio + "empty.wav";
+    writeBytes(empty, QByteArray());
+    show("Mine", {});
+    testenv::ScriptedMessageBoxes boxes;
+    cGrid1_GridOLEDragDrop({a, audio, empty, b});
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_EQ(gridNames(), QStringList({"a.wav", "b.wav"}));
+    EXPECT_EQ(namesInFile(listFile("Mine")), QStringList({"a.wav", "b.wav"}));
+    EXPECT_EQ(w.statusPanel("Items List Properties"), GridSummaryText(w.cGrid1));
+}
+
+// A CD drive's tracks, or a root, are no list: drops do nothing there, and
+// marks and moves change the view only.
+TEST_F(GridEditingTest, CdDriveAndRootRowsAreNeverWrittenToAListFile)
+{
+    showFour();
+    const QByteArray before = readBytes(listFile("Four"));
+    cTreeNode drive = w.cTreeView1->Nodes().AddNode(cTreeNode(), cTreeNodes::tvwLast, "##CDE: DRIVE", "E:");
+    cTreeView1_NodeClick(drive);
+    ASSERT_TRUE(w.cTreeView1->SelectedNode() == drive);
+    for (int i = 0; i < 3; ++i)
+        addTestRow(w.cGrid1, TestRow(0, QStringLiteral("Track %1").arg(i + 1), wav(QStringLiteral("t%1.wav").arg(i))));
+
+    w.cGrid1->setSelectedRow(1);
+    w.cGrid1->setSelectedCol(1);
+    cGrid1_GridMouseUp(1, 0, 10, 10);
+    EXPECT_EQ(marks(), "100");
+    MarkAllRows(true);
+    w.cGrid1->setSelectedRow(1);
+    ReplaceRow(2);
+    cGrid1_GridOLEDragDrop({wav("x.wav")});
+    EXPECT_EQ(gridNames(), QStringList({"Track 3", "Track 2", "Track 1"}));
+    EXPECT_EQ(marks(), "111");
+
+    g_nodItemsLists.setNodeSelected(true);
+    cGrid1_GridOLEDragDrop({wav("y.wav")});
+    EXPECT_EQ(w.cGrid1->RowCount(), 3);
+
+    EXPECT_EQ(readBytes(listFile("Four")), before);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList({"Four.flst"}));
+}
+
+} // namespace
