@@ -1,4 +1,7 @@
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 
 #include "core/Startup.h"
 #include "mainwindow/frmMain.h"
@@ -6,7 +9,9 @@
 #include "settings/frmOptions.h"
 #include "toolframe/ToolFrameInstall.h"
 
-int main(int argc, char** argv)
+namespace {
+
+int run(int argc, char** argv)
 {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
@@ -28,5 +33,24 @@ int main(int argc, char** argv)
     if (!Main(args, windows))
         return 0;
     QObject::connect(frmMain(), &QObject::destroyed, &app, &QApplication::quit);
+    // The command line's own commands run once the window shows, from the message loop.
+    const QString commandLine = args.join(' ');
+    QTimer::singleShot(0, &app, [commandLine] {
+        if (frmMainLoaded())
+            frmMain()->ProcessCommandLine(commandLine);
+    });
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int rc = run(argc, argv);
+    // Everything is saved by now. The library destructors that would run at
+    // exit are skipped: the sound server's client library, as Qt Multimedia
+    // tears it down, frees its connection while its own thread still runs and
+    // now and then aborts the finished program.
+    std::fflush(nullptr);
+    std::_Exit(rc);
 }

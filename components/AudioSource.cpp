@@ -1,5 +1,6 @@
 #include "components/AudioSource.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cstring>
@@ -28,7 +29,32 @@ QString expectedDemuxer(const QString& path)
     return QString();
 }
 
-AVFormatContext* openContainer(const QString& path, int* err)
+// The demuxer a file's first bytes show it was made for, when that is the one
+// its extension promises. Such a file is opened with that demuxer directly:
+// letting every demuxer guess at the bytes costs more than the rest of the
+// opening. Other files are left to the guess (null).
+const AVInputFormat* signatureFormat(const QString& path, const QString& expected)
+{
+    if (expected.isEmpty())
+        return nullptr;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return nullptr;
+    const QByteArray head = f.read(16);
+    const auto* b = reinterpret_cast<const unsigned char*>(head.constData());
+    bool match = false;
+    if (expected == QLatin1String("wav"))
+        match = head.size() >= 12 && (head.startsWith("RIFF") || head.startsWith("RF64")) && head.mid(8, 4) == "WAVE";
+    else if (expected == QLatin1String("mp3"))
+        match = head.startsWith("ID3") || (head.size() >= 2 && b[0] == 0xFF && (b[1] & 0xE0) == 0xE0);
+    else if (expected == QLatin1String("ogg"))
+        match = head.startsWith("OggS");
+    else if (expected == QLatin1String("asf"))
+        match = head == QByteArray::fromHex("3026B2758E66CF11A6D900AA0062CE6C");
+    return match ? av_find_input_format(expected.toLatin1().constData()) : nullptr;
+}
+
+AVFormatContext* openContainer(const QString& path, int* err, const AVInputFormat* format = nullptr)
 {
     initFFmpeg();
     AVFormatContext* fmt = nullptr;
@@ -39,7 +65,7 @@ AVFormatContext* openContainer(const QString& path, int* err)
     // other codecs costs milliseconds per file, which lists of thousands of
     // items cannot afford.
     av_dict_set(&opts, "max_probe_packets", "1", 0);
-    *err = avformat_open_input(&fmt, ffFileUrl(path).constData(), nullptr, &opts);
+    *err = avformat_open_input(&fmt, ffFileUrl(path).constData(), format, &opts);
     av_dict_free(&opts);
     return *err < 0 ? nullptr : fmt;
 }
@@ -317,11 +343,14 @@ int AudioSource::open(const QString& path, QString* errorText)
         return fail(SourceEmpty);
 
     int err = 0;
-    d->fmt = openContainer(path, &err);
+    const QString expected = expectedDemuxer(path);
+    if (const AVInputFormat* direct = signatureFormat(path, expected))
+        d->fmt = openContainer(path, &err, direct);
+    if (!d->fmt)
+        d->fmt = openContainer(path, &err);
     if (!d->fmt)
         return fail(err == AVERROR(EACCES) ? SourceUnreadable : SourceNotAudio);
     const QString demuxer = QString::fromLatin1(d->fmt->iformat->name);
-    const QString expected = expectedDemuxer(path);
     if (!expected.isEmpty() && demuxer != expected)
         return fail(SourceMislabelled);
     switch (checkSourceStructure(path, demuxer)) {
@@ -534,7 +563,11 @@ bool AudioSource::readTags(const QString& path, TagTexts* tags)
     if (!fi.isFile() || fi.size() == 0)
         return false;
     int err = 0;
-    AVFormatContext* fmt = openContainer(path, &err);
+    AVFormatContext* fmt = nullptr;
+    if (const AVInputFormat* direct = signatureFormat(path, expectedDemuxer(path)))
+        fmt = openContainer(path, &err, direct);
+    if (!fmt)
+        fmt = openContainer(path, &err);
     if (!fmt)
         return false;
     auto get = [&](const char* key) -> QString {

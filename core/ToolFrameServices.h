@@ -12,3 +12,11 @@ class QWidget;
 using ProgParametersOpener = std::function<void(int section, QWidget* owner)>;
 void setProgParametersOpener(ProgParametersOpener opener);
 void ShowProgParameters(int section, QWidget* owner);
+
+// Whether a tool window's job runs now; the main window refuses to exit while
+// one does. The frame either registers a question that looks at its windows,
+// or sets the flag when a job starts and clears it when the job has ended.
+using ToolJobQuery = std::function<bool()>;
+void setToolJobQuery(ToolJobQuery query);
+void SetToolJobRunning(bool running);
+bool ToolJobRunning();

@@ -55,6 +55,30 @@ bool cellNumber(const QVariant& value, double& number)
     return ok && std::isfinite(number);
 }
 
+// Seconds of a "HH:MM:SS" text; the general reading for any other text.
+qint64 timeTextSeconds(const QString& text)
+{
+    const qsizetype n = text.size();
+    if (n >= 8 && text.at(n - 3) == QLatin1Char(':') && text.at(n - 6) == QLatin1Char(':')) {
+        qint64 hours = 0;
+        bool digits = true;
+        for (qsizetype i = 0; i < n - 6 && digits; ++i) {
+            digits = text.at(i).isDigit() && text.at(i).unicode() < 128;
+            hours = hours * 10 + (text.at(i).unicode() - '0');
+        }
+        auto two = [&](qsizetype i) {
+            const QChar a = text.at(i), b = text.at(i + 1);
+            return (a >= QLatin1Char('0') && a <= QLatin1Char('5') && b >= QLatin1Char('0') && b <= QLatin1Char('9'))
+                       ? (a.unicode() - '0') * 10 + (b.unicode() - '0')
+                       : -1;
+        };
+        const int minutes = two(n - 5), seconds = two(n - 2);
+        if (digits && n - 6 <= 9 && minutes >= 0 && seconds >= 0)
+            return hours * 3600 + minutes * 60 + seconds;
+    }
+    return TimeTextToSeconds(text);
+}
+
 bool rowCounts(cGrid* grid, int row, int incCol, bool bMarkedOnly)
 {
     return !bMarkedOnly || grid->CellIcon(row, incCol) == kIconMarked;
@@ -223,7 +247,7 @@ QString GetTotalTime(bool bMarkedOnly, cGrid* grid)
         if (!rowCounts(grid, row, incCol, bMarkedOnly))
             continue;
         if (grid->CellText(row, allCol) == QLatin1String("1")) {
-            total += TimeTextToSeconds(grid->CellText(row, timeCol));
+            total += double(timeTextSeconds(grid->CellText(row, timeCol)));
         } else {
             double length = 0;
             if (cellNumber(grid->CellValue(row, lengthCol), length))
@@ -244,8 +268,10 @@ qint64 TotalBytes(bool bMarkedOnly, cGrid* grid)
     for (int row = 1; row <= grid->RowCount(); ++row) {
         if (!rowCounts(grid, row, incCol, bMarkedOnly))
             continue;
+        const QVariant v = grid->CellValue(row, bytesCol);
         bool ok = false;
-        const qint64 bytes = grid->CellValue(row, bytesCol).toString().trimmed().toLongLong(&ok);
+        const qint64 bytes = v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong(&ok)
+                                                               : v.toLongLong(&ok);
         if (ok && bytes > 0)
             total += bytes;
     }

@@ -193,7 +193,8 @@ bool ReadItemsListFile(const QString& path, QString& text)
 
 bool WriteItemsListFile(const QString& path, const QString& text)
 {
-    const QByteArray data = (text + QStringLiteral("\r\n")).toUtf8();
+    QByteArray data = text.toUtf8();
+    data += "\r\n";
     QSaveFile f(path);
     // Unbuffered, so that a short write (a full disk) is seen before the commit.
     if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -222,12 +223,13 @@ bool SaveGridToFile()
     const RecordColumns cols(grid);
     const int rows = grid->RowCount();
     QString text;
-    text.reserve(qsizetype(rows) * 360);
     qsizetype k = 0;
     for (int row = 1; row <= rows; ++row) {
         for (; k < s.kept.size() && s.kept[k].afterRow < row; ++k)
             text += kItemMark + s.kept[k].text;
         appendRecord(text, grid, row, cols);
+        if (row == 1)
+            text.reserve(text.size() * (rows + s.kept.size()) * 5 / 4 + 64);
     }
     for (; k < s.kept.size(); ++k)
         text += kItemMark + s.kept[k].text;

@@ -117,25 +117,28 @@ void probeFile(cAudioConverter& converter, const Record& r, bool bTagsFromFile, 
     p.ok = true;
 }
 
-// Probes the usable records on worker threads, each with a converter of its
-// own, handing the results out in record order.
+// A piece of the file that holds no record at all (the text before the first
+// mark, or blank lines between records).
+bool blankPiece(const QString& piece)
+{
+    for (QChar ch : piece)
+        if (!ch.isSpace())
+            return false;
+    return true;
+}
+
+// Reads and probes the records on worker threads, each with a converter of
+// its own, handing the results out in record order.
 class Prober {
 public:
-    Prober(const std::vector<Record>& records, bool bTagsFromFile)
-        : m_records(records), m_probes(records.size()), m_ready(records.size()), m_tags(bTagsFromFile)
+    Prober(const QStringList& pieces, bool bTagsFromFile)
+        : m_pieces(pieces), m_records(size_t(pieces.size())), m_probes(size_t(pieces.size())),
+          m_ready(size_t(pieces.size())), m_tags(bTagsFromFile)
     {
         for (auto& r : m_ready)
             r.store(false, std::memory_order_relaxed);
-        size_t work = 0;
-        for (const Record& r : records)
-            work += r.usable ? 1 : 0;
         const size_t threads = std::min<size_t>(std::max(1, QThread::idealThreadCount()), 8);
-        const size_t n = std::min(threads, work);
-        if (n == 0) {
-            for (auto& r : m_ready)
-                r.store(true);
-            return;
-        }
+        const size_t n = std::min(threads, size_t(pieces.size()));
         for (size_t i = 0; i < n; ++i)
             m_threads.emplace_back([this] { run(); });
     }
@@ -147,7 +150,8 @@ public:
             t.join();
     }
 
-    // Waits up to ms for record i; true when its probe is there.
+    size_t size() const { return m_records.size(); }
+    // Waits up to ms for piece i; true when it is read and probed.
     bool waitFor(size_t i, int ms)
     {
         if (m_ready[i].load(std::memory_order_acquire))
@@ -156,6 +160,7 @@ public:
         return m_cv.wait_for(lock, std::chrono::milliseconds(ms),
                              [&] { return m_ready[i].load(std::memory_order_acquire); });
     }
+    const Record& record(size_t i) const { return m_records[i]; }
     const Probe& probe(size_t i) const { return m_probes[i]; }
 
 private:
@@ -168,8 +173,12 @@ private:
             const size_t i = m_next.fetch_add(1);
             if (i >= m_records.size())
                 return;
-            if (m_records[i].usable)
-                probeFile(converter, m_records[i], m_tags, m_probes[i]);
+            const QString& piece = m_pieces.at(qsizetype(i));
+            if (!blankPiece(piece)) {
+                m_records[i] = readRecord(piece);
+                if (m_records[i].usable)
+                    probeFile(converter, m_records[i], m_tags, m_probes[i]);
+            }
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_ready[i].store(true, std::memory_order_release);
@@ -178,7 +187,8 @@ private:
         }
     }
 
-    const std::vector<Record>& m_records;
+    const QStringList& m_pieces;
+    std::vector<Record> m_records;
     std::vector<Probe> m_probes;
     std::vector<std::atomic<bool>> m_ready;
     const bool m_tags;
@@ -234,16 +244,6 @@ void writeRow(cGrid* g, int row, const RowColumns& c, const Record& r, const Pro
         g->SetCell(row, c.tags[i], bTagsFromFile ? p.tags[i] : r.tags[i]);
 }
 
-// A piece of the file that holds no record at all (the text before the first
-// mark, or blank lines between records).
-bool blankPiece(const QString& piece)
-{
-    for (QChar ch : piece)
-        if (!ch.isSpace())
-            return false;
-    return true;
-}
-
 class WaitCursor {
 public:
     WaitCursor()
@@ -283,29 +283,44 @@ void loadList(MainWindowServices* w, const cTreeNode& node)
 
     setListLoading(true);
     BeginShownList(path);
+    // A big file is read and cut into records while the window goes on.
     QString text;
-    const bool bRead = ReadItemsListFile(path, text);
-    const QStringList pieces = text.split(QStringLiteral("<ITEM>"));
+    QStringList pieces;
+    bool bRead = false;
+    {
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false;
+        std::thread reader([&] {
+            bRead = ReadItemsListFile(path, text);
+            pieces = text.split(QStringLiteral("<ITEM>"));
+            std::lock_guard<std::mutex> lock(m);
+            done = true;
+            cv.notify_all();
+        });
+        for (;;) {
+            std::unique_lock<std::mutex> lock(m);
+            if (cv.wait_for(lock, std::chrono::milliseconds(20), [&] { return done; }))
+                break;
+            lock.unlock();
+            yieldToWindow();
+        }
+        reader.join();
+    }
     if (progress) {
         progress->setProgressMax(text.isEmpty() ? -1 : long(pieces.size()) - 1);
         progress->setProgressValue(0);
     }
 
-    std::vector<Record> records;
-    records.reserve(size_t(pieces.size()));
-    for (const QString& piece : pieces)
-        if (!blankPiece(piece))
-            records.push_back(readRecord(piece));
-
     const bool bTagsFromFile = g_bCopyID3FromSource;
     bool bComplete = bRead;
     {
-        Prober prober(records, bTagsFromFile);
+        Prober prober(pieces, bTagsFromFile);
         const RowColumns cols(grid);
         QElapsedTimer sinceYield;
         sinceYield.start();
         int rows = 0;
-        for (size_t i = 0; i < records.size(); ++i) {
+        for (size_t i = 0; i < prober.size(); ++i) {
             while (!prober.waitFor(i, 20)) {
                 if (progress)
                     progress->setProgressValue(long(i));
@@ -318,12 +333,12 @@ void loadList(MainWindowServices* w, const cTreeNode& node)
                 bComplete = false;
                 break;
             }
-            const Record& r = records[i];
+            const Record& r = prober.record(i);
             const Probe& p = prober.probe(i);
             if (r.usable && p.ok) {
                 ++rows;
                 writeRow(grid, rows, cols, r, p, bTagsFromFile);
-            } else {
+            } else if (!r.text.isEmpty()) {
                 // Not shown today, still part of the list.
                 KeepShownRecord(rows, r.text);
             }

@@ -255,7 +255,8 @@ bool CheckRootSelected()
 cTreeNode NewItemsList()
 {
     cTreeView* t = tree();
-    if (!t || IsCDNode(t->SelectedNode().NodeKey()))
+    // Lists live under the "Items Lists" root only (never under the CD root).
+    if (!t || !g_nodItemsLists || IsCDNode(t->SelectedNode().NodeKey()))
         return cTreeNode();
     const QString dir = listsFolder();
     if (dir.isEmpty())
@@ -265,9 +266,8 @@ cTreeNode NewItemsList()
     // No node without its file.
     if (!createEmptyFile(path))
         return cTreeNode();
-    const cTreeNode root = t->Nodes().NodeItem(1);
-    cTreeNode node = t->Nodes().AddNode(root, cTreeNodes::tvwChild, path, RemoveExtension(name), kImageList,
-                                        kImageListSelected);
+    cTreeNode node = t->Nodes().AddNode(g_nodItemsLists, cTreeNodes::tvwChild, path, RemoveExtension(name),
+                                        kImageList, kImageListSelected);
     if (!node)
         return node;
     node.setNodeSelected(true);

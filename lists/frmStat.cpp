@@ -158,13 +158,19 @@ void FrmStat::AddFilesToList(const QStringList& Data, cGrid* cGrid1, QWidget* fr
         const bool bFolder = IsFolder(path);
         // A length that cannot be read lets the path on to the converter, which reports it.
         const bool bEmpty = info.exists() && info.size() <= 0;
-        if (!bFolder && !bEmpty && SupportAudioFile(path)) {
+        const auto cannotAdd = [&] {
+            MsgBox(QStringLiteral("Cannot add ") + path, vbInformation | vbOKOnly, QString(),
+                   isVisible() ? static_cast<QWidget*>(this) : frm);
+        };
+        if (bFolder || bEmpty) {
+            // Nothing to probe, but the user asked for it: say so rather than drop it silently.
+            cannotAdd();
+        } else if (SupportAudioFile(path)) {
             const int row = baseRow + added + 1;
             const bool bOpened = cAudioConverter1->OpenSourceFile(path) == 0;
             if (!bOpened) {
                 cAudioConverter1->CloseSourceFile();
-                MsgBox(QStringLiteral("Cannot add ") + path, vbInformation | vbOKOnly, QString(),
-                       isVisible() ? static_cast<QWidget*>(this) : frm);
+                cannotAdd();
             } else {
                 const int durationMs = cAudioConverter1->DurationMs();
                 QString tags[kTagColumnCount];

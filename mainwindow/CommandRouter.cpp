@@ -69,29 +69,29 @@ void FrmMain::SetCommandRows()
     row("Move Down");
     row("Move To First");
     row("Move To Last");
-    row("Transparent");
-    row("Minimize");
+    row("Transparent", &FrmMain::CmdTransparent);
+    row("Minimize", &FrmMain::CmdMinimize);
     row("GoSysTray", &FrmMain::CmdGoSysTray);
-    row("Exit");
-    row("FreeDB");
-    row("On Top");
-    row("Master Volume");
-    row("Burn From List");  // does nothing
-    row("Burn From Files"); // does nothing
-    row("Events");
-    row("View");
-    row("General");
-    row("ID3 Tags");
-    row("Advanced");
-    row("About");
+    row("Exit", &FrmMain::CmdExit);
+    row("FreeDB", &FrmMain::CmdFreeDB);
+    row("On Top", &FrmMain::CmdOnTop);
+    row("Master Volume", &FrmMain::CmdMasterVolume);
+    row("Burn From List", &FrmMain::CmdBurnFromList);   // does nothing
+    row("Burn From Files", &FrmMain::CmdBurnFromFiles); // does nothing
+    row("Events", &FrmMain::CmdEvents);
+    row("View", &FrmMain::CmdView);
+    row("General", &FrmMain::CmdGeneral);
+    row("ID3 Tags", &FrmMain::CmdID3Tags);
+    row("Advanced", &FrmMain::CmdAdvanced);
+    row("About", &FrmMain::CmdAbout);
     row("MP3 Tags Editor");
-    row("Notes");
-    row("Live Update"); // does nothing
-    row("HelpTopic");
-    row("Support");
-    row("RC Exit");
+    row("Notes", &FrmMain::CmdNotes);
+    row("Live Update", &FrmMain::CmdLiveUpdate); // does nothing
+    row("HelpTopic", &FrmMain::CmdHelpTopic);
+    row("Support", &FrmMain::CmdSupport);
+    row("RC Exit", &FrmMain::CmdRCExit);
     row("RC Open", &FrmMain::CmdRCOpen);
-    row("Open Default Player");
+    row("Open Default Player", &FrmMain::CmdOpenDefaultPlayer);
 }
 
 bool FrmMain::setCommand(const QString& key, std::function<bool(int)> run)

@@ -2,6 +2,7 @@
 // width, and the two splitter drops that change that width.
 #include <QLabel>
 
+#include "components/cAudioGraph.h"
 #include "components/cContextMenu.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
@@ -32,6 +33,11 @@ void FrmMain::Form_Resize()
         twips::setWidth(picResizer, 100);
         cTreeView1->show();
         picResizer->show();
+    }
+
+    if (cAudioGraphAmp && cAudioGraphFreq) {
+        cAudioGraphAmp->setVisible(g_bDisplayAudioGraph);
+        cAudioGraphFreq->setVisible(g_bDisplayAudioGraph);
     }
 
     if (m_cMenu)

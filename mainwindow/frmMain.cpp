@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "components/cAudioGraph.h"
 #include "components/cAudioCDRipper.h"
 #include "components/cAudioConverter.h"
 #include "components/cContextMenu.h"
@@ -81,6 +82,7 @@ FrmMain::FrmMain(QWidget* parent)
     // The program runs as long as the main window is loaded, also while it sits in the tray.
     setAttribute(Qt::WA_DeleteOnClose);
     CreateControls();
+    CreatePlayerPanel();
     SetCommandRows();
     ConnectLists();
     ConnectItemEditing();
@@ -88,6 +90,7 @@ FrmMain::FrmMain(QWidget* parent)
 
 FrmMain::~FrmMain()
 {
+    Form_Terminate();
     if (mainWindow() == this)
         setMainWindow(nullptr);
 }
@@ -246,10 +249,7 @@ void FrmMain::CreateControls()
     connect(tlbrProjects, &cToolbar::ButtonClick, this, &FrmMain::tlbrProjects_ButtonClick);
     connect(tlbrRecorder, &cToolbar::ButtonClick, this, &FrmMain::tlbrRecorder_ButtonClick);
     connect(cStatusBar1, &cStatusBar::PanelClick, this, &FrmMain::cStatusBar1_PanelClick);
-    connect(cSysTray1, &cSysTray::TrayMouse, this, [this](int type) {
-        if (type == 1)
-            ToggleFromTray();
-    });
+    connect(cSysTray1, &cSysTray::TrayMouse, this, &FrmMain::cSysTray1_TrayMouse);
 }
 
 void FrmMain::Form_Load()
@@ -264,6 +264,10 @@ void FrmMain::Form_Load()
     // 2.-4. Colours of the title strip, the graphs and the status progress bar.
     SetBackColor(picTitle, g_lAppColor);
     SetForeColor(lblTitle, g_lTextColor);
+    cAudioGraphAmp->setGraphBackColor(long(g_lAppColor));
+    cAudioGraphAmp->setGraphTextColor(long(g_lTextColor));
+    cAudioGraphFreq->setGraphBackColor(long(g_lAppColor));
+    cAudioGraphFreq->setGraphLineColor(long(g_lTextColor));
     prgStatus->setBarColor(g_lAppColor);
 
     // 5. The tray icon.

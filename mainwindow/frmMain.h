@@ -4,6 +4,8 @@
 #include <QVector>
 #include <functional>
 
+#include "components/cImageList.h"
+#include "components/cTreeView.h"
 #include "core/MainWindowServices.h"
 #include "core/RegistryRoutines.h"
 
@@ -11,7 +13,6 @@ class QFrame;
 class cReBar;
 class cSlider;
 class cToolbarHost;
-class cTreeNode;
 
 // The main window: a single instance built by Form_Load, shown by the start
 // procedure. Its controls are public members named as the design names them
@@ -193,12 +194,61 @@ public:
     // The edition's view; its result is always empty.
     QString SetAppView();
 
+    // --- the player panel (PlayerPanel.cpp) ---
+    QLabel* lbTotalLengthSec = nullptr;
+    QLabel* lblCurrentPositionSec = nullptr;
+    QTimer* tmrPlayer = nullptr;    // 200 ms: the delayed start after a stop
+    QTimer* tmSlider = nullptr;     // 200 ms: slider and position label
+    QTimer* tmrAudioData = nullptr; // 100 ms: feeds the graphs
+    // The list node that was selected when the playing item started.
+    cTreeNode m_cPlayingNode;
+    // Starts the selected row, resumes a paused item, or stops the playing
+    // item and schedules a restart.
+    void StartPlay();
+    void StopPlay();
+    void LoadItemToPlayer() override;
+    void tlbrPlayButtons_ButtonClick(int index);
+    void cPlayer1_PlayEnded();
+    void cSlider1_SlideStart();
+    void cSlider1_SlideEnd();
+    void tmrPlayer_Timer();
+    void tmSlider_Timer();
+    void tmrAudioData_Timer();
+    bool ReadPlayerFileInfo(const QString& path, int& sampleRate, int& bitrate, int& channels) override;
+    bool IsPlayerPlaying() override;
+    void PressPlayerStop() override;
+
+    // --- tray icon and window modes (WindowModes.cpp) ---
+    void SetTransparent(bool bVal);
+    // 1: toggle between shown and the tray; 2: the tray menu at the cursor.
+    void cSysTray1_TrayMouse(int type);
+
+    // --- exit (Exit.cpp) ---
+    // The unload of the window: may ask, then tears the program down. Cancel
+    // set to 1 keeps the window.
+    void Form_Unload(int& Cancel);
+    void Form_Terminate();
+    bool ConfirmExit() override;
+    void ExitWithoutAsking() override;
+
+    // --- the command line (WindowCommands.cpp) ---
+    // Runs once, from the message loop, after start-up has shown the window.
+    void ProcessCommandLine(const QString& commandLine);
+    // Loads the first CD drive node whose disc has tracks.
+    void SelectFirstAudioCD();
+    // Shows the Options dialog modally on the page of that key.
+    bool ShowOptionsPage(const QString& key);
+
 protected:
+    void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
     bool event(QEvent* e) override;
 
 private:
+    void CreatePlayerPanel();
+    // Set while the shutdown countdown runs the exit it has already confirmed.
+    bool m_bExitConfirmed = false;
     void CreateControls();
     void SetMenus();
     void SetToolsToolbar();

@@ -36,8 +36,9 @@ TEST_F(AddFilesTest, UsableFilesBecomeMarkedRowsAndEveryUnreadableFileIsReported
     QPointer<FrmStat> guard(stat);
     stat->AddFilesToList({good, folder, empty, corrupt, unsupported, missing}, w.cGrid1, w.Form(), true);
 
-    // Folders, empty files and extensions the filter lacks pass by without a word.
-    EXPECT_EQ(boxes.prompts(), QStringList({"Cannot add " + corrupt, "Cannot add " + missing}));
+    // Every path that cannot become a row is reported; only extensions the filter lacks pass by without a word.
+    EXPECT_EQ(boxes.prompts(), QStringList({"Cannot add " + folder, "Cannot add " + empty, "Cannot add " + corrupt,
+                                            "Cannot add " + missing}));
     ASSERT_EQ(w.cGrid1->RowCount(), 1);
     EXPECT_EQ(icon(1, COL_INC), kIconMarked);
     EXPECT_EQ(icon(1, COL_TYPE), kIconAudio);

@@ -344,6 +344,16 @@ TEST_F(ListTreeTest, ANewListIsCreatedEmptyShownAndOpenForItsName)
     cTreeNode drive = w.cTreeView1->Nodes().AddNode(cTreeNode(), 1, "##CDE: DVD", "E:");
     cTreeView1_NodeClick(drive);
     EXPECT_FALSE(NewItemsList());
+
+    // An edition without lists: no list appears under the CD root.
+    g_lAppIncItemsLists = 0;
+    g_lAppIncCDRipper = 1;
+    setTree();
+    g_nodAudioCDs.setNodeSelected(true);
+    const int drives = g_nodAudioCDs.ChildNodes().NodeCount();
+    EXPECT_FALSE(NewItemsList());
+    EXPECT_EQ(g_nodAudioCDs.ChildNodes().NodeCount(), drives);
+    EXPECT_FALSE(QFileInfo::exists(dir + "New Items List 4.flst"));
 }
 
 } // namespace

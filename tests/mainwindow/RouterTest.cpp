@@ -181,6 +181,8 @@ TEST(MainWindowRouter, EveryToolbarButtonButThePlayersReachesTheRouterWithItsKey
         }
     }
     // The player's buttons are the player panel's own: they send nothing.
+    // ("Play" on a row without a file only says so.)
+    testenv::ScriptedMessageBoxes boxes;
     probe.commands.clear();
     const int stops = probe.stops;
     for (int i = 1; i <= w->tlbrPlayButtons->ButtonCount(); ++i)

@@ -1,0 +1,207 @@
+// Loads items lists over real short WAV and MP3 files into the main grid and
+// saves them, printing the times; the window's event loop is watched during
+// the big load (longest gap between timer ticks, progress updates seen).
+// Reference: ffprobe reading the length of the same files, one run per file,
+// measured on a sample in the same run; the ratio is Kelvane's time per item
+// over ffprobe's time per file. Saving is compared with a plain write of the
+// same bytes.
+//   bench_lists [items, default 10000] [big list items, default 100000]
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+#include "lists/ListFile.h"
+#include "lists/ListLoader.h"
+#include "tests/lists/ListsWindow.h"
+
+namespace {
+
+QByteArray le32(quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); }
+QByteArray le16(quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); }
+
+// Half a second of a tone, 22,050 Hz mono 16-bit.
+QByteArray toneWav(int seed)
+{
+    const int frames = 11025;
+    QByteArray data(frames * 2, '\0');
+    for (int i = 0; i < frames; ++i) {
+        const qint16 s = qint16(8000.0 * std::sin(i * (0.05 + seed * 0.0001)));
+        data[2 * i] = char(s & 0xFF);
+        data[2 * i + 1] = char((s >> 8) & 0xFF);
+    }
+    return QByteArray("RIFF") + le32(36 + data.size()) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(22050) +
+           le32(44100) + le16(2) + le16(16) + "data" + le32(data.size()) + data;
+}
+
+bool write(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString listText(const QStringList& files, int items)
+{
+    QString text;
+    for (int i = 0; i < items; ++i) {
+        const QString& f = files[i % files.size()];
+        text += QStringLiteral("<ITEM><Inc>1</Inc><Type>Audio</Type><Item Name>item %1</Item Name><COL_FILE>%2"
+                               "</COL_FILE><COL_RANGE_ALL>1</COL_RANGE_ALL><COL_RANGE_START_TIME>"
+                               "</COL_RANGE_START_TIME><COL_RANGE_LENGTH_TIME></COL_RANGE_LENGTH_TIME>"
+                               "<COL_TAG_ALBUM></COL_TAG_ALBUM><COL_TAG_ARTIST>Artist</COL_TAG_ARTIST>"
+                               "<COL_TAG_COMMENT></COL_TAG_COMMENT><COL_TAG_GEN></COL_TAG_GEN><COL_TAG_YEAR>"
+                               "</COL_TAG_YEAR><COL_TAG_TITLE>Title %1</COL_TAG_TITLE><COL_TAG_TRACK>"
+                               "</COL_TAG_TRACK></ITEM>")
+                    .arg(i)
+                    .arg(f);
+    }
+    return text;
+}
+
+struct LoadResult {
+    double seconds = 0;
+    int rows = 0;
+    qint64 longestGapMs = 0;
+    int progressSteps = 0;
+};
+
+LoadResult load(ListsWindow& w, const QString& path)
+{
+    LoadResult r;
+    QElapsedTimer gap;
+    long lastProgress = -1;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (!IsListLoading())
+            return;
+        r.longestGapMs = std::max(r.longestGapMs, gap.restart());
+        if (w.prgStatus->ProgressValue() != lastProgress) {
+            lastProgress = w.prgStatus->ProgressValue();
+            ++r.progressSteps;
+        }
+    });
+    setTree();
+    const cTreeNode node = w.cTreeView1->Nodes().NodeItem(path);
+    ticker.start();
+    QElapsedTimer t;
+    t.start();
+    gap.start();
+    cTreeView1_NodeClick(node);
+    r.longestGapMs = std::max(r.longestGapMs, gap.elapsed());
+    QCoreApplication::processEvents(); // shown
+    r.seconds = t.nsecsElapsed() / 1e9;
+    ticker.stop();
+    r.rows = w.cGrid1->RowCount();
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int items = argc > 1 ? atoi(argv[1]) : 10000;
+    const int bigItems = argc > 2 ? atoi(argv[2]) : 100000;
+
+    QTemporaryDir tmp;
+    const QString audio = tmp.path() + "/audio/";
+    const QString lists = tmp.path() + "/Lists/";
+    QDir().mkpath(audio);
+    QDir().mkpath(lists);
+
+    // 500 WAV files and 500 MP3 files (copies of one encoding).
+    QStringList files;
+    for (int i = 0; i < 500; ++i) {
+        const QString f = audio + QStringLiteral("tone%1.wav").arg(i);
+        write(f, toneWav(i));
+        files << f;
+    }
+    const QString mp3 = audio + "source.mp3";
+    QProcess ff;
+    ff.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-y", "-i", files[0], "-c:a", "libmp3lame", "-b:a",
+                        "64k", "-metadata", "artist=Bench", mp3});
+    if (!ff.waitForFinished(60000) || ff.exitCode() != 0) {
+        std::fprintf(stderr, "ffmpeg is needed to make the MP3 files\n");
+        return 1;
+    }
+    for (int i = 0; i < 500; ++i) {
+        const QString f = audio + QStringLiteral("tone%1.mp3").arg(i);
+        QFile::copy(mp3, f);
+        files.insert(2 * i + 1, f);
+    }
+
+    write(lists + "Items.flst", (listText(files, items) + "\r\n").toUtf8());
+    write(lists + "Big.flst", (listText(files, bigItems) + "\r\n").toUtf8());
+    g_sItemsListDir = lists;
+
+    ListsWindow w;
+    w.form.resize(1000, 600);
+    w.cGrid1->setGeometry(0, 0, 1000, 500);
+    w.form.show();
+    QCoreApplication::processEvents();
+
+    std::printf("Items list load and save, %d distinct audio files (half WAV, half MP3)\n", int(files.size()));
+    for (const bool tags : {false, true}) {
+        g_bCopyID3FromSource = tags;
+        const LoadResult r = load(w, lists + "Items.flst");
+        std::printf("  load %6d items (tags %s): %.3f s, %d rows, %.1f us per item\n", items,
+                    tags ? "from the files" : "from the list", r.seconds, r.rows, r.seconds * 1e6 / items);
+    }
+
+    // Saving the loaded list.
+    g_bCopyID3FromSource = false;
+    load(w, lists + "Items.flst");
+    double saveBest = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer t;
+        t.start();
+        SaveGridToFile();
+        saveBest = std::min(saveBest, t.nsecsElapsed() / 1e6);
+    }
+    const QByteArray saved = [&] {
+        QFile f(lists + "Items.flst");
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    double plainBest = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer t;
+        t.start();
+        write(tmp.path() + "/plain.flst", saved);
+        plainBest = std::min(plainBest, t.nsecsElapsed() / 1e6);
+    }
+    std::printf("  save %6d items: %.1f ms (%d bytes); a plain write of the same bytes: %.1f ms; ratio %.1f\n",
+                items, saveBest, int(saved.size()), plainBest, saveBest / plainBest);
+
+    // The big list: time, and how the window's event loop fared meanwhile.
+    const LoadResult big = load(w, lists + "Big.flst");
+    std::printf("  load %6d items: %.3f s, %d rows; longest gap between window ticks %lld ms, %d progress steps "
+                "seen\n",
+                bigItems, big.seconds, big.rows, big.longestGapMs, big.progressSteps);
+
+    // Reference: ffprobe on a sample of the files, one run each.
+    const int sample = 100;
+    QElapsedTimer t;
+    t.start();
+    int probed = 0;
+    for (int i = 0; i < sample; ++i) {
+        QProcess p;
+        p.start("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", files[i]});
+        if (p.waitForFinished(30000) && p.exitCode() == 0)
+            ++probed;
+    }
+    const double ffprobePerFile = t.nsecsElapsed() / 1e9 / sample;
+    g_bCopyID3FromSource = false;
+    const LoadResult again = load(w, lists + "Items.flst");
+    const double perItem = again.seconds / items;
+    std::printf("  reference ffprobe: %.2f ms per file (%d of %d read); Kelvane: %.3f ms per item; ratio %.4f\n",
+                ffprobePerFile * 1e3, probed, sample, perItem * 1e3, perItem / ffprobePerFile);
+    return 0;
+}

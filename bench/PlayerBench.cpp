@@ -1,0 +1,303 @@
+// The player against the sound server's own tools, both heard through the
+// null sink's monitor:
+//  - from the play command to the first sound reaching the sink, for a WAV
+//    (reference: paplay) and an MP3 (reference: ffplay -nodisp);
+//  - processor time while a file plays with both graphs fed every 100 ms
+//    (reference: ffplay -nodisp playing the same MP3).
+// Prints medians of 5 runs and ratios (ours / reference; 1.0 or less is as
+// good or better). Needs the null sink (source scripts/pulse.sh).
+#include <QApplication>
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSource>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <vector>
+
+#include "components/cAudioGraph.h"
+#include "components/cPlayer.h"
+
+namespace {
+
+QElapsedTimer g_clock;
+
+// A chord that moves, so that every part of the file is loud enough to hear.
+void writeWav(const QString& path, int seconds)
+{
+    const int rate = 44100, ch = 2;
+    const qint64 frames = qint64(seconds) * rate;
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QDataStream out(&f);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint32 dataLen = quint32(frames * ch * 2);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + dataLen);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(ch) << quint32(rate) << quint32(rate * ch * 2) << quint16(ch * 2)
+        << quint16(16);
+    out.writeRawData("data", 4);
+    out << dataLen;
+    for (qint64 i = 0; i < frames; ++i) {
+        const double t = double(i) / rate;
+        const double f0 = 220.0 * std::pow(2.0, std::floor(std::fmod(t * 2, 12.0)) / 12.0);
+        const double v = 0.4 * std::sin(2 * M_PI * f0 * t) + 0.2 * std::sin(2 * M_PI * f0 * 1.5 * t);
+        for (int c = 0; c < ch; ++c)
+            out << qint16(32767 * v);
+    }
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+double cpuSeconds(int who)
+{
+    rusage r{};
+    getrusage(who, &r);
+    return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+void pump(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+// Listens to the null sink's monitor and notes when sound first comes.
+class Listener {
+public:
+    bool start()
+    {
+        const QAudioDevice in = QMediaDevices::defaultAudioInput();
+        if (in.isNull())
+            return false;
+        QAudioFormat fmt;
+        fmt.setSampleRate(44100);
+        fmt.setChannelCount(2);
+        fmt.setSampleFormat(QAudioFormat::Int16);
+        m_source = new QAudioSource(in, fmt);
+        m_source->setBufferSize(44100 * 4 / 100); // 10 ms pieces
+        m_io = m_source->start();
+        if (!m_io)
+            return false;
+        QObject::connect(m_io, &QIODevice::readyRead, [this] { read(); });
+        return true;
+    }
+    void stop()
+    {
+        if (m_source)
+            m_source->stop();
+        delete m_source;
+        m_source = nullptr;
+    }
+    // Waits until the sink has been silent for a while.
+    void waitForSilence()
+    {
+        QElapsedTimer t;
+        t.start();
+        m_heardAt = -1;
+        qint64 quietSince = g_clock.elapsed();
+        while (t.elapsed() < 5000) {
+            pump(20);
+            if (m_heardAt >= 0) {
+                m_heardAt = -1;
+                quietSince = g_clock.elapsed();
+            } else if (g_clock.elapsed() - quietSince > 300) {
+                return;
+            }
+        }
+    }
+    void arm() { m_heardAt = -1; }
+    qint64 heardAt() const { return m_heardAt; }
+
+private:
+    void read()
+    {
+        const QByteArray data = m_io->readAll();
+        const auto* s = reinterpret_cast<const qint16*>(data.constData());
+        for (qsizetype i = 0; i < data.size() / 2; ++i)
+            if (std::abs(int(s[i])) > 1000) {
+                if (m_heardAt < 0)
+                    m_heardAt = g_clock.elapsed();
+                return;
+            }
+    }
+    QAudioSource* m_source = nullptr;
+    QIODevice* m_io = nullptr;
+    qint64 m_heardAt = -1;
+};
+
+double waitHeard(Listener& l, qint64 t0)
+{
+    QElapsedTimer t;
+    t.start();
+    while (l.heardAt() < 0 && t.elapsed() < 3000)
+        pump(1);
+    return l.heardAt() < 0 ? -1 : double(l.heardAt() - t0);
+}
+
+double ourFirstSound(Listener& l, const QString& file)
+{
+    cPlayer player;
+    l.waitForSilence();
+    l.arm();
+    const qint64 t0 = g_clock.elapsed();
+    if (player.PlayFile(file, -1) != 0)
+        return -1;
+    const double ms = waitHeard(l, t0);
+    player.StopPlayback();
+    return ms;
+}
+
+double referenceFirstSound(Listener& l, const QString& program, const QStringList& args)
+{
+    l.waitForSilence();
+    l.arm();
+    QProcess p;
+    const qint64 t0 = g_clock.elapsed();
+    p.start(program, args);
+    const double ms = waitHeard(l, t0);
+    p.kill();
+    p.waitForFinished(3000);
+    return ms;
+}
+
+struct CpuRun {
+    double cpu = 0;
+    double wall = 0;
+};
+
+CpuRun ourCpu(const QString& file)
+{
+    cAudioGraph amp(cAudioGraph::AmplitudeGraph);
+    cAudioGraph freq(cAudioGraph::FrequencyGraph);
+    amp.resize(60, 34);
+    freq.resize(60, 34);
+    amp.show();
+    freq.show();
+    cPlayer player;
+    bool ended = false;
+    QObject::connect(&player, &cPlayer::PlayEnded, [&] { ended = true; });
+    QTimer feed;
+    feed.setInterval(100);
+    QObject::connect(&feed, &QTimer::timeout, [&] {
+        if (!player.IsPlaying())
+            return;
+        for (cAudioGraph* g : {&amp, &freq}) {
+            g->DrawData(player.AudioData());
+            g->RefreshGraph();
+        }
+    });
+    const double c0 = cpuSeconds(RUSAGE_SELF);
+    QElapsedTimer wall;
+    wall.start();
+    if (player.PlayFile(file, -1) != 0)
+        return {};
+    feed.start();
+    QEventLoop loop;
+    QObject::connect(&player, &cPlayer::PlayEnded, &loop, &QEventLoop::quit);
+    loop.exec();
+    feed.stop();
+    return {cpuSeconds(RUSAGE_SELF) - c0, wall.elapsed() / 1000.0};
+}
+
+CpuRun referenceCpu(const QString& file)
+{
+    const double c0 = cpuSeconds(RUSAGE_CHILDREN);
+    QElapsedTimer wall;
+    wall.start();
+    QProcess p;
+    p.start(QStringLiteral("ffplay"), {"-nodisp", "-autoexit", "-loglevel", "quiet", file});
+    p.waitForFinished(60000);
+    return {cpuSeconds(RUSAGE_CHILDREN) - c0, wall.elapsed() / 1000.0};
+}
+
+} // namespace
+
+int run(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    g_clock.start();
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        std::fprintf(stderr, "no audio output: source scripts/pulse.sh first\n");
+        return 1;
+    }
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("bench.wav");
+    const QString mp3 = dir.filePath("bench.mp3");
+    writeWav(wav, 10);
+    QProcess enc;
+    enc.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-y", "-i", wav, "-b:a", "192k", mp3});
+    if (!enc.waitForFinished(60000) || enc.exitCode() != 0) {
+        std::fprintf(stderr, "ffmpeg could not make the MP3\n");
+        return 1;
+    }
+
+    Listener listener;
+    if (!listener.start()) {
+        std::fprintf(stderr, "cannot listen to the sink's monitor\n");
+        return 1;
+    }
+    pump(300);
+
+    const int runs = 5;
+    std::printf("First sound at the sink after the play command (median of %d, ms; heard through the monitor):\n",
+                runs);
+    struct Latency {
+        const char* name;
+        QString file;
+        QString program;
+        QStringList args;
+    };
+    const Latency cases[] = {
+        {"WAV", wav, "paplay", {wav}},
+        {"MP3", mp3, "ffplay", {"-nodisp", "-autoexit", "-loglevel", "quiet", mp3}},
+    };
+    for (const Latency& c : cases) {
+        std::vector<double> ours, ref;
+        for (int i = 0; i < runs; ++i) {
+            ours.push_back(ourFirstSound(listener, c.file));
+            ref.push_back(referenceFirstSound(listener, c.program, c.args));
+        }
+        const double o = median(ours), r = median(ref);
+        std::printf("  %-4s Kelvane %7.1f   %-7s %7.1f   ratio %.2f\n", c.name, o, qPrintable(c.program), r,
+                    r > 0 ? o / r : 0.0);
+    }
+    listener.stop();
+
+    std::printf("Processor time while playing the 10 s MP3 (%% of one core):\n");
+    const CpuRun ours = ourCpu(mp3);
+    const CpuRun ref = referenceCpu(mp3);
+    const double op = ours.wall > 0 ? 100 * ours.cpu / ours.wall : 0;
+    const double rp = ref.wall > 0 ? 100 * ref.cpu / ref.wall : 0;
+    std::printf("  Kelvane with both graphs %5.2f %%   ffplay -nodisp %5.2f %%   ratio %.2f\n", op, rp,
+                rp > 0 ? op / rp : 0.0);
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    const int rc = run(argc, argv);
+    // The sound server's client library can abort in its teardown at exit.
+    std::fflush(nullptr);
+    std::_Exit(rc);
+}

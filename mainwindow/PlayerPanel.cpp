@@ -1,0 +1,261 @@
+// The player panel: plays one item of the shown list with its graphs, the
+// position slider, the bold playing row and the move to the next marked item.
+#include <QFileInfo>
+#include <QLabel>
+#include <QTimer>
+#include <cmath>
+
+#include "components/cAudioGraph.h"
+#include "components/cGrid.h"
+#include "components/cPlayer.h"
+#include "components/cSlider.h"
+#include "components/cStatusBar.h"
+#include "components/cToolbar.h"
+#include "core/TwipsGeometry.h"
+#include "lists/ItemRow.h"
+#include "mainwindow/frmMain.h"
+#include "platform/MessageBox.h"
+#include "settings/Options.h"
+
+namespace {
+
+const QString kPlay = QStringLiteral("Play");
+const QString kPause = QStringLiteral("Pause");
+const QString kStop = QStringLiteral("Stop");
+const QString kZeroTime = QStringLiteral("0:00:00");
+
+// Whole seconds as the classic conversion to a Long rounds them (halves to even).
+long wholeSeconds(double seconds) { return long(std::nearbyint(seconds)); }
+
+bool isDeviceFault(long code) { return code >= cPlayer::PlayNoDevice; }
+
+} // namespace
+
+void FrmMain::CreatePlayerPanel()
+{
+    auto named = [](auto* w, const char* name) {
+        w->setObjectName(QString::fromLatin1(name));
+        return w;
+    };
+    lblCurrentPositionSec = named(new QLabel(kZeroTime, picPlayer), "lblCurrentPositionSec");
+    twips::setGeometry(lblCurrentPositionSec, 1650, 60, 800, 240);
+    lbTotalLengthSec = named(new QLabel(kZeroTime, picPlayer), "lbTotalLengthSec");
+    twips::setGeometry(lbTotalLengthSec, 1650, 300, 800, 240);
+
+    cAudioGraphAmp = named(new cAudioGraph(cAudioGraph::AmplitudeGraph, picPlayer), "cAudioGraphAmp");
+    twips::setGeometry(cAudioGraphAmp, 2450, 60, 450, 480);
+    cAudioGraphFreq = named(new cAudioGraph(cAudioGraph::FrequencyGraph, picPlayer), "cAudioGraphFreq");
+    twips::setGeometry(cAudioGraphFreq, 2945, 60, 450, 480);
+
+    cPlayer1 = named(new cPlayer(this), "cPlayer1");
+
+    tmrPlayer = named(new QTimer(this), "tmrPlayer");
+    tmrPlayer->setInterval(200);
+    tmSlider = named(new QTimer(this), "tmSlider");
+    tmSlider->setInterval(200);
+    tmrAudioData = named(new QTimer(this), "tmrAudioData");
+    tmrAudioData->setInterval(100);
+
+    connect(tlbrPlayButtons, &cToolbar::ButtonClick, this, &FrmMain::tlbrPlayButtons_ButtonClick);
+    connect(cPlayer1, &cPlayer::PlayEnded, this, &FrmMain::cPlayer1_PlayEnded);
+    connect(cSlider1, &cSlider::SlideStart, this, &FrmMain::cSlider1_SlideStart);
+    connect(cSlider1, &cSlider::SlideEnd, this, &FrmMain::cSlider1_SlideEnd);
+    connect(tmrPlayer, &QTimer::timeout, this, &FrmMain::tmrPlayer_Timer);
+    connect(tmSlider, &QTimer::timeout, this, &FrmMain::tmSlider_Timer);
+    connect(tmrAudioData, &QTimer::timeout, this, &FrmMain::tmrAudioData_Timer);
+
+    // Every command of the router first stops the item that plays.
+    StopPlayingItem = [this] {
+        if (cPlayer1->IsPlaying())
+            cPlayer1->StopPlayback();
+    };
+}
+
+void FrmMain::StartPlay()
+{
+    if (cGrid1->RowCount() == 0)
+        return;
+    if (cPlayer1->IsPlaybackPaused()) {
+        cPlayer1->ResumePlayback();
+        tlbrPlayButtons->setButtonChecked(kPause, false);
+        return;
+    }
+    if (cPlayer1->IsPlaying() && !tmrPlayer->isActive()) {
+        // Started again from the beginning once the stop has gone through.
+        cPlayer1->StopPlayback();
+        tmrPlayer->start();
+        return;
+    }
+
+    const int row = cGrid1->SelectedRow();
+    const QString path = cGrid1->CellText(row, cGrid1->ColumnIndex(COL_FILE));
+    if (!QFileInfo(path).isFile()) {
+        MsgBox(path + " is not existed.", vbInformation, QString(), this);
+        cTreeView1_NodeClick(cTreeView1->SelectedNode());
+        return;
+    }
+
+    const long result = cPlayer1->PlayFile(path, g_lDeviceIndex);
+    if (result != 0) {
+        // A file the player refuses changes nothing; a missing or busy sound
+        // device is worth telling, or "Play" would just seem dead.
+        if (isDeviceFault(result))
+            MsgBox(cPlayer1->GetErrorText(result), vbExclamation, QString(), this);
+        return;
+    }
+
+    cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Playing"));
+    cStatusBar1->setPanelIcon(QStringLiteral("Main"), 38);
+    const long length = wholeSeconds(cPlayer1->DurationSeconds());
+    cSlider1->setSliderMax(length < 1 ? 1 : int(length));
+    m_cPlayingNode = cTreeView1->SelectedNode();
+    if (m_cPlayingNode)
+        m_cPlayingNode.setNodeBold(true);
+    lbTotalLengthSec->setText(cPlayer::SecondsToTime(length));
+    tmSlider->start();
+    tmrAudioData->start();
+    SetRowBold(row, true, cGrid1);
+}
+
+void FrmMain::StopPlay()
+{
+    tlbrPlayButtons->setButtonChecked(kPause, false);
+    if (!cPlayer1->IsPlaying())
+        return;
+    tmrAudioData->stop();
+    cPlayer1->StopPlayback();
+    cAudioGraphFreq->ClearGraph();
+    cAudioGraphAmp->ClearGraph();
+    if (m_cPlayingNode)
+        m_cPlayingNode.setNodeBold(false);
+    m_cPlayingNode = cTreeNode();
+    tmrAudioData->stop();
+    tmSlider->stop();
+    // The end event that follows resets the status, the slider, the label and the bold row.
+}
+
+void FrmMain::tlbrPlayButtons_ButtonClick(int index)
+{
+    const QString key = tlbrPlayButtons->ButtonKey(index);
+    if (key == kPlay) {
+        StartPlay();
+    } else if (key == kPause) {
+        // The toolbar has toggled the check already.
+        if (cPlayer1->IsPlaying()) {
+            if (tlbrPlayButtons->ButtonChecked(kPause))
+                cPlayer1->PausePlayback();
+            else
+                cPlayer1->ResumePlayback();
+        } else {
+            tlbrPlayButtons->setButtonChecked(kPause, false);
+        }
+    } else if (key == kStop) {
+        PressPlayerStop();
+    }
+}
+
+void FrmMain::PressPlayerStop()
+{
+    if (cPlayer1->IsPlaybackPaused())
+        cPlayer1->ResumePlayback();
+    if (cPlayer1->IsPlaying())
+        StopPlay();
+}
+
+void FrmMain::cPlayer1_PlayEnded()
+{
+    tmrAudioData->stop();
+    tmSlider->stop();
+    cSlider1->setSliderValue(0);
+    cAudioGraphFreq->ClearGraph();
+    cAudioGraphAmp->ClearGraph();
+    lblCurrentPositionSec->setText(kZeroTime);
+    cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Ready."));
+    cStatusBar1->setPanelIcon(QStringLiteral("Main"), 47);
+    SetRowUnBold(cGrid1);
+    if (!m_cPlayingNode)
+        return;
+    m_cPlayingNode.setNodeBold(false);
+
+    // Only an item that played to its end moves the selection on; a stop
+    // asked for by the user or by a command leaves it where it is.
+    if (!g_bGoToNextItem || !cPlayer1->PlayEndedAtEndOfFile())
+        return;
+    if (tmrPlayer->isActive())
+        return;
+    const int selected = cGrid1->SelectedRow();
+    const int rows = cGrid1->RowCount();
+    if (selected >= rows)
+        return;
+    const int inc = cGrid1->ColumnIndex(COL_INC);
+    for (int r = selected + 1; r <= rows; ++r) {
+        if (cGrid1->CellIcon(r, inc) == kIconMarked) {
+            cGrid1->setSelectedRow(r);
+            return;
+        }
+    }
+}
+
+void FrmMain::tmrPlayer_Timer()
+{
+    tmrPlayer->stop();
+    StartPlay();
+}
+
+void FrmMain::tmSlider_Timer()
+{
+    const long position = wholeSeconds(cPlayer1->PlayPosition());
+    cSlider1->setSliderValue(int(position));
+    lblCurrentPositionSec->setText(cPlayer::SecondsToTime(position));
+}
+
+void FrmMain::tmrAudioData_Timer()
+{
+    if (!cPlayer1->IsPlaying())
+        return;
+    for (cAudioGraph* graph : {cAudioGraphAmp, cAudioGraphFreq}) {
+        graph->DrawData(cPlayer1->AudioData());
+        graph->RefreshGraph();
+    }
+}
+
+void FrmMain::cSlider1_SlideStart()
+{
+    if (cPlayer1->IsPlaying())
+        tmSlider->stop();
+}
+
+void FrmMain::cSlider1_SlideEnd()
+{
+    if (!cPlayer1->IsPlaying())
+        return;
+    cPlayer1->Seek(cSlider1->SliderValue());
+    tmSlider->start();
+}
+
+void FrmMain::LoadItemToPlayer()
+{
+    if (cGrid1->RowCount() == 0)
+        return;
+    const QString path = cGrid1->CellText(cGrid1->SelectedRow(), cGrid1->ColumnIndex(COL_FILE));
+    if (path.isEmpty() || cPlayer1->IsPlaying() || !QFileInfo::exists(path))
+        return;
+    if (cPlayer1->ReadFileInfo(path) != 0)
+        return;
+    lbTotalLengthSec->setText(cPlayer::SecondsToTime(wholeSeconds(cPlayer1->DurationSeconds())));
+    lblCurrentPositionSec->setText(kZeroTime);
+}
+
+bool FrmMain::ReadPlayerFileInfo(const QString& path, int& sampleRate, int& bitrate, int& channels)
+{
+    if (!cPlayer1)
+        return false;
+    // A file the player cannot read leaves the last file's facts.
+    cPlayer1->ReadFileInfo(path);
+    sampleRate = cPlayer1->SampleRate();
+    bitrate = cPlayer1->Bitrate();
+    channels = cPlayer1->Channels();
+    return true;
+}
+
+bool FrmMain::IsPlayerPlaying() { return cPlayer1 && cPlayer1->IsPlaying(); }

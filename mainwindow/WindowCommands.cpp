@@ -1,0 +1,126 @@
+// The router's window, help and program commands, the status-bar panels and
+// the command line.
+#include <QApplication>
+#include <QFileInfo>
+
+#include "components/cAudioCDRipper.h"
+#include "components/cGrid.h"
+#include "components/cTreeView.h"
+#include "core/Edition.h"
+#include "core/WindowHelpers.h"
+#include "core/frmAbout.h"
+#include "lists/ItemRow.h"
+#include "lists/ListTree.h"
+#include "mainwindow/frmMain.h"
+#include "mainwindow/frmNotes.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
+#include "platform/Shell.h"
+#include "settings/frmOptions.h"
+
+bool FrmMain::CmdFreeDB(int)
+{
+    SetFormOnTop(this, false);
+    if (cGrid1->RowCount() == 0)
+        return false;
+    if (!IsCDNode(cTreeView1->SelectedNode().NodeKey())) {
+        MsgBox(QStringLiteral("Select the CD drive to get the information about.") + QString(18, QLatin1Char(' ')),
+               vbInformation | vbOKOnly, QString(), this);
+        return false;
+    }
+    // The lookup window belongs to the CD tools; it opens here once they provide it.
+    return true;
+}
+
+bool FrmMain::CmdMasterVolume(int)
+{
+    SetFormOnTop(this, false);
+    // The sound server's volume control; a missing program is not reported.
+    platform::startProgram(QStringLiteral("pavucontrol"));
+    return true;
+}
+
+bool FrmMain::CmdBurnFromList(int) { return true; }
+bool FrmMain::CmdBurnFromFiles(int) { return true; }
+bool FrmMain::CmdLiveUpdate(int) { return true; }
+
+bool FrmMain::CmdAbout(int)
+{
+    SetFormOnTop(this, false);
+    frmAbout()->exec();
+    return true;
+}
+
+bool FrmMain::CmdNotes(int)
+{
+    SetFormOnTop(this, false);
+    FrmNotes* notes = g_frmNotes();
+    notes->show();
+    notes->raise();
+    return true;
+}
+
+bool FrmMain::CmdHelpTopic(int)
+{
+    // The desktop's viewer for the help file; a missing file is not reported.
+    platform::shellOpen(AppPath() + "/Help.chm");
+    return true;
+}
+
+bool FrmMain::CmdSupport(int)
+{
+    platform::shellOpen(g_sAppSupportPage);
+    return true;
+}
+
+bool FrmMain::CmdOpenDefaultPlayer(int)
+{
+    SetFormOnTop(this, false);
+    if (cGrid1->RowCount() == 0)
+        return true;
+    const QString file = cGrid1->CellText(cGrid1->SelectedRow(), cGrid1->ColumnIndex(COL_FILE));
+    if (!file.isEmpty())
+        platform::shellOpen(file);
+    return true;
+}
+
+void FrmMain::ProcessCommandLine(const QString& commandLine)
+{
+    // The whole command line, in any letter case; anything more matches nothing.
+    const QString c = commandLine.toLower();
+    if (c == QLatin1String("-addfiles"))
+        SendCommand(QStringLiteral("Add Files"));
+    else if (c == QLatin1String("-addaudiocd"))
+        SelectFirstAudioCD();
+}
+
+void FrmMain::SelectFirstAudioCD()
+{
+    if (!g_nodAudioCDs || !cAudioCDRipper1)
+        return;
+    const cTreeNodes drives = g_nodAudioCDs.ChildNodes();
+    for (int i = 1; i <= drives.NodeCount(); ++i) {
+        if (cAudioCDRipper1->SelectDevice(i - 1) && cAudioCDRipper1->TrackCount() >= 1) {
+            cTreeView1_NodeClick(drives.NodeItem(i));
+            return;
+        }
+    }
+}
+
+// The Options dialog, loaded since start-up, shown modally on the page of the key.
+bool FrmMain::ShowOptionsPage(const QString& key)
+{
+    SetFormOnTop(this, false);
+    FrmOptions* options = frmOptions();
+    const cTreeNode node = options->cTreeView1->Nodes().NodeItem(key);
+    cTreeNode(node).setNodeSelected(true);
+    options->cTreeView1_NodeClick(node);
+    options->exec();
+    return true;
+}
+
+bool FrmMain::CmdGeneral(int) { return ShowOptionsPage(QStringLiteral("General")); }
+bool FrmMain::CmdEvents(int) { return ShowOptionsPage(QStringLiteral("Events")); }
+bool FrmMain::CmdView(int) { return ShowOptionsPage(QStringLiteral("View")); }
+bool FrmMain::CmdID3Tags(int) { return ShowOptionsPage(QStringLiteral("ID3 Tags")); }
+bool FrmMain::CmdAdvanced(int) { return ShowOptionsPage(QStringLiteral("Advanced")); }

@@ -1,0 +1,35 @@
+#pragma once
+// The notes window: one free text kept in the program folder's "Notes" file,
+// edited beside the main window and saved when the window closes.
+#include <QWidget>
+
+class QPlainTextEdit;
+
+class FrmNotes : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrmNotes(QWidget* parent = nullptr);
+
+    QPlainTextEdit* Text1 = nullptr;
+
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+
+    // Whether the load read the file (or found none); a load that failed
+    // never overwrites the file it could not read.
+    bool LoadSucceeded() const { return m_loaded; }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    bool m_loaded = false;
+};
+
+// The notes window, created (and loaded) on first use; closing unloads it.
+FrmNotes* g_frmNotes();
+bool g_frmNotesLoaded();
+// The notes file: the program folder's "Notes".
+QString NotesFilePath();
