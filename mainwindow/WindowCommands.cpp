@@ -9,6 +9,7 @@
 #include "core/Edition.h"
 #include "core/WindowHelpers.h"
 #include "core/frmAbout.h"
+#include "lists/CdDrives.h"
 #include "lists/ItemRow.h"
 #include "lists/ListTree.h"
 #include "mainwindow/frmMain.h"
@@ -96,15 +97,8 @@ void FrmMain::ProcessCommandLine(const QString& commandLine)
 
 void FrmMain::SelectFirstAudioCD()
 {
-    if (!g_nodAudioCDs || !cAudioCDRipper1)
-        return;
-    const cTreeNodes drives = g_nodAudioCDs.ChildNodes();
-    for (int i = 1; i <= drives.NodeCount(); ++i) {
-        if (cAudioCDRipper1->SelectDevice(i - 1) && cAudioCDRipper1->TrackCount() >= 1) {
-            cTreeView1_NodeClick(drives.NodeItem(i));
-            return;
-        }
-    }
+    // The CD drive nodes know which drive holds an audio CD.
+    ::SelectFirstAudioCD();
 }
 
 // The Options dialog, loaded since start-up, shown modally on the page of the key.

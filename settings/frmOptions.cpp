@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "components/cAudioGraph.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
 #include "components/cTabControl.h"
@@ -902,12 +903,20 @@ void FrmOptions::pickColor(ColorBox* box, bool textColor)
     if (!m_reg.SetRegistryValue(box->objectName(), QString::number(bgr), REG_SZ))
         MsgBox("The colour could not be saved: the settings key " + m_reg.keyPath() + " cannot be written.",
                vbExclamation | vbOKOnly, QString(), this);
-    // The main window takes the colour at once.
+    // The main window takes the colour at once: its title strip and both graphs.
     if (MainWindowServices* main = mainWindow()) {
         if (textColor)
             SetForeColor(main->lblTitle, bgr);
         else
             SetBackColor(main->picTitle, bgr);
+        for (cAudioGraph* graph : {main->cAudioGraphAmp, main->cAudioGraphFreq}) {
+            if (!graph)
+                continue;
+            if (textColor)
+                graph->setGraphTextColor(long(bgr));
+            else
+                graph->setGraphBackColor(long(bgr));
+        }
     }
 }
 

@@ -18,15 +18,19 @@ struct JoinEvents {
     {
     }
     int ends() const { return int(done.count() + aborted.count() + error.count()); }
+    // Waits for an end event beyond those already waited for.
     bool waitEnd(int ms = 60000)
     {
         QElapsedTimer t;
         t.start();
-        while (ends() == 0 && t.elapsed() < ms)
+        while (ends() <= seen && t.elapsed() < ms)
             QTest::qWait(10);
         QTest::qWait(150);
-        return ends() > 0;
+        const bool ended = ends() > seen;
+        seen = ends();
+        return ended;
     }
+    int seen = 0;
     QString errorText() const { return error.isEmpty() ? QString() : error.first().at(1).toString(); }
     QSignalSpy progress, done, aborted, error;
 };

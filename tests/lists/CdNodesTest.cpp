@@ -12,6 +12,7 @@
 #include "core/Edition.h"
 #include "core/TimeText.h"
 #include "lists/CdDrives.h"
+#include "lists/ListFile.h"
 #include "lists/ListLoader.h"
 #include "tests/components/CdImageFixture.h"
 #include "tests/lists/ListsWindow.h"
@@ -279,6 +280,33 @@ TEST_F(CdNodesTest, PollingReloadsTheShownDriveWhenItsDiscComesGoesOrChanges)
     EXPECT_FALSE(tick());
     EXPECT_EQ(grid()->RowCount(), 0);
     EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(CdNodesTest, DiscGoingWhileListedEndsTheListingWithNoCDMessage)
+{
+    const Image img = writeImage(dir.path(), "disc", {{kSecond}, {kSecond}, {kSecond}}, 15);
+    open({cue("disc")});
+    // The disc goes as the second track is reached.
+    const auto hook = QObject::connect(w->prgStatus, &QProgressBar::valueChanged, [&] {
+        if (w->prgStatus->ProgressValue() == 2)
+            QFile::remove(img.bin);
+    });
+    show("Z:");
+
+    EXPECT_EQ(names(), QStringList({"Track01.cda 00:00:01"}));
+    EXPECT_FALSE(w->picEmptyMsg->isHidden());
+    EXPECT_EQ(w->lblAddorDrag->text(), "Insert an Audio CD to the CD drive.");
+    EXPECT_TRUE(w->prgStatus->isHidden());
+    EXPECT_FALSE(IsListLoading());
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].prompt, "There is no CD in the drive.");
+    EXPECT_EQ(boxes.shown()[0].icon(), vbInformation);
+
+    // Back again: the next tick lists it whole.
+    QObject::disconnect(hook);
+    writeImage(dir.path(), "disc", {{kSecond}, {kSecond}, {kSecond}}, 15);
+    tmrCDs_Timer();
+    EXPECT_EQ(grid()->RowCount(), 3);
 }
 
 TEST_F(CdNodesTest, PollingRunsOnTheTimerEveryFiveSeconds)

@@ -1,9 +1,10 @@
 #pragma once
-// A main window as the settings dialogs see it: its title strip, tree and
-// grid, and counters for the services they call.
+// A main window as the settings dialogs see it: its title strip, tree,
+// grid and graphs, and counters for the services they call.
 #include <QLabel>
 #include <QWidget>
 
+#include "components/cAudioGraph.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
 #include "components/cTreeView.h"
@@ -17,6 +18,8 @@ public:
         lblTitle = new QLabel(picTitle);
         cTreeView1 = new cTreeView(&form);
         cGrid1 = new cGrid(&form);
+        cAudioGraphAmp = new cAudioGraph(cAudioGraph::AmplitudeGraph, &form);
+        cAudioGraphFreq = new cAudioGraph(cAudioGraph::FrequencyGraph, &form);
         setMainWindow(this);
     }
     ~FakeMainWindow() override { setMainWindow(nullptr); }

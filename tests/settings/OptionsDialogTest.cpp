@@ -380,6 +380,10 @@ TEST(OptionsDialog, ColourPickRecoloursAtOnceAndCancelKeepsTheMainWindow)
     EXPECT_EQ(foreground(f->lblTitle), platform::colorFromBgr(blue));
     EXPECT_EQ(background(window.picTitle), platform::colorFromBgr(red));
     EXPECT_EQ(foreground(window.lblTitle), platform::colorFromBgr(blue));
+    for (cAudioGraph* graph : {window.cAudioGraphAmp, window.cAudioGraphFreq}) {
+        EXPECT_EQ(graph->GraphBackColor(), long(red));
+        EXPECT_EQ(graph->GraphTextColor(), long(blue));
+    }
     EXPECT_EQ(stored("Display", "picColor"), QString::number(red));
     EXPECT_EQ(stored("Display", "picTextColor"), QString::number(blue));
     EXPECT_EQ(stored("General", "picColor"), "0");
@@ -389,6 +393,7 @@ TEST(OptionsDialog, ColourPickRecoloursAtOnceAndCancelKeepsTheMainWindow)
     EXPECT_EQ(f->picColor->BackColor(), 0u);
     EXPECT_EQ(background(f->picTitle), platform::colorFromBgr(0));
     EXPECT_EQ(background(window.picTitle), platform::colorFromBgr(red));
+    EXPECT_EQ(window.cAudioGraphFreq->GraphBackColor(), long(red));
     EXPECT_EQ(stored("Display", "picColor"), QString::number(red));
     EXPECT_EQ(g_lAppColor, 0u);
 }
