@@ -43,6 +43,9 @@ public:
     // Builds the whole tree of lists (and CD drives) anew; the items lists
     // provide it through the main window. Nothing happens without them.
     virtual void setTree() {}
+    // Loads the list or drive of the selected tree node into the grid, as a
+    // click on it does.
+    virtual void LoadSelectedNode() {}
 
     // The player as the items lists use it. ReadPlayerFileInfo reads a file's
     // format without playing it (sample rate, bitrate, channels); false when

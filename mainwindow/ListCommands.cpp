@@ -15,6 +15,12 @@
 
 void FrmMain::setTree() { ::setTree(); }
 
+void FrmMain::LoadSelectedNode()
+{
+    if (const cTreeNode node = cTreeView1->SelectedNode())
+        cTreeView1_NodeClick(node);
+}
+
 void FrmMain::ConnectLists()
 {
     connect(cTreeView1, &cTreeView::NodeClick, this, [this](cTreeNode node) { cTreeView1_NodeClick(node); });

@@ -31,6 +31,7 @@ public:
     QString GetNotesToStatus() override;
     // The tree of lists (ListCommands.cpp).
     void setTree() override;
+    void LoadSelectedNode() override;
 
     // Builds the window's furniture, in its fixed order; run once, before the window shows.
     void Form_Load();

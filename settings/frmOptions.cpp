@@ -681,8 +681,12 @@ void FrmOptions::cmdOk_Click()
         g_sItemsListDir = txtToPath->currentText();
         if (main) {
             main->setTree();
-            if (main->cTreeView1)
+            if (main->cTreeView1) {
                 secondNode(main->cTreeView1).setNodeSelected(true);
+                // The grid must show the list now selected, or edits made
+                // there would be written to the wrong list.
+                main->LoadSelectedNode();
+            }
         }
     } else {
         g_sItemsListDir = txtToPath->currentText();

@@ -1,5 +1,6 @@
 // The items lists inside the main window: the first list at load, clicks and
 // in-place renames in the tree, and the list commands of the router.
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
 #include "lists/ListTree.h"
+#include "settings/frmOptions.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 
@@ -94,6 +96,37 @@ TEST_F(ListsInWindowTest, TheFirstListLoadsAndAClickedOneReplacesIt)
     EXPECT_EQ(w->cGrid1->RowCount(), 0);
     EXPECT_TRUE(SaveGridToFile());
     EXPECT_EQ(readBytes(dir + "B.flst"), QByteArray("<ITEM><Inc>1</Inc><COL_FILE>/nowhere.wav</COL_FILE></ITEM>\r\n"));
+    UnloadMain();
+}
+
+TEST_F(ListsInWindowTest, AnotherListsFolderFromOptionsLoadsItsFirstListIntoTheGrid)
+{
+    QDir().mkpath(dir);
+    writeBytes(dir + "A.flst", "");
+    const QString wav = testenv::tempRoot() + "/one.wav";
+    {
+        QFile f(wav);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        // 1 s of 8 kHz mono 16-bit.
+        auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+        auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
+        QByteArray h = "RIFF" + le32(36 + 16000) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) +
+                       le32(16000) + le16(2) + le16(16) + "data" + le32(16000) + QByteArray(16000, '\0');
+        f.write(h);
+    }
+    const QString other = testenv::tempRoot() + "/Other/";
+    QDir().mkpath(other);
+    writeBytes(other + "C.flst", "<ITEM><Inc>1</Inc><COL_FILE>" + wav.toUtf8() + "</COL_FILE></ITEM>\r\n");
+    testenv::ScriptedMessageBoxes boxes;
+    FrmMain* w = load();
+    ASSERT_EQ(w->lblListName->text(), "A");
+    FrmOptions* f = frmOptions();
+    f->txtToPath->setEditText(other);
+    f->cmdOk_Click();
+    EXPECT_EQ(w->cTreeView1->SelectedNode().NodeKey(), other + "C.flst");
+    EXPECT_EQ(w->lblListName->text(), "C");
+    EXPECT_EQ(ShownListPath(), other + "C.flst");
+    EXPECT_EQ(w->cGrid1->RowCount(), 1);
     UnloadMain();
 }
 
