@@ -86,20 +86,20 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
 
     switch (s.outputFormat) {
     case 1: {
-        FFOutputSpec spec;
-        spec.rate = s.wav.SampleRate;
-        spec.channels = s.wav.Channels;
-        if (spec.rate < 1000 || spec.rate > 384000)
-            return m.fail(ErrSettings, QStringLiteral("The WAV sample rate %1 Hz is not supported.").arg(spec.rate));
-        if (spec.channels != 1 && spec.channels != 2)
-            return m.fail(ErrSettings, QStringLiteral("WAV files are written with 1 or 2 channels, not %1.").arg(spec.channels));
+        FFOutputFormat outFormat;
+        outFormat.rate = s.wav.SampleRate;
+        outFormat.channels = s.wav.Channels;
+        if (outFormat.rate < 1000 || outFormat.rate > 384000)
+            return m.fail(ErrSettings, QStringLiteral("The WAV sample rate %1 Hz is not supported.").arg(outFormat.rate));
+        if (outFormat.channels != 1 && outFormat.channels != 2)
+            return m.fail(ErrSettings, QStringLiteral("WAV files are written with 1 or 2 channels, not %1.").arg(outFormat.channels));
         if (s.wav.BitsPerSample == 8)
-            spec.encoder = "pcm_u8";
+            outFormat.encoder = "pcm_u8";
         else if (s.wav.BitsPerSample == 16)
-            spec.encoder = "pcm_s16le";
+            outFormat.encoder = "pcm_s16le";
         else
             return m.fail(ErrSettings, QStringLiteral("WAV files are written with 8 or 16 bits, not %1.").arg(s.wav.BitsPerSample));
-        m.backend = makeFFBackend(spec, s.tags);
+        m.backend = makeFFBackend(outFormat, s.tags);
         break;
     }
     case 2: {
@@ -114,11 +114,11 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
                 listed = listed || (g.rate == f.rate && g.bits == f.bits && g.channels == f.channels);
         if (!listed)
             return m.fail(ErrSettings, QStringLiteral("'%1' is not a format of the ACM codec '%2'.").arg(s.acmFormat, s.acmTag));
-        FFOutputSpec spec;
-        spec.encoder = codec->name == QLatin1String("PCM") ? (f.bits == 8 ? "pcm_u8" : "pcm_s16le") : codec->encoder;
-        spec.rate = f.rate;
-        spec.channels = f.channels;
-        m.backend = makeFFBackend(spec, s.tags);
+        FFOutputFormat outFormat;
+        outFormat.encoder = codec->name == QLatin1String("PCM") ? (f.bits == 8 ? "pcm_u8" : "pcm_s16le") : codec->encoder;
+        outFormat.rate = f.rate;
+        outFormat.channels = f.channels;
+        m.backend = makeFFBackend(outFormat, s.tags);
         break;
     }
     case 3: {
@@ -137,32 +137,32 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
         if (s.wma.FormatIndex < 0 || s.wma.FormatIndex >= formats.size())
             return m.fail(ErrSettings, QStringLiteral("The WMA codec has no format number %1.").arg(s.wma.FormatIndex));
         const WmaFormat& f = formats[s.wma.FormatIndex];
-        FFOutputSpec spec;
-        spec.container = "asf";
-        spec.encoder = codecs[s.wma.CodecIndex].encoder;
-        spec.rate = f.rate;
-        spec.channels = f.channels;
-        spec.bitRate = int64_t(f.kbps) * 1000;
-        spec.writeTags = withTags;
-        m.backend = makeFFBackend(spec, s.tags);
+        FFOutputFormat outFormat;
+        outFormat.container = "asf";
+        outFormat.encoder = codecs[s.wma.CodecIndex].encoder;
+        outFormat.rate = f.rate;
+        outFormat.channels = f.channels;
+        outFormat.bitRate = int64_t(f.kbps) * 1000;
+        outFormat.writeTags = withTags;
+        m.backend = makeFFBackend(outFormat, s.tags);
         break;
     }
     case 5: {
-        FFOutputSpec spec;
-        spec.container = "ogg";
-        spec.encoder = "libvorbis";
+        FFOutputFormat outFormat;
+        outFormat.container = "ogg";
+        outFormat.encoder = "libvorbis";
         // Vorbis has no mode for very low or very high rates.
-        spec.rate = qBound(8000, inputRate, 192000);
-        spec.channels = srcChannels;
+        outFormat.rate = qBound(8000, inputRate, 192000);
+        outFormat.channels = srcChannels;
         if (s.ogg.Mode == 2) {
             if (s.ogg.NominalBitrate <= 0)
                 return m.fail(ErrSettings, QStringLiteral("The OGG bitrate %1 kbit/s is not valid.").arg(s.ogg.NominalBitrate));
-            spec.bitRate = int64_t(s.ogg.NominalBitrate) * 1000;
+            outFormat.bitRate = int64_t(s.ogg.NominalBitrate) * 1000;
         } else {
-            spec.vorbisQuality = qBound(0, s.ogg.Quality, 100) / 10.0;
+            outFormat.vorbisQuality = qBound(0, s.ogg.Quality, 100) / 10.0;
         }
-        spec.writeTags = withTags;
-        m.backend = makeFFBackend(spec, s.tags);
+        outFormat.writeTags = withTags;
+        m.backend = makeFFBackend(outFormat, s.tags);
         break;
     }
     case 6:

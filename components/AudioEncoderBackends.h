@@ -22,7 +22,7 @@ protected:
     int m_rate = 0, m_channels = 0;
 };
 
-struct FFOutputSpec {
+struct FFOutputFormat {
     const char* container = "wav"; // wav, asf, ogg
     const char* encoder = "pcm_s16le";
     int rate = 44100;
@@ -32,7 +32,7 @@ struct FFOutputSpec {
     bool writeTags = false;
 };
 
-std::unique_ptr<EncoderBackend> makeFFBackend(const FFOutputSpec& spec, const TagTexts& tags);
+std::unique_ptr<EncoderBackend> makeFFBackend(const FFOutputFormat& outFormat, const TagTexts& tags);
 std::unique_ptr<EncoderBackend> makeLameBackend(const MP3Settings& settings, int rate, int channels,
                                                 const TagTexts& tags);
 // ID3v2.3 tag holding the texts; empty when every text is empty.

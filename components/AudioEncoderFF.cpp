@@ -13,10 +13,10 @@ namespace {
 
 class FFBackend : public EncoderBackend {
 public:
-    FFBackend(const FFOutputSpec& spec, const TagTexts& tags) : m_spec(spec), m_tags(tags)
+    FFBackend(const FFOutputFormat& outFormat, const TagTexts& tags) : m_spec(outFormat), m_tags(tags)
     {
-        m_rate = spec.rate;
-        m_channels = spec.channels;
+        m_rate = outFormat.rate;
+        m_channels = outFormat.channels;
     }
     ~FFBackend() override { cleanup(); }
 
@@ -245,7 +245,7 @@ private:
         m_convCap = 0;
     }
 
-    FFOutputSpec m_spec;
+    FFOutputFormat m_spec;
     TagTexts m_tags;
     AVFormatContext* m_oc = nullptr;
     AVStream* m_st = nullptr;
@@ -264,9 +264,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<EncoderBackend> makeFFBackend(const FFOutputSpec& spec, const TagTexts& tags)
+std::unique_ptr<EncoderBackend> makeFFBackend(const FFOutputFormat& outFormat, const TagTexts& tags)
 {
-    return std::make_unique<FFBackend>(spec, tags);
+    return std::make_unique<FFBackend>(outFormat, tags);
 }
 
 } // namespace kvaudio

@@ -23,7 +23,7 @@ struct FILETIME {
 };
 
 // Dates are wall-clock values without a zone. They travel in a QDateTime
-// whose spec is UTC so that no conversion ever shifts them: format them, do
+// whose time zone is UTC so that no conversion ever shifts them: format them, do
 // not convert them.
 QDateTime FileTimeToDate(const FILETIME& fileTime);
 // 30 December 1899 00:00:00, the date of "no date".
