@@ -8,6 +8,7 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include "audiotools/ConverterEvents.h"
 #include "components/cAudioConverter.h"
 #include "components/cImageList.h"
 #include "components/cGrid.h"
@@ -49,12 +50,7 @@ QString ConvertingCaption(long filePercent, long totalValue, long totalMax)
 
 ConverterJobWindow::ConverterJobWindow(QWidget* parent) : FrmConverter(parent)
 {
-    connect(cAudioConverter1, &cAudioConverter::JobProgress, this,
-            [this](int percent) { cAudioConverter1_JobProgress(percent); });
-    connect(cAudioConverter1, &cAudioConverter::JobDone, this, [this] { cAudioConverter1_JobDone(); });
-    connect(cAudioConverter1, &cAudioConverter::JobAborted, this, [this] { cAudioConverter1_JobAborted(); });
-    connect(cAudioConverter1, &cAudioConverter::JobError, this,
-            [this](int code, const QString& text) { cAudioConverter1_JobError(code, text); });
+    ConnectConverterEvents(cAudioConverter1, this);
 }
 
 ConverterJobWindow::~ConverterJobWindow() = default;

@@ -3,19 +3,18 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "audiotools/ConverterEvents.h"
 #include "components/cAudioConverter.h"
 #include "components/cProgressBar.h"
 #include "core/CommonLook.h"
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"
 #include "core/WindowHelpers.h"
-#include "platform/ProgramDir.h"
 #include "settings/Options.h"
 #include "toolframe/NameMacros.h"
 
@@ -64,12 +63,7 @@ FrmAudioEditorProc::FrmAudioEditorProc(QWidget* parent)
 
     connect(cmdAbort, &QPushButton::clicked, this, [this] { cmdAbort_Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-    connect(cAudioConverter1, &cAudioConverter::JobProgress, this,
-            [this](int percent) { cAudioConverter1_JobProgress(percent); });
-    connect(cAudioConverter1, &cAudioConverter::JobDone, this, [this] { cAudioConverter1_JobDone(); });
-    connect(cAudioConverter1, &cAudioConverter::JobAborted, this, [this] { cAudioConverter1_JobAborted(); });
-    connect(cAudioConverter1, &cAudioConverter::JobError, this,
-            [this](int code, const QString& text) { cAudioConverter1_JobError(code, text); });
+    ConnectConverterEvents(cAudioConverter1, this);
 }
 
 FrmAudioEditorProc::~FrmAudioEditorProc()
@@ -89,15 +83,7 @@ void FrmAudioEditorProc::Form_Load()
     if (ok)
         SetBackColor(this, quint32(back));
     prgCurrnet->setBarColor(g_lAppColor);
-    if (!g_sViewFormPicture.isEmpty()) {
-        const QPixmap pm(AppPath() + "/View/" + g_sViewFormPicture);
-        if (!pm.isNull()) {
-            QPalette p = palette();
-            p.setBrush(QPalette::Window, QBrush(pm));
-            setPalette(p);
-            setAutoFillBackground(true);
-        }
-    }
+    SetViewPicture(this, g_sViewFormPicture);
     SetFormIcon(this, QStringLiteral("document_pulse"), true);
 }
 

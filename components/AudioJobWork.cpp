@@ -31,6 +31,24 @@ int sourceErrorCode(int status)
     }
 }
 
+JobOutcome openSource(AudioSource& src, const QString& path)
+{
+    QString err;
+    const int st = src.open(path, &err);
+    if (st != SourceOk)
+        return JobOutcome::error(sourceErrorCode(st), err);
+    return JobOutcome();
+}
+
+// Opens a job's input; the job's own output file is refused before it is read.
+JobOutcome openInput(AudioSource& src, const QString& path, const QString& output)
+{
+    if (sameFile(path, output))
+        return JobOutcome::error(ErrOutputIsInput, QStringLiteral("The output file is the input file '%1'.")
+                                                       .arg(QFileInfo(path).fileName()));
+    return openSource(src, path);
+}
+
 // Copies a part of an open source into the encoder. start < 0 means from the
 // beginning, length <= 0 to the end; a part reaching past the end stops there.
 // report gets the percent of the part done.
@@ -80,14 +98,9 @@ JobOutcome runConvert(const ConvertUnit& unit, JobContext& ctx)
 {
     if (unit.output.isEmpty())
         return JobOutcome::error(ErrOutputPath, QStringLiteral("No output file is given."));
-    if (sameFile(unit.input, unit.output))
-        return JobOutcome::error(ErrOutputIsInput, QStringLiteral("The output file is the input file '%1'.")
-                                                       .arg(QFileInfo(unit.input).fileName()));
     AudioSource src;
-    QString err;
-    const int st = src.open(unit.input, &err);
-    if (st != SourceOk)
-        return JobOutcome::error(sourceErrorCode(st), err);
+    if (JobOutcome opened = openInput(src, unit.input, unit.output); opened.kind != JobOutcome::Done)
+        return opened;
     auto enc = std::make_unique<AudioEncoder>();
     if (!enc->open(unit.output, unit.settings, src.info().sampleRate, qMin(src.info().channels, 2)))
         return JobOutcome::error(enc->errorCode(), enc->errorText());
@@ -113,14 +126,9 @@ JobOutcome runJoin(const JoinUnit& unit, JobContext& ctx)
     // Every source is checked before anything is written.
     int rate = 0, channels = 1;
     for (const JoinEntry& e : unit.entries) {
-        if (sameFile(e.path, unit.output))
-            return JobOutcome::error(ErrOutputIsInput, QStringLiteral("The output file is the input file '%1'.")
-                                                           .arg(QFileInfo(e.path).fileName()));
         AudioSource probe;
-        QString err;
-        const int st = probe.open(e.path, &err);
-        if (st != SourceOk)
-            return JobOutcome::error(sourceErrorCode(st), err);
+        if (JobOutcome opened = openInput(probe, e.path, unit.output); opened.kind != JobOutcome::Done)
+            return opened;
         if (rate == 0)
             rate = probe.info().sampleRate;
         channels = qMax(channels, qMin(probe.info().channels, 2));
@@ -133,10 +141,8 @@ JobOutcome runJoin(const JoinUnit& unit, JobContext& ctx)
     for (int i = 0; i < unit.entries.size(); ++i) {
         const JoinEntry& e = unit.entries[i];
         AudioSource src;
-        QString err;
-        const int st = src.open(e.path, &err);
-        if (st != SourceOk)
-            return JobOutcome::error(sourceErrorCode(st), err);
+        if (JobOutcome opened = openSource(src, e.path); opened.kind != JobOutcome::Done)
+            return opened;
         src.setOutputFormat(rate, channels);
         const bool whole = e.start == -1 && e.length == -1;
         JobOutcome part = copyPart(src, *enc, whole ? 0 : e.start, whole ? 0 : e.length, ctx,

@@ -32,13 +32,11 @@ void SetForeColor(QWidget* widget, quint32 bgr)
     widget->setPalette(p);
 }
 
-namespace {
-void setPicture(QWidget* widget, const QString& name)
+void SetViewPicture(QWidget* widget, const QString& name)
 {
     if (!widget || name.isEmpty())
         return;
-    const QString file = AppPath() + "/View/" + name;
-    const QPixmap pm(file);
+    const QPixmap pm(AppPath() + "/View/" + name);
     if (pm.isNull())
         return;
     QPalette p = widget->palette();
@@ -46,7 +44,6 @@ void setPicture(QWidget* widget, const QString& name)
     widget->setPalette(p);
     widget->setAutoFillBackground(true);
 }
-} // namespace
 
 void ApplyCommonLook(QWidget* window, QWidget* picTitle, QLabel* lblTitle)
 {
@@ -58,6 +55,6 @@ void ApplyCommonLook(QWidget* window, QWidget* picTitle, QLabel* lblTitle)
     }
     SetBackColor(picTitle, g_lAppColor);
     SetForeColor(lblTitle, g_lTextColor);
-    setPicture(window, g_sViewFormPicture);
-    setPicture(picTitle, g_sViewTitlePicture);
+    SetViewPicture(window, g_sViewFormPicture);
+    SetViewPicture(picTitle, g_sViewTitlePicture);
 }

@@ -17,3 +17,6 @@ void ApplyCommonLook(QWidget* window, QWidget* picTitle, QLabel* lblTitle);
 // A colour as the number 0x00BBGGRR, on the widget's background.
 void SetBackColor(QWidget* widget, quint32 bgr);
 void SetForeColor(QWidget* widget, quint32 bgr);
+// A picture of the program's "View" folder as the widget's background; an
+// empty name or a picture that cannot be read leaves the widget as it is.
+void SetViewPicture(QWidget* widget, const QString& name);

@@ -5,11 +5,11 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <cmath>
 
 #include "core/Edition.h"
 #include "core/Startup.h"
+#include "core/TextFiles.h"
 #include "core/WindowHelpers.h"
 #include "platform/SettingsStore.h"
 
@@ -64,8 +64,7 @@ bool writeIfMissing(const QString& path, const QByteArray& data)
 {
     if (QFile::exists(path))
         return true;
-    QSaveFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && f.write(data) == data.size() && f.commit();
+    return WriteFileAtomically(path, data);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <sys/stat.h>
 
+#include "platform/MessageBox.h"
 #include "platform/Shell.h"
 
 QString GetFileNameFromPath(const QString& path)
@@ -151,4 +152,22 @@ void ShellOpen(QWidget* owner, const QString& target)
 {
     Q_UNUSED(owner);
     platform::shellOpen(target);
+}
+
+bool OpenFolderOfferingToCreate(const QString& folder, const QString& title, QWidget* owner)
+{
+    bool created = false;
+    if (!IsFolder(folder)) {
+        const int answer = MsgBox("The folder " + folder + " does not exist." + QString(44, QLatin1Char(' ')) +
+                                      "\r\n\r\nWould you like to create it?",
+                                  vbInformation | vbYesNo, title, owner);
+        if (answer != vbYes)
+            return false;
+        if (CreateFolderPath(folder) != 0)
+            MsgBox("The path: " + folder + " cannot be created.", vbOKOnly, title, owner);
+        else
+            created = true;
+    }
+    ShellOpen(owner, folder);
+    return created;
 }

@@ -48,3 +48,8 @@ bool RemoveFile(const QString& path);
 int CreateFolderPath(const QString& folderPath);
 // Opens a file, folder or web address with the desktop.
 void ShellOpen(QWidget* owner, const QString& target);
+// Opens the folder (ending in "/") with the desktop. A missing folder is
+// offered for creation first, and declining opens nothing; a failed creation
+// is reported and the open still tried. True when the folder was created just
+// now. An empty title gives the message boxes the application's title.
+bool OpenFolderOfferingToCreate(const QString& folder, const QString& title, QWidget* owner);

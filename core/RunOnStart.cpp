@@ -3,10 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 
 #include "core/Edition.h"
+#include "core/TextFiles.h"
 #include "platform/ProgramDir.h"
 
 namespace {
@@ -97,15 +97,7 @@ long SetRunOnStart(bool bRun)
         return 0;
     const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=") + productName() +
                           "\nExec=" + execValue(RunOnStartCommand()) + "\nTerminal=false\n";
-    QSaveFile f(file);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return 0;
-    const QByteArray data = entry.toUtf8();
-    if (f.write(data) != data.size()) {
-        f.cancelWriting();
-        return 0;
-    }
-    return f.commit() ? 1 : 0;
+    return WriteFileAtomically(file, entry.toUtf8()) ? 1 : 0;
 }
 
 bool IsRunOnStart()

@@ -10,25 +10,12 @@
 #include <QSignalBlocker>
 #include <QTime>
 
+#include "core/Dialogs.h"
 #include "platform/ProgramDir.h"
 
 namespace {
 
 const int kHistoryLines = 16;
-
-bool writeAtomically(const QString& path, const QByteArray& data)
-{
-    QSaveFile f(path);
-    // Unbuffered: a buffered save file reports a write cut short by a full
-    // disk only as a successful commit of the truncated file.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (f.write(data) != data.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
-}
 
 // Every line of the file; CR LF or LF ends a line, and a last line without an
 // end still counts.
@@ -69,9 +56,23 @@ bool readHistory(QStringList& lines)
 
 } // namespace
 
+bool WriteFileAtomically(const QString& path, const QByteArray& data)
+{
+    QSaveFile f(path);
+    // Unbuffered: a buffered save file reports a write cut short by a full
+    // disk only as a successful commit of the truncated file.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (f.write(data) != data.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
 void WriteTextFile(const QString& text, const QString& path)
 {
-    writeAtomically(path, (text + "\r\n").toUtf8());
+    WriteFileAtomically(path, (text + "\r\n").toUtf8());
 }
 
 QString ReadTextFile(const QString& path)
@@ -124,7 +125,7 @@ void SavePathHistory(QComboBox* combo)
     QByteArray data;
     for (const QString& e : entries)
         data += (e + "\r\n").toUtf8();
-    writeAtomically(PathHistoryFile(), data);
+    WriteFileAtomically(PathHistoryFile(), data);
 }
 
 void LoadPathHistory(QComboBox* combo)
@@ -144,6 +145,19 @@ void LoadPathHistory(QComboBox* combo)
     }
     if (combo->count() > 0)
         combo->setCurrentIndex(0);
+}
+
+void ChoosePathHistoryFolder(QComboBox* combo, QWidget* owner)
+{
+    QString folder = BrowseForFolder(QStringLiteral("Select a new directory"), combo->currentText(), owner, true,
+                                     QString(), true, false);
+    if (folder.isEmpty())
+        return;
+    if (!folder.endsWith('/'))
+        folder += '/';
+    combo->setEditText(folder);
+    SavePathHistory(combo);
+    LoadPathHistory(combo);
 }
 
 QString LogTimeText()

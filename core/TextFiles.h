@@ -6,7 +6,11 @@
 
 class QComboBox;
 class QPlainTextEdit;
+class QWidget;
 
+// Replaces the file's content by the data, or leaves the file as it was; a
+// short write (a full disk) counts as a failure.
+bool WriteFileAtomically(const QString& path, const QByteArray& data);
 // Writes the text and a final CR LF, replacing the file atomically.
 void WriteTextFile(const QString& text, const QString& path);
 // The file's lines joined by CR LF; "" for a missing file.
@@ -20,6 +24,10 @@ QString PathHistoryFile();
 void SavePathHistory(QComboBox* combo);
 // Lists the history in the box and selects the first (most recent) entry.
 void LoadPathHistory(QComboBox* combo);
+// Lets the user choose a folder, starting at the box's text; the choice,
+// ending in "/", becomes the box's text and the top of the history. A cancel
+// changes nothing.
+void ChoosePathHistoryFolder(QComboBox* combo, QWidget* owner);
 
 // The time of day as the log shows it, e.g. "14:05:33".
 QString LogTimeText();

@@ -1,6 +1,8 @@
 #include "core/WindowHelpers.h"
 
+#include <QCoreApplication>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
@@ -134,4 +136,20 @@ QString GetCursorPosition(long& x, long& y)
     x = pos.x();
     y = pos.y();
     return QString();
+}
+
+WaitCursor::WaitCursor()
+{
+    m_on = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    if (m_on)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+WaitCursor::~WaitCursor() { restore(); }
+
+void WaitCursor::restore()
+{
+    if (m_on)
+        QGuiApplication::restoreOverrideCursor();
+    m_on = false;
 }

@@ -18,3 +18,17 @@ QString GetCursorPosition(long& x, long& y);
 
 // The program's icon resources by name (case-insensitive); a null icon for an unknown name.
 QIcon ProgramIcon(const QString& name);
+
+// The wait cursor over the whole application while it lives, or until
+// restore(); nothing without a GUI application.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    void restore();
+
+private:
+    bool m_on = false;
+};

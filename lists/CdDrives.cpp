@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QGuiApplication>
 #include <QHash>
 #include <QLabel>
 
@@ -14,6 +13,7 @@
 #include "components/cTreeView.h"
 #include "core/MainWindowServices.h"
 #include "core/TimeText.h"
+#include "core/WindowHelpers.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
 #include "lists/ListLoader.h"
@@ -52,26 +52,6 @@ QString discPrint(cAudioCDRipper* r)
                  QString::number(r->TrackLength(t));
     return print;
 }
-
-class WaitCursor {
-public:
-    WaitCursor()
-    {
-        m_on = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-        if (m_on)
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor() { restore(); }
-    void restore()
-    {
-        if (m_on)
-            QGuiApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = false;
-};
 
 void showEmptyPicture(MainWindowServices* w)
 {

@@ -2,13 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include "components/cGrid.h"
 #include "components/cImageList.h"
 #include "components/cTreeView.h"
 #include "core/MainWindowServices.h"
+#include "core/TextFiles.h"
 #include "lists/ItemRow.h"
 #include "platform/MessageBox.h"
 
@@ -193,17 +193,7 @@ bool ReadItemsListFile(const QString& path, QString& text)
 
 bool WriteItemsListFile(const QString& path, const QString& text)
 {
-    QByteArray data = text.toUtf8();
-    data += "\r\n";
-    QSaveFile f(path);
-    // Unbuffered, so that a short write (a full disk) is seen before the commit.
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (f.write(data) != data.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    return WriteFileAtomically(path, text.toUtf8() + "\r\n");
 }
 
 bool SaveGridToFile()

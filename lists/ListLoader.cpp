@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QThread>
@@ -24,6 +23,7 @@
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
 #include "core/TimeText.h"
+#include "core/WindowHelpers.h"
 #include "lists/CdDrives.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
@@ -243,24 +243,6 @@ void writeRow(cGrid* g, int row, const RowColumns& c, const Record& r, const Pro
     for (int i = 0; i < kTagColumnCount; ++i)
         g->SetCell(row, c.tags[i], bTagsFromFile ? p.tags[i] : r.tags[i]);
 }
-
-class WaitCursor {
-public:
-    WaitCursor()
-    {
-        m_on = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-        if (m_on)
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor()
-    {
-        if (m_on)
-            QGuiApplication::restoreOverrideCursor();
-    }
-
-private:
-    bool m_on = false;
-};
 
 // Lets the window paint and its timers run during a long load. Clicks and
 // keys wait until the load is over, so nothing can change the list meanwhile.

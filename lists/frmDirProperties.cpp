@@ -278,14 +278,5 @@ void OpenDestFolder(const QString& sDir, QWidget* owner)
     QString s = sDir;
     if (!s.endsWith(QLatin1Char('/')))
         s += QLatin1Char('/');
-    if (!IsFolder(s)) {
-        if (MsgBox(QStringLiteral("The folder ") + s + QStringLiteral(" does not exist.") + blanks(44) +
-                       QStringLiteral("\r\n\r\n") + QStringLiteral("Would you like to create it?"),
-                   vbInformation + vbYesNo, QString(), owner) != vbYes)
-            return;
-        if (CreateFolderPath(s) != 0)
-            MsgBox(QStringLiteral("The path: ") + s + QStringLiteral(" cannot be created."), vbOKOnly, QString(),
-                   owner);
-    }
-    ShellOpen(owner, s);
+    OpenFolderOfferingToCreate(s, QString(), owner);
 }

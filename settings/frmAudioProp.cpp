@@ -26,7 +26,6 @@
 #include "platform/Colors.h"
 #include "platform/DoEvents.h"
 #include "platform/MessageBox.h"
-#include "platform/ProgramDir.h"
 #include "settings/AppState.h"
 #include "settings/FormatSettings.h"
 #include "settings/SettingsWidgets.h"
@@ -359,25 +358,9 @@ void FrmAudioProp::Form_Load()
         for (QWidget* w : backed)
             SetBackColor(w, quint32(back));
     }
-    if (!g_sViewFormPicture.isEmpty()) {
-        const QPixmap pm(AppPath() + "/View/" + g_sViewFormPicture);
-        if (!pm.isNull()) {
-            for (QWidget* w : backed) {
-                QPalette pal = w->palette();
-                pal.setBrush(QPalette::Window, QBrush(pm));
-                w->setPalette(pal);
-                w->setAutoFillBackground(true);
-            }
-        }
-    }
-    if (!g_sViewTitlePicture.isEmpty()) {
-        const QPixmap pm(AppPath() + "/View/" + g_sViewTitlePicture);
-        if (!pm.isNull()) {
-            QPalette pal = picTitle->palette();
-            pal.setBrush(QPalette::Window, QBrush(pm));
-            picTitle->setPalette(pal);
-        }
-    }
+    for (QWidget* w : backed)
+        SetViewPicture(w, g_sViewFormPicture);
+    SetViewPicture(picTitle, g_sViewTitlePicture);
     // 2. A tab for each offered format. The switches are set here too, so
     // that the tabs never depend on which dialog happened to load first.
     SetSupportedDestinations();

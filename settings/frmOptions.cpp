@@ -105,17 +105,6 @@ QFrame* newPage(const char* name, const QString& heading, QWidget* parent)
 QString defaultListsFolderText() { return AppPath() + "/Main/"; }
 QString defaultSoundPath() { return AppPath() + "/sound/notify.wav"; }
 
-void setPicture(QWidget* w, const QString& file)
-{
-    const QPixmap pm(file);
-    if (pm.isNull())
-        return;
-    QPalette pal = w->palette();
-    pal.setBrush(QPalette::Window, QBrush(pm));
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
-
 // The node after the first in tree order: the first list under the lists root.
 cTreeNode secondNode(cTreeView* tree)
 {
@@ -420,15 +409,11 @@ void FrmOptions::Form_Load()
     }
     chkAutoFreeDB->setVisible(g_lAppIncCDRipper == 1);
     // 2. View pictures.
-    if (!g_sViewFormPicture.isEmpty()) {
-        const QString file = AppPath() + "/View/" + g_sViewFormPicture;
-        for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(froGeneral),
-                           static_cast<QWidget*>(froEvents), static_cast<QWidget*>(froView),
-                           static_cast<QWidget*>(froTags), static_cast<QWidget*>(froAdvanced)})
-            setPicture(w, file);
-    }
-    if (!g_sViewTitlePicture.isEmpty())
-        setPicture(picTitle, AppPath() + "/View/" + g_sViewTitlePicture);
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(froGeneral),
+                       static_cast<QWidget*>(froEvents), static_cast<QWidget*>(froView),
+                       static_cast<QWidget*>(froTags), static_cast<QWidget*>(froAdvanced)})
+        SetViewPicture(w, g_sViewFormPicture);
+    SetViewPicture(picTitle, g_sViewTitlePicture);
     // 3. Icon.
     SetFormIcon(this, "gears", true);
     // 4. The store's registry object.
@@ -854,38 +839,16 @@ void FrmOptions::cmdEditTargetFormat_Click()
     formats->exec();
 }
 
-void FrmOptions::cmdSelectPath_Click()
-{
-    QString folder = BrowseForFolder(QStringLiteral("Select a new directory"), txtToPath->currentText(), this, true,
-                                     QString(), true, false);
-    if (folder.isEmpty())
-        return;
-    if (!folder.endsWith('/'))
-        folder += '/';
-    txtToPath->setEditText(folder);
-    SavePathHistory(txtToPath);
-    LoadPathHistory(txtToPath);
-}
+void FrmOptions::cmdSelectPath_Click() { ChoosePathHistoryFolder(txtToPath, this); }
 
 void FrmOptions::lblOpenDestinationDestinationFolder_Click()
 {
     if (!txtToPath->currentText().endsWith('/'))
         txtToPath->setEditText(txtToPath->currentText() + '/');
-    const QString folder = txtToPath->currentText();
-    if (!QFileInfo(folder).isDir()) {
-        const int answer = MsgBox("The folder " + folder + " does not exist." + QString(44, ' ') +
-                                      "\r\n\r\nWould you like to create it?",
-                                  vbInformation | vbYesNo, QString(), this);
-        if (answer == vbNo)
-            return;
-        if (CreateFolderPath(folder) != 0) {
-            MsgBox("The path: " + folder + " cannot be created.", vbOKOnly, QString(), this);
-        } else {
-            SavePathHistory(txtToPath);
-            LoadPathHistory(txtToPath);
-        }
+    if (OpenFolderOfferingToCreate(txtToPath->currentText(), QString(), this)) {
+        SavePathHistory(txtToPath);
+        LoadPathHistory(txtToPath);
     }
-    ShellOpen(this, folder);
 }
 
 void FrmOptions::picColor_Click() { pickColor(picColor, false); }

@@ -82,4 +82,11 @@ TagError notValidMP3(const QString& path, const char* className)
     return TagError{NotValidMP3, source(className), path + QStringLiteral(" is not a valid MP3 file.")};
 }
 
+TagError fromTagWriteOpen(int err, const QString& path, const char* className)
+{
+    if (err == ENOENT && !path.isEmpty())
+        return notValidMP3(path, className);
+    return fromErrno(err, path, className);
+}
+
 } // namespace tagerr

@@ -44,5 +44,8 @@ TagError make(qint32 number, const char* className);
 TagError fromErrno(int err, const QString& path, const char* className);
 // "<path> is not a valid MP3 file."
 TagError notValidMP3(const QString& path, const char* className);
+// The failure (errno) to open path for writing a tag into it. A missing file
+// is no MP3 file: writing a tag never creates one.
+TagError fromTagWriteOpen(int err, const QString& path, const char* className);
 
 } // namespace tagerr

@@ -1,6 +1,5 @@
 #include "tags/cMP3ID3v1.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "tags/Id3Genres.h"
@@ -108,11 +107,7 @@ bool cMP3ID3v1::WriteID3v1Block()
     m_err.clear();
     tagio::File file;
     if (!file.openReadWrite(m_sFile)) {
-        // A missing file is never created: there is nothing to tag.
-        if (file.error() == ENOENT && !m_sFile.isEmpty())
-            m_err = tagerr::notValidMP3(m_sFile, kClass);
-        else
-            m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
+        m_err = tagerr::fromTagWriteOpen(file.error(), m_sFile, kClass);
         return false;
     }
     // Nothing shorter than one block can be an MP3 file with a tag.

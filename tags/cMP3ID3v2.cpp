@@ -1,6 +1,5 @@
 #include "tags/cMP3ID3v2.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "platform/ProgramDir.h"
@@ -329,11 +328,7 @@ bool cMP3ID3v2::WriteID3v2Tag()
 
     tagio::File file;
     if (!file.openReadWrite(m_sFile)) {
-        // A missing file is never created: there is nothing to tag.
-        if (file.error() == ENOENT && !m_sFile.isEmpty())
-            m_err = tagerr::notValidMP3(m_sFile, kClass);
-        else
-            m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
+        m_err = tagerr::fromTagWriteOpen(file.error(), m_sFile, kClass);
         return false;
     }
     if (file.size() == 0) {

@@ -9,7 +9,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -94,19 +93,6 @@ constexpr quint32 kSysColorWindowText = 0x80000008u;
 QString appTitle()
 {
     return g_sAppName + " " + g_sAppVersion;
-}
-
-void setPicture(QWidget* widget, const QString& name)
-{
-    if (!widget || name.isEmpty())
-        return;
-    const QPixmap pm(AppPath() + "/View/" + name);
-    if (pm.isNull())
-        return;
-    QPalette p = widget->palette();
-    p.setBrush(QPalette::Window, QBrush(pm));
-    widget->setPalette(p);
-    widget->setAutoFillBackground(true);
 }
 
 template <class T>
@@ -433,8 +419,8 @@ void ToolWindow::Form_Load()
 
     if (!g_sViewFormPicture.isEmpty())
         for (QWidget* w : {static_cast<QWidget*>(this), TabSettings, TabEvents, TabLog})
-            setPicture(w, g_sViewFormPicture);
-    setPicture(picTitle, g_sViewTitlePicture);
+            SetViewPicture(w, g_sViewFormPicture);
+    SetViewPicture(picTitle, g_sViewTitlePicture);
     LoadStepBeforeTabs();
 
     cTabControl1->setImageList(main ? main->imgMenu : nullptr);
@@ -674,18 +660,7 @@ void ToolWindow::lblSetAsDefaultDestination_Click()
     lblSetAsDefaultDestination->setEnabled(false);
 }
 
-void ToolWindow::cmdSelectPath_Click()
-{
-    QString folder = BrowseForFolder(QStringLiteral("Select a new directory"), txtToPath->currentText(), this, true,
-                                     QString(), true, false);
-    if (folder.isEmpty())
-        return;
-    if (!folder.endsWith('/'))
-        folder += '/';
-    txtToPath->setEditText(folder);
-    SavePathHistory(txtToPath);
-    LoadPathHistory(txtToPath);
-}
+void ToolWindow::cmdSelectPath_Click() { ChoosePathHistoryFolder(txtToPath, this); }
 
 void ToolWindow::lblOpenDestinationDestinationFolder_Click()
 {
@@ -694,21 +669,10 @@ void ToolWindow::lblOpenDestinationDestinationFolder_Click()
         destination += '/';
         txtToPath->setEditText(destination);
     }
-    const QString folder = OutputFolder();
-    if (!IsFolder(folder)) {
-        const int answer = MsgBox("The folder " + folder + " does not exist." + QString(44, QChar(' ')) +
-                                      "\r\n\r\nWould you like to create it?",
-                                  vbYesNo | vbInformation, appTitle(), this);
-        if (answer != vbYes)
-            return;
-        if (CreateFolderPath(folder) != 0) {
-            MsgBox("The path: " + folder + " cannot be created.", vbOKOnly, appTitle(), this);
-        } else {
-            SavePathHistory(txtToPath);
-            LoadPathHistory(txtToPath);
-        }
+    if (OpenFolderOfferingToCreate(OutputFolder(), appTitle(), this)) {
+        SavePathHistory(txtToPath);
+        LoadPathHistory(txtToPath);
     }
-    ShellOpen(this, folder);
 }
 
 bool ToolWindow::PrepareOutputFolder()

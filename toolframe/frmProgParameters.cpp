@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -15,7 +14,6 @@
 #include "core/CommonLook.h"
 #include "core/Edition.h"
 #include "core/WindowHelpers.h"
-#include "platform/ProgramDir.h"
 
 namespace {
 
@@ -27,19 +25,6 @@ QPointer<FrmProgParameters>& windowRef()
 
 constexpr int kWidth = 480;
 constexpr int kHeight = 340;
-
-void setPicture(QWidget* widget, const QString& name)
-{
-    if (!widget || name.isEmpty())
-        return;
-    const QPixmap pm(AppPath() + "/View/" + name);
-    if (pm.isNull())
-        return;
-    QPalette p = widget->palette();
-    p.setBrush(QPalette::Window, QBrush(pm));
-    widget->setPalette(p);
-    widget->setAutoFillBackground(true);
-}
 
 } // namespace
 
@@ -151,8 +136,8 @@ void FrmProgParameters::Form_Load()
         for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(fraAppNotic),
                            static_cast<QWidget*>(fraID3Tags), static_cast<QWidget*>(fraExt)})
             SetBackColor(w, quint32(back));
-    setPicture(this, g_sViewFormPicture);
-    setPicture(picTitle, g_sViewTitlePicture);
+    SetViewPicture(this, g_sViewFormPicture);
+    SetViewPicture(picTitle, g_sViewTitlePicture);
 
     // The three frames share one spot under the section box.
     const int top = cboSections->y() + cboSections->height() + TwipsToPixels(50);
