@@ -49,6 +49,16 @@ JobOutcome openInput(AudioSource& src, const QString& path, const QString& outpu
     return openSource(src, path);
 }
 
+// Completes the written output and hands it over, not yet in its place.
+JobOutcome finishOutput(std::unique_ptr<AudioEncoder> enc)
+{
+    if (!enc->finish())
+        return JobOutcome::error(enc->errorCode(), enc->errorText());
+    JobOutcome ok;
+    ok.output = std::move(enc);
+    return ok;
+}
+
 // Copies a part of an open source into the encoder. start < 0 means from the
 // beginning, length <= 0 to the end; a part reaching past the end stops there.
 // report gets the percent of the part done.
@@ -110,11 +120,7 @@ JobOutcome runConvert(const ConvertUnit& unit, JobContext& ctx)
                                [&](int pct) { ctx.progress(pct); });
     if (part.kind != JobOutcome::Done)
         return part;
-    if (!enc->finish())
-        return JobOutcome::error(enc->errorCode(), enc->errorText());
-    JobOutcome ok;
-    ok.output = std::move(enc);
-    return ok;
+    return finishOutput(std::move(enc));
 }
 
 JobOutcome runJoin(const JoinUnit& unit, JobContext& ctx)
@@ -150,11 +156,7 @@ JobOutcome runJoin(const JoinUnit& unit, JobContext& ctx)
         if (part.kind != JobOutcome::Done)
             return part;
     }
-    if (!enc->finish())
-        return JobOutcome::error(enc->errorCode(), enc->errorText());
-    JobOutcome ok;
-    ok.output = std::move(enc);
-    return ok;
+    return finishOutput(std::move(enc));
 }
 
 } // namespace kvaudio

@@ -149,12 +149,6 @@ void cAudioCDRipper::setRangeLength(int seconds)
     m_rangeLength = seconds;
 }
 
-void cAudioCDRipper::SetACMFormat(const QString& tagName, const QString& formatName)
-{
-    m_settings.acmTag = tagName;
-    m_settings.acmFormat = formatName;
-}
-
 void cAudioCDRipper::postError(int code, const QString& text)
 {
     QMetaObject::invokeMethod(

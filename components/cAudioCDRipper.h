@@ -19,6 +19,7 @@
 #include "components/AudioEncoder.h"
 #include "components/AudioFormatRecords.h"
 #include "components/AudioJobErrors.h"
+#include "components/EncoderJobSettings.h"
 
 namespace cddrives {
 struct Device;
@@ -28,7 +29,7 @@ namespace cdrip {
 struct Result;
 }
 
-class cAudioCDRipper : public QObject {
+class cAudioCDRipper : public QObject, public EncoderJobSettings {
     Q_OBJECT
 public:
     // Codes of JobError: the audio components' codes (the encoder's own pass
@@ -71,21 +72,6 @@ public:
     int RipTrack() const { return m_ripTrack; }
     void setRangeStart(int seconds);
     void setRangeLength(int seconds);
-    void setOutputFormat(int code) { m_settings.outputFormat = code; }
-    int OutputFormat() const { return m_settings.outputFormat; }
-    void SetWAVSettings(const WAVSettings& s) { m_settings.wav = s; }
-    void SetACMFormat(const QString& tagName, const QString& formatName);
-    void SetMP3Settings(const MP3Settings& s) { m_settings.mp3 = s; }
-    void SetWMASettings(const WMASettings& s) { m_settings.wma = s; }
-    void SetOGGSettings(const OGGSettings& s) { m_settings.ogg = s; }
-    void SetAPESettings(int level) { m_settings.apeLevel = level; }
-    void setTagAlbum(const QString& s) { m_settings.tags.album = s; }
-    void setTagArtist(const QString& s) { m_settings.tags.artist = s; }
-    void setTagComment(const QString& s) { m_settings.tags.comment = s; }
-    void setTagGenre(const QString& s) { m_settings.tags.genre = s; }
-    void setTagTitle(const QString& s) { m_settings.tags.title = s; }
-    void setTagTrack(const QString& s) { m_settings.tags.track = s; }
-    void setTagYear(const QString& s) { m_settings.tags.year = s; }
     void setOutputFile(const QString& path) { m_outputFile = path; }
     QString OutputFile() const { return m_outputFile; }
 
@@ -118,7 +104,6 @@ private:
     bool m_rangeSet = false;
     int m_rangeStart = 0;
     int m_rangeLength = 0;
-    kvaudio::EncoderSettings m_settings; // format, its settings and the tag texts
     QString m_outputFile;
 
     std::shared_ptr<Job> m_job; // the running job, until its end event

@@ -17,8 +17,6 @@ struct cAudioConverter::Impl {
     }
     AudioSource source;
     int sourceStatus = -1;
-    TagTexts tags;
-    EncoderSettings settings;
     QString input, output;
     bool rangeStartSet = false, rangeLengthSet = false;
     int rangeStart = 0, rangeLength = 0;
@@ -66,36 +64,16 @@ QString cAudioConverter::SecondsToTime(int seconds) const
 
 void cAudioConverter::ReadTags(const QString& path)
 {
-    AudioSource::readTags(path, &d->tags);
+    AudioSource::readTags(path, &m_settings.tags);
 }
 
-QString cAudioConverter::TagAlbum() const { return d->tags.album; }
-QString cAudioConverter::TagArtist() const { return d->tags.artist; }
-QString cAudioConverter::TagComment() const { return d->tags.comment; }
-QString cAudioConverter::TagGenre() const { return d->tags.genre; }
-QString cAudioConverter::TagTitle() const { return d->tags.title; }
-QString cAudioConverter::TagTrack() const { return d->tags.track; }
-QString cAudioConverter::TagYear() const { return d->tags.year; }
-void cAudioConverter::setTagAlbum(const QString& s) { d->tags.album = s; }
-void cAudioConverter::setTagArtist(const QString& s) { d->tags.artist = s; }
-void cAudioConverter::setTagComment(const QString& s) { d->tags.comment = s; }
-void cAudioConverter::setTagGenre(const QString& s) { d->tags.genre = s; }
-void cAudioConverter::setTagTitle(const QString& s) { d->tags.title = s; }
-void cAudioConverter::setTagTrack(const QString& s) { d->tags.track = s; }
-void cAudioConverter::setTagYear(const QString& s) { d->tags.year = s; }
-
-void cAudioConverter::setOutputFormat(int code) { d->settings.outputFormat = code; }
-int cAudioConverter::OutputFormat() const { return d->settings.outputFormat; }
-void cAudioConverter::SetWAVSettings(const WAVSettings& s) { d->settings.wav = s; }
-void cAudioConverter::SetMP3Settings(const MP3Settings& s) { d->settings.mp3 = s; }
-void cAudioConverter::SetWMASettings(const WMASettings& s) { d->settings.wma = s; }
-void cAudioConverter::SetOGGSettings(const OGGSettings& s) { d->settings.ogg = s; }
-void cAudioConverter::SetACMFormat(const QString& formatTag, const QString& format)
-{
-    d->settings.acmTag = formatTag;
-    d->settings.acmFormat = format;
-}
-void cAudioConverter::SetAPESettings(int level) { d->settings.apeLevel = level; }
+QString cAudioConverter::TagAlbum() const { return m_settings.tags.album; }
+QString cAudioConverter::TagArtist() const { return m_settings.tags.artist; }
+QString cAudioConverter::TagComment() const { return m_settings.tags.comment; }
+QString cAudioConverter::TagGenre() const { return m_settings.tags.genre; }
+QString cAudioConverter::TagTitle() const { return m_settings.tags.title; }
+QString cAudioConverter::TagTrack() const { return m_settings.tags.track; }
+QString cAudioConverter::TagYear() const { return m_settings.tags.year; }
 void cAudioConverter::setInputFile(const QString& path) { d->input = path; }
 QString cAudioConverter::InputFile() const { return d->input; }
 void cAudioConverter::setOutputFile(const QString& path) { d->output = path; }
@@ -118,8 +96,7 @@ void cAudioConverter::StartConvert()
     ConvertUnit unit;
     unit.input = d->input;
     unit.output = d->output;
-    unit.settings = d->settings;
-    unit.settings.tags = d->tags;
+    unit.settings = m_settings;
     unit.ranged = d->rangeStartSet || d->rangeLengthSet;
     unit.rangeStart = d->rangeStartSet ? d->rangeStart : 0;
     unit.rangeLength = d->rangeLengthSet ? d->rangeLength : 0;

@@ -6,9 +6,9 @@
 #include <QString>
 #include <memory>
 
-#include "components/AudioFormatRecords.h"
+#include "components/EncoderJobSettings.h"
 
-class cAudioConverter : public QObject {
+class cAudioConverter : public QObject, public EncoderJobSettings {
     Q_OBJECT
 public:
     explicit cAudioConverter(QObject* parent = nullptr);
@@ -26,7 +26,8 @@ public:
     // Reads the file's tags into the tag texts below.
     void ReadTags(const QString& path);
 
-    // ---- Tag texts: written into the next output, filled by ReadTags
+    // ---- Tag texts: written into the next output (set through the shared
+    // setters), filled by ReadTags
     QString TagAlbum() const;
     QString TagArtist() const;
     QString TagComment() const;
@@ -34,26 +35,9 @@ public:
     QString TagTitle() const;
     QString TagTrack() const;
     QString TagYear() const;
-    void setTagAlbum(const QString& s);
-    void setTagArtist(const QString& s);
-    void setTagComment(const QString& s);
-    void setTagGenre(const QString& s);
-    void setTagTitle(const QString& s);
-    void setTagTrack(const QString& s);
-    void setTagYear(const QString& s);
 
-    // ---- Conversion job
-    // 1 WAV, 2 ACM WAV, 3 MP3, 4 WMA, 5 OGG, 6 APE; kept for every later unit
-    // like the settings below.
-    void setOutputFormat(int code);
-    int OutputFormat() const;
-    void SetWAVSettings(const WAVSettings& s);
-    void SetMP3Settings(const MP3Settings& s);
-    void SetWMASettings(const WMASettings& s);
-    void SetOGGSettings(const OGGSettings& s);
-    void SetACMFormat(const QString& formatTag, const QString& format);
-    void SetAPESettings(int level);
-
+    // ---- Conversion job; the output format and its settings are the shared
+    // ones, kept for every later unit.
     void setInputFile(const QString& path);
     QString InputFile() const;
     void setOutputFile(const QString& path);

@@ -12,7 +12,6 @@ struct cAudioJoin::Impl {
                                             [q](int code, const QString& text) { emit q->JobError(code, text); }})
     {
     }
-    EncoderSettings settings;
     QVector<JoinEntry> entries;
     QString output;
     AudioJobRunner runner;
@@ -24,27 +23,6 @@ cAudioJoin::~cAudioJoin()
 {
     ReleaseComponent();
 }
-
-void cAudioJoin::setOutputFormat(int code) { d->settings.outputFormat = code; }
-int cAudioJoin::OutputFormat() const { return d->settings.outputFormat; }
-void cAudioJoin::SetWAVSettings(const WAVSettings& s) { d->settings.wav = s; }
-void cAudioJoin::SetMP3Settings(const MP3Settings& s) { d->settings.mp3 = s; }
-void cAudioJoin::SetWMASettings(const WMASettings& s) { d->settings.wma = s; }
-void cAudioJoin::SetOGGSettings(const OGGSettings& s) { d->settings.ogg = s; }
-void cAudioJoin::SetACMFormat(const QString& formatTag, const QString& format)
-{
-    d->settings.acmTag = formatTag;
-    d->settings.acmFormat = format;
-}
-void cAudioJoin::SetAPESettings(int level) { d->settings.apeLevel = level; }
-
-void cAudioJoin::setTagAlbum(const QString& s) { d->settings.tags.album = s; }
-void cAudioJoin::setTagArtist(const QString& s) { d->settings.tags.artist = s; }
-void cAudioJoin::setTagComment(const QString& s) { d->settings.tags.comment = s; }
-void cAudioJoin::setTagGenre(const QString& s) { d->settings.tags.genre = s; }
-void cAudioJoin::setTagTitle(const QString& s) { d->settings.tags.title = s; }
-void cAudioJoin::setTagTrack(const QString& s) { d->settings.tags.track = s; }
-void cAudioJoin::setTagYear(const QString& s) { d->settings.tags.year = s; }
 
 int cAudioJoin::JoinFileCount() const { return int(d->entries.size()); }
 
@@ -77,7 +55,7 @@ void cAudioJoin::StartJoin()
     JoinUnit unit;
     unit.entries = d->entries;
     unit.output = d->output;
-    unit.settings = d->settings;
+    unit.settings = m_settings;
     d->runner.start([unit](JobContext& ctx) { return runJoin(unit, ctx); });
 }
 

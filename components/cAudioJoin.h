@@ -5,31 +5,13 @@
 #include <QString>
 #include <memory>
 
-#include "components/AudioFormatRecords.h"
+#include "components/EncoderJobSettings.h"
 
-class cAudioJoin : public QObject {
+class cAudioJoin : public QObject, public EncoderJobSettings {
     Q_OBJECT
 public:
     explicit cAudioJoin(QObject* parent = nullptr);
     ~cAudioJoin() override;
-
-    // 1 WAV, 2 ACM WAV, 3 MP3, 4 WMA, 5 OGG, 6 APE; kept until set again.
-    void setOutputFormat(int code);
-    int OutputFormat() const;
-    void SetWAVSettings(const WAVSettings& s);
-    void SetMP3Settings(const MP3Settings& s);
-    void SetWMASettings(const WMASettings& s);
-    void SetOGGSettings(const OGGSettings& s);
-    void SetACMFormat(const QString& formatTag, const QString& format);
-    void SetAPESettings(int level);
-
-    void setTagAlbum(const QString& s);
-    void setTagArtist(const QString& s);
-    void setTagComment(const QString& s);
-    void setTagGenre(const QString& s);
-    void setTagTitle(const QString& s);
-    void setTagTrack(const QString& s);
-    void setTagYear(const QString& s);
 
     // ---- The join list, 1-based. Start and length in whole seconds; -1 and
     // -1 mean the whole file.

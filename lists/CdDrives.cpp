@@ -184,12 +184,7 @@ void ShowCDTracks(QString drive)
     }
 
     if (grid->RowCount() > 0) {
-        if (w->picEmptyMsg)
-            w->picEmptyMsg->hide();
-        grid->setRedraw(true);
-        grid->setSelectedRow(g_bSelectTheLastItem ? grid->RowCount() : 1);
-        if (w->cStatusBar1)
-            w->cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Ready."));
+        ShowLoadedRows(w, grid);
         DisplayGridInfoStatusBar();
         if (g_bAutoFreeDB && w->m_cMenu) {
             const int item = w->m_cMenu->MenuIndexForKey(QStringLiteral("FreeDB"));

@@ -340,12 +340,7 @@ void loadList(MainWindowServices* w, const cTreeNode& node)
     if (w->lblAddorDrag)
         w->lblAddorDrag->setText(QStringLiteral("Add or Drag and Drop audio items to here."));
     if (grid->RowCount() > 0) {
-        if (w->picEmptyMsg)
-            w->picEmptyMsg->hide();
-        grid->setRedraw(true);
-        grid->setSelectedRow(g_bSelectTheLastItem ? grid->RowCount() : 1);
-        if (w->cStatusBar1)
-            w->cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Ready."));
+        ShowLoadedRows(w, grid);
     } else {
         if (w->picEmptyMsg)
             w->picEmptyMsg->show();
@@ -426,4 +421,14 @@ void DoClearTheList()
     w->cGrid1->ClearRows();
     w->cGrid1->setRedraw(true);
     cTreeView1_NodeClick(selected);
+}
+
+void ShowLoadedRows(MainWindowServices* w, cGrid* grid)
+{
+    if (w->picEmptyMsg)
+        w->picEmptyMsg->hide();
+    grid->setRedraw(true);
+    grid->setSelectedRow(g_bSelectTheLastItem ? grid->RowCount() : 1);
+    if (w->cStatusBar1)
+        w->cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Ready."));
 }

@@ -3,6 +3,9 @@
 #include "components/cImageList.h"
 #include "components/cTreeView.h"
 
+class MainWindowServices;
+class cGrid;
+
 // Shows a node: a list's items (one row per record whose audio file opens,
 // with its length, size and date read from the file), a CD drive's tracks
 // (ShowCDTracks), nothing for a root.
@@ -15,3 +18,8 @@ void ClearTheList();
 // Empties the selected list's file (written in place: a failed write keeps
 // the file as it was) and shows the list again.
 void DoClearTheList();
+
+// The main grid after a load gave it rows: the empty-list picture hides, the
+// grid redraws with its first row selected (the last one when the options say
+// so) and the status reads "Ready.".
+void ShowLoadedRows(MainWindowServices* w, cGrid* grid);
