@@ -1,6 +1,7 @@
 #include "core/CommonLook.h"
 
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPalette>
 #include <QPixmap>
@@ -43,6 +44,22 @@ void SetViewPicture(QWidget* widget, const QString& name)
     p.setBrush(QPalette::Window, QBrush(pm));
     widget->setPalette(p);
     widget->setAutoFillBackground(true);
+}
+
+void BuildTitleStrip(QWidget* window, const QString& caption, QWidget*& picTitle, QLabel*& lblTitle)
+{
+    picTitle = new QWidget(window);
+    picTitle->setObjectName(QStringLiteral("picTitle"));
+    picTitle->setAutoFillBackground(true);
+    auto* titleRow = new QHBoxLayout(picTitle);
+    titleRow->setContentsMargins(8, 4, 8, 4);
+    lblTitle = new QLabel(caption, picTitle);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont tf = lblTitle->font();
+    tf.setPointSizeF(9.75);
+    tf.setBold(true);
+    lblTitle->setFont(tf);
+    titleRow->addWidget(lblTitle);
 }
 
 void ApplyCommonLook(QWidget* window, QWidget* picTitle, QLabel* lblTitle)

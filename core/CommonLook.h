@@ -12,6 +12,9 @@ class QWidget;
 extern quint32 g_lAppColor;
 extern quint32 g_lTextColor;
 
+// Makes the title strip across the top of a window: "picTitle", holding the
+// bold caption "lblTitle". The caller places the strip.
+void BuildTitleStrip(QWidget* window, const QString& caption, QWidget*& picTitle, QLabel*& lblTitle);
 // Any of the pointers may be null.
 void ApplyCommonLook(QWidget* window, QWidget* picTitle, QLabel* lblTitle);
 // A colour as the number 0x00BBGGRR, on the widget's background.

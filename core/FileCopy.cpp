@@ -151,18 +151,7 @@ FrmFileCopy::FrmFileCopy(QWidget* parent)
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 8);
 
-    picTitle = new QWidget(this);
-    picTitle->setObjectName("picTitle");
-    picTitle->setAutoFillBackground(true);
-    auto* titleRow = new QHBoxLayout(picTitle);
-    titleRow->setContentsMargins(8, 4, 8, 4);
-    lblTitle = new QLabel(QStringLiteral("File Copy"), picTitle);
-    lblTitle->setObjectName("lblTitle");
-    QFont tf = lblTitle->font();
-    tf.setPointSizeF(9.75);
-    tf.setBold(true);
-    lblTitle->setFont(tf);
-    titleRow->addWidget(lblTitle);
+    BuildTitleStrip(this, QStringLiteral("File Copy"), picTitle, lblTitle);
     root->addWidget(picTitle);
 
     auto* grid = new QGridLayout;

@@ -1,7 +1,6 @@
 #include "core/frmAbout.h"
 
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
@@ -48,18 +47,9 @@ FrmAbout::FrmAbout(QWidget* parent)
     const int height = TwipsToPixels(5055);
     setFixedSize(width, height);
 
-    picTitle = new QWidget(this);
-    picTitle->setObjectName("picTitle");
-    picTitle->setAutoFillBackground(true);
+    BuildTitleStrip(this, QString(), picTitle, lblTitle);
     picTitle->setGeometry(0, 0, width, 30);
-    auto* titleRow = new QHBoxLayout(picTitle);
-    titleRow->setContentsMargins(8, 4, 8, 4);
-    lblTitle = label(picTitle, "lblTitle", QString());
-    QFont tf = lblTitle->font();
-    tf.setPointSizeF(9.75);
-    tf.setBold(true);
-    lblTitle->setFont(tf);
-    titleRow->addWidget(lblTitle);
+    lblTitle->setTextFormat(Qt::PlainText);
 
     cTabControl1 = new cTabControl(this);
     cTabControl1->setObjectName("cTabControl1");

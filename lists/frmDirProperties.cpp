@@ -60,17 +60,8 @@ FrmDirProperties::FrmDirProperties(QWidget* parent)
     const int height = TwipsToPixels(4200);
     setFixedSize(width, height);
 
-    picTitle = named(new QWidget(this), "picTitle");
-    picTitle->setAutoFillBackground(true);
+    BuildTitleStrip(this, QStringLiteral("Properties"), picTitle, lblTitle);
     picTitle->setGeometry(0, 0, width, 30);
-    auto* titleRow = new QHBoxLayout(picTitle);
-    titleRow->setContentsMargins(8, 4, 8, 4);
-    lblTitle = named(new QLabel(QStringLiteral("Properties"), picTitle), "lblTitle");
-    QFont tf = lblTitle->font();
-    tf.setPointSizeF(9.75);
-    tf.setBold(true);
-    lblTitle->setFont(tf);
-    titleRow->addWidget(lblTitle);
 
     cTabControl1 = named(new cTabControl(this), "cTabControl1");
     cTabControl1->setGeometry(8, 38, width - 16, height - 38 - 48);

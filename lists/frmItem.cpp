@@ -82,17 +82,9 @@ FrmItem::FrmItem(QWidget* parent)
     const int height = TwipsToPixels(6600);
     setFixedSize(width, height);
 
-    picTitle = named(new QWidget(this), "picTitle");
-    picTitle->setAutoFillBackground(true);
+    BuildTitleStrip(this, QStringLiteral("App Name"), picTitle, lblTitle);
     picTitle->setGeometry(0, 0, width, 30);
-    auto* titleRow = new QHBoxLayout(picTitle);
-    titleRow->setContentsMargins(8, 4, 8, 4);
-    lblTitle = label(picTitle, "lblTitle", QStringLiteral("App Name"));
-    QFont tf = lblTitle->font();
-    tf.setPointSizeF(9.75);
-    tf.setBold(true);
-    lblTitle->setFont(tf);
-    titleRow->addWidget(lblTitle);
+    lblTitle->setTextFormat(Qt::PlainText);
 
     cTabControl1 = named(new cTabControl(this), "cTabControl1");
     cTabControl1->setGeometry(8, 38, width - 16, height - 38 - 48);

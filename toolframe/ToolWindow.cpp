@@ -156,17 +156,8 @@ ToolWindow::~ToolWindow() = default;
 
 void ToolWindow::buildFrame()
 {
-    picTitle = named(new QWidget(this), "picTitle");
-    picTitle->setAutoFillBackground(true);
+    BuildTitleStrip(this, m_design.caption, picTitle, lblTitle);
     picTitle->setGeometry(0, 0, kWidth, kTitleHeight);
-    auto* titleRow = new QHBoxLayout(picTitle);
-    titleRow->setContentsMargins(8, 4, 8, 4);
-    lblTitle = named(new QLabel(m_design.caption, picTitle), "lblTitle");
-    QFont tf = lblTitle->font();
-    tf.setBold(true);
-    tf.setPointSizeF(9.75);
-    lblTitle->setFont(tf);
-    titleRow->addWidget(lblTitle);
 
     cGrid1 = named(new cGrid(this), "cGrid1");
     QFont gf = cGrid1->font();

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -36,19 +35,8 @@ FrmProgParameters::FrmProgParameters(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(kWidth, kHeight);
 
-    picTitle = new QWidget(this);
-    picTitle->setObjectName("picTitle");
-    picTitle->setAutoFillBackground(true);
+    BuildTitleStrip(this, QStringLiteral("Parameters"), picTitle, lblTitle);
     picTitle->setGeometry(0, 0, kWidth, 30);
-    auto* titleRow = new QHBoxLayout(picTitle);
-    titleRow->setContentsMargins(8, 4, 8, 4);
-    lblTitle = new QLabel(QStringLiteral("Parameters"), picTitle);
-    lblTitle->setObjectName("lblTitle");
-    QFont tf = lblTitle->font();
-    tf.setBold(true);
-    tf.setPointSizeF(9.75);
-    lblTitle->setFont(tf);
-    titleRow->addWidget(lblTitle);
 
     Label1 = new QLabel(QStringLiteral("Sections:"), this);
     Label1->setObjectName("Label1");
