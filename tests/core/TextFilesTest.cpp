@@ -9,19 +9,12 @@
 
 #include "core/TextFiles.h"
 #include "platform/ProgramDir.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
-void writeBytes(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+
+using testenv::readBytes;
+using testenv::writeBytes;
 QStringList items(const QComboBox& box)
 {
     QStringList out;

@@ -13,34 +13,14 @@
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/lists/ListsWindow.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/TestFiles.h"
+#include "tests/lists/ListRecords.h"
 
 namespace editing {
 
-inline QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-inline void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
-// A record as the writer lays it out; fields given override the defaults.
-inline QString record(const QString& name, const QString& file, const QMap<QString, QString>& fields = {})
-{
-    QMap<QString, QString> v{{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", name}, {"COL_FILE", file},
-                             {"COL_RANGE_ALL", "1"}};
-    for (auto it = fields.begin(); it != fields.end(); ++it)
-        v[it.key()] = it.value();
-    QString r = "<ITEM>";
-    for (const QString& key : ItemFieldKeys())
-        r += "<" + key + ">" + v.value(key) + "</" + key + ">";
-    return r + "</ITEM>";
-}
+using testenv::readBytes;
+using testenv::writeBytes;
+using listrec::record;
 
 class EditingTest : public ::testing::Test {
 protected:

@@ -11,21 +11,12 @@
 #include "lists/ListLoader.h"
 #include "tests/lists/ListsWindow.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using testenv::readBytes;
+using testenv::writeBytes;
 
 // A lists folder with one list selected and shown (loaded from its empty file).
 struct ShownList {

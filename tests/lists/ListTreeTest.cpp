@@ -12,21 +12,12 @@
 #include "lists/ListTree.h"
 #include "tests/lists/ListsWindow.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using testenv::readBytes;
+using testenv::writeBytes;
 
 // "key|text|image|selected image" of each child of a node.
 QStringList childrenOf(const cTreeNode& node)

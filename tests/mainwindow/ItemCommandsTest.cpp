@@ -26,31 +26,14 @@
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/TestFiles.h"
+#include "tests/lists/ListRecords.h"
 
 namespace {
 
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
-QString record(const QString& name, const QString& file, int inc)
-{
-    QMap<QString, QString> v{{"Inc", QString::number(inc)}, {"Type", "Audio"}, {"Item Name", name},
-                             {"COL_FILE", file}, {"COL_RANGE_ALL", "1"}};
-    QString r = "<ITEM>";
-    for (const QString& key : ItemFieldKeys())
-        r += "<" + key + ">" + v.value(key) + "</" + key + ">";
-    return r + "</ITEM>";
-}
+using testenv::readBytes;
+using testenv::writeBytes;
+using listrec::record;
 
 class ItemCommandsTest : public ::testing::Test {
 protected:
@@ -75,7 +58,8 @@ protected:
         QString text;
         int i = 0;
         for (const char* n : {"A", "B", "C", "D"}) {
-            text += record(QString::fromLatin1(n), wav(QString::fromLatin1(n) + ".wav"), i % 2 == 0 ? 1 : 0);
+            text += record(QString::fromLatin1(n), wav(QString::fromLatin1(n) + ".wav"),
+                           {{"Inc", i % 2 == 0 ? "1" : "0"}});
             ++i;
         }
         writeBytes(dir + "Four.flst", (text + "\r\n").toUtf8());
@@ -140,7 +124,7 @@ TEST_F(ItemCommandsTest, MovesSwapWithTheTargetRowAndAlwaysRewriteTheList)
         QString text;
         int i = 0;
         for (const char* n : {"A", "B", "C", "D"})
-            text += record(QString::fromLatin1(n), audio + n + ".wav", i++ % 2 == 0 ? 1 : 0);
+            text += record(QString::fromLatin1(n), audio + n + ".wav", {{"Inc", i++ % 2 == 0 ? "1" : "0"}});
         writeBytes(dir + "Four.flst", (text + "\r\n").toUtf8());
     }
 }

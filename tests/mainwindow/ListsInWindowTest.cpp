@@ -21,21 +21,12 @@
 #include "settings/frmOptions.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using testenv::readBytes;
+using testenv::writeBytes;
 
 class ListsInWindowTest : public ::testing::Test {
 protected:

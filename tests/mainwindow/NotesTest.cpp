@@ -9,22 +9,18 @@
 #include "components/cStatusBar.h"
 #include "mainwindow/frmNotes.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
+#include "tests/support/TestFiles.h"
 
 using pwtest::ListWindow;
 
 namespace {
 
+using testenv::writeBytes;
+
 QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 // Opens the notes window, gives it a text and closes it.

@@ -27,16 +27,9 @@
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 #include "toolframe/frmConverter.h"
+#include "tests/lists/ListRecords.h"
 
 namespace {
-
-QString record(const QMap<QString, QString>& v)
-{
-    QString r = "<ITEM>";
-    for (const QString& key : ItemFieldKeys())
-        r += "<" + key + ">" + v.value(key) + "</" + key + ">";
-    return r + "</ITEM>";
-}
 
 QStringList logMessages(const QPlainTextEdit* log)
 {
@@ -102,15 +95,15 @@ TEST_F(ToolLaunchTest, AudioConverterConvertsTheMarkedItemsIntoTheListsFolder)
     ASSERT_TRUE(fixtures::runFfmpeg({"-f", "lavfi", "-i", "sine=f=330:d=4", "-ac", "2", "-c:a", "libmp3lame", c}));
     const QString d = fixtures::writeToneWav(audio + "delta.wav", 1.0);
     QString text;
-    text += record({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "alpha.wav"}, {"COL_FILE", a},
+    text += listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "alpha.wav"}, {"COL_FILE", a},
                     {"COL_RANGE_ALL", "1"}, {"COL_TAG_ARTIST", "Ann"}, {"COL_TAG_TITLE", "First"},
                     {"COL_TAG_ALBUM", "Trip"}, {"COL_TAG_TRACK", "[TRACK_NUM]"}});
-    text += record({{"Inc", "0"}, {"Type", "Audio"}, {"Item Name", "delta.wav"}, {"COL_FILE", d},
+    text += listrec::itemRecord({{"Inc", "0"}, {"Type", "Audio"}, {"Item Name", "delta.wav"}, {"COL_FILE", d},
                     {"COL_RANGE_ALL", "1"}});
-    text += record({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "beta.wav"}, {"COL_FILE", b},
+    text += listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "beta.wav"}, {"COL_FILE", b},
                     {"COL_RANGE_ALL", "0"}, {"COL_RANGE_START_TIME", "1"}, {"COL_RANGE_LENGTH_TIME", "2"},
                     {"COL_TAG_ARTIST", "Bob"}, {"COL_TAG_TITLE", "Second"}, {"COL_TAG_TRACK", "[TRACK_NUM]"}});
-    text += record({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "gamma.mp3"}, {"COL_FILE", c},
+    text += listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "gamma.mp3"}, {"COL_FILE", c},
                     {"COL_RANGE_ALL", "1"}, {"COL_TAG_ARTIST", "Cy"}, {"COL_TAG_TITLE", "Third"},
                     {"COL_TAG_TRACK", "[TRACK_NUM]"}});
     ASSERT_TRUE(WriteItemsListFile(dir + "Road Trip.flst", text + "\r\n"));
@@ -183,7 +176,7 @@ TEST_F(ToolLaunchTest, DiscPollingResumesAfterTheToolOnlyOnACDDrive)
 {
     fixtures::writeToneWav(audio + "one.wav", 1.0);
     ASSERT_TRUE(WriteItemsListFile(dir + "Plain.flst",
-                                   record({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "one.wav"},
+                                   listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "one.wav"},
                                            {"COL_FILE", audio + "one.wav"}, {"COL_RANGE_ALL", "1"}}) +
                                        "\r\n"));
     w = frmMain();
