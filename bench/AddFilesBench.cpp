@@ -24,26 +24,11 @@
 #include "lists/ItemRow.h"
 #include "lists/frmStat.h"
 #include "platform/MessageBox.h"
+#include "bench/BenchAudio.h"
 
 namespace {
 
-void writeWav(const QString& path, int frames)
-{
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    QDataStream out(&f);
-    out.setByteOrder(QDataStream::LittleEndian);
-    const quint32 dataLen = quint32(frames * 4);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataLen);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(2) << quint32(44100) << quint32(44100 * 4) << quint16(4)
-        << quint16(16);
-    out.writeRawData("data", 4);
-    out << dataLen;
-    const QByteArray silence(int(dataLen), '\0');
-    out.writeRawData(silence.constData(), silence.size());
-}
+using bench::median;
 
 class BenchWindow : public MainWindowServices {
 public:
@@ -69,12 +54,6 @@ public:
     QWidget form;
 };
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -88,7 +67,7 @@ int main(int argc, char** argv)
     QStringList paths;
     for (int i = 0; i < 1000; ++i) {
         const QString p = dir.filePath(QStringLiteral("f%1.wav").arg(i, 4, 10, QLatin1Char('0')));
-        writeWav(p, 44100 / 2);
+        bench::writeWav(p, 44100 / 2, [](qint64, int) { return 0.0; });
         paths << p;
     }
 

@@ -16,50 +16,11 @@
 #include <vector>
 
 #include "components/cAudioConverter.h"
+#include "bench/BenchAudio.h"
 
 namespace {
 
-// Music-like material: a few tones that move, plus some noise.
-void writeWav(const QString& path, int seconds)
-{
-    const int rate = 44100, ch = 2;
-    const qint64 frames = qint64(seconds) * rate;
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    QDataStream out(&f);
-    out.setByteOrder(QDataStream::LittleEndian);
-    const quint32 dataLen = quint32(frames * ch * 2);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataLen);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(ch) << quint32(rate) << quint32(rate * ch * 2) << quint16(ch * 2)
-        << quint16(16);
-    out.writeRawData("data", 4);
-    out << dataLen;
-    std::mt19937 rng(1);
-    std::uniform_real_distribution<double> noise(-1.0, 1.0);
-    std::vector<qint16> buf;
-    buf.reserve(size_t(rate) * ch);
-    for (qint64 i = 0; i < frames; ++i) {
-        const double t = double(i) / rate;
-        const double f0 = 220.0 * std::pow(2.0, std::floor(std::fmod(t * 2, 12.0)) / 12.0);
-        const double base = 0.3 * std::sin(2 * M_PI * f0 * t) + 0.15 * std::sin(2 * M_PI * f0 * 1.5 * t)
-                            + 0.1 * std::sin(2 * M_PI * f0 * 2.01 * t);
-        for (int c = 0; c < ch; ++c)
-            buf.push_back(qint16(32767 * std::clamp(base + 0.05 * noise(rng) + (c ? 0.02 : 0.0), -1.0, 1.0)));
-        if (buf.size() >= size_t(rate) * ch) {
-            out.writeRawData(reinterpret_cast<const char*>(buf.data()), int(buf.size() * 2));
-            buf.clear();
-        }
-    }
-    out.writeRawData(reinterpret_cast<const char*>(buf.data()), int(buf.size() * 2));
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using bench::median;
 
 double timeOurs(const QString& in, const QString& out, int format)
 {
@@ -111,7 +72,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString wav = dir.path() + "/ten-minutes.wav";
     std::printf("Writing a 10-minute 44.1 kHz stereo WAV...\n");
-    writeWav(wav, 600);
+    bench::writeMusicWav(wav, 600);
     const int runs = 5;
     bool allOk = true;
 

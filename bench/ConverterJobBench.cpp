@@ -25,51 +25,11 @@
 #include "lists/ItemRow.h"
 #include "settings/FormatSettings.h"
 #include "toolframe/frmConverter.h"
+#include "bench/BenchAudio.h"
 
 namespace {
 
-// Music-like material: a few tones that move, plus some noise.
-void writeWav(const QString& path, int seconds, unsigned seed)
-{
-    const int rate = 44100, ch = 2;
-    const qint64 frames = qint64(seconds) * rate;
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    QDataStream out(&f);
-    out.setByteOrder(QDataStream::LittleEndian);
-    const quint32 dataLen = quint32(frames * ch * 2);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataLen);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(ch) << quint32(rate) << quint32(rate * ch * 2) << quint16(ch * 2)
-        << quint16(16);
-    out.writeRawData("data", 4);
-    out << dataLen;
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> noise(-1.0, 1.0);
-    std::vector<qint16> buf;
-    buf.reserve(size_t(rate) * ch);
-    const double shift = seed % 7;
-    for (qint64 i = 0; i < frames; ++i) {
-        const double t = double(i) / rate;
-        const double f0 = 220.0 * std::pow(2.0, (std::floor(std::fmod(t * 2, 12.0)) + shift) / 12.0);
-        const double base = 0.3 * std::sin(2 * M_PI * f0 * t) + 0.15 * std::sin(2 * M_PI * f0 * 1.5 * t) +
-                            0.1 * std::sin(2 * M_PI * f0 * 2.01 * t);
-        for (int c = 0; c < ch; ++c)
-            buf.push_back(qint16(32767 * std::clamp(base + 0.05 * noise(rng) + (c ? 0.02 : 0.0), -1.0, 1.0)));
-        if (buf.size() >= size_t(rate) * ch) {
-            out.writeRawData(reinterpret_cast<const char*>(buf.data()), int(buf.size() * 2));
-            buf.clear();
-        }
-    }
-    out.writeRawData(reinterpret_cast<const char*>(buf.data()), int(buf.size() * 2));
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using bench::median;
 
 void emptyFolder(const QString& dir)
 {
@@ -151,7 +111,7 @@ int main(int argc, char** argv)
     QDir().mkpath(dir.path() + "/in");
     for (int i = 0; i < files; ++i) {
         const QString path = QStringLiteral("%1/in/track%2.wav").arg(dir.path()).arg(i + 1, 2, 10, QLatin1Char('0'));
-        writeWav(path, 60, unsigned(i + 1));
+        bench::writeMusicWav(path, 60, unsigned(i + 1));
         inputs << path;
     }
 

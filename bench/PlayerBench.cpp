@@ -27,42 +27,13 @@
 
 #include "components/cAudioGraph.h"
 #include "components/cPlayer.h"
+#include "bench/BenchAudio.h"
 
 namespace {
 
+using bench::median;
+
 QElapsedTimer g_clock;
-
-// A chord that moves, so that every part of the file is loud enough to hear.
-void writeWav(const QString& path, int seconds)
-{
-    const int rate = 44100, ch = 2;
-    const qint64 frames = qint64(seconds) * rate;
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    QDataStream out(&f);
-    out.setByteOrder(QDataStream::LittleEndian);
-    const quint32 dataLen = quint32(frames * ch * 2);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataLen);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(ch) << quint32(rate) << quint32(rate * ch * 2) << quint16(ch * 2)
-        << quint16(16);
-    out.writeRawData("data", 4);
-    out << dataLen;
-    for (qint64 i = 0; i < frames; ++i) {
-        const double t = double(i) / rate;
-        const double f0 = 220.0 * std::pow(2.0, std::floor(std::fmod(t * 2, 12.0)) / 12.0);
-        const double v = 0.4 * std::sin(2 * M_PI * f0 * t) + 0.2 * std::sin(2 * M_PI * f0 * 1.5 * t);
-        for (int c = 0; c < ch; ++c)
-            out << qint16(32767 * v);
-    }
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 double cpuSeconds(int who)
 {
@@ -244,7 +215,12 @@ int run(int argc, char** argv)
     QTemporaryDir dir;
     const QString wav = dir.filePath("bench.wav");
     const QString mp3 = dir.filePath("bench.mp3");
-    writeWav(wav, 10);
+    // A chord that moves, so that every part of the file is loud enough to hear.
+    bench::writeWav(wav, 10 * 44100, [](qint64 i, int) {
+        const double t = double(i) / 44100;
+        const double f0 = 220.0 * std::pow(2.0, std::floor(std::fmod(t * 2, 12.0)) / 12.0);
+        return 0.4 * std::sin(2 * M_PI * f0 * t) + 0.2 * std::sin(2 * M_PI * f0 * 1.5 * t);
+    });
     QProcess enc;
     enc.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-y", "-i", wav, "-b:a", "192k", mp3});
     if (!enc.waitForFinished(60000) || enc.exitCode() != 0) {
