@@ -51,7 +51,7 @@ void FrmMain::SetCommandRows()
     row("Audio Splitter", nullptr, ListChecks, "Mark the items to split.");
     row("Audio CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("Audio Analyser", nullptr, ListChecks, "Mark the item to edit.");
-    row("Audio Recorder");
+    row("Audio Recorder", &FrmMain::CmdAudioRecorder);
     row("Text To Speech");
     row("Add Files");
     row("Add Directories"); // does nothing

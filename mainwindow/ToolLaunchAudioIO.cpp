@@ -1,0 +1,13 @@
+// The router's commands of the tools that record and speak: each opens its
+// window modally, with nothing passed; the disc polling goes on meanwhile.
+#include "audiotools/frmMicRecorder.h"
+#include "mainwindow/frmMain.h"
+
+bool FrmMain::CmdAudioRecorder(int)
+{
+    setCursor(Qt::WaitCursor);
+    FrmMicRecorder* recorder = g_frmMicRecorder();
+    unsetCursor();
+    recorder->exec(); // unloads itself when it closes
+    return true;
+}
