@@ -25,14 +25,15 @@
 namespace {
 
 // How much audio the device holds before the component's thread reads it. The
-// sound server delivers late in proportion to it, so it stays short.
-constexpr int kDeviceBufferMs = 25;
+// sound server delivers late in proportion to it, and the level meter moves
+// once per buffer, so it stays short.
+constexpr int kDeviceBufferMs = 100;
 // How long a stop waits for the audio the server still holds back.
-constexpr int kCatchUpMs = 3000;
+constexpr int kCatchUpMs = 5000;
 constexpr int kOpenTimeoutMs = 4000;
 constexpr int kMeterIntervalMs = 50;
 // How often the thread takes what the device gathered, besides its own signal.
-constexpr int kDrainIntervalMs = 40;
+constexpr int kDrainIntervalMs = 250;
 
 SampleConverter::Sample sampleOf(QAudioFormat::SampleFormat f)
 {
@@ -240,7 +241,7 @@ private:
         while (m_io && m_writer.isOpen() && m_writer.frames() < m_frameLimit && waited.elapsed() < kCatchUpMs) {
             drain();
             if (m_writer.frames() < m_frameLimit)
-                QThread::msleep(5);
+                QThread::msleep(20);
         }
     }
 
@@ -694,7 +695,7 @@ void cWave::ReleaseComponent()
             QThread::currentThread()->quit();
         },
         Qt::QueuedConnection);
-    if (m_thread->wait(kOpenTimeoutMs)) {
+    if (m_thread->wait(kCatchUpMs + kOpenTimeoutMs)) {
         delete m_thread;
         m_thread = nullptr;
         m_worker = nullptr;
