@@ -52,7 +52,7 @@ void FrmMain::SetCommandRows()
     row("Audio CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("Audio Analyser", nullptr, ListChecks, "Mark the item to edit.");
     row("Audio Recorder", &FrmMain::CmdAudioRecorder);
-    row("Text To Speech");
+    row("Text To Speech", &FrmMain::CmdTextToSpeech);
     row("Add Files");
     row("Add Directories"); // does nothing
     row("New Items List");
