@@ -11,6 +11,13 @@
 #include <gtest/gtest.h>
 
 #include "audiotools/frmMicRecorder.h"
+#include "audiotools/frmWaveTTS.h"
+#include "components/cWaveTTS.h"
+#include "platform/ProgramDir.h"
+#include "tests/audiocomponents/AudioFixtures.h"
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QDate>
 #include "components/cGrid.h"
 #include "components/cTreeView.h"
 #include "lists/ItemRow.h"
@@ -105,6 +112,80 @@ TEST_F(AudioIOLaunchTest, ARecordingAddedFromTheRecorderBecomesARowOfTheShownLis
     ASSERT_TRUE(wav.valid);
     EXPECT_NEAR(wav.seconds(), 2.0, 0.4);
     EXPECT_NEAR(recfx::dominantHz(wav), 1000.0, 15.0);
+}
+
+// Runs the speech command with `inside` once its window shows.
+static bool withSpeechWindow(FrmMain* w, const std::function<void(FrmWaveTTS*)>& inside)
+{
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return g_frmWaveTTSLoaded() && g_frmWaveTTS()->isVisible(); }));
+        ran = true;
+        inside(g_frmWaveTTS());
+    });
+    w->SendCommand("Text To Speech");
+    return ran;
+}
+
+TEST_F(AudioIOLaunchTest, AddToItemsListSpeaksAnMp3IntoTheProgramFolderAndTheList)
+{
+    g_lAppIncTTS = 1;
+    g_sTagArtist = "Speaker";
+    g_sTagSong = "Spoken [YEAR]";
+    openList("Speech.flst");
+    QDir(AppPath()).removeRecursively();
+    QDir().mkpath(AppPath());
+    const bool ran = withSpeechWindow(w, [&](FrmWaveTTS* tts) {
+        EXPECT_EQ(QApplication::activeModalWidget(), tts);
+        for (int i = 0; i < tts->cboTargetFormat->count(); ++i)
+            if (tts->cboTargetFormat->itemText(i).startsWith("MP3"))
+                tts->cboTargetFormat->setCurrentIndex(i);
+        tts->txtSpeak->setPlainText("Hello from the speech tool. This is a short test.");
+        tts->cmdAdd->click();
+        if (g_frmWaveTTSLoaded()) {
+            ADD_FAILURE() << "the window stayed open";
+            tts->close();
+        }
+    });
+    ASSERT_TRUE(ran);
+    const QStringList made = QDir(AppPath()).entryList({"TTS_*"}, QDir::Files);
+    ASSERT_EQ(made.size(), 1) << made.join(",").toStdString();
+    EXPECT_TRUE(QRegularExpression("^TTS_\\d\\d-\\d\\d-\\d\\d_.+\\.mp3$").match(made.first()).hasMatch())
+        << made.first().toStdString();
+    const QString file = AppPath() + "/" + made.first();
+    const fixtures::Probe p = fixtures::probe(file);
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.codec, "mp3");
+    EXPECT_GT(p.seconds, 2.0);
+    EXPECT_EQ(p.tags.value("artist"), "Speaker");
+    EXPECT_EQ(p.tags.value("title"), "Spoken " + QString::number(QDate::currentDate().year()));
+    ASSERT_EQ(w->cGrid1->RowCount(), 2);
+    EXPECT_EQ(w->cGrid1->CellText(2, w->cGrid1->ColumnIndex(COL_FILE)), file);
+    QFile list(dir + "Speech.flst");
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(list.readAll()).contains(made.first()));
+}
+
+TEST_F(AudioIOLaunchTest, AFailedSpeakingAddsNothingAndTellsTheUser)
+{
+    g_lAppIncTTS = 1;
+    openList("Quiet.flst");
+    testenv::ScriptedMessageBoxes boxes;
+    const QString temp = AppPath() + "/tmptts.wav";
+    QFile::remove(temp);
+    ASSERT_TRUE(QDir().mkpath(temp + "/blocked"));
+    const QStringList before = QDir(AppPath()).entryList({"TTS_*"}, QDir::Files);
+    const bool ran = withSpeechWindow(w, [&](FrmWaveTTS* tts) {
+        tts->cmdAdd->click();
+        EXPECT_TRUE(g_frmWaveTTSLoaded());
+        tts->close();
+    });
+    QDir(temp).removeRecursively();
+    ASSERT_TRUE(ran);
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_TRUE(boxes.prompts().at(0).startsWith("The speech file cannot be written"));
+    EXPECT_EQ(w->cGrid1->RowCount(), 1);
+    EXPECT_EQ(QDir(AppPath()).entryList({"TTS_*"}, QDir::Files), before);
 }
 
 } // namespace
