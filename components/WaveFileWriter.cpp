@@ -125,13 +125,14 @@ bool WaveFileWriter::refreshHeader(qint64 intervalMs)
     return true;
 }
 
-bool WaveFileWriter::finish()
+bool WaveFileWriter::finish(bool sync)
 {
     if (!m_file)
         return false;
     errno = 0;
     bool ok = std::fflush(m_file) == 0 && writeHeader() && std::fflush(m_file) == 0;
-    ok = ::fsync(::fileno(m_file)) == 0 && ok;
+    if (sync)
+        ok = ::fsync(::fileno(m_file)) == 0 && ok;
     if (!ok && !m_errno)
         m_errno = errno ? errno : EIO;
     ok = std::fclose(m_file) == 0 && ok;

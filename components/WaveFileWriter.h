@@ -19,8 +19,8 @@ public:
     bool write(const char* data, qint64 bytes);
     // Updates the header when the last update is `intervalMs` old.
     bool refreshHeader(qint64 intervalMs = 1000);
-    // Final header, flushed and closed.
-    bool finish();
+    // Final header, flushed and closed; `sync` also waits for the disk.
+    bool finish(bool sync = true);
     bool isOpen() const { return m_file != nullptr; }
     qint64 dataBytes() const { return m_dataBytes; }
     qint64 frames() const { return m_blockAlign ? m_dataBytes / m_blockAlign : 0; }

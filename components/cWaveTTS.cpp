@@ -40,7 +40,7 @@ struct VoiceEntry {
 // Pieces a text is spoken in: short ones aloud (so a stop and the next
 // piece come quickly), long ones into files (fewer engine calls).
 constexpr int kAloudPiece = 400;
-constexpr int kFilePiece = 4000;
+constexpr int kFilePiece = 20000;
 // How far ahead of what is heard the speaking runs.
 constexpr int kAheadMs = 1500;
 constexpr int kTickMs = 20;
@@ -73,7 +73,7 @@ const SpeechFormatEntry* formatFor(long code)
 bool engineReady()
 {
     if (g_engineRate <= 0)
-        g_engineRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 100, nullptr, espeakINITIALIZE_DONT_EXIT);
+        g_engineRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 500, nullptr, espeakINITIALIZE_DONT_EXIT);
     return g_engineRate > 0;
 }
 
@@ -141,8 +141,14 @@ bool synthesize(const QByteArray& utf8, const QByteArray& voice, int rate, int v
     if (!engineReady())
         return false;
     espeak_SetSynthCallback(synthCallback);
-    if (voice.isEmpty() || espeak_SetVoiceByName(voice.constData()) != EE_OK)
-        espeak_SetVoiceByName("en");
+    // Loading a voice costs; the engine keeps the last one.
+    static QByteArray current;
+    const QByteArray wanted = voice.isEmpty() ? QByteArray("en") : voice;
+    if (current != wanted) {
+        if (espeak_SetVoiceByName(wanted.constData()) != EE_OK)
+            espeak_SetVoiceByName("en");
+        current = wanted;
+    }
     espeak_SetParameter(espeakRATE, rate, 0);
     espeak_SetParameter(espeakVOLUME, volume, 0);
     const espeak_ERROR err = espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
@@ -321,7 +327,8 @@ public:
             writeOk = writer.write(out.constData(), out.size());
         }
         const int writeErrno = writer.lastErrno();
-        const bool finished = writer.finish();
+        // A speech file is made again from its text: no wait for the disk.
+        const bool finished = writer.finish(false);
         long code = cWaveTTS::TtsOk;
         if (m_shared->stop)
             code = cWaveTTS::TtsStopped;
