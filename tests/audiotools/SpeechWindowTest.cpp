@@ -14,6 +14,9 @@
 #include "audiotools/frmAudioEditorProc.h"
 #include "audiotools/frmWaveTTS.h"
 #include "components/cSlider.h"
+#include "components/cTabControl.h"
+#include "settings/frmAudioProp.h"
+#include <QTimer>
 #include "components/cWaveTTS.h"
 #include "core/Edition.h"
 #include "platform/ProgramDir.h"
@@ -221,6 +224,25 @@ TEST_F(SpeechWindowTest, AFailedSpeakingConvertsNothingAndSaysWhy)
     EXPECT_TRUE(boxes.prompts().at(0).startsWith("The speech file cannot be written"));
     EXPECT_FALSE(QFileInfo::exists(out));
     EXPECT_FALSE(g_frmAudioEditorProcLoaded());
+}
+
+TEST_F(SpeechWindowTest, EditOpensTheChosenFormatsPageAndThenFollowsTheOptionsDefault)
+{
+    FrmWaveTTS* w = g_frmWaveTTS();
+    const int optionsDefault = frmOptions()->cboTargetFormat->currentIndex();
+    const QString other = optionsDefault == 0 ? "MP3" : "WAV";
+    chooseTarget(w, other);
+    ASSERT_NE(w->cboTargetFormat->currentIndex(), optionsDefault);
+    QString pageShown;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return g_frmAudioProp()->isVisible(); }));
+        cTabControl* tabs = g_frmAudioProp()->cTabControl1;
+        pageShown = tabs->TabKey(tabs->SelectedTab());
+        g_frmAudioProp()->reject(); // Cancel
+    });
+    w->cmdEditTargetFormat->click();
+    EXPECT_EQ(pageShown, other);
+    EXPECT_EQ(w->cboTargetFormat->currentIndex(), optionsDefault);
 }
 
 } // namespace
