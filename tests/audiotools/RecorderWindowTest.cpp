@@ -196,7 +196,7 @@ TEST_F(RecorderWindowTest, ATakeStopsByItselfAfterThirtyTicksWithTheLogInOrder)
     const QString take = m_dir + "take.wav";
     w->txtAudioFile->setText(take);
     s_sink->startPlaying(s_tone);
-    playerfx::pump(300);
+    playerfx::pump(1000);
     w->txtResults->clear();
     w->cmdRecord->click();
     ASSERT_FALSE(w->cmdRecord->isEnabled());

@@ -9,6 +9,8 @@
 #include <QtEndian>
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "tests/player/PlayerFixtures.h"
@@ -31,6 +33,14 @@ QString pactl(const QStringList& args, bool* ok = nullptr)
 
 PrivateSink::PrivateSink()
 {
+    // One private sink at a time across test processes: loading and unloading
+    // sources renumbers the inputs that another test is about to pick.
+    const QByteArray lockPath = qgetenv("XDG_RUNTIME_DIR").isEmpty()
+                                    ? QByteArray("/tmp/kelvane-private-sink.lock")
+                                    : qgetenv("XDG_RUNTIME_DIR") + "/kelvane-private-sink.lock";
+    m_lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_lock >= 0)
+        ::flock(m_lock, LOCK_EX);
     static std::atomic<int> counter{0};
     const QString tag = QStringLiteral("kvrec%1_%2").arg(::getpid()).arg(counter++);
     m_sink = tag + QStringLiteral("_sink");
@@ -51,6 +61,8 @@ PrivateSink::~PrivateSink()
         pactl({"unload-module", m_sourceModule});
     if (!m_sinkModule.isEmpty())
         pactl({"unload-module", m_sinkModule});
+    if (m_lock >= 0)
+        ::close(m_lock);
 }
 
 long PrivateSink::inputIndex(int waitMs) const

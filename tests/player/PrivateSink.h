@@ -1,7 +1,8 @@
 #pragma once
 // A null sink and a source recording it, loaded for one test process under
 // names of its own, so that what a test plays into it is all it records
-// (other tests play into the shared sink at the same time).
+// (other tests play into the shared sink at the same time). Holds a lock
+// shared by all test processes while it lives.
 #include <QByteArray>
 #include <QString>
 
@@ -27,6 +28,7 @@ private:
     QString m_sourceModule;
     qint64 m_player = -1;
     bool m_ok = false;
+    int m_lock = -1;
 };
 
 // A canonical 44-byte-header PCM WAV as read back.

@@ -66,7 +66,7 @@ protected:
     long recordTone(const QString& path, WAVEFORMATEX f, double seconds)
     {
         s_sink->startPlaying(s_tone);
-        playerfx::pump(400); // the player reaches the sink
+        playerfx::pump(1000); // the player reaches the sink, even on a busy machine
         QSignalSpy done(wave.get(), &cWave::DoneRecord);
         long code = wave->StartRecording(m_device, path, f, 1600);
         if (code != 0)
@@ -115,7 +115,10 @@ TEST_F(WaveTest, RecordsTheToneInEveryFormatWithAMatchingHeader)
         EXPECT_NEAR(recfx::dominantHz(w), 1000.0, 15.0);
         // A half-scale tone shows as about half the meter.
         ASSERT_GT(meter.count(), 5);
-        EXPECT_NEAR(meter.last().at(0).toInt(), 50, 10);
+        int loudest = 0;
+        for (const QList<QVariant>& m : meter)
+            loudest = qMax(loudest, m.at(0).toInt());
+        EXPECT_NEAR(loudest, 50, 10);
         EXPECT_FALSE(QFileInfo::exists(m_dir + QString("/take_%1_%2_%3.recording.wav").arg(r.bits).arg(r.rate).arg(r.channels)));
     }
 }
@@ -166,7 +169,7 @@ TEST_F(WaveTest, AnExistingFileStandsUntilTheNewTakeEndsAndTheTakeIsPlayableMidw
         f.write("the earlier take");
     }
     s_sink->startPlaying(s_tone);
-    playerfx::pump(400);
+    playerfx::pump(1000);
     QSignalSpy done(wave.get(), &cWave::DoneRecord);
     WAVEFORMATEX f = formatOf(16, 44100, 2);
     ASSERT_EQ(wave->StartRecording(m_device, path, f, 1600), 0);
