@@ -6,6 +6,7 @@
 // ratio is ours / parecord (1.0 or less is as good or better).
 // Needs the loop-back source (source scripts/pulse.sh).
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
@@ -40,7 +41,6 @@ void waitMs(int ms)
 // Ours: processor seconds and the take's length in seconds.
 bool recordOurs(const QString& path, double& cpu, double& seconds)
 {
-    const double atStart = cpuSeconds(RUSAGE_SELF);
     cWave wave;
     WAVEFORMATEX f;
     f.nChannels = 2;
@@ -60,12 +60,15 @@ bool recordOurs(const QString& path, double& cpu, double& seconds)
     const double started = cpuSeconds(RUSAGE_SELF);
     waitMs(kSeconds * 1000);
     const double recorded = cpuSeconds(RUSAGE_SELF);
+    QElapsedTimer stopClock;
+    stopClock.start();
     wave.StopRecording();
     while (!done)
         waitMs(20);
+    const qint64 stopMs = stopClock.elapsed();
     cpu = cpuSeconds(RUSAGE_SELF) - before;
-    std::printf("  ours: construct %.3f, start %.3f, 10 s %.3f, stop %.3f\n", before - atStart, started - before,
-                recorded - started, cpuSeconds(RUSAGE_SELF) - recorded);
+    std::printf("  ours: start %.3f s CPU, 10 s %.3f s CPU, stop %.3f s CPU in %lld ms\n", started - before,
+                recorded - started, cpuSeconds(RUSAGE_SELF) - recorded, (long long)stopMs);
     seconds = double(wave.RecordedFrames()) / 44100.0;
     return true;
 }

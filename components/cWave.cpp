@@ -171,12 +171,13 @@ public:
         m_active = true;
     }
 
-    // Ends the recording, completes the file under its name and tells the owner.
-    void stop()
+    // Ends the recording as of `stopMs` on the steady clock (now when -1),
+    // completes the file under its name and tells the owner.
+    void stop(qint64 stopMs = -1)
     {
         if (!m_active)
             return;
-        catchUp();
+        catchUp(stopMs < 0 ? steadyMs() : stopMs);
         m_active = false;
         closeSource();
         if (m_converter.isOpen()) {
@@ -225,9 +226,8 @@ public:
 private:
     // The file gets as many frames as the time recorded holds: the server
     // hands audio over late, so this waits for what it still holds back.
-    void catchUp()
+    void catchUp(qint64 now)
     {
-        const qint64 now = steadyMs();
         qint64 paused = m_shared->pausedTotalMs;
         const qint64 since = m_shared->pausedSinceMs;
         if (since >= 0)
@@ -574,8 +574,10 @@ void cWave::StopRecording()
 {
     if (!m_recording || !m_worker)
         return;
+    // The take ends now, not when the thread gets to it.
+    const qint64 at = steadyMs();
     RecorderWorker* worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker] { worker->stop(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(worker, [worker, at] { worker->stop(at); }, Qt::QueuedConnection);
 }
 
 void cWave::PauseRecording()
