@@ -248,6 +248,14 @@ void FrmWaveTTS::Form_Unload()
 
 void FrmWaveTTS::closeEvent(QCloseEvent* event)
 {
+    // Closed while a file is spoken: the speaking stops at once and the
+    // window closes as soon as the call that waits for it has returned.
+    if (m_bSpeakingToFile) {
+        m_bCloseAfterFile = true;
+        cWaveTTS1->StopSpeaking();
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -349,7 +357,13 @@ bool FrmWaveTTS::SpeakToWaveFile(const QString& path)
     // No second command while the file is being spoken.
     for (QWidget* w : {static_cast<QWidget*>(cmdSay), static_cast<QWidget*>(cmdSaveAs), static_cast<QWidget*>(cmdAdd)})
         w->setEnabled(false);
+    m_bSpeakingToFile = true;
     long code = cWaveTTS1->SpeakToFile(txtSpeak->toPlainText(), path);
+    m_bSpeakingToFile = false;
+    if (m_bCloseAfterFile) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return false;
+    }
     for (QWidget* w : {static_cast<QWidget*>(cmdSay), static_cast<QWidget*>(cmdSaveAs), static_cast<QWidget*>(cmdAdd)})
         w->setEnabled(true);
     // A failed speaking converts nothing: an old or half file would pass for the text.

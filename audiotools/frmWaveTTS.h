@@ -78,6 +78,8 @@ private:
 
     bool m_bUnloaded = false;
     bool m_bLoaded = false;
+    bool m_bSpeakingToFile = false;
+    bool m_bCloseAfterFile = false;
 };
 
 FrmWaveTTS* g_frmWaveTTS();

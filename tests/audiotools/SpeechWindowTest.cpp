@@ -16,6 +16,7 @@
 #include "components/cSlider.h"
 #include "components/cTabControl.h"
 #include "settings/frmAudioProp.h"
+#include <QElapsedTimer>
 #include <QTimer>
 #include "components/cWaveTTS.h"
 #include "core/Edition.h"
@@ -222,6 +223,36 @@ TEST_F(SpeechWindowTest, AFailedSpeakingConvertsNothingAndSaysWhy)
     QDir(temp).removeRecursively();
     ASSERT_EQ(boxes.prompts().size(), 1);
     EXPECT_TRUE(boxes.prompts().at(0).startsWith("The speech file cannot be written"));
+    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_FALSE(g_frmAudioEditorProcLoaded());
+}
+
+TEST_F(SpeechWindowTest, AHugeTextKeepsTheWindowAliveAndClosingStopsIt)
+{
+    testenv::ScriptedDialogs dialogs;
+    testenv::ScriptedMessageBoxes boxes;
+    FrmWaveTTS* w = g_frmWaveTTS();
+    QString text;
+    for (int i = 0; i < 200000; ++i)
+        text += (i % 10 == 9) ? QStringLiteral("river. ") : QStringLiteral("stone ");
+    w->txtSpeak->setPlainText(text);
+    const QString out = dir + "huge.wav";
+    dialogs.choose({out});
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(50);
+    QTimer::singleShot(600, w, [w] {
+        EXPECT_FALSE(w->cmdSaveAs->isEnabled()); // no second command meanwhile
+        w->close();
+    });
+    QElapsedTimer t;
+    t.start();
+    w->cmdSaveAs->click();
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_GE(ticks, 5); // the event loop ran while the file was spoken
+    ASSERT_TRUE(playerfx::waitFor([] { return !g_frmWaveTTSLoaded(); }, 2000));
+    EXPECT_TRUE(boxes.prompts().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(out));
     EXPECT_FALSE(g_frmAudioEditorProcLoaded());
 }
