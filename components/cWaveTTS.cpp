@@ -82,11 +82,13 @@ bool engineReady()
 const std::vector<VoiceEntry>& voices()
 {
     static std::vector<VoiceEntry> list;
-    static bool read = false;
+    static std::atomic<bool> read{false};
+    // Once read, the list is never written again: no wait for a speaking in progress.
+    if (read)
+        return list;
     std::lock_guard<std::mutex> lock(g_engineMutex);
     if (read || !engineReady())
         return list;
-    read = true;
     const espeak_VOICE** all = espeak_ListVoices(nullptr);
     for (int i = 0; all && all[i]; ++i) {
         const espeak_VOICE* v = all[i];
@@ -105,6 +107,7 @@ const std::vector<VoiceEntry>& voices()
     });
     if (it != list.end())
         std::rotate(list.begin(), it, it + 1);
+    read = true;
     return list;
 }
 
