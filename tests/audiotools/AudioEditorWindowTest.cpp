@@ -3,7 +3,9 @@
 // shown to the user, and closing while a save runs.
 #include <QDir>
 #include <QFile>
+#include <QAudioDevice>
 #include <QLabel>
+#include <QMediaDevices>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -175,6 +177,37 @@ TEST_F(AudioEditorWindowTest, DamagedFilesAreReportedAndTheWindowStaysUsable)
         ASSERT_TRUE(QTest::qWaitFor([&] { return w->lblNumOfSamples->text() == "44100"; }, 10000));
         w->lblNumOfSamples->setText("-");
     }
+}
+
+TEST_F(AudioEditorWindowTest, PlayIsGreyedWhilePlayingAndAFailedSaveGivesTheControlsBack)
+{
+    FrmAudioEditor* w = open(fixtures::writeToneWav(dir + "tone.wav", 1.0));
+    w->cAudioEditor1->SelectFrames(0, 11025);
+    press(w, "Play");
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        // No output device: the user is told, and Play stays usable.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 5000));
+        EXPECT_TRUE(w->tlbrList->ButtonEnabled("Play"));
+    } else {
+        EXPECT_FALSE(w->tlbrList->ButtonEnabled("Play"));
+        // The quarter second plays to its end.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w->tlbrList->ButtonEnabled("Play"); }, 10000));
+        press(w, "Play");
+        EXPECT_FALSE(w->tlbrList->ButtonEnabled("Play"));
+        press(w, "Stop");
+        EXPECT_TRUE(w->tlbrList->ButtonEnabled("Play"));
+        EXPECT_FALSE(w->cAudioEditor1->IsPlaying());
+    }
+
+    // Saving over the shown file fails; the message shows and both save controls come back.
+    boxes.clear();
+    dialogs.choose({w->txtWavFile->text()});
+    press(w, "Save Selection");
+    EXPECT_FALSE(w->cmdAddSelection->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 5000));
+    EXPECT_TRUE(boxes.prompts().first().contains("cannot be saved over the file it is taken from"));
+    EXPECT_TRUE(w->cmdAddSelection->isEnabled());
+    EXPECT_TRUE(w->tlbrList->ButtonEnabled("Save Selection"));
 }
 
 TEST_F(AudioEditorWindowTest, ClosingDuringASaveLeavesNoOutputAndNoWork)
