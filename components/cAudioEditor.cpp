@@ -76,9 +76,8 @@ cAudioEditor::~cAudioEditor()
 
 void cAudioEditor::raiseError(long code, const QString& text)
 {
-    const quint64 gen = m_saveGeneration;
-    postTo(this, [this, code, text, gen] {
-        if (!m_released && gen == m_saveGeneration)
+    postTo(this, [this, code, text] {
+        if (!m_released)
             emit EditorError(code, text);
     });
 }
