@@ -32,7 +32,7 @@ void put32(QByteArray& b, quint32 v)
     put16(b, quint16(v >> 16));
 }
 
-struct WavSpec {
+struct WavLayout {
     int tag = 1; // 1 PCM, 3 float, 0xFFFE extensible PCM
     int channels = 2;
     int rate = 44100;
@@ -41,7 +41,7 @@ struct WavSpec {
 
 // The sample bytes of frame i, channel c: a ramp that differs per channel,
 // so a copy taken from the wrong offset or channel shows.
-QByteArray sampleBytes(const WavSpec& s, qint64 i, int c)
+QByteArray sampleBytes(const WavLayout& s, qint64 i, int c)
 {
     const double v = std::sin(double(i) * (0.01 + 0.003 * c)) * 0.8;
     QByteArray b;
@@ -73,7 +73,7 @@ QByteArray sampleBytes(const WavSpec& s, qint64 i, int c)
     return b;
 }
 
-QByteArray sampleData(const WavSpec& s, qint64 frames)
+QByteArray sampleData(const WavLayout& s, qint64 frames)
 {
     QByteArray d;
     for (qint64 i = 0; i < frames; ++i)
@@ -83,7 +83,7 @@ QByteArray sampleData(const WavSpec& s, qint64 frames)
 }
 
 // A WAV in the layout common writers use; `extra` chunks go before "data".
-QByteArray wavBytes(const WavSpec& s, const QByteArray& data, const QByteArray& extra = {})
+QByteArray wavBytes(const WavLayout& s, const QByteArray& data, const QByteArray& extra = {})
 {
     QByteArray fmt;
     const int align = s.channels * s.bits / 8;
@@ -188,7 +188,7 @@ TEST_F(AudioEditorTest, OpensEveryPcmAndFloatLayoutAndCopiesItsRangeExactly)
 {
     struct Case {
         const char* name;
-        WavSpec spec;
+        WavLayout layout;
     };
     const Case cases[] = {
         {"8-bit mono 8 kHz", {1, 1, 8000, 8}},
@@ -201,7 +201,7 @@ TEST_F(AudioEditorTest, OpensEveryPcmAndFloatLayoutAndCopiesItsRangeExactly)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const WavSpec& s = c.spec;
+        const WavLayout& s = c.layout;
         const qint64 frames = qint64(s.rate) * 3 / 2; // 1.5 s
         const QByteArray data = sampleData(s, frames);
         const QString src = writeFile(dir + "src.wav", wavBytes(s, data, QByteArray("LIST\x03\0\0\0abc\0", 12)));
@@ -240,7 +240,7 @@ TEST_F(AudioEditorTest, OpensEveryPcmAndFloatLayoutAndCopiesItsRangeExactly)
 
 TEST_F(AudioEditorTest, ASelectionOfAFiveSecondFileSavesTheExactFramesAndNothingElseIsLeftBeside)
 {
-    const WavSpec s;
+    const WavLayout s;
     const QByteArray data = sampleData(s, 5 * 44100);
     const QString src = writeFile(dir + "five.wav", wavBytes(s, data));
     cAudioEditor editor;
@@ -263,15 +263,15 @@ TEST_F(AudioEditorTest, ASelectionOfAFiveSecondFileSavesTheExactFramesAndNothing
 
 TEST_F(AudioEditorTest, RefusesDamagedAndForeignFilesWithAClearErrorAndStaysUsable)
 {
-    const WavSpec s;
+    const WavLayout s;
     const QByteArray good = wavBytes(s, sampleData(s, 44100));
     QByteArray hugeData = good;
     hugeData.replace(40, 4, QByteArray("\x00\x00\x00\x70", 4)); // data size far beyond the file
     QByteArray hugeList = wavBytes(s, sampleData(s, 100), QByteArray("LIST\xff\xff\xff\x0f", 8));
-    WavSpec adpcm;
+    WavLayout adpcm;
     adpcm.tag = 2;
     adpcm.bits = 4;
-    WavSpec six;
+    WavLayout six;
     six.channels = 6;
 
     struct Case {
@@ -324,7 +324,7 @@ TEST_F(AudioEditorTest, ReadsTheSixtyFourBitHeaderOfFilesPastFourGigabytes)
     f.sampleRate = 44100;
     f.bitsPerSample = 16;
     f.blockAlign = 4;
-    f.fmtChunk = wavBytes(WavSpec(), {}).mid(20, 16);
+    f.fmtChunk = wavBytes(WavLayout(), {}).mid(20, 16);
     const qint64 dataBytes = 5LL * 1024 * 1024 * 1024; // 5 GB, sparse on disk
     const QByteArray header = MakeWavHeader(f, dataBytes);
     EXPECT_TRUE(header.startsWith("RF64"));
@@ -354,7 +354,7 @@ TEST_F(AudioEditorTest, ReadsTheSixtyFourBitHeaderOfFilesPastFourGigabytes)
 
 TEST_F(AudioEditorTest, SaveErrorsEndTheSaveOnceAndTouchNoFile)
 {
-    const WavSpec s;
+    const WavLayout s;
     const QString src = writeFile(dir + "in.wav", wavBytes(s, sampleData(s, 44100 * 2)));
     const QString existing = writeFile(dir + "keep.wav", "old contents");
     struct Case {
@@ -404,7 +404,7 @@ TEST_F(AudioEditorTest, SaveErrorsEndTheSaveOnceAndTouchNoFile)
 
 TEST_F(AudioEditorTest, AbortingOrReleasingDuringASaveLeavesNoOutputAndKeepsAnOldFile)
 {
-    const WavSpec s;
+    const WavLayout s;
     const QString src = dir + "long.wav";
     {
         // Two minutes, so that the save is still running when it is stopped.
@@ -464,7 +464,7 @@ TEST_F(AudioEditorTest, DrawsEachChannelFromItsSummaries)
             const qint16 v = (i / 50) % 2 ? 30000 : -30000;
             std::memcpy(data.data() + i * 4 + 2, &v, 2);
         }
-        const QString src = writeFile(dir + "shape.wav", wavBytes(WavSpec(), data));
+        const QString src = writeFile(dir + "shape.wav", wavBytes(WavLayout(), data));
         data.clear();
 
         cAudioEditor editor;
@@ -497,7 +497,7 @@ TEST_F(AudioEditorTest, DrawsEachChannelFromItsSummaries)
 
 TEST_F(AudioEditorTest, TheMouseSelectsAndTheViewZooms)
 {
-    const WavSpec s;
+    const WavLayout s;
     const QString src = writeFile(dir + "sel.wav", wavBytes(s, sampleData(s, 44100 * 4)));
     cAudioEditor editor;
     editor.resize(400, 100);
@@ -531,7 +531,7 @@ TEST_F(AudioEditorTest, TheMouseSelectsAndTheViewZooms)
 
 TEST_F(AudioEditorTest, PlaysTheSelectionWithAMovingCursorOrSaysWhyNot)
 {
-    const WavSpec s;
+    const WavLayout s;
     const QString src = writeFile(dir + "play.wav", wavBytes(s, sampleData(s, 44100 * 3)));
     cAudioEditor editor;
     Events ev(&editor);
