@@ -50,7 +50,7 @@ void FrmMain::SetCommandRows()
     row("Audio Joiner", nullptr, JoinChecks, "Mark the items to join.");
     row("Audio Splitter", nullptr, ListChecks, "Mark the items to split.");
     row("Audio CD Maker", nullptr, ListChecks, "Mark the items to burn.");
-    row("Audio Analyser", nullptr, ListChecks, "Mark the item to edit.");
+    row("Audio Analyser", &FrmMain::CmdAudioAnalyser, ListChecks, "Mark the item to edit.");
     row("Audio Recorder", &FrmMain::CmdAudioRecorder);
     row("Text To Speech", &FrmMain::CmdTextToSpeech);
     row("Add Files");

@@ -1,0 +1,233 @@
+// The audio editor window over its component: the file's format and the
+// selection in the captions, the saved selection, "Add Selection", errors
+// shown to the user, and closing while a save runs.
+#include <QDir>
+#include <QFile>
+#include <QAudioDevice>
+#include <QLabel>
+#include <QMediaDevices>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "audiotools/frmAudioEditor.h"
+#include "components/WavFile.h"
+#include "components/cAudioEditor.h"
+#include "components/cGrid.h"
+#include "components/cToolbar.h"
+#include "lists/ItemRow.h"
+#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/audiotools/AudioToolsTestSupport.h"
+#include "tests/toolframe/ToolFrameTestSupport.h"
+
+namespace {
+
+class AudioEditorWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        attest::startProgram();
+        dir = testenv::tempRoot() + "/editorwin/";
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+    }
+    void TearDown() override
+    {
+        if (g_frmAudioEditorLoaded())
+            g_frmAudioEditor()->close();
+    }
+    // Loads the window over path, as the launch does, and waits for the file's format.
+    FrmAudioEditor* open(const QString& path)
+    {
+        FrmAudioEditor* w = g_frmAudioEditor();
+        w->txtWavFile->setText(path);
+        w->cAudioEditor1->LoadWaveFile(path);
+        (void)QTest::qWaitFor([&] { return w->lblInfoSamples->text() != "Info Samples"; }, 10000);
+        return w;
+    }
+    void press(FrmAudioEditor* w, const QString& key) { w->tlbrList_ButtonClick(w->tlbrList->ButtonIndex(key)); }
+    bool waitForSaveEnd(FrmAudioEditor* w)
+    {
+        return QTest::qWaitFor([&] { return !w->cAudioEditor1->Saving(); }, 30000);
+    }
+    QStringList files() const { return attest::filesIn(dir); }
+
+    tftest::FakeMain main;
+    testenv::ScriptedMessageBoxes boxes;
+    testenv::ScriptedDialogs dialogs;
+    QString dir;
+};
+
+TEST_F(AudioEditorWindowTest, ShowsTheFormatAndTheSelectionAndSavesItToTheMillisecond)
+{
+    FrmAudioEditor* w = g_frmAudioEditor();
+    EXPECT_EQ(w->lblTimeStart->text(), "Time Start");
+    EXPECT_EQ(w->lblSelectedTime->text(), "Time End");
+
+    w = open(fixtures::writeToneWav(dir + "three.wav", 3.0));
+    EXPECT_EQ(w->lblInfoSamples->text(), "44100");
+    EXPECT_EQ(w->lblInfoChannels->text(), "2");
+    EXPECT_EQ(w->lblInfoBits->text(), "16");
+    EXPECT_EQ(w->lblLength->text(), "0:00:03");
+    EXPECT_EQ(w->lblNumOfSamples->text(), "132300");
+    EXPECT_EQ(w->lblSamplesStart->text(), "0");
+    EXPECT_EQ(w->lblSamplesEnd->text(), "132300");
+    EXPECT_EQ(w->lblTimeStart->text(), "0 ms [0:00:00]");
+    EXPECT_EQ(w->lblTimeEnd->text(), "3000 ms [0:00:03]");
+    EXPECT_EQ(w->lblSelectedTime->text(), "3000 ms [0:00:03]");
+
+    const QString five = fixtures::writeToneWav(dir + "five.wav", 5.0);
+    w = open(five);
+    w->cAudioEditor1->SelectFrames(66150, 187425);
+    EXPECT_EQ(w->lblTimeStart->text(), "1500 ms [0:00:02]");
+    EXPECT_EQ(w->lblTimeEnd->text(), "4250 ms [0:00:04]");
+    EXPECT_EQ(w->lblSelectedTime->text(), "2750 ms [0:00:03]");
+    EXPECT_EQ(w->lblSamplesStart->text(), "66150");
+
+    dialogs.choose({dir + "cut.wav"});
+    press(w, "Save Selection");
+    EXPECT_FALSE(w->cmdAddSelection->isEnabled());
+    EXPECT_FALSE(w->tlbrList->ButtonEnabled("Save Selection"));
+    EXPECT_EQ(w->cAudioEditor1->RangeStart(), 1500);
+    EXPECT_EQ(w->cAudioEditor1->RangeLength(), 2750);
+    ASSERT_TRUE(waitForSaveEnd(w));
+    QTest::qWait(10);
+    EXPECT_TRUE(w->cmdAddSelection->isEnabled());
+    EXPECT_TRUE(w->tlbrList->ButtonEnabled("Save Selection"));
+    kvaudio::WavFormat in, cut;
+    ASSERT_EQ(kvaudio::ReadWavHeader(five, &in, nullptr), 0);
+    ASSERT_EQ(kvaudio::ReadWavHeader(dir + "cut.wav", &cut, nullptr), 0);
+    EXPECT_EQ(cut.frames, 121275);
+    EXPECT_EQ(fixtures::readAll(dir + "cut.wav").mid(cut.dataOffset),
+              fixtures::readAll(five).mid(in.dataOffset + 66150 * 4, 121275 * 4));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(AudioEditorWindowTest, RightAfterLoadingTheSaveTakesTheWholeFileEvenPastTheLastWholeSecond)
+{
+    FrmAudioEditor* w = open(fixtures::writeToneWav(dir + "odd.wav", 2.7));
+    EXPECT_EQ(w->lblTimeEnd->text(), "2700 ms [0:00:03]");
+    dialogs.choose({dir + "all.wav"});
+    press(w, "Save Selection");
+    ASSERT_TRUE(waitForSaveEnd(w));
+    kvaudio::WavFormat all;
+    ASSERT_EQ(kvaudio::ReadWavHeader(dir + "all.wav", &all, nullptr), 0);
+    EXPECT_EQ(all.frames, qint64(2.7 * 44100));
+}
+
+TEST_F(AudioEditorWindowTest, AddSelectionAddsTheSavedFileOnceItIsDoneAndACancelAddsNothing)
+{
+    FrmAudioEditor* w = open(fixtures::writeToneWav(dir + "src.wav", 2.0));
+    w->show();
+    w->cAudioEditor1->SelectFrames(0, 44100);
+
+    dialogs.cancel();
+    w->cmdAddSelection->click();
+    QTest::qWait(50);
+    EXPECT_EQ(main.cGrid1->RowCount(), 0);
+    EXPECT_TRUE(g_frmAudioEditorLoaded());
+
+    dialogs.choose({dir + "piece.wav"});
+    QPointer<FrmAudioEditor> guard(w);
+    w->cmdAddSelection->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !guard; }, 30000));
+    ASSERT_EQ(main.cGrid1->RowCount(), 1);
+    EXPECT_EQ(main.cGrid1->CellText(1, main.cGrid1->ColumnIndex(COL_FILE)), dir + "piece.wav");
+    EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
+}
+
+TEST_F(AudioEditorWindowTest, DamagedFilesAreReportedAndTheWindowStaysUsable)
+{
+    const QString good = fixtures::writeToneWav(dir + "good.wav", 1.0);
+    const QByteArray bytes = fixtures::readAll(good);
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        const char* says;
+    };
+    QByteArray huge = bytes;
+    huge.replace(40, 4, QByteArray("\x00\x00\x00\x70", 4));
+    const Case cases[] = {
+        {"truncated", bytes.left(bytes.size() / 2), "truncated"},
+        {"data chunk larger than the file", huge, "claims"},
+        {"text renamed .wav", "plain text\n", "is not a WAV file"},
+    };
+    FrmAudioEditor* w = g_frmAudioEditor();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes.clear();
+        const QString bad = fixtures::writeBytes(dir + "bad.wav", c.bytes);
+        dialogs.choose({bad});
+        w->cmdSelectPath->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 10000));
+        EXPECT_TRUE(boxes.prompts().first().contains(c.says)) << boxes.prompts().first().toStdString();
+        EXPECT_EQ(w->txtWavFile->text(), bad);
+
+        // No save from a file that did not open.
+        boxes.clear();
+        const size_t asked = dialogs.requests().size();
+        press(w, "Save Selection");
+        EXPECT_EQ(dialogs.requests().size(), asked);
+        EXPECT_EQ(boxes.prompts(), QStringList({"No WAV file is loaded."}));
+
+        dialogs.choose({good});
+        w->cmdSelectPath->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w->lblNumOfSamples->text() == "44100"; }, 10000));
+        w->lblNumOfSamples->setText("-");
+    }
+}
+
+TEST_F(AudioEditorWindowTest, PlayIsGreyedWhilePlayingAndAFailedSaveGivesTheControlsBack)
+{
+    FrmAudioEditor* w = open(fixtures::writeToneWav(dir + "tone.wav", 1.0));
+    w->cAudioEditor1->SelectFrames(0, 11025);
+    press(w, "Play");
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        // No output device: the user is told, and Play stays usable.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 5000));
+        EXPECT_TRUE(w->tlbrList->ButtonEnabled("Play"));
+    } else {
+        EXPECT_FALSE(w->tlbrList->ButtonEnabled("Play"));
+        // The quarter second plays to its end.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w->tlbrList->ButtonEnabled("Play"); }, 10000));
+        press(w, "Play");
+        EXPECT_FALSE(w->tlbrList->ButtonEnabled("Play"));
+        press(w, "Stop");
+        EXPECT_TRUE(w->tlbrList->ButtonEnabled("Play"));
+        EXPECT_FALSE(w->cAudioEditor1->IsPlaying());
+    }
+
+    // Saving over the shown file fails; the message shows and both save controls come back.
+    boxes.clear();
+    dialogs.choose({w->txtWavFile->text()});
+    press(w, "Save Selection");
+    EXPECT_FALSE(w->cmdAddSelection->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 5000));
+    EXPECT_TRUE(boxes.prompts().first().contains("cannot be saved over the file it is taken from"));
+    EXPECT_TRUE(w->cmdAddSelection->isEnabled());
+    EXPECT_TRUE(w->tlbrList->ButtonEnabled("Save Selection"));
+}
+
+TEST_F(AudioEditorWindowTest, ClosingDuringASaveLeavesNoOutputAndNoWork)
+{
+    const QString src = fixtures::writeToneWav(dir + "long.wav", 120.0);
+    for (const bool viaExit : {false, true}) {
+        SCOPED_TRACE(viaExit ? "Exit" : "close box");
+        FrmAudioEditor* w = open(src);
+        QPointer<FrmAudioEditor> guard(w);
+        dialogs.choose({dir + "out.wav"});
+        press(w, "Save Selection");
+        ASSERT_TRUE(w->cAudioEditor1->Saving());
+        if (viaExit)
+            w->cmdExit->click();
+        else
+            w->close();
+        QTest::qWait(50);
+        EXPECT_FALSE(guard);
+        EXPECT_EQ(files(), QStringList({"long.wav"}));
+    }
+}
+
+} // namespace
