@@ -2,6 +2,9 @@
 // rows written, refusals, Cancel and closing the window, and the open dialog.
 #include <QFileInfo>
 #include <QPushButton>
+#include <QApplication>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include "core/Dialogs.h"
 #include "lists/GridEditing.h"
@@ -196,4 +199,51 @@ TEST_F(AddFilesTest, TheOpenDialogsChoiceIsAddedAndTheListFileHoldsTheNewRows)
     EXPECT_EQ(w.cGrid1->RowCount(), 2);
 }
 
+// Another list shown while files are added: a click cannot do it (the add
+// window is modal); should the program show one, the add stops unsaved.
+// Either way the other list's file is untouched.
+TEST_F(AddFilesTest, ShowingAnotherListDuringAnAddNeverWritesIntoIt)
+{
+    for (const bool bByClick : {true, false}) {
+        SCOPED_TRACE(bByClick ? "the user works on" : "other list shown by the program");
+        const QString b1 = wav("b1.wav"), b2 = wav("b2.wav"), b3 = wav("b3.wav");
+        const QString n1 = wav("new1.wav"), n2 = wav("new2.wav");
+        show("B", {b1, b2, b3});
+        const QByteArray bBefore = readBytes(listFile("B"));
+        show("A", {}, {});
+        // show() rewrote B's file empty: restore it as it was.
+        writeBytes(listFile("B"), bBefore);
+        setTree();
+        cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("A")));
+        const QByteArray aBefore = readBytes(listFile("A"));
+        QMetaObject::Connection c = QObject::connect(w.cTreeView1, &cTreeView::NodeClick,
+                                                     [](cTreeNode n) { cTreeView1_NodeClick(n); });
+        w.Form()->show();
+
+        testenv::ScriptedDialogs dialogs;
+        dialogs.choose({n1, n2});
+        testenv::ScriptedMessageBoxes boxes;
+        bool modal = false;
+        QTimer::singleShot(0, [&] {
+            // Clicks on the main window cannot reach it while the add window is modal.
+            modal = QApplication::activeModalWidget() && QApplication::activeModalWidget()->objectName() == "g_frmStat";
+            if (!bByClick)
+                cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("B")));
+        });
+        AddFiles();
+        QObject::disconnect(c);
+
+        EXPECT_EQ(readBytes(listFile("B")), bBefore);
+        EXPECT_TRUE(modal);
+        if (bByClick) {
+            EXPECT_EQ(namesInFile(listFile("A")), QStringList({"new1.wav", "new2.wav"}));
+        } else {
+            EXPECT_EQ(readBytes(listFile("A")), aBefore);
+            EXPECT_EQ(gridNames(), QStringList({"b1.wav", "b2.wav", "b3.wav"}));
+        }
+        EXPECT_FALSE(AddFilesRunning());
+    }
+}
+
 } // namespace
+
