@@ -6,6 +6,7 @@
 
 #include "components/cGrid.h"
 #include "components/cImageList.h"
+#include "components/cStatusBar.h"
 #include "components/cTreeView.h"
 #include "core/MainWindowServices.h"
 #include "core/TextFiles.h"
@@ -191,9 +192,9 @@ bool ReadItemsListFile(const QString& path, QString& text)
     return true;
 }
 
-bool WriteItemsListFile(const QString& path, const QString& text)
+bool WriteItemsListFile(const QString& path, const QString& text, QString* error)
 {
-    return WriteFileAtomically(path, text.toUtf8() + "\r\n");
+    return WriteFileAtomically(path, text.toUtf8() + "\r\n", error);
 }
 
 bool SaveGridToFile()
@@ -223,7 +224,24 @@ bool SaveGridToFile()
     }
     for (; k < s.kept.size(); ++k)
         text += kItemMark + s.kept[k].text;
-    return WriteItemsListFile(key, text);
+    // One message per failing list: every edit saves, and a full disk or a
+    // read-only folder would otherwise raise a box per click.
+    static QString reportedFailure;
+    QString error;
+    if (WriteItemsListFile(key, text, &error)) {
+        if (reportedFailure == key)
+            reportedFailure.clear();
+        return true;
+    }
+    if (w->cStatusBar1)
+        w->cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Items list not saved."));
+    if (reportedFailure != key) {
+        reportedFailure = key;
+        MsgBox(QStringLiteral("The items list ") + key + QStringLiteral(" could not be saved: ") + error +
+                   QStringLiteral("\r\n\r\nYour changes are shown but not stored until a save succeeds."),
+               vbExclamation | vbOKOnly, QString(), w->Form());
+    }
+    return false;
 }
 
 void BeginShownList(const QString& path)
