@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QApplication>
+#include <sys/stat.h>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -243,6 +244,26 @@ TEST_F(AddFilesTest, ShowingAnotherListDuringAnAddNeverWritesIntoIt)
         }
         EXPECT_FALSE(AddFilesRunning());
     }
+}
+
+// A named pipe never reaches the audio reader: opening one without a writer
+// would block for ever. Added, it is reported like a folder; as a list item,
+// the list still loads and keeps its record.
+TEST_F(AddFilesTest, APipeIsReportedAndNeverOpened)
+{
+    const QString good = wav("good.wav");
+    const QString pipe = audio + "pipe.wav";
+    QFile::remove(pipe);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    show("Mine", {});
+    testenv::ScriptedMessageBoxes boxes;
+    g_frmStat()->AddFilesToList({pipe, good}, w.cGrid1, w.Form(), false);
+    EXPECT_EQ(boxes.prompts(), QStringList({"Cannot add " + pipe}));
+    EXPECT_EQ(gridNames(), QStringList({"good.wav"}));
+
+    show("Piped", {pipe, good});
+    EXPECT_EQ(gridNames(), QStringList({"good.wav"}));
+    EXPECT_EQ(namesInFile(listFile("Piped")), QStringList({"pipe.wav", "good.wav"}));
 }
 
 } // namespace
