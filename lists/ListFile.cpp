@@ -15,6 +15,41 @@
 
 namespace {
 
+// A list file is one line of records: line breaks inside a value are kept
+// as character references ("&#13;", "&#10;"), and an "&#" of the value
+// itself as "&#38;#", so that every value reads back exactly.
+QString encodeLineBreaks(const QString& value)
+{
+    if (!value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1String("&#")))
+        return value;
+    QString out;
+    out.reserve(value.size() + 16);
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c == QLatin1Char('\r'))
+            out += QLatin1String("&#13;");
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("&#10;");
+        else if (c == QLatin1Char('&') && i + 1 < value.size() && value[i + 1] == QLatin1Char('#'))
+            out += QLatin1String("&#38;");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString decodeLineBreaks(const QString& value)
+{
+    if (!value.contains(QLatin1String("&#")))
+        return value;
+    QString out = value;
+    out.replace(QLatin1String("&#13;"), QLatin1String("\r"));
+    out.replace(QLatin1String("&#10;"), QLatin1String("\n"));
+    out.replace(QLatin1String("&#38;"), QLatin1String("&"));
+    return out;
+}
+
+
 const QString kItemMark = QStringLiteral("<ITEM>");
 const QString kItemEnd = QStringLiteral("</ITEM>");
 
@@ -83,7 +118,7 @@ void appendRecord(QString& out, cGrid* grid, int row, const RecordColumns& cols)
         out += QLatin1Char('<');
         out += key;
         out += QLatin1Char('>');
-        out += ItemsListSafeText(grid->CellText(row, cols.cells[i]));
+        out += encodeLineBreaks(ItemsListSafeText(grid->CellText(row, cols.cells[i])));
         out += QStringLiteral("</");
         out += key;
         out += QLatin1Char('>');
@@ -115,7 +150,7 @@ QString GetItemField(const QString& key, const QString& record)
     const qsizetype end = record.indexOf(close, start);
     if (end < 0)
         return QString();
-    return record.mid(start, end - start);
+    return decodeLineBreaks(record.mid(start, end - start));
 }
 
 QString ItemRecordText(cGrid* grid, int row)

@@ -252,5 +252,33 @@ TEST_F(GridEditingTest, AFailedSaveIsReportedOnceAndTheNextGoodSaveCatchesUp)
     Q_UNUSED(b);
 }
 
+// Tag texts of several lines come back from the list file exactly, after
+// another list was shown and after the list file is read anew.
+TEST_F(GridEditingTest, MultiLineTextsSurviveTheListFile)
+{
+    const QString a = wav("a.wav");
+    show("Other", {});
+    show("Notes", {a}, {"Other"});
+    const int comment = w.cGrid1->ColumnIndex(TagColumnKey(2));
+    const int title = w.cGrid1->ColumnIndex(TagColumnKey(5));
+    const QString texts[] = {QString("line one\nline two"), QString("crlf\r\nand lone\rcr"), QString("\nleading and trailing\n")};
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        w.cGrid1->SetCell(1, comment, text);
+        w.cGrid1->SetCell(1, title, "t " + text);
+        ASSERT_TRUE(SaveGridToFile());
+        cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Other")));
+        cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Notes")));
+        ASSERT_EQ(w.cGrid1->RowCount(), 1);
+        EXPECT_EQ(w.cGrid1->CellText(1, comment), text);
+        EXPECT_EQ(w.cGrid1->CellText(1, title), "t " + text);
+        // An unrelated edit saves the list again: still the same texts.
+        w.cGrid1->setCellIcon(1, w.cGrid1->ColumnIndex(COL_INC), kIconUnmarked);
+        ASSERT_TRUE(SaveGridToFile());
+        cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Notes")));
+        EXPECT_EQ(w.cGrid1->CellText(1, comment), text);
+    }
+}
+
 } // namespace
 
