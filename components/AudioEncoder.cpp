@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -279,8 +280,24 @@ bool AudioEncoder::commit()
     Impl& m = *d;
     if (!m.finished || m.temp.isEmpty())
         return m.fail(ErrWrite, QStringLiteral("There is no finished output to keep."));
-    if (::rename(QFile::encodeName(m.temp).constData(), QFile::encodeName(m.target).constData()) != 0)
+    const QByteArray temp = QFile::encodeName(m.temp), target = QFile::encodeName(m.target);
+    // The new file takes the old one's permissions, reaches the disk before
+    // it replaces the old one, and the rename itself is made durable: a
+    // crash leaves either file whole, never an empty one.
+    struct stat old;
+    if (::stat(target.constData(), &old) == 0)
+        ::chmod(temp.constData(), old.st_mode & 07777);
+    const int fd = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced || ::rename(temp.constData(), target.constData()) != 0)
         return m.fail(ErrWrite, QStringLiteral("The output file '%1' cannot be written.").arg(QFileInfo(m.target).fileName()));
+    const int dirFd = ::open(QFile::encodeName(QFileInfo(m.target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
     m.committed = true;
     m.temp.clear();
     return true;

@@ -56,18 +56,24 @@ bool readHistory(QStringList& lines)
 
 } // namespace
 
-bool WriteFileAtomically(const QString& path, const QByteArray& data)
+bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error)
 {
     QSaveFile f(path);
+    auto failed = [&] {
+        if (error)
+            *error = f.errorString();
+        return false;
+    };
     // Unbuffered: a buffered save file reports a write cut short by a full
     // disk only as a successful commit of the truncated file.
     if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return failed();
     if (f.write(data) != data.size()) {
+        failed();
         f.cancelWriting();
         return false;
     }
-    return f.commit();
+    return f.commit() || failed();
 }
 
 void WriteTextFile(const QString& text, const QString& path)

@@ -10,7 +10,7 @@ class QWidget;
 
 // Replaces the file's content by the data, or leaves the file as it was; a
 // short write (a full disk) counts as a failure.
-bool WriteFileAtomically(const QString& path, const QByteArray& data);
+bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
 // Writes the text and a final CR LF, replacing the file atomically.
 void WriteTextFile(const QString& text, const QString& path);
 // The file's lines joined by CR LF; "" for a missing file.

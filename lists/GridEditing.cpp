@@ -51,9 +51,19 @@ void addPaths(const QStringList& paths)
     MainWindowServices* w = mainWindow();
     if (!w || !w->cGrid1)
         return;
+    if (AddFilesRunning()) {
+        // Never cancel the running add behind the user's back: say so instead.
+        MsgBox(QStringLiteral("Files are still being added. Drop these files again when that is done."),
+               vbInformation | vbOKOnly, QString(), w->Form());
+        return;
+    }
     FrmStat* stat = g_frmStat();
     stat->AddFilesToList(paths, w->cGrid1, w->Form(), false);
     UnloadStat();
+    // The grid shows another list now, loaded whole from its own file:
+    // nothing of this add may be saved into it.
+    if (ListChangedDuringAdd())
+        return;
     SaveGridToFile();
     DisplayGridInfoStatusBar();
 }

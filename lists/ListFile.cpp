@@ -6,6 +6,7 @@
 
 #include "components/cGrid.h"
 #include "components/cImageList.h"
+#include "components/cStatusBar.h"
 #include "components/cTreeView.h"
 #include "core/MainWindowServices.h"
 #include "core/TextFiles.h"
@@ -13,6 +14,41 @@
 #include "platform/MessageBox.h"
 
 namespace {
+
+// A list file is one line of records: line breaks inside a value are kept
+// as character references ("&#13;", "&#10;"), and an "&#" of the value
+// itself as "&#38;#", so that every value reads back exactly.
+QString encodeLineBreaks(const QString& value)
+{
+    if (!value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n')) && !value.contains(QLatin1String("&#")))
+        return value;
+    QString out;
+    out.reserve(value.size() + 16);
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c == QLatin1Char('\r'))
+            out += QLatin1String("&#13;");
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("&#10;");
+        else if (c == QLatin1Char('&') && i + 1 < value.size() && value[i + 1] == QLatin1Char('#'))
+            out += QLatin1String("&#38;");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString decodeLineBreaks(const QString& value)
+{
+    if (!value.contains(QLatin1String("&#")))
+        return value;
+    QString out = value;
+    out.replace(QLatin1String("&#13;"), QLatin1String("\r"));
+    out.replace(QLatin1String("&#10;"), QLatin1String("\n"));
+    out.replace(QLatin1String("&#38;"), QLatin1String("&"));
+    return out;
+}
+
 
 const QString kItemMark = QStringLiteral("<ITEM>");
 const QString kItemEnd = QStringLiteral("</ITEM>");
@@ -82,7 +118,7 @@ void appendRecord(QString& out, cGrid* grid, int row, const RecordColumns& cols)
         out += QLatin1Char('<');
         out += key;
         out += QLatin1Char('>');
-        out += ItemsListSafeText(grid->CellText(row, cols.cells[i]));
+        out += encodeLineBreaks(ItemsListSafeText(grid->CellText(row, cols.cells[i])));
         out += QStringLiteral("</");
         out += key;
         out += QLatin1Char('>');
@@ -114,7 +150,7 @@ QString GetItemField(const QString& key, const QString& record)
     const qsizetype end = record.indexOf(close, start);
     if (end < 0)
         return QString();
-    return record.mid(start, end - start);
+    return decodeLineBreaks(record.mid(start, end - start));
 }
 
 QString ItemRecordText(cGrid* grid, int row)
@@ -191,9 +227,9 @@ bool ReadItemsListFile(const QString& path, QString& text)
     return true;
 }
 
-bool WriteItemsListFile(const QString& path, const QString& text)
+bool WriteItemsListFile(const QString& path, const QString& text, QString* error)
 {
-    return WriteFileAtomically(path, text.toUtf8() + "\r\n");
+    return WriteFileAtomically(path, text.toUtf8() + "\r\n", error);
 }
 
 bool SaveGridToFile()
@@ -223,7 +259,24 @@ bool SaveGridToFile()
     }
     for (; k < s.kept.size(); ++k)
         text += kItemMark + s.kept[k].text;
-    return WriteItemsListFile(key, text);
+    // One message per failing list: every edit saves, and a full disk or a
+    // read-only folder would otherwise raise a box per click.
+    static QString reportedFailure;
+    QString error;
+    if (WriteItemsListFile(key, text, &error)) {
+        if (reportedFailure == key)
+            reportedFailure.clear();
+        return true;
+    }
+    if (w->cStatusBar1)
+        w->cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Items list not saved."));
+    if (reportedFailure != key) {
+        reportedFailure = key;
+        MsgBox(QStringLiteral("The items list ") + key + QStringLiteral(" could not be saved: ") + error +
+                   QStringLiteral("\r\n\r\nYour changes are shown but not stored until a save succeeds."),
+               vbExclamation | vbOKOnly, QString(), w->Form());
+    }
+    return false;
 }
 
 void BeginShownList(const QString& path)

@@ -42,7 +42,9 @@ QString ItemsListSafeText(const QString& value);
 // Rewrites the list file of the tree's selected node from the main grid (with
 // the records the grid does not show). Writes nothing for a root or CD drive
 // node, while a list loads, or when the grid does not hold that file's whole
-// list. True when the file was written.
+// list. True when the file was written. A write that fails is reported to
+// the user (once until a save of that list succeeds again) with the path and
+// the reason, and the status bar says the list is not saved.
 bool SaveGridToFile();
 
 // Reading and writing list files. The text is UTF-8 (a file that is not
@@ -50,7 +52,7 @@ bool SaveGridToFile();
 // file atomically. ReadItemsListFile gives false when the file exists but
 // cannot be read; a missing file reads as the empty text.
 bool ReadItemsListFile(const QString& path, QString& text);
-bool WriteItemsListFile(const QString& path, const QString& text);
+bool WriteItemsListFile(const QString& path, const QString& text, QString* error = nullptr);
 
 // --- the list shown in the main grid
 // A record the grid does not show, written back after the row it followed.

@@ -20,12 +20,16 @@
 #include "core/TimeText.h"
 #include "core/WindowHelpers.h"
 #include "lists/ItemRow.h"
+#include "lists/ListFile.h"
 #include "platform/MessageBox.h"
 #include "settings/Options.h"
 
 bool g_bCancelAddFiles = false;
 
 namespace {
+
+bool g_bListChangedDuringAdd = false;
+bool g_bAddRunning = false;
 
 QPointer<FrmStat>& windowRef()
 {
@@ -124,12 +128,17 @@ void FrmStat::AddFilesToList(const QStringList& Data, cGrid* cGrid1, QWidget* fr
 {
     Q_UNUSED(bHide);
     QPointer<cGrid> grid(cGrid1);
-    if (!grid || m_bUnloaded)
+    g_bListChangedDuringAdd = false;
+    if (!grid || m_bUnloaded || g_bAddRunning)
         return;
     m_bRunning = true;
+    g_bAddRunning = true;
+    const QString startList = ShownListPath();
 
     if (frm && parentWidget() != frm)
         setParent(frm, windowFlags());
+    // Modal: the yields below must not let a click show another list.
+    setWindowModality(Qt::ApplicationModal);
     show();
 
     cProgressBar1->setProgressMin(1);
@@ -150,6 +159,10 @@ void FrmStat::AddFilesToList(const QStringList& Data, cGrid* cGrid1, QWidget* fr
         // One yield per path: a Cancel or a close clicked meanwhile stops here,
         // before the next file is touched.
         yieldOnce();
+        if (ShownListPath() != startList) {
+            g_bListChangedDuringAdd = true;
+            break;
+        }
         if (g_bCancelAddFiles || !grid)
             break;
         const QString& path = Data.at(i);
@@ -216,7 +229,9 @@ void FrmStat::AddFilesToList(const QStringList& Data, cGrid* cGrid1, QWidget* fr
         cProgressBar1->setProgressValue(long(i) + 1);
     }
 
-    if (grid) {
+    if (grid && g_bListChangedDuringAdd) {
+        grid->setRedraw(true);
+    } else if (grid) {
         grid->setRedraw(true);
         MainWindowServices* w = mainWindow();
         if (grid->RowCount() > 0) {
@@ -236,11 +251,15 @@ void FrmStat::AddFilesToList(const QStringList& Data, cGrid* cGrid1, QWidget* fr
     }
 
     m_bRunning = false;
+    g_bAddRunning = false;
     // The window unloads itself, also when the user already closed it.
     hide();
     Form_Unload();
     deleteLater();
 }
+
+bool ListChangedDuringAdd() { return g_bListChangedDuringAdd; }
+bool AddFilesRunning() { return g_bAddRunning; }
 
 FrmStat* g_frmStat()
 {

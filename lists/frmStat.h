@@ -25,6 +25,9 @@ public:
     // window (owned by frm) while it works. A file the converter cannot read
     // is reported with "Cannot add <path>". bHide is accepted and ignored: the
     // window always shows. The window unloads itself at the end.
+    // The window is modal while it works, so the shown list cannot change
+    // under it; should it change all the same, the add stops at once and
+    // ListChangedDuringAdd() tells the caller not to save.
     void AddFilesToList(const QStringList& Data, cGrid* cGrid1, QWidget* frm, bool bHide);
     // True when the text after the path's last "." occurs in the open
     // dialog's filter text (any case).
@@ -51,6 +54,12 @@ private:
     void Form_Unload();
     bool m_bRunning = false;
 };
+
+// True when the last add stopped because another list was shown meanwhile:
+// its rows then belong to no list and must not be saved.
+bool ListChangedDuringAdd();
+// True while an add runs; a second add is refused meanwhile.
+bool AddFilesRunning();
 
 // The window, created on first use (running its Form_Load).
 FrmStat* g_frmStat();

@@ -1,6 +1,8 @@
 // The encoder that the converter, the joiner and the CD ripper share: PCM in,
 // a file out only on commit.
 #include <QDir>
+#include <QFile>
+#include <sys/stat.h>
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -100,4 +102,26 @@ TEST(AudioEncoderTest, UnfinishedOutputDisappearsAndSparesAnExistingFile)
     EXPECT_EQ(filesIn(dir.path()), QStringList{"song.mp3"});
 }
 
+// Replacing an existing output keeps who may read it.
+TEST(AudioEncoderTest, ReplacingAFileKeepsItsPermissions)
+{
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/song.mp3";
+    fixtures::writeBytes(target, "old rip");
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+    EncoderSettings s;
+    s.outputFormat = 3;
+    const std::vector<int16_t> pcm = cdTone(1);
+    AudioEncoder enc;
+    ASSERT_TRUE(enc.open(target, s, 44100, 2));
+    ASSERT_TRUE(enc.writeS16(pcm.data(), 44100));
+    ASSERT_TRUE(enc.finish());
+    ASSERT_TRUE(enc.commit());
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_NE(fixtures::readAll(target), QByteArray("old rip"));
+}
+
 } // namespace
+

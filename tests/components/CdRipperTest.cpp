@@ -322,7 +322,7 @@ TEST_F(CdRipperTest, FailuresEndInOneQueuedErrorAndLeaveNoFile)
         {"no disc", 1, 1, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoDisc},
         {"no device", 2, 1, -1, -1, 1, out + "/x.wav", cAudioCDRipper::ErrNoDevice},
         {"unknown format", 0, 1, -1, -1, 9, out + "/x.wav", kvaudio::ErrSettings},
-        {"format not in this edition", 0, 1, -1, -1, 6, out + "/x.ape", cAudioCDRipper::ErrFormat},
+        {"unknown output format", 0, 1, -1, -1, 9, out + "/x.ape", kvaudio::ErrSettings},
         {"writing over the image", 0, 1, -1, -1, 1, img.bin, cAudioCDRipper::ErrOwnInput},
     };
     cAudioCDRipper r;

@@ -2,6 +2,10 @@
 // rows written, refusals, Cancel and closing the window, and the open dialog.
 #include <QFileInfo>
 #include <QPushButton>
+#include <QApplication>
+#include <sys/stat.h>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include "core/Dialogs.h"
 #include "lists/GridEditing.h"
@@ -196,4 +200,71 @@ TEST_F(AddFilesTest, TheOpenDialogsChoiceIsAddedAndTheListFileHoldsTheNewRows)
     EXPECT_EQ(w.cGrid1->RowCount(), 2);
 }
 
+// Another list shown while files are added: a click cannot do it (the add
+// window is modal); should the program show one, the add stops unsaved.
+// Either way the other list's file is untouched.
+TEST_F(AddFilesTest, ShowingAnotherListDuringAnAddNeverWritesIntoIt)
+{
+    for (const bool bByClick : {true, false}) {
+        SCOPED_TRACE(bByClick ? "the user works on" : "other list shown by the program");
+        const QString b1 = wav("b1.wav"), b2 = wav("b2.wav"), b3 = wav("b3.wav");
+        const QString n1 = wav("new1.wav"), n2 = wav("new2.wav");
+        show("B", {b1, b2, b3});
+        const QByteArray bBefore = readBytes(listFile("B"));
+        show("A", {}, {});
+        // show() rewrote B's file empty: restore it as it was.
+        writeBytes(listFile("B"), bBefore);
+        setTree();
+        cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("A")));
+        const QByteArray aBefore = readBytes(listFile("A"));
+        QMetaObject::Connection c = QObject::connect(w.cTreeView1, &cTreeView::NodeClick,
+                                                     [](cTreeNode n) { cTreeView1_NodeClick(n); });
+        w.Form()->show();
+
+        testenv::ScriptedDialogs dialogs;
+        dialogs.choose({n1, n2});
+        testenv::ScriptedMessageBoxes boxes;
+        bool modal = false;
+        QTimer::singleShot(0, [&] {
+            // Clicks on the main window cannot reach it while the add window is modal.
+            modal = QApplication::activeModalWidget() && QApplication::activeModalWidget()->objectName() == "g_frmStat";
+            if (!bByClick)
+                cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("B")));
+        });
+        AddFiles();
+        QObject::disconnect(c);
+
+        EXPECT_EQ(readBytes(listFile("B")), bBefore);
+        EXPECT_TRUE(modal);
+        if (bByClick) {
+            EXPECT_EQ(namesInFile(listFile("A")), QStringList({"new1.wav", "new2.wav"}));
+        } else {
+            EXPECT_EQ(readBytes(listFile("A")), aBefore);
+            EXPECT_EQ(gridNames(), QStringList({"b1.wav", "b2.wav", "b3.wav"}));
+        }
+        EXPECT_FALSE(AddFilesRunning());
+    }
+}
+
+// A named pipe never reaches the audio reader: opening one without a writer
+// would block for ever. Added, it is reported like a folder; as a list item,
+// the list still loads and keeps its record.
+TEST_F(AddFilesTest, APipeIsReportedAndNeverOpened)
+{
+    const QString good = wav("good.wav");
+    const QString pipe = audio + "pipe.wav";
+    QFile::remove(pipe);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    show("Mine", {});
+    testenv::ScriptedMessageBoxes boxes;
+    g_frmStat()->AddFilesToList({pipe, good}, w.cGrid1, w.Form(), false);
+    EXPECT_EQ(boxes.prompts(), QStringList({"Cannot add " + pipe}));
+    EXPECT_EQ(gridNames(), QStringList({"good.wav"}));
+
+    show("Piped", {pipe, good});
+    EXPECT_EQ(gridNames(), QStringList({"good.wav"}));
+    EXPECT_EQ(namesInFile(listFile("Piped")), QStringList({"pipe.wav", "good.wav"}));
+}
+
 } // namespace
+

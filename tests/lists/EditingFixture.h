@@ -28,6 +28,9 @@ protected:
     {
         dir = testenv::tempRoot() + "/Lists/";
         audio = testenv::tempRoot() + "/audio/";
+        // Every test starts from an empty lists folder, whatever ran before it.
+        QDir(dir).removeRecursively();
+        QDir(audio).removeRecursively();
         QDir().mkpath(dir);
         QDir().mkpath(audio);
         g_sItemsListDir = dir;

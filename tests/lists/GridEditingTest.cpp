@@ -1,6 +1,7 @@
 // Editing the shown list in the grid: marks, moves, removal, drops, and the
 // rule that a CD drive's rows are never written to any list file.
 #include <QItemSelectionModel>
+#include <QProcess>
 #include <QTableView>
 
 #include "lists/GridEditing.h"
@@ -218,4 +219,66 @@ TEST_F(GridEditingTest, CdDriveAndRootRowsAreNeverWrittenToAListFile)
     EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList({"Four.flst"}));
 }
 
+// A list whose folder refuses writes: the user hears of it once, with the
+// path, and the status bar says so; once writes work again the file and the
+// grid agree.
+TEST_F(GridEditingTest, AFailedSaveIsReportedOnceAndTheNextGoodSaveCatchesUp)
+{
+    const QString a = wav("a.wav"), b = wav("b.wav");
+    show("Locked", {a, b});
+    auto lock = [&](bool on) {
+        return QProcess::execute("chattr", {on ? "+i" : "-i", dir}) == 0;
+    };
+    if (!lock(true))
+        GTEST_SKIP() << "chattr cannot make the folder read-only here";
+    testenv::ScriptedMessageBoxes boxes;
+    const int inc = w.cGrid1->ColumnIndex(COL_INC);
+    w.cGrid1->setCellIcon(1, inc, kIconUnmarked);
+    const bool first = SaveGridToFile();
+    w.cGrid1->setCellIcon(2, inc, kIconUnmarked);
+    const bool second = SaveGridToFile();
+    lock(false);
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(second);
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_TRUE(boxes.prompts()[0].contains(listFile("Locked"))) << boxes.prompts()[0].toStdString();
+    EXPECT_EQ(w.statusPanel("Main"), "Items list not saved.");
+
+    EXPECT_TRUE(SaveGridToFile());
+    cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Locked")));
+    ASSERT_EQ(w.cGrid1->RowCount(), 2);
+    EXPECT_EQ(w.cGrid1->CellIcon(1, inc), kIconUnmarked);
+    EXPECT_EQ(w.cGrid1->CellIcon(2, inc), kIconUnmarked);
+    Q_UNUSED(b);
+}
+
+// Tag texts of several lines come back from the list file exactly, after
+// another list was shown and after the list file is read anew.
+TEST_F(GridEditingTest, MultiLineTextsSurviveTheListFile)
+{
+    const QString a = wav("a.wav");
+    show("Other", {});
+    show("Notes", {a}, {"Other"});
+    const int comment = w.cGrid1->ColumnIndex(TagColumnKey(2));
+    const int title = w.cGrid1->ColumnIndex(TagColumnKey(5));
+    const QString texts[] = {QString("line one\nline two"), QString("crlf\r\nand lone\rcr"), QString("\nleading and trailing\n")};
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        w.cGrid1->SetCell(1, comment, text);
+        w.cGrid1->SetCell(1, title, "t " + text);
+        ASSERT_TRUE(SaveGridToFile());
+        cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Other")));
+        cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Notes")));
+        ASSERT_EQ(w.cGrid1->RowCount(), 1);
+        EXPECT_EQ(w.cGrid1->CellText(1, comment), text);
+        EXPECT_EQ(w.cGrid1->CellText(1, title), "t " + text);
+        // An unrelated edit saves the list again: still the same texts.
+        w.cGrid1->setCellIcon(1, w.cGrid1->ColumnIndex(COL_INC), kIconUnmarked);
+        ASSERT_TRUE(SaveGridToFile());
+        cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Notes")));
+        EXPECT_EQ(w.cGrid1->CellText(1, comment), text);
+    }
+}
+
 } // namespace
+

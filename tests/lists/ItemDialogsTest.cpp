@@ -377,6 +377,7 @@ TEST_F(ListPropertiesTest, TheFolderLinkOpensTheFolderHoldingTheList)
 TEST_F(ListPropertiesTest, OpenDestFolderOffersToCreateAMissingFolder)
 {
     const QString missing = testenv::tempRoot() + "/new/folder";
+    QDir(testenv::tempRoot() + "/new").removeRecursively(); // a repeat of this test made it
     testenv::RecordingShell shell;
     {
         testenv::ScriptedMessageBoxes boxes;
