@@ -1,6 +1,7 @@
 // The launch commands of the splitter, the joiner and the ACM converter.
 #include <QLabel>
 
+#include "audiotools/frmACMConverter.h"
 #include "audiotools/frmJoiner.h"
 #include "audiotools/frmSplitter.h"
 #include "components/cGrid.h"
@@ -38,6 +39,23 @@ bool FrmMain::CmdAudioSplitter(int)
         for (int col = 2; col <= cGrid1->ColumnCount(); ++col)
             splitter->cGrid1->SetCell(1, col, cGrid1->CellText(row, col));
         splitter->cGrid1->setSelectedRow(1);
+    };
+    return LaunchBatchTool(launch);
+}
+
+bool FrmMain::CmdACMConverter(int)
+{
+    ToolLaunch launch;
+    launch.load = [] { return static_cast<ToolWindow*>(g_frmACMConverter()); };
+    launch.countText = QStringLiteral(" items to convert.");
+    // The codec list follows the selected item's format; every item of the
+    // list can be chosen instead.
+    launch.fill = [this](ToolWindow* tool) {
+        QStringList files;
+        const int file = cGrid1->ColumnIndex(COL_FILE);
+        for (int row = 1; row <= cGrid1->RowCount(); ++row)
+            files << cGrid1->CellText(row, file);
+        static_cast<FrmACMConverter*>(tool)->FillBestAccordItem(files, cGrid1->CellText(cGrid1->SelectedRow(), file));
     };
     return LaunchBatchTool(launch);
 }
