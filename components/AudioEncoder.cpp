@@ -166,7 +166,8 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
         break;
     }
     case 6:
-        return m.fail(ErrFormatUnavailable, QStringLiteral("APE files cannot be written: this edition has no APE encoder."));
+        m.backend = makeApeBackend(s.apeLevel, inputRate, srcChannels, s.tags);
+        break;
     default:
         return m.fail(ErrSettings, QStringLiteral("Unknown output format %1.").arg(s.outputFormat));
     }

@@ -35,6 +35,9 @@ struct FFOutputFormat {
 std::unique_ptr<EncoderBackend> makeFFBackend(const FFOutputFormat& outFormat, const TagTexts& tags);
 std::unique_ptr<EncoderBackend> makeLameBackend(const MP3Settings& settings, int rate, int channels,
                                                 const TagTexts& tags);
+// APE at the format store's level position (0 fastest … 4 smallest), at the
+// input's rate and channels.
+std::unique_ptr<EncoderBackend> makeApeBackend(int level, int rate, int channels, const TagTexts& tags);
 // ID3v2.3 tag holding the texts; empty when every text is empty.
 QByteArray buildId3v2Tag(const TagTexts& tags);
 

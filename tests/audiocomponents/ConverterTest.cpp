@@ -299,7 +299,7 @@ TEST_F(ConverterTest, FailuresComeAsOneQueuedErrorAndSpareExistingFiles)
         {"missing input", [&](cAudioConverter& c) { c.setInputFile(path("nothing.wav")); }},
         {"empty input path", [&](cAudioConverter& c) { c.setInputFile(QString()); }},
         {"not audio", [&](cAudioConverter& c) { c.setInputFile(fixtures::writeBytes(path("text.wav"), "hello")); }},
-        {"APE", [&](cAudioConverter& c) { c.setOutputFormat(6); c.SetAPESettings(2); }},
+        {"APE from a file that is not audio", [&](cAudioConverter& c) { c.setOutputFormat(6); c.SetAPESettings(2); c.setInputFile(fixtures::writeBytes(path("text2.wav"), "hello")); }},
         {"unknown ACM codec", [&](cAudioConverter& c) { c.setOutputFormat(2); c.SetACMFormat("Nope", "8000 Hz, 8 bit, Mono"); }},
         {"ACM format of another codec", [&](cAudioConverter& c) { c.setOutputFormat(2); c.SetACMFormat("GSM 6.10", "44100 Hz, 16 bit, Stereo"); }},
         {"empty ACM texts", [&](cAudioConverter& c) { c.setOutputFormat(2); c.SetACMFormat("", ""); }},

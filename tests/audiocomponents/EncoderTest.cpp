@@ -93,7 +93,7 @@ TEST(AudioEncoderTest, UnfinishedOutputDisappearsAndSparesAnExistingFile)
     EXPECT_EQ(fixtures::readAll(target), QByteArray("previous rip"));
 
     AudioEncoder bad;
-    s.outputFormat = 6;
+    s.outputFormat = 9;
     EXPECT_FALSE(bad.open(target, s, 44100, 2));
     EXPECT_NE(bad.errorCode(), 0);
     EXPECT_FALSE(bad.errorText().isEmpty());

@@ -141,7 +141,7 @@ TEST_F(JoinTest, BadJoinsEndInOneErrorWithoutOutput)
         {"missing second file", [&](cAudioJoin& j) { j.AddJoinFile(a, -1, -1); j.AddJoinFile(path("gone.wav"), -1, -1); }},
         {"output is an input", [&](cAudioJoin& j) { j.AddJoinFile(a, -1, -1); j.AddJoinFile(existing, -1, -1); }},
         {"range after the end", [&](cAudioJoin& j) { j.AddJoinFile(a, -1, -1); j.AddJoinFile(b, 9, 1); }},
-        {"APE", [&](cAudioJoin& j) { j.AddJoinFile(a, -1, -1); j.setOutputFormat(6); }},
+        {"APE with a missing second file", [&](cAudioJoin& j) { j.AddJoinFile(a, -1, -1); j.AddJoinFile(path("gone.wav"), -1, -1); j.setOutputFormat(6); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
