@@ -23,6 +23,7 @@
 #include "core/Formats.h"
 #include "core/PathNames.h"
 #include "core/TextFiles.h"
+#include "lists/NameBox.h"
 #include "platform/MessageBox.h"
 #include "toolframe/NameMacros.h"
 #include "toolframe/TimeLeft.h"
@@ -92,15 +93,9 @@ FrmSplitter::FrmSplitter(QWidget* parent) : ToolWindow(Design(), parent)
         }
         grid->setRowStretch(row, 1);
     }
+    // The boxes refuse only the characters a file name cannot hold, with the tip.
     for (QLineEdit* box : {txtSplitParts, txtSplitSecs})
-        connect(box, &QLineEdit::textEdited, this, [box](const QString& text) {
-            // The nine characters a file name cannot take are refused.
-            static const QString illegal = QStringLiteral("/\\:?*<>\"|");
-            QString kept = text;
-            kept.removeIf([](QChar c) { return illegal.contains(c); });
-            if (kept != text)
-                box->setText(kept);
-        });
+        new NameKeyFilter(box);
     connect(ptnSplitByParts, &QRadioButton::toggled, this, [this] { CheckSplitModeEna(); });
 
     cAudioConverter1 = new cAudioConverter(this);
