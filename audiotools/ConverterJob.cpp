@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "audiotools/ConverterEvents.h"
+#include "audiotools/JobSteps.h"
 #include "components/cAudioConverter.h"
 #include "components/cImageList.h"
 #include "components/cGrid.h"
@@ -24,19 +25,6 @@ namespace {
 QString cell(cGrid* grid, long lRow, const QString& key)
 {
     return grid->CellText(int(lRow), grid->ColumnIndex(key));
-}
-
-// Anything at the path counts: hidden files, and links even when they lead nowhere.
-bool SomethingAt(const QFileInfo& fi)
-{
-    return fi.exists() || fi.isSymLink();
-}
-
-// The output would replace the source itself.
-bool SameFile(const QString& a, const QString& b)
-{
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
 } // namespace
@@ -68,12 +56,7 @@ void ConverterJobWindow::cmdConvert_Click()
     // The destination goes to the top of the history; the sub-folder is made.
     if (!PrepareOutputFolder())
         return;
-    // An empty line between this job and the last one.
-    if (!txtLog->document()->isEmpty()) {
-        QTextCursor cursor(txtLog->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(QStringLiteral("\r\n"));
-    }
+    StartLogSection(txtLog);
     AddLogLine("Preparing to convert: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
     SetDestination();
     ResetJobState();
@@ -142,16 +125,11 @@ long ConverterJobWindow::ConvertTask(long lRow)
 
     // Only a file is offered for overwriting. A folder at that path, or the
     // source itself, is refused by the component and fails the row.
-    const QFileInfo existing(output);
-    if (!CheckTicked(chkOverWrite) && SomethingAt(existing) && !existing.isDir() && !SameFile(source, output)) {
-        AddLogLine(QStringLiteral("File already exists."), txtLog);
-        const int answer = MsgBox("The file: '" + output + "' already exists.\r\n\r\nOverwrite it?",
-                                  vbYesNoCancel | vbInformation, QString(), this);
-        if (answer == vbYes)
-            AddLogLine(QStringLiteral("Overwrite it..."), txtLog);
-        else if (answer == vbNo)
+    if (!CheckTicked(chkOverWrite) && FileAtOutputPath(output) && !SameFile(source, output)) {
+        const int answer = AskOverwrite(output, txtLog, this);
+        if (answer == vbNo)
             return RowSkipped;
-        else
+        if (answer == vbCancel)
             return RowCancelled;
     }
 
@@ -210,9 +188,7 @@ void ConverterJobWindow::cmdAbort_Click()
 {
     if (!JobRunning())
         return;
-    const int answer = MsgBox("Abort operation?" + QString(38, QLatin1Char(' ')), vbYesNo | vbInformation,
-                              QString(), this);
-    if (answer != vbYes)
+    if (!ConfirmAbort(this))
         return;
     // The job went on while the question was open; once it has ended there
     // is nothing left to abort.

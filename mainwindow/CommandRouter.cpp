@@ -46,9 +46,9 @@ void FrmMain::SetCommandRows()
     row("WMA CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("Audio CD Duplicator");
     row("Audio CD Ripper", nullptr, RipperChecks, "Mark the items to rip.");
-    row("ACM Converter", nullptr, ListChecks, "Mark the items to convert.");
-    row("Audio Joiner", nullptr, JoinChecks, "Mark the items to join.");
-    row("Audio Splitter", nullptr, ListChecks, "Mark the items to split.");
+    row("ACM Converter", &FrmMain::CmdACMConverter, ListChecks, "Mark the items to convert.");
+    row("Audio Joiner", &FrmMain::CmdAudioJoiner, JoinChecks, "Mark the items to join.");
+    row("Audio Splitter", &FrmMain::CmdAudioSplitter, ListChecks, "Mark the items to split.");
     row("Audio CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("Audio Analyser", &FrmMain::CmdAudioAnalyser, ListChecks, "Mark the item to edit.");
     row("Audio Recorder", &FrmMain::CmdAudioRecorder);

@@ -28,8 +28,11 @@ protected:
         attest::startProgram();
         audio = testenv::tempRoot() + "/audio/";
         out = testenv::tempRoot() + "/out/";
-        QDir().mkpath(audio);
-        QDir().mkpath(out);
+        // One temporary root serves the whole run: each test starts with empty folders.
+        for (const QString& d : {audio, out}) {
+            QDir(d).removeRecursively();
+            QDir().mkpath(d);
+        }
         main = std::make_unique<tftest::FakeMain>(&services);
     }
     void TearDown() override

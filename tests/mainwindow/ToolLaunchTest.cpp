@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -17,6 +18,7 @@
 #include "components/cImageList.h"
 #include "components/cStatusBar.h"
 #include "components/cTreeView.h"
+#include "core/TimeText.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
 #include "lists/ListTree.h"
@@ -27,6 +29,9 @@
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 #include "toolframe/frmConverter.h"
+#include "audiotools/frmACMConverter.h"
+#include "audiotools/frmJoiner.h"
+#include "audiotools/frmSplitter.h"
 #include "tests/lists/ListRecords.h"
 
 namespace {
@@ -201,6 +206,78 @@ TEST_F(ToolLaunchTest, DiscPollingResumesAfterTheToolOnlyOnACDDrive)
         EXPECT_EQ(w->tmrCDs->isActive(), drive);
         EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
     }
+}
+
+TEST_F(ToolLaunchTest, SplitterJoinerAndACMConverterOpenOverTheirRows)
+{
+    const QString a = fixtures::writeToneWav(audio + "a.wav", 2.0);
+    const QString b = fixtures::writeToneWav(audio + "b.wav", 3.0, 8000, 1, 16);
+    const QString c = fixtures::writeToneWav(audio + "c.wav", 4.0);
+    QString text;
+    text += listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "Alpha"}, {"Time", "00:00:02"},
+                                 {"COL_FILE", a}, {"COL_RANGE_ALL", "1"}, {"COL_BYTES_SIZE", "2048"}});
+    text += listrec::itemRecord({{"Inc", "0"}, {"Type", "Audio"}, {"Item Name", "Beta"}, {"Time", "00:00:03"},
+                                 {"COL_FILE", b}, {"COL_RANGE_ALL", "1"}, {"COL_BYTES_SIZE", "4096"}});
+    text += listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "Gamma"}, {"Time", "00:00:04"},
+                                 {"COL_FILE", c}, {"COL_RANGE_ALL", "1"}});
+    ASSERT_TRUE(WriteItemsListFile(dir + "Mix Tape.flst", text + "\r\n"));
+    w = frmMain();
+    w->cTreeView1_NodeClick(w->cTreeView1->Nodes().NodeItem(dir + "Mix Tape.flst"));
+    ASSERT_EQ(w->cGrid1->RowCount(), 3);
+    // The splitter and the ACM converter follow the selected row, marked or not.
+    w->cGrid1->setSelectedRow(2);
+
+    // Opens the window by its command, checks it, and closes it.
+    auto launch = [&](const QString& key, const char* name, const std::function<void(ToolWindow*)>& inside) {
+        SCOPED_TRACE(key.toStdString());
+        bool ran = false;
+        QTimer::singleShot(0, [&] {
+            ToolWindow* tool = nullptr;
+            ASSERT_TRUE(QTest::qWaitFor([&] {
+                tool = qobject_cast<ToolWindow*>(QApplication::activeModalWidget());
+                return tool && tool->objectName() == name;
+            }));
+            ran = true;
+            EXPECT_EQ(tool->txtUndeForlder->text(), "Mix-Tape");
+            inside(tool);
+            tool->close();
+        });
+        w->SendCommand(key);
+        EXPECT_TRUE(ran);
+    };
+
+    launch("Audio Splitter", "g_frmSplitter", [&](ToolWindow* tool) {
+        auto* splitter = static_cast<FrmSplitter*>(tool);
+        EXPECT_EQ(splitter->lblFilesToConvert->text(), "Split: Beta");
+        EXPECT_EQ(splitter->g_sFileToSplit, b);
+        ASSERT_EQ(splitter->cGrid1->RowCount(), 1);
+        EXPECT_EQ(splitter->cGrid1->CellText(1, splitter->cGrid1->ColumnIndex(COL_FILE)), b);
+        EXPECT_EQ(splitter->cStatusBar1->PanelText("Total Time"), "Total Time: 00:00:03");
+        EXPECT_EQ(splitter->cStatusBar1->PanelText("Total Size"), "Total Size: " + FormatFileSize(QFileInfo(b).size()));
+    });
+    EXPECT_FALSE(g_frmSplitterLoaded());
+
+    launch("Audio Joiner", "g_frmJoiner", [&](ToolWindow* tool) {
+        EXPECT_EQ(tool->lblFilesToConvert->text(), "2 items to join.");
+        EXPECT_EQ(tool->cGrid1->RowCount(), 2);
+        EXPECT_EQ(tool->g_ltmrItemSecsTotal, 0);
+        EXPECT_EQ(tool->cStatusBar1->PanelText("Total Time"), "Total Time: 0:00:06");
+    });
+    EXPECT_FALSE(g_frmJoinerLoaded());
+
+    launch("ACM Converter", "g_frmACMConverter", [&](ToolWindow* tool) {
+        auto* acm = static_cast<FrmACMConverter*>(tool);
+        EXPECT_EQ(acm->lblFilesToConvert->text(), "2 items to convert.");
+        EXPECT_EQ(acm->g_ltmrItemSecsTotal, 6);
+        ASSERT_EQ(acm->cboBestAccordItem->count(), 4);
+        EXPECT_EQ(acm->cboBestAccordItem->itemText(0), "All ACM Codecs");
+        EXPECT_EQ(acm->cboBestAccordItem->itemText(2), b);
+        // The selected item, 8 kHz mono, chose the codecs before the window showed.
+        EXPECT_EQ(acm->cboBestAccordItem->currentText(), b);
+        EXPECT_NE(acm->cboTags->findText("GSM 6.10"), -1);
+        EXPECT_EQ(acm->cboTags->currentText(), "PCM");
+    });
+    EXPECT_FALSE(g_frmACMConverterLoaded());
 }
 
 } // namespace

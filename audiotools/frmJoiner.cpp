@@ -1,0 +1,274 @@
+#include "audiotools/frmJoiner.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include "audiotools/JobSteps.h"
+#include "components/AudioJobErrors.h"
+#include "components/cAudioJoin.h"
+#include "components/cGrid.h"
+#include "components/cProgressBar.h"
+#include "core/Edition.h"
+#include "core/PathNames.h"
+#include "core/TextFiles.h"
+#include "lists/ItemRow.h"
+#include "platform/MessageBox.h"
+#include "settings/SettingsWidgets.h"
+#include "toolframe/NameMacros.h"
+
+namespace {
+
+QPointer<FrmJoiner>& windowRef()
+{
+    static QPointer<FrmJoiner> p;
+    return p;
+}
+
+QString cell(cGrid* grid, long lRow, const QString& key)
+{
+    return grid->CellText(int(lRow), grid->ColumnIndex(key));
+}
+
+// A range cell as whole seconds; false when it holds no whole number.
+bool RangeSeconds(const QString& text, long* value)
+{
+    bool ok = false;
+    *value = text.trimmed().toLong(&ok);
+    return ok;
+}
+
+} // namespace
+
+ToolFrameDesign FrmJoiner::Design()
+{
+    ToolFrameDesign d;
+    d.objectName = QStringLiteral("g_frmJoiner");
+    d.caption = QStringLiteral("Audio Joiner");
+    d.iconResource = QStringLiteral("colors");
+    d.startCaption = QStringLiteral("Join");
+    d.settingsTabCaption = QStringLiteral("Joiner Options        ");
+    d.settingsTabIcon = 64;
+    d.playSoundCaption = QStringLiteral("Play sound");
+    d.noticeAppCaption = QStringLiteral("Notice application ");
+    d.destination = true;
+    d.targetFormat = true;
+    d.parametersLink = true;
+    return d;
+}
+
+FrmJoiner::FrmJoiner(QWidget* parent) : ToolWindow(Design(), parent)
+{
+    lblJoinedFileName = new QLabel(QStringLiteral("Joined File Name:"), TabSettings);
+    lblJoinedFileName->setObjectName("lblJoinedFileName");
+    txtJoinedFileName = new QLineEdit(QStringLiteral("Joined_File-[date]-[time].[dest_extension]"), TabSettings);
+    txtJoinedFileName->setObjectName("txtJoinedFileName");
+    txtJoinedFileName->setAccessibleName(lblJoinedFileName->text());
+    LayOutStandardSettings();
+    // The name box goes above the "Parameters" link, which explains its macros.
+    if (auto* grid = qobject_cast<QGridLayout*>(TabSettings->layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(lblJoinedFileName, row, 0);
+        grid->addWidget(txtJoinedFileName, row, 1);
+        grid->removeWidget(lblParameters);
+        grid->addWidget(lblParameters, row + 1, 1);
+        grid->setRowStretch(row + 2, 1);
+    }
+
+    cAudioJoin1 = new cAudioJoin(this);
+    cAudioJoin1->setObjectName("cAudioJoin1");
+    m_target.setComponent(cAudioJoin1);
+    connect(cAudioJoin1, &cAudioJoin::JobProgress, this,
+            [this](int index, int percent) { cAudioJoin1_JobProgress(index, percent); });
+    connect(cAudioJoin1, &cAudioJoin::JobDone, this, [this] { cAudioJoin1_JobDone(); });
+    connect(cAudioJoin1, &cAudioJoin::JobAborted, this, [this] { cAudioJoin1_JobAborted(); });
+    connect(cAudioJoin1, &cAudioJoin::JobError, this,
+            [this](int code, const QString& text) { cAudioJoin1_JobError(code, text); });
+}
+
+FrmJoiner::~FrmJoiner() = default;
+
+void FrmJoiner::LoadOwnTail()
+{
+    CheckUnderFolderEna();
+}
+
+void FrmJoiner::UnloadOwnSteps()
+{
+    if (cAudioJoin1)
+        cAudioJoin1->ReleaseComponent();
+}
+
+void FrmJoiner::SetButtonsEnabled(bool enabled)
+{
+    cmdConvert->setEnabled(enabled);
+    cmdExit->setEnabled(enabled);
+}
+
+QString FrmJoiner::ExpandJoinedFileName(const QString& sTemplate, const QDateTime& now) const
+{
+    QString s = sTemplate;
+    s.replace("[source_extension]", GetLastExtension(sTemplate).toLower());
+    const QString dest = DestExtensionOf(cboTargetFormat->currentText());
+    if (!dest.isNull())
+        s.replace("[dest_extension]", dest);
+    s.replace("[time]", now.time().toString("HH:mm:ss").replace(':', '-'));
+    s.replace("[date]", ShortDateText(now.date()).replace('/', '-'));
+    return s;
+}
+
+void FrmJoiner::cmdConvert_Click()
+{
+    if (JobRunning())
+        return;
+    if (!PrepareOutputFolder())
+        return;
+    StartLogSection(txtLog);
+    AddLogLine("Preparing to join: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
+    ResetJobState();
+    // Each job numbers its files afresh, so the first file gets its line.
+    m_lLastJoinFile = 0;
+    ShowLogTab();
+    SetDestination();
+    JoinFiles();
+}
+
+void FrmJoiner::JoinFiles()
+{
+    StartJoinJob();
+}
+
+long FrmJoiner::StartJoinJob()
+{
+    const QString name = ExpandJoinedFileName(txtJoinedFileName->text());
+    SetID3Tags(1);
+
+    for (int n = cAudioJoin1->JoinFileCount(); n >= 1; --n)
+        cAudioJoin1->RemoveJoinFile(1);
+    const long rows = cGrid1->RowCount();
+    QString inputIsOutput;
+    const QString problem = OutputNameProblem(name);
+    const QString output = problem.isEmpty() ? JoinFolderAndName(OutputFolder(), name) : QString();
+    for (long row = 1; row <= rows; ++row) {
+        const QString path = cell(cGrid1, row, COL_FILE);
+        long start = -1, length = -1;
+        if (cell(cGrid1, row, COL_RANGE_ALL) != QLatin1String("1")) {
+            long s = 0, l = 0;
+            if (RangeSeconds(cell(cGrid1, row, COL_RANGE_START_TIME), &s) &&
+                RangeSeconds(cell(cGrid1, row, COL_RANGE_LENGTH_TIME), &l) && s >= 0 && l >= 1) {
+                start = s;
+                length = l;
+            } else {
+                AddLogLine(GetFileNameFromPath(path) + ": the range is not a number; the whole file is joined.",
+                           txtLog);
+            }
+        }
+        cAudioJoin1->AddJoinFile(path, int(start), int(length));
+        if (!output.isEmpty() && inputIsOutput.isEmpty() && SameFile(path, output))
+            inputIsOutput = path;
+    }
+
+    // A join that cannot start fails the way a component error does.
+    auto failLater = [this](int code, const QString& text) {
+        SetButtonsEnabled(false);
+        QTimer::singleShot(0, this, [this, code, text] { cAudioJoin1_JobError(code, text); });
+        return long(JoinStarted);
+    };
+    if (!problem.isEmpty())
+        return failLater(kvaudio::ErrOutputPath, problem);
+    if (!inputIsOutput.isEmpty())
+        return failLater(kvaudio::ErrOutputIsInput,
+                         "The output file is one of the files to join: '" + inputIsOutput + "'.");
+
+    if (FileAtOutputPath(output)) {
+        const int answer = AskOverwrite(output, txtLog, this);
+        if (answer == vbNo)
+            return JoinDeclined;
+        if (answer == vbCancel)
+            return JoinCancelled;
+    }
+
+    cAudioJoin1->setOutputFile(output);
+    prgTotal->setProgressMax(100 * rows);
+    SetButtonsEnabled(false);
+    lblCurrentTrack->setText(QStringLiteral("Processing..."));
+    cAudioJoin1->StartJoin();
+    return JoinStarted;
+}
+
+void FrmJoiner::cAudioJoin1_JobProgress(int fileIndex, int percent)
+{
+    if (percent < 1)
+        return;
+    prgCurrnet->setProgressValue(percent);
+    prgTotal->setProgressValue(qMin<long>(100L * (fileIndex - 1) + percent, prgTotal->ProgressMax()));
+    lblFilesToConvert->setText("Files: " + QString::number(fileIndex) + "/" + QString::number(cGrid1->RowCount()));
+    setWindowTitle(g_sAppName + " " + g_sAppVersion);
+    if (fileIndex != m_lLastJoinFile) {
+        m_lLastJoinFile = fileIndex;
+        int start = 0, length = 0;
+        AddLogLine("Add " + GetFileNameFromPath(cAudioJoin1->JoinFileEntry(fileIndex, start, length)) + "...",
+                   txtLog);
+    }
+}
+
+void FrmJoiner::cAudioJoin1_JobDone()
+{
+    SetButtonsEnabled(true);
+    FinishJobDone();
+    AddLogLine(QStringLiteral("Done."), txtLog);
+    prgCurrnet->setProgressValue(100);
+    prgTotal->setProgressValue(100L * cGrid1->RowCount());
+}
+
+void FrmJoiner::cAudioJoin1_JobAborted()
+{
+    SetButtonsEnabled(true);
+    AddLogLine(QStringLiteral("Aborted."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+}
+
+void FrmJoiner::cAudioJoin1_JobError(int code, const QString& text)
+{
+    NoteRowError();
+    const QString line = "Error: " + text + "(" + QString::number(code) + ")";
+    AddLogLine(line, txtLog);
+    // The join made nothing: the error is the job's end.
+    lblCurrentTrack->setText(line);
+    SetButtonsEnabled(true);
+}
+
+void FrmJoiner::cmdAbort_Click()
+{
+    if (!JobRunning())
+        return;
+    if (!ConfirmAbort(this))
+        return;
+    // The join went on while the question was open; once it has ended there
+    // is nothing left to abort.
+    if (!JobRunning())
+        return;
+    cAudioJoin1->AbortJob();
+    cAudioJoin1->ResetJoin();
+    ShowJobBalloon(QStringLiteral("Aborted."));
+}
+
+FrmJoiner* g_frmJoiner()
+{
+    if (!windowRef() || windowRef()->Unloaded()) {
+        windowRef() = new FrmJoiner(nullptr);
+        windowRef()->Form_Load();
+    }
+    return windowRef();
+}
+
+bool g_frmJoinerLoaded()
+{
+    return windowRef() && !windowRef()->Unloaded();
+}

@@ -1,0 +1,349 @@
+#include "audiotools/frmSplitter.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QComboBox>
+#include <cmath>
+
+#include "audiotools/ConverterEvents.h"
+#include "audiotools/JobSteps.h"
+#include "components/AudioJobErrors.h"
+#include "components/cAudioConverter.h"
+#include "components/cGrid.h"
+#include "components/cProgressBar.h"
+#include "core/Edition.h"
+#include "core/Formats.h"
+#include "core/PathNames.h"
+#include "core/TextFiles.h"
+#include "lists/NameBox.h"
+#include "platform/MessageBox.h"
+#include "toolframe/NameMacros.h"
+#include "toolframe/TimeLeft.h"
+
+namespace {
+
+QPointer<FrmSplitter>& windowRef()
+{
+    static QPointer<FrmSplitter> p;
+    return p;
+}
+
+QString appTitle() { return g_sAppName + " " + g_sAppVersion; }
+
+// A number as the user typed it, in the system's or the C form.
+bool ReadNumber(const QString& text, double* value)
+{
+    bool ok = false;
+    *value = QLocale::system().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        *value = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(*value);
+}
+
+const QString kTooSmall = QStringLiteral("Source file length is to small.       ");
+
+} // namespace
+
+ToolFrameDesign FrmSplitter::Design()
+{
+    ToolFrameDesign d;
+    d.objectName = QStringLiteral("g_frmSplitter");
+    d.caption = QStringLiteral("Audio Splitter");
+    d.iconResource = QStringLiteral("cut");
+    d.startCaption = QStringLiteral("Split");
+    d.settingsTabCaption = QStringLiteral("Settings        ");
+    d.settingsTabIcon = 9;
+    d.destination = true;
+    d.targetFormat = true;
+    d.overwrite = true;
+    return d;
+}
+
+FrmSplitter::FrmSplitter(QWidget* parent) : ToolWindow(Design(), parent)
+{
+    LayOutStandardSettings();
+    ptnSplitByParts = new QRadioButton(QStringLiteral("Split to                         parts"), TabSettings);
+    ptnSplitByParts->setObjectName("ptnSplitByParts");
+    ptnSplitBySecs = new QRadioButton(QStringLiteral("Split each                    seconds"), TabSettings);
+    ptnSplitBySecs->setObjectName("ptnSplitBySecs");
+    txtSplitParts = new QLineEdit(QStringLiteral("6"), TabSettings);
+    txtSplitParts->setObjectName("txtSplitParts");
+    txtSplitParts->setAccessibleName(QStringLiteral("Parts"));
+    txtSplitSecs = new QLineEdit(QStringLiteral("10"), TabSettings);
+    txtSplitSecs->setObjectName("txtSplitSecs");
+    txtSplitSecs->setAccessibleName(QStringLiteral("Seconds"));
+    ptnSplitByParts->setChecked(true);
+    if (auto* grid = qobject_cast<QGridLayout*>(TabSettings->layout())) {
+        int row = grid->rowCount();
+        for (auto [option, box] : {std::pair{ptnSplitByParts, txtSplitParts}, std::pair{ptnSplitBySecs, txtSplitSecs}}) {
+            box->setFixedWidth(48);
+            auto* line = new QHBoxLayout;
+            line->addWidget(option);
+            line->addWidget(box);
+            line->addStretch(1);
+            grid->addLayout(line, row++, 0, 1, 2);
+        }
+        grid->setRowStretch(row, 1);
+    }
+    // The boxes refuse only the characters a file name cannot hold, with the tip.
+    for (QLineEdit* box : {txtSplitParts, txtSplitSecs})
+        new NameKeyFilter(box);
+    connect(ptnSplitByParts, &QRadioButton::toggled, this, [this] { CheckSplitModeEna(); });
+
+    cAudioConverter1 = new cAudioConverter(this);
+    cAudioConverter1->setObjectName("cAudioConverter1");
+    m_target.setComponent(cAudioConverter1);
+    ConnectConverterEvents(cAudioConverter1, this);
+}
+
+FrmSplitter::~FrmSplitter() = default;
+
+QWidgetList FrmSplitter::OwnBackColorControls() const
+{
+    return {ptnSplitByParts, ptnSplitBySecs};
+}
+
+void FrmSplitter::LoadOwnTail()
+{
+    CheckSplitModeEna();
+    CheckUnderFolderEna();
+}
+
+void FrmSplitter::UnloadOwnSteps()
+{
+    if (cAudioConverter1)
+        cAudioConverter1->ReleaseComponent();
+}
+
+void FrmSplitter::CheckSplitModeEna()
+{
+    const bool byParts = ptnSplitByParts->isChecked();
+    txtSplitParts->setEnabled(byParts);
+    txtSplitSecs->setEnabled(!byParts);
+}
+
+void FrmSplitter::SetButtonsEnabled(bool enabled)
+{
+    cmdConvert->setEnabled(enabled);
+    cmdExit->setEnabled(enabled);
+}
+
+QString FrmSplitter::GetPartFileName(const QString& sPath) const
+{
+    static const char* const keys[] = {"WAV", "ACM", "MP3", "WMA", "OGG", "APE"};
+    QString name = GetFileNameFromPath(sPath);
+    const int dot = name.lastIndexOf('.');
+    if (dot > 0)
+        name.truncate(dot);
+    const int index = GetDestinationFormatIndex(cboTargetFormat->currentText());
+    return "Part_" + QString::number(m_lPartNumber) + "_" + name + "." + QLatin1String(keys[index]);
+}
+
+bool FrmSplitter::PlanParts()
+{
+    m_bByParts = ptnSplitByParts->isChecked();
+    double value = 0;
+    if (m_bByParts) {
+        if (!ReadNumber(txtSplitParts->text(), &value) || value < 1 || value != std::floor(value) || value > 100000) {
+            MsgBox(QStringLiteral("Enter the number of parts: a whole number, 1 or more."), vbExclamation | vbOKOnly,
+                   appTitle(), this);
+            return false;
+        }
+        m_lSplitParts = long(value);
+    } else if (!ReadNumber(txtSplitSecs->text(), &value) || value < 1 || value > 1e7) {
+        MsgBox(QStringLiteral("Enter the length of a part: a number of seconds, 1 or more."),
+               vbExclamation | vbOKOnly, appTitle(), this);
+        return false;
+    } else {
+        m_dSplitSecs = value;
+        m_lPartLength = long(RoundHalfToEven(value));
+    }
+    return true;
+}
+
+void FrmSplitter::cmdConvert_Click()
+{
+    if (JobRunning())
+        return;
+    // A bad number starts nothing.
+    if (!PlanParts())
+        return;
+    if (!PrepareOutputFolder())
+        return;
+    StartLogSection(txtLog);
+    const QString name = GetFileNameFromPath(g_sFileToSplit);
+    AddLogLine("Preparing to split: " + name + "..", txtLog);
+    SetDestination();
+    ResetJobState();
+    ShowLogTab();
+
+    const int status = cAudioConverter1->OpenSourceFile(g_sFileToSplit);
+    m_lSourceLengthMs = status == 0 ? cAudioConverter1->DurationMs() : 0;
+    cAudioConverter1->CloseSourceFile();
+    if (status != 0) {
+        const QString line = "Error: The file '" + name + "' cannot be read.(" +
+                             QString::number(kvaudio::ErrSourceUnreadable) + ")";
+        AddLogLine(line, txtLog);
+        lblCurrentTrack->setText(line);
+        return;
+    }
+
+    const qint64 d = m_lSourceLengthMs;
+    if (m_bByParts) {
+        // Every part at least a second long.
+        if (d < qint64(m_lSplitParts) * 1000) {
+            MsgBox(kTooSmall, vbInformation | vbOKOnly, QString(), this);
+            return;
+        }
+        m_lPartCount = m_lSplitParts;
+    } else {
+        if (m_dSplitSecs * 1000.0 >= double(d)) {
+            MsgBox(kTooSmall, vbInformation | vbOKOnly, QString(), this);
+            return;
+        }
+        const qint64 step = qint64(m_lPartLength) * 1000;
+        m_lPartCount = long((d + step - 1) / step);
+    }
+    m_lPartNumber = 1;
+    m_lPartStart = 0;
+    prgTotal->setProgressMax(m_lPartCount * 100);
+    ConvertTracks();
+}
+
+// The current part's start and length. A split into N parts cuts at the
+// whole seconds i * D / N; the last part of either mode runs to the end.
+void FrmSplitter::SetPartRange()
+{
+    if (m_bByParts) {
+        const qint64 parts = m_lPartCount;
+        m_lPartStart = long((m_lPartNumber - 1) * m_lSourceLengthMs / (parts * 1000));
+        m_lPartLength = m_lPartNumber < parts ? long(m_lPartNumber * m_lSourceLengthMs / (parts * 1000)) - m_lPartStart : 0;
+    } else {
+        m_lPartStart = long((m_lPartNumber - 1) * qint64(m_lPartLength));
+    }
+}
+
+void FrmSplitter::ConvertTracks()
+{
+    SetButtonsEnabled(false);
+    long result = PartStarted;
+    if (m_lPartNumber <= m_lPartCount) {
+        result = ConvertTask();
+        if (result == PartStarted)
+            return;
+        if (result == PartCancelled)
+            AddLogLine(QStringLiteral("Aborted."), txtLog);
+    }
+    SetButtonsEnabled(true);
+    if (result == PartStarted) {
+        prgCurrnet->setProgressValue(100);
+        prgTotal->setProgressValue(prgTotal->ProgressMax());
+        if (m_lFailedRows > 0)
+            AddLogLine(QStringLiteral("Parts with errors: %1 of %2.").arg(m_lFailedRows).arg(m_lPartCount), txtLog);
+        ShowJobBalloon(DoneText());
+        lblCurrentTrack->setText(DoneText());
+        DoEndEvents();
+        return;
+    }
+    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+    ShowJobBalloon(QStringLiteral("Aborted."));
+}
+
+long FrmSplitter::ConvertTask(long)
+{
+    const QString name = GetFileNameFromPath(g_sFileToSplit);
+    AddLogLine("Start to split: " + name + "...", txtLog);
+    SetID3Tags(1);
+    lblCurrentTrack->setText(name);
+    SetPartRange();
+    const QString output = JoinFolderAndName(OutputFolder(), GetPartFileName(g_sFileToSplit));
+
+    if (SameFile(g_sFileToSplit, output)) {
+        // The part would replace its own source: that part fails, the source stays.
+        SetButtonsEnabled(false);
+        QTimer::singleShot(0, this, [this, output] {
+            cAudioConverter1_JobError(kvaudio::ErrOutputIsInput, "The part would replace the source '" + output + "'.");
+        });
+        return PartStarted;
+    }
+    if (!CheckTicked(chkOverWrite) && FileAtOutputPath(output)) {
+        const int answer = AskOverwrite(output, txtLog, this);
+        if (answer == vbNo)
+            return PartDeclined;
+        if (answer == vbCancel)
+            return PartCancelled;
+    }
+    cAudioConverter1->setInputFile(g_sFileToSplit);
+    cAudioConverter1->setRangeStart(int(m_lPartStart));
+    cAudioConverter1->setRangeLength(int(m_lPartLength));
+    cAudioConverter1->setOutputFile(output);
+    cAudioConverter1->StartConvert();
+    return PartStarted;
+}
+
+void FrmSplitter::cAudioConverter1_JobProgress(int percent)
+{
+    if (percent < 1)
+        return;
+    prgCurrnet->setProgressValue(percent);
+    prgTotal->setProgressValue(qMin<long>((m_lPartNumber - 1) * 100 + percent, prgTotal->ProgressMax()));
+    setWindowTitle(appTitle());
+}
+
+void FrmSplitter::cAudioConverter1_JobDone()
+{
+    AddLogLine(QStringLiteral("Done."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Done."));
+    ++m_lPartNumber;
+    ConvertTracks();
+}
+
+void FrmSplitter::cAudioConverter1_JobError(int code, const QString& text)
+{
+    NoteRowError();
+    AddLogLine("Error: " + text + "(" + QString::number(code) + ")", txtLog);
+    SetButtonsEnabled(true);
+    ++m_lPartNumber;
+    ConvertTracks();
+}
+
+void FrmSplitter::cAudioConverter1_JobAborted()
+{
+    SetButtonsEnabled(true);
+    AddLogLine(QStringLiteral("Aborted."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+}
+
+void FrmSplitter::cmdAbort_Click()
+{
+    if (!JobRunning())
+        return;
+    if (!ConfirmAbort(this))
+        return;
+    if (!JobRunning())
+        return;
+    cAudioConverter1->AbortJob();
+    ShowJobBalloon(QStringLiteral("Aborted."));
+}
+
+FrmSplitter* g_frmSplitter()
+{
+    if (!windowRef() || windowRef()->Unloaded()) {
+        windowRef() = new FrmSplitter(nullptr);
+        windowRef()->Form_Load();
+    }
+    return windowRef();
+}
+
+bool g_frmSplitterLoaded()
+{
+    return windowRef() && !windowRef()->Unloaded();
+}
