@@ -232,10 +232,13 @@ TEST(ListFileTest, AFailedWriteLeavesTheOldFileWhole)
     rlimit small = old;
     small.rlim_cur = 1000;
     setrlimit(RLIMIT_FSIZE, &small);
+    testenv::ScriptedMessageBoxes boxes;
     const bool saved = SaveGridToFile();
     setrlimit(RLIMIT_FSIZE, &old);
 
     EXPECT_FALSE(saved);
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_TRUE(boxes.prompts()[0].contains(s.path));
     EXPECT_EQ(readBytes(s.path), before);
     EXPECT_EQ(QDir(s.dir).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }

@@ -157,7 +157,15 @@ TEST_F(ListLoaderTest, ASavedListLoadsAndSavesToTheSameBytes)
     EXPECT_EQ(cell(1, COL_TAG_COMMENT), "Line 1\r\nLine 2");
     EXPECT_EQ(cell(1, COL_RANGE), "00:00:12 - 00:00:46");
     ASSERT_TRUE(SaveGridToFile());
-    EXPECT_EQ(readBytes(dir + "Round.flst"), bytes);
+    // The one change: the comment's line break is now kept as references,
+    // so the record stays on the file's one line.
+    full["COL_TAG_COMMENT"] = "Line 1&#13;&#10;Line 2";
+    const QByteArray saved = (record("Nämé", a, full) + record("plain", b, {{"Inc", "0"}}) + "\r\n").toUtf8();
+    EXPECT_EQ(readBytes(dir + "Round.flst"), saved);
+    show("Round.flst", saved);
+    EXPECT_EQ(cell(1, COL_TAG_COMMENT), "Line 1\r\nLine 2");
+    ASSERT_TRUE(SaveGridToFile());
+    EXPECT_EQ(readBytes(dir + "Round.flst"), saved);
 }
 
 TEST_F(ListLoaderTest, EmptyListFilesShowTheEmptyListPicture)
