@@ -75,6 +75,13 @@ QString OutputNameProblem(const QString& name)
         return QStringLiteral("The file name template gives an empty name.");
     if (name.endsWith('/'))
         return "The file name template gives no file name: " + shown + ".";
+    // A macro left in the name means a value was missing (no format chosen,
+    // say): such a name is no file the user asked for.
+    static const QRegularExpression macro(QStringLiteral("\\[(file_name|source_extension|dest_extension|convert_extension|123|date|time|"
+                                                         "item_name)\\]"));
+    const QRegularExpressionMatch m = macro.match(name);
+    if (m.hasMatch())
+        return "The file name " + shown + " still holds the macro " + m.captured(0) + ".";
     const QStringList steps = name.split('/');
     for (const QString& step : steps)
         if (step == QLatin1String(".") || step == QLatin1String(".."))

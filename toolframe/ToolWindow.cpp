@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -668,6 +669,15 @@ void ToolWindow::lblOpenDestinationDestinationFolder_Click()
 
 bool ToolWindow::PrepareOutputFolder()
 {
+    // Without a format the names would keep "[dest_extension]" and the files
+    // would be written as nothing the user asked for.
+    if (cboTargetFormat && cboTargetFormat->currentText().trimmed().isEmpty()) {
+        MsgBox(QStringLiteral("No audio format is chosen.\r\n\r\nChoose the format of the new files in the "
+                              "\"Audio Format:\" box first."),
+               vbExclamation, appTitle(), this);
+        cboTargetFormat->setFocus();
+        return false;
+    }
     if (!txtToPath)
         return true;
     if (txtToPath->currentText().trimmed().isEmpty()) {
@@ -683,6 +693,18 @@ bool ToolWindow::PrepareOutputFolder()
         if (folder.size() > 1 && folder.endsWith('/'))
             folder.chop(1);
         CreateFolderPath(folder);
+    }
+    // A typed folder that is missing is made; one that cannot be made gets
+    // one message here rather than a "does not exist" error for every row.
+    const QString folder = OutputFolder();
+    if (!QFileInfo(folder).isDir())
+        CreateFolderPath(folder.size() > 1 && folder.endsWith('/') ? folder.chopped(1) : folder);
+    if (!QFileInfo(folder).isDir()) {
+        MsgBox(QStringLiteral("The destination folder ") + folder +
+                   QStringLiteral(" does not exist and cannot be created.\r\n\r\nChoose another folder on the "
+                                  "Settings page."),
+               vbExclamation, appTitle(), this);
+        return false;
     }
     return true;
 }

@@ -233,6 +233,15 @@ TEST(Destination, JobStartRefusesAnEmptyDestinationAndCreatesTheSubFolder)
     writeHistory({"/a/"});
     FrmConverter* w = g_frmConverter();
 
+    // No format chosen: nothing starts, the box is pointed out.
+    w->cboTargetFormat->setCurrentIndex(-1);
+    w->txtToPath->setEditText(scratch("jobs/"));
+    EXPECT_FALSE(w->PrepareOutputFolder());
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.contains("No audio format is chosen"));
+    boxes.clear();
+    w->cboTargetFormat->setCurrentIndex(w->cboTargetFormat->findText("MP3", Qt::MatchStartsWith));
+
     w->txtToPath->setEditText("  ");
     EXPECT_FALSE(w->PrepareOutputFolder());
     ASSERT_EQ(boxes.shown().size(), 1u);
@@ -247,11 +256,21 @@ TEST(Destination, JobStartRefusesAnEmptyDestinationAndCreatesTheSubFolder)
     EXPECT_TRUE(QFileInfo(dest + "a/b").isDir());
     EXPECT_EQ(history().first(), dest);
 
-    // Unticked: a missing destination is left to the job.
+    // Unticked: a missing destination is made; one that cannot be made is
+    // said once and nothing starts.
     const QString other = scratch("other/");
     w->txtToPath->setEditText(other);
     w->chkCreateSubFolder->setChecked(false);
     EXPECT_TRUE(w->PrepareOutputFolder());
-    EXPECT_FALSE(QFileInfo::exists(other));
+    EXPECT_TRUE(QFileInfo(other).isDir());
     EXPECT_EQ(history().first(), other);
+    boxes.clear();
+    const QString blocked = scratch("afile");
+    QFile f(blocked);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    w->txtToPath->setEditText(blocked + "/inside/");
+    EXPECT_FALSE(w->PrepareOutputFolder());
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.contains("cannot be created"));
 }

@@ -75,9 +75,10 @@ TEST(FileNameTemplates, ExpandAsTheWorkedExamplesShow)
 
 TEST(FileNameTemplates, UnusableNamesAreNamedAndFoldersJoinWithOneSeparator)
 {
-    for (const QString& bad : {QString(""), QString("."), QString(".."), QString("a/../b"), QString("sub/")})
+    for (const QString& bad : {QString(""), QString("."), QString(".."), QString("a/../b"), QString("sub/"),
+                              QString("song.wav.[dest_extension]"), QString("[file_name].mp3"), QString("x_[123].ogg")})
         EXPECT_FALSE(OutputNameProblem(bad).isEmpty()) << qPrintable(bad);
-    for (const QString& good : {QString("song.mp3"), QString("..mp3"), QString("song..mp3"), QString("sub/a.mp3")})
+    for (const QString& good : {QString("song.mp3"), QString("..mp3"), QString("song..mp3"), QString("sub/a.mp3"), QString("[live] take.mp3")})
         EXPECT_TRUE(OutputNameProblem(good).isEmpty()) << qPrintable(good);
 
     EXPECT_EQ(JoinFolderAndName("/out/", "a.mp3"), "/out/a.mp3");
