@@ -10,7 +10,16 @@ cSysTray::cSysTray(QObject* parent)
 
 cSysTray::~cSysTray() { RemoveTrayIcon(); }
 
-bool cSysTray::TrayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }
+namespace {
+int g_trayOverride = -1;
+}
+
+void cSysTray::setTrayAvailableOverride(int available) { g_trayOverride = available; }
+
+bool cSysTray::TrayAvailable() const
+{
+    return g_trayOverride >= 0 ? g_trayOverride == 1 : QSystemTrayIcon::isSystemTrayAvailable();
+}
 
 void cSysTray::setIconFile(const QString& path)
 {

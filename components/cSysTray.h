@@ -28,6 +28,8 @@ public:
     bool TrayIconAdded() const { return m_added; }
     // Whether the desktop shows the icon at all.
     bool TrayAvailable() const;
+    // 1 or 0 stands in for the desktop's answer (tests); -1 asks the desktop.
+    static void setTrayAvailableOverride(int available);
 
     // A notification from the icon; icon 1 is information, time in seconds.
     void ShowBalloon(const QString& text, const QString& title, int icon, int time);

@@ -26,6 +26,7 @@
 #include "components/cSlider.h"
 #include "components/cStatusBar.h"
 #include "components/cSysTray.h"
+#include "platform/MessageBox.h"
 #include "components/cToolbar.h"
 #include "components/cToolbarHost.h"
 #include "components/cTreeView.h"
@@ -461,12 +462,28 @@ void FrmMain::setOpenCaption(const QString& caption)
     m_cMenu->setItemCaption(m_cMenu->MenuIndexForKey(QStringLiteral("RC Open")), caption);
 }
 
+// Without a tray a hidden window could never be brought back: it is
+// minimized to the task bar instead, and the user is told so once.
+bool FrmMain::HideToTray()
+{
+    if (cSysTray1 && cSysTray1->TrayAvailable()) {
+        hide();
+        return true;
+    }
+    showMinimized();
+    if (!m_bToldNoTray) {
+        m_bToldNoTray = true;
+        MsgBox(QStringLiteral("This desktop has no system tray, so the window is minimized to the task bar instead."),
+               vbInformation | vbOKOnly, QString(), this);
+    }
+    return false;
+}
+
 void FrmMain::GoSysTray()
 {
     setWindowState(windowState() | Qt::WindowMinimized);
-    hide();
-    setOpenCaption(QStringLiteral("Show"));
-    m_bInTray = true;
+    m_bInTray = HideToTray();
+    setOpenCaption(m_bInTray ? QStringLiteral("Show") : QStringLiteral("Hide"));
 }
 
 void FrmMain::ToggleFromTray()
@@ -477,16 +494,10 @@ void FrmMain::ToggleFromTray()
         setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
         setOpenCaption(QStringLiteral("Hide"));
         m_bInTray = false;
-    } else if (!minimized) {
-        setWindowState(windowState() | Qt::WindowMinimized);
-        hide();
-        setOpenCaption(QStringLiteral("Show"));
-        m_bInTray = true;
     } else {
-        hide();
         setWindowState(windowState() | Qt::WindowMinimized);
-        setOpenCaption(QStringLiteral("Show"));
-        m_bInTray = true;
+        m_bInTray = HideToTray();
+        setOpenCaption(m_bInTray ? QStringLiteral("Show") : QStringLiteral("Hide"));
     }
 }
 

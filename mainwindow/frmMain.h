@@ -51,6 +51,9 @@ public:
     bool m_bInTray = false;
     // The state the "GoSysTray" command leaves, also used by the "-st" start.
     void GoSysTray();
+    // Hides the window into the tray; true when there is one to come back from.
+    bool HideToTray();
+    bool m_bToldNoTray = false;
     // A click on the tray icon or the tray item "RC Open".
     void ToggleFromTray();
 

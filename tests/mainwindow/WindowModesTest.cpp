@@ -86,6 +86,29 @@ TEST(TrayAndModes, StartInTheTrayAndMinimize)
     EXPECT_FALSE(w->m_bInTray);
 }
 
+// A desktop without a tray: the window goes to the task bar, never out of
+// reach, and the user hears why once.
+TEST(TrayAndModes, WithoutATrayTheWindowStaysReachable)
+{
+    struct Restore {
+        ~Restore() { cSysTray::setTrayAvailableOverride(1); }
+    } restore;
+    cSysTray::setTrayAvailableOverride(0);
+    Unload unload;
+    ListWindow lw;
+    FrmMain* w = lw.w;
+    w->show();
+    testenv::ScriptedMessageBoxes boxes;
+    w->SendCommand("GoSysTray");
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->windowState() & Qt::WindowMinimized);
+    EXPECT_FALSE(w->m_bInTray);
+    w->showNormal();
+    emit w->cSysTray1->TrayMouse(1);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(boxes.prompts().size(), 1);
+}
+
 TEST(TrayAndModes, TheTrayMenuOpensAtTheCursor)
 {
     Unload unload;

@@ -1,6 +1,8 @@
 // main() of every test binary: each process gets a fresh settings store,
 // config folder and program folder, and runs under the offscreen platform.
 #include <QApplication>
+
+#include "components/cSysTray.h"
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -36,6 +38,9 @@ int runTests(int argc, char** argv)
     platform::setPowerService(&testenv::refusingPower());
 
     QApplication app(argc, argv);
+    // The offscreen platform has no tray; the tests stand for a desktop with
+    // one unless they say otherwise.
+    cSysTray::setTrayAvailableOverride(1);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     g_root = nullptr;
