@@ -5,6 +5,8 @@
 
 #include "core/Startup.h"
 #include "mainwindow/frmMain.h"
+#include "platform/SettingsStore.h"
+#include "platform/SingleInstance.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
 #include "toolframe/ToolFrameInstall.h"
@@ -27,6 +29,21 @@ int run(int argc, char** argv)
         w->show();
         w->GoSysTray();
     };
+
+    // A second start brings the running program to the front and leaves.
+    SingleInstance instance(platform::SettingsStore::rootFolder());
+    if (!instance.claim())
+        return 0;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &app, [] {
+        if (!frmMainLoaded())
+            return;
+        FrmMain* w = frmMain();
+        if (w->m_bInTray)
+            w->ToggleFromTray();
+        w->showNormal();
+        w->raise();
+        w->activateWindow();
+    });
 
     QStringList args = app.arguments();
     args.removeFirst();
