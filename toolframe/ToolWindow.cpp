@@ -869,6 +869,12 @@ void ToolWindow::DoEndEvents()
 
 void ToolWindow::ShowJobBalloon(const QString& sText)
 {
+    // Every job ends here ("Done.", "Done with errors.", "Aborted."): nothing
+    // is left to wait for.
+    if (Timer1)
+        Timer1->stop();
+    if (lblTimeLeft)
+        lblTimeLeft->setText(TimeLeftZeroText());
     if (MainWindowServices* main = mainWindow())
         main->ShowTrayBalloon(sText, appTitle(), 1, 30);
 }
@@ -883,6 +889,12 @@ void ToolWindow::FinishJobDone()
     if (m_lFailedRows > 0)
         AddLogLine(QStringLiteral("Rows with errors: %1 of %2.").arg(m_lFailedRows).arg(cGrid1->RowCount()), txtLog);
     const QString text = DoneText();
+    // Full bars would claim work that was not done.
+    if (cGrid1 && m_lFailedRows >= cGrid1->RowCount()) {
+        for (XP_ProgressBar* bar : {prgTotal, prgCurrnet})
+            if (bar)
+                bar->setProgressValue(bar->ProgressMin());
+    }
     ShowJobBalloon(text);
     lblCurrentTrack->setText(text);
     DoEndEvents();
@@ -893,6 +905,14 @@ void ToolWindow::FinishJobDone()
 
 void ToolWindow::ResetJobState()
 {
+    // Nothing of the last job's feedback may pass for this one's.
+    for (XP_ProgressBar* bar : {prgTotal, prgCurrnet})
+        if (bar)
+            bar->setProgressValue(bar->ProgressMin());
+    if (lblCurrentTrack)
+        lblCurrentTrack->setText(QString());
+    if (lblTimeLeft)
+        lblTimeLeft->setText(TimeLeftZeroText());
     m_lCurrentRow = 1;
     m_bJobError = false;
     m_lFailedRows = 0;

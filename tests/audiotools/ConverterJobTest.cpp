@@ -420,4 +420,30 @@ TEST_F(ConverterJobTest, ProgressShowsInTheBarsTheCaptionAndTheTimeLeft)
     EXPECT_EQ(w->prgCurrnet->ProgressValue(), 100);
 }
 
+// Feedback never outlives its job: a new job starts from empty bars, no
+// caption and no time left; the end leaves "Time Left" at zero, and a job
+// whose every row failed does not show full bars.
+TEST_F(ConverterJobTest, FeedbackIsClearedAtTheStartAndTrueAtTheEnd)
+{
+    open({whole(audio + "gone1.wav", 1), whole(audio + "gone2.wav", 1)});
+    w->prgTotal->setProgressMax(200);
+    w->prgTotal->setProgressValue(150);
+    w->prgCurrnet->setProgressValue(70);
+    w->lblCurrentTrack->setText("old.wav");
+    w->lblTimeLeft->setText("Time Left: 00:03:00");
+    w->ResetJobState();
+    EXPECT_EQ(w->prgTotal->ProgressValue(), w->prgTotal->ProgressMin());
+    EXPECT_EQ(w->prgCurrnet->ProgressValue(), w->prgCurrnet->ProgressMin());
+    EXPECT_EQ(w->lblCurrentTrack->text(), "");
+    EXPECT_EQ(w->lblTimeLeft->text(), "Time Left: 00:00:00");
+
+    w->lblTimeLeft->setText("Time Left: 00:01:00");
+    run();
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Done with errors.");
+    EXPECT_EQ(w->lblTimeLeft->text(), "Time Left: 00:00:00");
+    EXPECT_EQ(w->prgTotal->ProgressValue(), w->prgTotal->ProgressMin());
+    EXPECT_EQ(w->prgCurrnet->ProgressValue(), w->prgCurrnet->ProgressMin());
+}
+
 } // namespace
+
