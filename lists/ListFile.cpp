@@ -262,6 +262,8 @@ bool SaveGridToFile()
     // One message per failing list: every edit saves, and a full disk or a
     // read-only folder would otherwise raise a box per click.
     static QString reportedFailure;
+    // Every change of the shown list ends in a save: the totals follow here.
+    DisplayGridInfoStatusBar();
     QString error;
     if (WriteItemsListFile(key, text, &error)) {
         if (reportedFailure == key)

@@ -280,5 +280,20 @@ TEST_F(GridEditingTest, MultiLineTextsSurviveTheListFile)
     }
 }
 
+// The status bar's totals follow a change that is saved, not only the next add.
+TEST_F(GridEditingTest, TotalsFollowEverySavedChange)
+{
+    const QString a = wav("a.wav", 2.0), b = wav("b.wav", 3.0);
+    show("Totals", {a, b});
+    const QString before = w.statusPanel("Items List Properties");
+    // A range of one second on the second item.
+    w.cGrid1->SetCell(2, w.cGrid1->ColumnIndex(COL_RANGE_ALL), "0");
+    w.cGrid1->SetCell(2, w.cGrid1->ColumnIndex(COL_RANGE_START_TIME), "0");
+    w.cGrid1->SetCell(2, w.cGrid1->ColumnIndex(COL_RANGE_LENGTH_TIME), "1");
+    ASSERT_TRUE(SaveGridToFile());
+    EXPECT_NE(w.statusPanel("Items List Properties"), before);
+    EXPECT_EQ(w.statusPanel("Items List Properties"), GridSummaryText(w.cGrid1));
+}
+
 } // namespace
 
