@@ -453,6 +453,22 @@ int FrmItem::ApplyItemChanges()
         FilterIllegalNameKey(txtItemName, keyAscii);
         return -1;
     }
+    // A text holding list markup would not read back as typed: say so here.
+    const std::pair<QWidget*, QString> typed[] = {
+        {txtItemName, name},
+        {txtTagAlbum, txtTagAlbum->text()},
+        {txtTagArtist, txtTagArtist->text()},
+        {txtTagComment, txtTagComment->toPlainText()},
+        {txtTagGenre, txtTagGenre->text()},
+        {txtTagSong, txtTagSong->text()},
+        {txtTagTrack, txtTagTrack->text()},
+        {txtTagYear, txtTagYear->text()},
+    };
+    for (const auto& [box, text] : typed)
+        if (!CheckItemsListText(text, this)) {
+            box->setFocus();
+            return -1;
+        }
     const bool bByTime = ptnConvertByTime->isChecked();
     const int start = TimeTextToSeconds(dtStartAfter->PickerTime().toString(QStringLiteral("HH:mm:ss")));
     const int end = TimeTextToSeconds(dtUntil->PickerTime().toString(QStringLiteral("HH:mm:ss")));

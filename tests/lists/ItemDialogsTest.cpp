@@ -147,6 +147,25 @@ TEST_F(ItemDialogTest, RefusedAppliesChangeNothing)
     }
 }
 
+// List markup typed into a tag box would not read back as typed: it is
+// refused where it is typed, and nothing is stored.
+TEST_F(ItemDialogTest, ListMarkupInATypedTextIsRefused)
+{
+    showThree();
+    const QByteArray file = readBytes(listFile("Three"));
+    FrmItem* d = open(1);
+    d->show();
+    d->txtTagComment->setPlainText("before <ITEM> after");
+    testenv::ScriptedMessageBoxes boxes;
+    d->cmdApply->click();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.contains("<ITEM>"));
+    EXPECT_EQ(cell(1, COL_TAG_COMMENT), "");
+    EXPECT_EQ(readBytes(listFile("Three")), file);
+    d->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 TEST_F(ItemDialogTest, OkStoresTheTrimmedNameTheUntrimmedTagsAndTheWholeFile)
 {
     showThree();
