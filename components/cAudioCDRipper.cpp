@@ -171,17 +171,18 @@ void cAudioCDRipper::StartRip()
     rq.hasRange = m_rangeSet;
     rq.rangeStart = m_rangeStart;
     rq.rangeLength = m_rangeLength;
-    m_rangeSet = false; // a range is for this rip only
-    m_rangeStart = 0;
-    m_rangeLength = -1;
     rq.settings = m_settings;
     rq.outputFile = m_outputFile;
 
     if (m_job) {
-        // One rip at a time; the running one goes on and ends on its own.
+        // One rip at a time; the running one goes on and ends on its own,
+        // and the range set for the refused one waits for the next start.
         postError(ErrBusy, QStringLiteral("A rip is already running."));
         return;
     }
+    m_rangeSet = false; // a range is for this rip only
+    m_rangeStart = 0;
+    m_rangeLength = -1;
     // The previous worker has posted its end already; it is about to return.
     joinWorker();
 
@@ -252,6 +253,8 @@ void cAudioCDRipper::ReleaseComponent()
         m_job->abort = true;
     }
     joinWorker();
+    // Released means silent: the worker's queued end finds no job to report.
+    m_job.reset();
     *m_disc = cddrives::Disc{};
     m_signature.clear();
 }

@@ -438,11 +438,20 @@ TEST_F(CdRipperTest, SecondStartWhileRippingIsRefusedAndTheFirstStillEnds)
     r.setOutputFile(dir.path() + "/a.wav");
     rip(r, ev);
     r.setOutputFile(dir.path() + "/b.wav");
+    r.setRangeStart(2);
+    r.setRangeLength(1);
     r.StartRip();
     ASSERT_TRUE(ev.waitEnds(2));
     EXPECT_EQ(ev.ends(), QStringList({QStringLiteral("error %1").arg(cAudioCDRipper::ErrBusy), "done"}));
     EXPECT_TRUE(wavPcm(dir.path() + "/a.wav") == img.track(1));
     EXPECT_FALSE(QFile::exists(dir.path() + "/b.wav"));
+
+    // The range given to the refused start is kept for the next one.
+    ev.log.clear();
+    r.StartRip();
+    ASSERT_TRUE(ev.waitEnds());
+    ASSERT_EQ(ev.ends(), QStringList{"done"});
+    EXPECT_TRUE(wavPcm(dir.path() + "/b.wav") == img.sectors(img.starts[0] + 2 * kSecond, kSecond));
 }
 
 TEST_F(CdRipperTest, ReleaseComponentStopsTheRipAndQueriesKeepWorking)
@@ -458,8 +467,9 @@ TEST_F(CdRipperTest, ReleaseComponentStopsTheRipAndQueriesKeepWorking)
     r.setOutputFile(dir.path() + "/a.wav");
     rip(r, ev);
     r.ReleaseComponent();
-    ASSERT_TRUE(ev.waitEnds());
-    EXPECT_EQ(ev.log, QStringList{"aborted"});
+    // Released means silent: the stopped rip posts no end event afterwards.
+    QTest::qWait(300);
+    EXPECT_TRUE(ev.log.isEmpty()) << ev.log.join(' ').toStdString();
     EXPECT_FALSE(QFile::exists(dir.path() + "/a.wav"));
     ASSERT_TRUE(r.SelectDevice(dev));
     EXPECT_TRUE(r.IsAudioCD());
