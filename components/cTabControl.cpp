@@ -60,6 +60,16 @@ int cTabControl::AddTab(const QString& caption, int image, bool, const QString& 
     return i + 1;
 }
 
+void cTabControl::ClearTabs()
+{
+    m_programmatic = true;
+    while (m_bar->count() > 0)
+        m_bar->removeTab(m_bar->count() - 1);
+    m_images.clear();
+    m_programmatic = false;
+    layoutBar();
+}
+
 void cTabControl::SelectTab(const QString& key)
 {
     const int i = TabIndexForKey(key);

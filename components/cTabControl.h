@@ -29,6 +29,8 @@ public:
     // Appends a tab and returns its index. The third argument is accepted and
     // has no effect; an image of -1 means none.
     int AddTab(const QString& caption, int image = -1, bool reserved = true, const QString& key = QString());
+    // Removes every tab, without raising TabClick.
+    void ClearTabs();
     // Selects the tab with that key, without raising TabClick.
     void SelectTab(const QString& key);
     // 0 when no tab has that key (keys compare exactly).

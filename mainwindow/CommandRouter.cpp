@@ -84,7 +84,7 @@ void FrmMain::SetCommandRows()
     row("ID3 Tags", &FrmMain::CmdID3Tags);
     row("Advanced", &FrmMain::CmdAdvanced);
     row("About", &FrmMain::CmdAbout);
-    row("MP3 Tags Editor");
+    row("MP3 Tags Editor", &FrmMain::CmdMP3TagsEditor);
     row("Notes", &FrmMain::CmdNotes);
     row("Live Update", &FrmMain::CmdLiveUpdate); // does nothing
     row("HelpTopic", &FrmMain::CmdHelpTopic);

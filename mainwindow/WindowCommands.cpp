@@ -13,6 +13,7 @@
 #include "lists/ItemRow.h"
 #include "lists/ListTree.h"
 #include "mainwindow/frmMain.h"
+#include "mainwindow/frmMP3TagsEditor.h"
 #include "mainwindow/frmNotes.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
@@ -49,6 +50,17 @@ bool FrmMain::CmdAbout(int)
 {
     SetFormOnTop(this, false);
     frmAbout()->exec();
+    return true;
+}
+
+bool FrmMain::CmdMP3TagsEditor(int)
+{
+    SetFormOnTop(this, false);
+    setCursor(Qt::WaitCursor);
+    FrmMP3TagsEditor* editor = g_frmMP3TagsEditor();
+    unsetCursor();
+    editor->show();
+    editor->raise();
     return true;
 }
 

@@ -1,0 +1,536 @@
+#include "mainwindow/frmMP3TagsEditor.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <cerrno>
+#include <cstring>
+
+#include "components/SourceCheck.h"
+#include "components/cTabControl.h"
+#include "core/CommonLook.h"
+#include "core/Dialogs.h"
+#include "core/Edition.h"
+#include "core/WindowHelpers.h"
+#include "platform/MessageBox.h"
+#include "tags/Id3v2Codec.h"
+#include "tags/TagError.h"
+#include "tags/TagFileIo.h"
+#include "tags/cMP3ID3v1.h"
+#include "tags/cMP3ID3v2.h"
+
+namespace {
+
+QPointer<FrmMP3TagsEditor>& windowRef()
+{
+    static QPointer<FrmMP3TagsEditor> p;
+    return p;
+}
+
+template <class T> T* named(T* w, const char* name)
+{
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+constexpr int kBlankGenre = 255;
+constexpr int kV1Block = 128;
+
+bool beyondLatin1(const QString& s)
+{
+    for (const QChar c : s)
+        if (c.unicode() > 0xFF)
+            return true;
+    return false;
+}
+
+// Refuses, before anything is written, a file the tag classes would change
+// although it is no MP3 (they would append or prepend a tag to anything) or
+// one the user made read-only. A missing or empty file is left to the
+// classes, which refuse it themselves.
+TagError checkTarget(const QString& path, const char* className)
+{
+    const QFileInfo fi(path);
+    if (!fi.exists() || !fi.isFile() || fi.size() == 0)
+        return {};
+    // The mode bits, not access(): a user who may write anything still meant
+    // a file without write permission to stay as it is.
+    constexpr auto kWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    bool readOnly = !(fi.permissions() & kWrite);
+    tagio::File f;
+    if (!readOnly && !f.openReadWrite(path))
+        readOnly = f.error() == EACCES || f.error() == EPERM || f.error() == EROFS;
+    if (readOnly)
+        return TagError{tagerr::PermissionDenied, tagerr::source(className),
+                        path + QStringLiteral(" is read-only: its tags were not written.")};
+
+    // A file that already carries an ID3 tag is taken as the MP3 it claims to be.
+    if (f.isOpen() || f.openRead(path)) {
+        char head[id3v2::kHeaderSize];
+        if (f.size() >= id3v2::kHeaderSize && f.readAt(0, head, id3v2::kHeaderSize) &&
+            id3v2::parseHeader(head, f.size()))
+            return {};
+        char marker[3];
+        if (f.size() > kV1Block && f.readAt(f.size() - kV1Block, marker, 3) && std::memcmp(marker, "TAG", 3) == 0)
+            return {};
+    }
+    const kvaudio::SourceVerdict v = kvaudio::checkSourceStructure(path, QStringLiteral("mp3"));
+    if (v == kvaudio::SourceVerdict::NotAudio || v == kvaudio::SourceVerdict::Empty)
+        return tagerr::notValidMP3(path, className);
+    return {};
+}
+
+// The end of the file as it was before the ID3v1 block was written, so that a
+// failed ID3v2 write can take the block back and leave the file as it was.
+struct V1Snapshot {
+    qint64 length = -1;
+    QByteArray tail;
+
+    void take(const QString& path)
+    {
+        tagio::File f;
+        if (!f.openRead(path))
+            return;
+        const qint64 n = std::min<qint64>(kV1Block, f.size());
+        tail.resize(int(n));
+        if (f.readAt(f.size() - n, tail.data(), n))
+            length = f.size();
+    }
+
+    void restore(const QString& path) const
+    {
+        tagio::File f;
+        if (length < 0 || !f.openReadWrite(path))
+            return;
+        if (f.size() > length)
+            f.truncate(length); // the block was appended
+        else
+            f.writeAt(length - tail.size(), tail.constData(), tail.size());
+    }
+};
+
+} // namespace
+
+FrmMP3TagsEditor::FrmMP3TagsEditor(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("g_frmMP3TagsEditor"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("MP3 Tags Editor"));
+    const int width = TwipsToPixels(7200);
+    const int height = TwipsToPixels(7500);
+    setFixedSize(width, height);
+
+    QLabel* stripLabel = nullptr;
+    BuildTitleStrip(this, QStringLiteral("MP3 Tags Editor"), picTitle, stripLabel);
+    lblTitleMain = named(stripLabel, "lblTitleMain");
+    picTitle->setGeometry(0, 0, width, 30);
+
+    Label1 = named(new QLabel(QStringLiteral("Version:"), this), "Label1");
+    Label1->setGeometry(10, 42, 75, 22);
+    cboID3 = named(new QComboBox(this), "cboID3");
+    cboID3->setEditable(false);
+    cboID3->setGeometry(90, 40, 140, 24);
+    Label1->setBuddy(cboID3);
+    cboID3->setAccessibleName(Label1->text());
+
+    lblSourceFIle = named(new QLabel(QStringLiteral("Source File:"), this), "lblSourceFIle");
+    lblSourceFIle->setGeometry(10, 72, 75, 22);
+    sSourceFile = named(new QPlainTextEdit(this), "sSourceFile");
+    sSourceFile->setReadOnly(true);
+    sSourceFile->setGeometry(90, 70, width - 90 - 50, 40);
+    sSourceFile->setAccessibleName(lblSourceFIle->text());
+    cmdSelectFile = named(new QPushButton(QStringLiteral("..."), this), "cmdSelectFile");
+    cmdSelectFile->setGeometry(width - 44, 70, 34, 24);
+    cmdSelectFile->setAccessibleName(cmdSelectFile->text());
+
+    cTabControl1 = named(new cTabControl(this), "cTabControl1");
+    cTabControl1->setGeometry(10, 120, width - 20, height - 120 - 50);
+
+    froGeneral = named(new QWidget(this), "froGeneral");
+    froAdvanced = named(new QWidget(this), "froAdvanced");
+    froLyric = named(new QWidget(this), "froLyric");
+
+    auto addRow = [](QGridLayout* g, int row, const QString& caption, QWidget* box) {
+        auto* label = new QLabel(caption, box->parentWidget());
+        label->setObjectName(QStringLiteral("lbl") + box->objectName().mid(3));
+        label->setBuddy(box);
+        box->setAccessibleName(caption);
+        g->addWidget(label, row, 0, Qt::AlignTop);
+        g->addWidget(box, row, 1);
+    };
+    auto line = [](QWidget* page, const char* name) { return named(new QLineEdit(page), name); };
+    auto multi = [](QWidget* page, const char* name) {
+        auto* t = named(new QPlainTextEdit(page), name);
+        t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        return t;
+    };
+
+    auto* g = new QGridLayout(froGeneral);
+    txtTitle = line(froGeneral, "txtTitle");
+    txtArtist = line(froGeneral, "txtArtist");
+    txtAlbum = line(froGeneral, "txtAlbum");
+    txtYear = line(froGeneral, "txtYear");
+    txtTrackNum = line(froGeneral, "txtTrackNum");
+    cboGenre = named(new QComboBox(froGeneral), "cboGenre");
+    cboGenre->setEditable(true);
+    // What the user types stays as typed: it is matched against the names on Apply.
+    cboGenre->setInsertPolicy(QComboBox::NoInsert);
+    cboGenre->setCompleter(nullptr);
+    txtDescription = multi(froGeneral, "txtDescription");
+    addRow(g, 0, QStringLiteral("Title"), txtTitle);
+    addRow(g, 1, QStringLiteral("Artist"), txtArtist);
+    addRow(g, 2, QStringLiteral("Album"), txtAlbum);
+    addRow(g, 3, QStringLiteral("Year"), txtYear);
+    addRow(g, 4, QStringLiteral("Track Number"), txtTrackNum);
+    addRow(g, 5, QStringLiteral("Genre"), cboGenre);
+    addRow(g, 6, QStringLiteral("Comment"), txtDescription);
+    g->setRowStretch(6, 1);
+
+    auto* a = new QGridLayout(froAdvanced);
+    txtOriginalArtist = line(froAdvanced, "txtOriginalArtist");
+    txtURL = line(froAdvanced, "txtURL");
+    txtEncodedBy = line(froAdvanced, "txtEncodedBy");
+    txtCopyright = line(froAdvanced, "txtCopyright");
+    addRow(a, 0, QStringLiteral("Original Artist"), txtOriginalArtist);
+    addRow(a, 1, QStringLiteral("URL"), txtURL);
+    addRow(a, 2, QStringLiteral("Encoded By"), txtEncodedBy);
+    addRow(a, 3, QStringLiteral("Copyright"), txtCopyright);
+    a->setRowStretch(4, 1);
+
+    auto* l = new QGridLayout(froLyric);
+    txtLyric = multi(froLyric, "txtLyric");
+    addRow(l, 0, QStringLiteral("Lyrics"), txtLyric);
+
+    cmdApply = named(new QPushButton(QStringLiteral("Apply"), this), "cmdApply");
+    cmdApply->setGeometry(width - 190, height - 40, 85, 28);
+    cmdApply->setAccessibleName(cmdApply->text());
+    cmdClose = named(new QPushButton(QStringLiteral("Close"), this), "cmdClose");
+    cmdClose->setGeometry(width - 95, height - 40, 85, 28);
+    cmdClose->setAccessibleName(cmdClose->text());
+    cmdApply->setEnabled(false);
+
+    connect(cboID3, &QComboBox::currentIndexChanged, this, [this] { cboID3_Click(); });
+    connect(cTabControl1, &cTabControl::TabClick, this, &FrmMP3TagsEditor::cTabControl1_TabClick);
+    connect(cmdSelectFile, &QPushButton::clicked, this, &FrmMP3TagsEditor::cmdSelectFile_Click);
+    connect(cmdApply, &QPushButton::clicked, this, &FrmMP3TagsEditor::cmdApply_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &FrmMP3TagsEditor::cmdClose_Click);
+    auto genreEdited = [this] {
+        if (!m_bFilling)
+            m_bGenreEdited = true;
+    };
+    connect(cboGenre, &QComboBox::editTextChanged, this, genreEdited);
+    connect(cboGenre, &QComboBox::currentIndexChanged, this, genreEdited);
+
+    Form_Load();
+}
+
+FrmMP3TagsEditor::~FrmMP3TagsEditor() = default;
+
+cMP3ID3v1& FrmMP3TagsEditor::id3v1()
+{
+    if (!m_cID3v1)
+        m_cID3v1 = std::make_unique<cMP3ID3v1>();
+    return *m_cID3v1;
+}
+
+cMP3ID3v2& FrmMP3TagsEditor::id3v2()
+{
+    if (!m_cID3v2)
+        m_cID3v2 = std::make_unique<cMP3ID3v2>();
+    return *m_cID3v2;
+}
+
+void FrmMP3TagsEditor::Form_Load()
+{
+    SetFormIcon(this, QStringLiteral("text_align_left"), true);
+    ApplyCommonLook(this, picTitle, lblTitleMain);
+    for (QWidget* page : {froGeneral, froAdvanced, froLyric}) {
+        if (!g_sViewBackColor.isEmpty()) {
+            bool ok = false;
+            const qint64 bgr = g_sViewBackColor.toLongLong(&ok);
+            if (ok)
+                SetBackColor(page, quint32(bgr));
+        }
+        SetViewPicture(page, g_sViewFormPicture);
+    }
+
+    cboID3->blockSignals(true);
+    cboID3->addItems({QStringLiteral("ID3 v1"), QStringLiteral("ID3 v2"), QStringLiteral("ID3 v1+v2")});
+    cboID3->setCurrentIndex(-1);
+    cboID3->blockSignals(false);
+    cboID3->setCurrentIndex(2);
+
+    id3v1();
+    id3v2();
+
+    m_bFilling = true;
+    cboGenre->addItem(QString(), kBlankGenre);
+    for (int i = 0; i <= 255; ++i)
+        if (!id3v1().GenreName(quint8(i)).isEmpty())
+            cboGenre->addItem(id3v2().GenreName(quint8(i)), i);
+    cboGenre->setCurrentIndex(0);
+    m_bFilling = false;
+
+    placePages();
+    froAdvanced->hide();
+    froLyric->hide();
+    froGeneral->show();
+}
+
+void FrmMP3TagsEditor::placePages()
+{
+    // One twip-rounding of overlap on the left keeps the right edge in place.
+    const QRect r(TwipsToPixels(cTabControl1->ClientLeft() - 50), TwipsToPixels(cTabControl1->ClientTop()),
+                  TwipsToPixels(cTabControl1->ClientWidth() + 50), TwipsToPixels(cTabControl1->ClientHeight()));
+    for (QWidget* page : {froGeneral, froAdvanced, froLyric}) {
+        page->setGeometry(r);
+        page->raise();
+    }
+}
+
+void FrmMP3TagsEditor::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    placePages();
+}
+
+void FrmMP3TagsEditor::cboID3_Click()
+{
+    m_bReadV1 = m_bWriteV1 = m_bReadV2 = m_bWriteV2 = false;
+    cTabControl1->ClearTabs();
+    const int choice = cboID3->currentIndex();
+    if (choice == 0 || choice == 2)
+        m_bReadV1 = m_bWriteV1 = true;
+    if (choice == 1 || choice == 2)
+        m_bReadV2 = m_bWriteV2 = true;
+    QStringList tabs{QStringLiteral("General")};
+    if (m_bReadV2)
+        tabs << QStringLiteral("Advanced") << QStringLiteral("Lyrics");
+    for (const QString& t : tabs)
+        cTabControl1->AddTab(t, -1, true, t);
+    cTabControl1->SelectTab(QStringLiteral("General"));
+    cTabControl1_TabClick(1);
+    if (!sSourceFile->toPlainText().isEmpty())
+        LoadTagsFromFile(sSourceFile->toPlainText());
+}
+
+void FrmMP3TagsEditor::cTabControl1_TabClick(int)
+{
+    froGeneral->hide();
+    froAdvanced->hide();
+    froLyric->hide();
+    const QString key = cTabControl1->TabKey(cTabControl1->SelectedTab());
+    if (key == QLatin1String("General"))
+        froGeneral->show();
+    else if (key == QLatin1String("Advanced"))
+        froAdvanced->show();
+    else if (key == QLatin1String("Lyrics"))
+        froLyric->show();
+}
+
+void FrmMP3TagsEditor::cmdSelectFile_Click()
+{
+    g_OpenFileName.lpstrFilter = QStringLiteral("MP3 Audio Files (*.mp3)") + QChar(0) + QStringLiteral("*.mp3") + QChar(0);
+    g_OpenFileName.lpstrTitle = QStringLiteral("Open MP3 audio file");
+    const FileDialogResult r = ShowOpen(this, true);
+    if (r.bCanceled)
+        return;
+    QString path = r.sFiles.value(0);
+    if (path.isEmpty() && r.sFiles.size() > 1) {
+        // Several files chosen: the editor works on the first of them.
+        path = r.sFolder.endsWith(QLatin1Char('/')) ? r.sFolder + r.sFiles.at(1)
+                                                     : r.sFolder + QLatin1Char('/') + r.sFiles.at(1);
+    }
+    if (path.isEmpty())
+        return;
+    sSourceFile->setPlainText(path);
+    cmdApply->setEnabled(true);
+    LoadTagsFromFile(path);
+}
+
+void FrmMP3TagsEditor::LoadTagsFromFile(const QString& path)
+{
+    m_bFilling = true;
+    auto selectGenre = [this](int genre) {
+        const int at = cboGenre->findData(genre);
+        cboGenre->setCurrentIndex(at >= 0 ? at : 0);
+        cboGenre->setEditText(cboGenre->itemText(cboGenre->currentIndex()));
+    };
+    for (QLineEdit* box : {txtArtist, txtTitle, txtAlbum})
+        box->clear();
+    selectGenre(kBlankGenre);
+    for (QLineEdit* box : {txtYear, txtTrackNum, txtOriginalArtist, txtCopyright, txtEncodedBy, txtURL})
+        box->clear();
+    txtDescription->clear();
+    txtLyric->clear();
+
+    if (m_bReadV1) {
+        cMP3ID3v1& t = id3v1();
+        t.setMP3File(path); // a file that cannot be read shows the reset values
+        txtArtist->setText(t.Artist());
+        txtTitle->setText(t.Title());
+        txtAlbum->setText(t.Album());
+        selectGenre(t.GenreName(t.Genre()).isEmpty() ? kBlankGenre : t.Genre());
+        txtYear->setText(t.Year());
+        txtDescription->setPlainText(t.Comment());
+    }
+
+    if (m_bReadV2) {
+        cMP3ID3v2& t = id3v2();
+        t.setMP3File(path);
+        auto over = [](QLineEdit* box, const QString& v) {
+            if (!v.isEmpty())
+                box->setText(v);
+        };
+        over(txtArtist, t.Artist());
+        over(txtTitle, t.Title());
+        over(txtAlbum, t.Album());
+        if (!t.GenreName(t.Genre()).isEmpty()) {
+            selectGenre(t.Genre());
+        } else if (t.Genre() == kBlankGenre && !t.OtherGenreName().isEmpty()) {
+            // A genre held as text only is shown as it stands.
+            cboGenre->setEditText(t.OtherGenreName());
+        }
+        over(txtYear, t.Year());
+        if (!t.Comment().isEmpty())
+            txtDescription->setPlainText(t.Comment());
+        over(txtTrackNum, t.Track());
+        over(txtOriginalArtist, t.OriginalArtist());
+        if (!t.Lyrics().isEmpty())
+            txtLyric->setPlainText(t.Lyrics());
+        over(txtCopyright, t.Copyright());
+        over(txtEncodedBy, t.EncodedBy());
+        over(txtURL, t.LinkTo());
+    }
+    m_bGenreEdited = false;
+    m_bFilling = false;
+}
+
+int FrmMP3TagsEditor::matchGenre(const QString& text) const
+{
+    if (text.isEmpty())
+        return 0;
+    for (int i = 1; i < cboGenre->count(); ++i)
+        if (cboGenre->itemText(i) == text)
+            return i;
+    for (int i = 1; i < cboGenre->count(); ++i)
+        if (cboGenre->itemText(i).contains(text, Qt::CaseSensitive))
+            return i;
+    return -1;
+}
+
+void FrmMP3TagsEditor::cmdApply_Click()
+{
+    const QString path = sSourceFile->toPlainText();
+    auto fail = [this](const TagError& e) {
+        MsgBox(e.Description + QLatin1Char('(') + QString::number(e.Number) + QLatin1Char(')'), vbInformation,
+               QString(), this);
+    };
+
+    // The genre the user chose or typed: a list entry, or (-1) a text of its own.
+    int entry = -1;
+    QString genreText = cboGenre->currentText();
+    if (m_bGenreEdited) {
+        entry = matchGenre(genreText);
+        if (entry >= 0) {
+            m_bFilling = true;
+            cboGenre->setCurrentIndex(entry);
+            cboGenre->setEditText(cboGenre->itemText(entry));
+            m_bFilling = false;
+            genreText = cboGenre->itemText(entry);
+        }
+    }
+    // An untouched combo that names a genre of the list.
+    int shown = -1;
+    if (!m_bGenreEdited && !genreText.isEmpty()) {
+        const int i = cboGenre->findText(genreText, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (i > 0)
+            shown = cboGenre->itemData(i).toInt();
+    }
+
+    if (const TagError e = checkTarget(path, m_bWriteV1 ? "cMP3ID3v1" : "cMP3ID3v2"); e.isError())
+        return fail(e);
+
+    V1Snapshot before;
+    if (m_bWriteV1 && m_bWriteV2)
+        before.take(path);
+
+    bool v1Lossy = false;
+    QStringList lossyBoxes;
+    if (m_bWriteV1) {
+        cMP3ID3v1& t = id3v1();
+        t.setArtist(txtArtist->text());
+        t.setTitle(txtTitle->text());
+        t.setAlbum(txtAlbum->text());
+        t.setYear(txtYear->text());
+        t.setComment(txtDescription->toPlainText());
+        if (m_bGenreEdited) {
+            t.setGenre(quint8(entry >= 0 ? cboGenre->itemData(entry).toInt() : kBlankGenre));
+        } else {
+            // A genre number without a name is kept: the combo could not show it.
+            const bool unnamed = t.Genre() != kBlankGenre && t.GenreName(t.Genre()).isEmpty();
+            if (!unnamed && shown >= 0)
+                t.setGenre(quint8(shown));
+        }
+        if (!t.Update())
+            return fail(t.LastError());
+        const std::pair<const char*, QString> texts[] = {{"Title", t.Title()},   {"Artist", t.Artist()},
+                                                         {"Album", t.Album()},   {"Year", t.Year()},
+                                                         {"Comment", t.Comment()}};
+        for (const auto& [caption, text] : texts)
+            if (beyondLatin1(text))
+                lossyBoxes << QLatin1String(caption);
+        v1Lossy = !lossyBoxes.isEmpty();
+    }
+
+    if (m_bWriteV2) {
+        cMP3ID3v2& t = id3v2();
+        t.setArtist(txtArtist->text());
+        t.setTitle(txtTitle->text());
+        t.setAlbum(txtAlbum->text());
+        t.setYear(txtYear->text());
+        t.setComment(txtDescription->toPlainText());
+        if (m_bGenreEdited) {
+            const int genre = entry >= 0 ? cboGenre->itemData(entry).toInt() : kBlankGenre;
+            t.setGenre(quint8(genre));
+            t.setOtherGenreName(genreText);
+        } else if (t.TagsInFrame(QStringLiteral("TCON")) == 0 && shown >= 0) {
+            // The genre the combo shows from the ID3v1 tag joins the ID3v2 tag.
+            t.setGenre(quint8(shown));
+            t.setOtherGenreName(genreText);
+        }
+        t.setTrack(txtTrackNum->text());
+        t.setOriginalArtist(txtOriginalArtist->text());
+        t.setCopyright(txtCopyright->text());
+        t.setEncodedBy(txtEncodedBy->text());
+        t.setLinkTo(txtURL->text());
+        t.setLyrics(txtLyric->toPlainText());
+        if (!t.Update()) {
+            before.restore(path);
+            return fail(t.LastError());
+        }
+    }
+
+    QString done = QStringLiteral("Done.");
+    if (v1Lossy)
+        done += QStringLiteral("\n\nID3 v1 cannot hold some characters of %1: it holds \"?\" in their place.")
+                    .arg(lossyBoxes.join(QStringLiteral(", ")));
+    MsgBox(done, vbInformation, g_sAppName + QLatin1Char(' ') + g_sAppVersion, this);
+}
+
+void FrmMP3TagsEditor::cmdClose_Click() { close(); }
+
+FrmMP3TagsEditor* g_frmMP3TagsEditor()
+{
+    if (!windowRef())
+        windowRef() = new FrmMP3TagsEditor;
+    return windowRef();
+}
+
+bool g_frmMP3TagsEditorLoaded() { return !windowRef().isNull(); }
