@@ -143,6 +143,9 @@ FrmMP3TagsEditor::FrmMP3TagsEditor(QWidget* parent)
     lblSourceFIle->setGeometry(10, 72, 75, 22);
     sSourceFile = named(new QPlainTextEdit(this), "sSourceFile");
     sSourceFile->setReadOnly(true);
+    // A long path wraps onto the second line rather than scrolling out of sight.
+    sSourceFile->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    sSourceFile->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sSourceFile->setGeometry(90, 70, width - 90 - 50, 40);
     sSourceFile->setAccessibleName(lblSourceFIle->text());
     cmdSelectFile = named(new QPushButton(QStringLiteral("..."), this), "cmdSelectFile");

@@ -205,7 +205,13 @@ TEST_F(MP3TagsEditor, VersionOneWritesOnlyTheBlockAndKeepsItsTrack)
 
     FrmMP3TagsEditor* e = open(path, 0);
     e->txtTitle->setText("New");
-    EXPECT_EQ(apply(e), QStringList{"Done."});
+    {
+        testenv::ScriptedMessageBoxes boxes;
+        e->cmdApply->click();
+        ASSERT_EQ(boxes.prompts(), QStringList{"Done."});
+        EXPECT_EQ(boxes.shown()[0].icon(), int(vbInformation));
+        EXPECT_EQ(boxes.shown()[0].title, g_sAppName + " " + g_sAppVersion);
+    }
     const QByteArray after = readFile(path);
     EXPECT_EQ(after.size(), before.size());
     EXPECT_EQ(after.left(after.size() - 128), before.left(before.size() - 128)) << "the ID3v2 tag is not touched";
