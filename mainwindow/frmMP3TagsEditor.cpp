@@ -1,6 +1,8 @@
 #include "mainwindow/frmMP3TagsEditor.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "components/SourceCheck.h"
 #include "components/cTabControl.h"
@@ -430,11 +433,9 @@ int FrmMP3TagsEditor::matchGenre(const QString& text) const
 
 void FrmMP3TagsEditor::cmdApply_Click()
 {
+    if (m_bWriting)
+        return;
     const QString path = sSourceFile->toPlainText();
-    auto fail = [this](const TagError& e) {
-        MsgBox(e.Description + QLatin1Char('(') + QString::number(e.Number) + QLatin1Char(')'), vbInformation,
-               QString(), this);
-    };
 
     // The genre the user chose or typed: a list entry, or (-1) a text of its own.
     int entry = -1;
@@ -457,14 +458,6 @@ void FrmMP3TagsEditor::cmdApply_Click()
             shown = cboGenre->itemData(i).toInt();
     }
 
-    if (const TagError e = checkTarget(path, m_bWriteV1 ? "cMP3ID3v1" : "cMP3ID3v2"); e.isError())
-        return fail(e);
-
-    V1Snapshot before;
-    if (m_bWriteV1 && m_bWriteV2)
-        before.take(path);
-
-    bool v1Lossy = false;
     QStringList lossyBoxes;
     if (m_bWriteV1) {
         cMP3ID3v1& t = id3v1();
@@ -481,17 +474,13 @@ void FrmMP3TagsEditor::cmdApply_Click()
             if (!unnamed && shown >= 0)
                 t.setGenre(quint8(shown));
         }
-        if (!t.Update())
-            return fail(t.LastError());
         const std::pair<const char*, QString> texts[] = {{"Title", t.Title()},   {"Artist", t.Artist()},
                                                          {"Album", t.Album()},   {"Year", t.Year()},
                                                          {"Comment", t.Comment()}};
         for (const auto& [caption, text] : texts)
             if (beyondLatin1(text))
                 lossyBoxes << QLatin1String(caption);
-        v1Lossy = !lossyBoxes.isEmpty();
     }
-
     if (m_bWriteV2) {
         cMP3ID3v2& t = id3v2();
         t.setArtist(txtArtist->text());
@@ -514,17 +503,61 @@ void FrmMP3TagsEditor::cmdApply_Click()
         t.setEncodedBy(txtEncodedBy->text());
         t.setLinkTo(txtURL->text());
         t.setLyrics(txtLyric->toPlainText());
-        if (!t.Update()) {
-            before.restore(path);
-            return fail(t.LastError());
-        }
     }
 
+    // The file work (a rewrite copies the whole file) runs off the GUI thread;
+    // the window keeps painting and takes no input meanwhile.
+    const bool writeV1 = m_bWriteV1, writeV2 = m_bWriteV2;
+    cMP3ID3v1* v1 = writeV1 ? &id3v1() : nullptr;
+    cMP3ID3v2* v2 = writeV2 ? &id3v2() : nullptr;
+    auto write = [path, writeV1, writeV2, v1, v2]() -> TagError {
+        if (TagError e = checkTarget(path, writeV1 ? "cMP3ID3v1" : "cMP3ID3v2"); e.isError())
+            return e;
+        V1Snapshot before;
+        if (writeV1 && writeV2)
+            before.take(path);
+        if (v1 && !v1->Update())
+            return v1->LastError();
+        if (v2 && !v2->Update()) {
+            before.restore(path);
+            return v2->LastError();
+        }
+        return {};
+    };
+    TagError failure;
+    {
+        const WaitCursor hourglass;
+        m_bWriting = true;
+        QEventLoop loop;
+        std::thread worker([&] {
+            failure = write();
+            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+        });
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        worker.join();
+        m_bWriting = false;
+    }
+
+    if (failure.isError()) {
+        MsgBox(failure.Description + QLatin1Char('(') + QString::number(failure.Number) + QLatin1Char(')'),
+               vbInformation, QString(), this);
+        return;
+    }
     QString done = QStringLiteral("Done.");
-    if (v1Lossy)
+    if (!lossyBoxes.isEmpty())
         done += QStringLiteral("\n\nID3 v1 cannot hold some characters of %1: it holds \"?\" in their place.")
                     .arg(lossyBoxes.join(QStringLiteral(", ")));
     MsgBox(done, vbInformation, g_sAppName + QLatin1Char(' ') + g_sAppVersion, this);
+}
+
+void FrmMP3TagsEditor::closeEvent(QCloseEvent* e)
+{
+    // Not while a write is under way: it works on this window's tag objects.
+    if (m_bWriting) {
+        e->ignore();
+        return;
+    }
+    QWidget::closeEvent(e);
 }
 
 void FrmMP3TagsEditor::cmdClose_Click() { close(); }

@@ -57,6 +57,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
     void LoadTagsFromFile(const QString& path);
@@ -77,6 +78,7 @@ private:
     // changes count as edits of the genre.
     bool m_bFilling = false;
     bool m_bGenreEdited = false;
+    bool m_bWriting = false;
 };
 
 // The editor, created (and loaded) on first use; closing unloads it.

@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
+#include <atomic>
+#include <cstdio>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -352,6 +355,27 @@ TEST_F(MP3TagsEditor, AFailedTagWriteTakesTheNewBlockBack)
         EXPECT_TRUE(shown[0].endsWith("(70)")) << shown[0].toStdString();
         EXPECT_EQ(readFile(path), before);
     }
+}
+
+namespace {
+std::atomic<bool> g_renamedOnGuiThread{true};
+int recordingRename(const char* from, const char* to)
+{
+    g_renamedOnGuiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+    return ::rename(from, to);
+}
+} // namespace
+
+TEST_F(MP3TagsEditor, AFileIsRewrittenOffTheGuiThread)
+{
+    const QString path = writeFile("rewrite.mp3", tag(3, text3("TIT2", "t"), 0) + mpegAudio(6));
+    FrmMP3TagsEditor* e = open(path, 1);
+    e->txtLyric->setPlainText(QString(3000, 'l')); // the tag outgrows its space
+    g_renamedOnGuiThread = true;
+    tagio::setRenameFunction(&recordingRename);
+    ASSERT_EQ(apply(e), QStringList{"Done."});
+    EXPECT_FALSE(g_renamedOnGuiThread);
+    EXPECT_EQ(open(path, 1)->txtLyric->toPlainText(), QString(3000, 'l'));
 }
 
 TEST_F(MP3TagsEditor, GenresAreWrittenAsChosenAndKeptWhenNotTouched)
