@@ -72,16 +72,12 @@ TagError checkTarget(const QString& path, const char* className)
         return TagError{tagerr::PermissionDenied, tagerr::source(className),
                         path + QStringLiteral(" is read-only: its tags were not written.")};
 
-    // A file that already carries an ID3 tag is taken as the MP3 it claims to be.
-    if (f.isOpen() || f.openRead(path)) {
-        char head[id3v2::kHeaderSize];
-        if (f.size() >= id3v2::kHeaderSize && f.readAt(0, head, id3v2::kHeaderSize) &&
-            id3v2::parseHeader(head, f.size()))
-            return {};
-        char marker[3];
-        if (f.size() > kV1Block && f.readAt(f.size() - kV1Block, marker, 3) && std::memcmp(marker, "TAG", 3) == 0)
-            return {};
-    }
+    // A file that starts with a whole ID3v2 tag is taken as the MP3 it claims
+    // to be, whatever its audio looks like.
+    char head[id3v2::kHeaderSize];
+    if ((f.isOpen() || f.openRead(path)) && f.size() >= id3v2::kHeaderSize &&
+        f.readAt(0, head, id3v2::kHeaderSize) && id3v2::parseHeader(head, f.size()))
+        return {};
     const kvaudio::SourceVerdict v = kvaudio::checkSourceStructure(path, QStringLiteral("mp3"));
     if (v == kvaudio::SourceVerdict::NotAudio || v == kvaudio::SourceVerdict::Empty)
         return tagerr::notValidMP3(path, className);

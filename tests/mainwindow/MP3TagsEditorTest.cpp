@@ -87,6 +87,13 @@ QString bothTags(const QString& name, const QByteArray& frames, const QByteArray
     return writeFile(name, tag(3, frames, 64) + mpegAudio(12, 7) + v1);
 }
 
+QByteArray le32(quint32 v)
+{
+    QByteArray b = be32(v);
+    std::reverse(b.begin(), b.end());
+    return b;
+}
+
 QByteArray text3(const QByteArray& id, const QByteArray& text) { return frame(3, id, latin1Text(text)); }
 
 } // namespace
@@ -300,6 +307,10 @@ TEST_F(MP3TagsEditor, FilesItMustNotWriteAreLeftAsTheyWere)
     const QString readOnly = bothTags("readonly.mp3", text3("TIT2", "t"), v1Block("t", "", "", "", "", 1));
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     const QString missing = writeFile("gone.mp3", tag(3, text3("TIT2", "x"), 10) + mpegAudio(4));
+    // A WAV named as an MP3, with an ID3v1 block some program put at its end.
+    QByteArray wav("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xAC\0\0\x88\x58\x01\0\x02\0\x10\0data", 40);
+    wav += le32(2000) + QByteArray(2000, '\0');
+    const QString wave = writeFile("wave.mp3", wav + v1Block("t", "a", "", "", "", 1));
     // A tag whose size runs past the end of the file: the start of a cut file.
     const QString cut = writeFile("cut.mp3", tag(3, text3("TIT2", "x"), 5000).left(400));
 
@@ -317,6 +328,8 @@ TEST_F(MP3TagsEditor, FilesItMustNotWriteAreLeftAsTheyWere)
         {tiny, 1, tiny + notValid, false},
         {missing, 2, missing + notValid, true},
         {cut, 2, cut + notValid, false},
+        {wave, 2, wave + notValid, false},
+        {wave, 0, wave + notValid, false},
         {readOnly, 2, readOnly + " is read-only: its tags were not written.(70)", false},
     };
     for (const Case& c : cases) {
