@@ -202,6 +202,13 @@ TEST_F(MP3TagsEditor, EachVersionChoiceFillsTheBoxesFromItsTags)
     EXPECT_TRUE(e->cmdApply->isEnabled());
     ASSERT_EQ(dialogs.requests().size(), 1u);
     EXPECT_EQ(dialogs.requests()[0].title, "Open MP3 audio file");
+
+    // Several files chosen: the editor takes the first of them.
+    const QString other = bothTags("other.mp3", text3("TIT2", "Other"), QByteArray());
+    dialogs.choose({other, path});
+    e->cmdSelectFile->click();
+    EXPECT_EQ(e->sSourceFile->toPlainText(), other);
+    EXPECT_EQ(e->txtTitle->text(), "Other");
 }
 
 TEST_F(MP3TagsEditor, VersionOneWritesOnlyTheBlockAndKeepsItsTrack)
