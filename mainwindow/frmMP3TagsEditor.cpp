@@ -287,7 +287,8 @@ void FrmMP3TagsEditor::Form_Load()
 
 void FrmMP3TagsEditor::placePages()
 {
-    // One twip-rounding of overlap on the left keeps the right edge in place.
+    // The pages start 50 twips left of the client area and are as much wider,
+    // so their right edge stays on the client area's.
     const QRect r(TwipsToPixels(cTabControl1->ClientLeft() - 50), TwipsToPixels(cTabControl1->ClientTop()),
                   TwipsToPixels(cTabControl1->ClientWidth() + 50), TwipsToPixels(cTabControl1->ClientHeight()));
     for (QWidget* page : {froGeneral, froAdvanced, froLyric}) {
