@@ -2,7 +2,6 @@
 
 #include <QDataStream>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
 #include <QIcon>
 #include <QImage>
