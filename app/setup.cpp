@@ -1,5 +1,6 @@
 // The install step: lays out the program folder and creates the machine-wide
-// settings key and its sub-keys where they are missing.
+// settings key and its sub-keys where they are missing, writes the first-run
+// values that are missing, and puts the desktop entry in place.
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <cstdio>
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.addOption({"program-dir", "Program folder to lay out.", "folder"});
     parser.addOption({"no-registry", "Do not create the settings keys."});
+    parser.addOption({"share-dir", "Folder to put the desktop entry and icons under.", "folder"});
     parser.process(app);
 
     SetAppModes();
@@ -30,8 +32,20 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "kelvane-setup: cannot create the settings keys under %s\n",
                          qPrintable(platform::SettingsStore::rootFolder()));
             rc = 1;
+        } else if (!WriteFirstRunValues(parser.value("program-dir"))) {
+            std::fprintf(stderr, "kelvane-setup: cannot write the first-run settings under %s\n",
+                         qPrintable(platform::SettingsStore::rootFolder()));
+            rc = 1;
         } else {
             std::printf("settings store: %s\n", qPrintable(platform::SettingsStore::rootFolder()));
+        }
+    }
+    if (parser.isSet("share-dir")) {
+        const QString programDir = parser.isSet("program-dir") ? parser.value("program-dir") : app.applicationDirPath();
+        if (!InstallDesktopEntry(parser.value("share-dir"), programDir)) {
+            std::fprintf(stderr, "kelvane-setup: cannot put the desktop entry under %s\n",
+                         qPrintable(parser.value("share-dir")));
+            rc = 1;
         }
     }
     return rc;

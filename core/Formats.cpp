@@ -54,6 +54,19 @@ const QStringList& DestinationFormatTexts()
     return texts;
 }
 
+const QStringList& DesignFileNameTemplates()
+{
+    static const QStringList templates = {
+        QStringLiteral("[file_name].[dest_extension]"),
+        QStringLiteral("[file_name].[source_extension].[dest_extension]"),
+        QStringLiteral("[file_name]_[123].[dest_extension]"),
+        QStringLiteral("[file_name]_[123].[source_extension].[dest_extension]"),
+        QStringLiteral("[123].[dest_extension]"),
+        QStringLiteral("[123].[source_extension].[dest_extension]"),
+    };
+    return templates;
+}
+
 QString SetSupportedDestinations()
 {
     const auto s = switches();

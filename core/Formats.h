@@ -29,6 +29,10 @@ int GetDestinationFormatIndex(const QString& text);
 // they never change.
 const QStringList& DestinationFormatTexts();
 
+// The six output file-name templates a template box starts with, the
+// first of them the one a first run chooses.
+const QStringList& DesignFileNameTemplates();
+
 // Replaces the build-time table (WAV, ACM, MP3, WMA, OGG, APE), so that tests
 // can offer formats this edition leaves out.
 void SetDestinationTable(const std::array<int, 6>& switches);

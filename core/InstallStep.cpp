@@ -3,14 +3,17 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QImage>
 #include <QImageWriter>
 #include <cmath>
 
 #include "core/Edition.h"
+#include "core/Formats.h"
 #include "core/Startup.h"
 #include "core/TextFiles.h"
 #include "core/WindowHelpers.h"
+#include "platform/Colors.h"
 #include "platform/SettingsStore.h"
 
 QStringList MachineSubKeys()
@@ -79,6 +82,125 @@ bool LayOutProgramFolder(const QString& folder)
         const QImage img = ProgramIcon(QStringLiteral("aaa")).pixmap(32, 32).toImage();
         QImageWriter writer(ico, "ico");
         ok = writer.write(img) && ok;
+    }
+    return ok;
+}
+
+QList<FirstRunValue> FirstRunValues(const QString& programDir)
+{
+    const QString off = QStringLiteral("0");
+    const QString on = QStringLiteral("1");
+    // White on a mid-blue strip: a contrast of about 7:1.
+    const QString appColor = QString::number(platform::colorToBgr(QColor(0x2B, 0x5A, 0x8C)));
+    const QString textColor = QString::number(platform::colorToBgr(QColor(Qt::white)));
+    QList<FirstRunValue> values = {
+        {"General", "cboDevices", "-1"},
+        {"General", "cboTargetFormat", DestinationFormatTexts().at(2)},
+        {"General", "chkSelectTheLastItem", off},
+        {"General", "chkAutoFreeDB", off},
+        {"General", "cboFileName", DesignFileNameTemplates().at(0)},
+        {"General", "chkSaveLogWhenExit", off},
+        {"General", "chkDisplayMSGWhenExit", off},
+        {"General", "chkDisplayMSGWhenErase", off},
+        {"General", "chkGoToNextItem", off},
+        {"General", "chkDisplayPlayer", on},
+        {"General", "chkClearOnExit", off},
+        {"General", "chkDisplayAudioGraph", on},
+        {"General", "chkMenuXPStyle", off},
+        {"General", "chkDisplayGridHotTrack", off},
+        {"General", "chkDisplayTitle", on},
+        {"General", "chkDisplayGridLine", off},
+        {"General", "picColor", appColor},
+        {"General", "picTextColor", textColor},
+        {"General", "chkDisplayLiveUpdateWindow", off},
+        {"General", "chkAutoUpdate", off},
+        {"Display", "picColor", appColor},
+        {"Display", "picTextColor", textColor},
+        {"Events", "chkOpenDestFolder", off},
+        {"Events", "chkTurnOffComputer", off},
+        {"Events", "chkPlaySound", off},
+        {"Events", "chkNoticeApp", off},
+        {"Events", "txtAppNotice", QString()},
+        {"ID3 Tags", "chkCopyID3FromSource", on},
+    };
+    for (const char* tag : {"txtTagArtist", "txtTagSong", "txtTagAlbum", "txtTagTrack", "txtTagGenre", "txtTagYear",
+                            "txtTagComment"})
+        values.append({"ID3 Tags", QString::fromLatin1(tag), QString()});
+    // The lists folder is left to the program, which also puts it into the path history.
+    if (!programDir.isEmpty())
+        values.append({"Events", "txtPlayAtEnd", QDir(programDir).absoluteFilePath("sound/notify.wav")});
+    return values;
+}
+
+bool WriteFirstRunValues(const QString& programDir)
+{
+    if (g_sAppName.isEmpty())
+        SetAppModes();
+    bool ok = true;
+    for (const FirstRunValue& v : FirstRunValues(programDir)) {
+        const QString key = MachineKeyRoot() + "\\" + v.subKey;
+        if (platform::SettingsStore::value(platform::Hive::LocalMachine, key, v.name))
+            continue;
+        ok = platform::SettingsStore::setValue(platform::Hive::LocalMachine, key, v.name, v.value) && ok;
+    }
+    return ok;
+}
+
+namespace {
+
+// One argument of an Exec line: quoted when it holds a reserved character,
+// then escaped for the entry's string type.
+QString execArgument(const QString& arg)
+{
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    bool quote = arg.isEmpty();
+    for (QChar c : arg)
+        quote = quote || reserved.contains(c);
+    QString out;
+    for (QChar c : arg) {
+        if (quote && (c == '"' || c == '`' || c == '$' || c == '\\'))
+            out += '\\';
+        out += c;
+    }
+    if (quote)
+        out = '"' + out + '"';
+    out.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    out.replace(QLatin1String("%"), QLatin1String("%%"));
+    return out;
+}
+
+} // namespace
+
+QByteArray DesktopEntryText(const QString& programDir)
+{
+    const QString exe = QDir(programDir).absoluteFilePath(QStringLiteral("kelvane"));
+    QString text;
+    text += "[Desktop Entry]\n";
+    text += "Type=Application\n";
+    text += "Name=Kelvane\n";
+    text += "GenericName=Audio Toolbox\n";
+    text += "Comment=Audio toolbox for lists of audio files\n";
+    text += "Exec=" + execArgument(exe) + "\n";
+    text += "Icon=kelvane\n";
+    text += "Terminal=false\n";
+    text += "Categories=AudioVideo;Audio;\n";
+    text += "StartupNotify=true\n";
+    return text.toUtf8();
+}
+
+bool InstallDesktopEntry(const QString& shareDir, const QString& programDir)
+{
+    QDir share(shareDir);
+    bool ok = share.mkpath("applications");
+    ok = ok && WriteFileAtomically(share.filePath("applications/kelvane.desktop"), DesktopEntryText(programDir));
+    const QIcon icon = ProgramIcon(QStringLiteral("aaa"));
+    for (int size : {16, 24, 32, 48}) {
+        const QString sub = QStringLiteral("icons/hicolor/%1x%1/apps").arg(size);
+        if (!share.mkpath(sub)) {
+            ok = false;
+            continue;
+        }
+        ok = icon.pixmap(size, size).toImage().save(share.filePath(sub + "/kelvane.png"), "PNG") && ok;
     }
     return ok;
 }

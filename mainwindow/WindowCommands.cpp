@@ -75,8 +75,11 @@ bool FrmMain::CmdNotes(int)
 
 bool FrmMain::CmdHelpTopic(int)
 {
-    // The desktop's viewer for the help file; a missing file is not reported.
-    platform::shellOpen(AppPath() + "/Help.chm");
+    // The desktop's browser shows the help page; a missing page is not
+    // reported, and checking first keeps the desktop from reporting it either.
+    const QString help = AppPath() + "/Help.html";
+    if (QFileInfo(help).isFile())
+        platform::shellOpen(help);
     return true;
 }
 

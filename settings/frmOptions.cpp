@@ -168,10 +168,7 @@ void FrmOptions::buildControls()
         auto* row = new QHBoxLayout;
         cboFileName = new QComboBox(froGeneral);
         cboFileName->setObjectName("cboFileName");
-        cboFileName->addItems({"[file_name].[dest_extension]", "[file_name].[source_extension].[dest_extension]",
-                               "[file_name]_[123].[dest_extension]",
-                               "[file_name]_[123].[source_extension].[dest_extension]", "[123].[dest_extension]",
-                               "[123].[source_extension].[dest_extension]"});
+        cboFileName->addItems(DesignFileNameTemplates());
         cboFileName->setCurrentIndex(-1);
         row->addWidget(cboFileName, 1);
         lblParameters = newLink("lblParameters", "Parameters", froGeneral);

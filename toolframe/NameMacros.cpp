@@ -25,19 +25,6 @@ QString nameSafe(QString value)
 
 } // namespace
 
-const QStringList& DesignFileNameTemplates()
-{
-    static const QStringList templates = {
-        "[file_name].[dest_extension]",
-        "[file_name].[source_extension].[dest_extension]",
-        "[file_name]_[123].[dest_extension]",
-        "[file_name]_[123].[source_extension].[dest_extension]",
-        "[123].[dest_extension]",
-        "[123].[source_extension].[dest_extension]",
-    };
-    return templates;
-}
-
 QString FileNameFormatsFile()
 {
     return AppPath() + "/FileNameFormats.txt";

@@ -7,10 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/Formats.h"
+
 // ---- Output file-name templates
 
-// The six templates a template box starts with.
-const QStringList& DesignFileNameTemplates();
 // The program folder's "FileNameFormats.txt".
 QString FileNameFormatsFile();
 

@@ -1,6 +1,7 @@
 // The window, help and program commands, and the command line.
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -68,12 +69,18 @@ TEST(WindowCommands, ProgramsAndPagesStartedByTheCommands)
     const QString item = testenv::tempRoot() + "/song.mp3";
     const Case cases[] = {
         {"Master Volume", platform::ShellRequest::Start, "pavucontrol"},
-        {"HelpTopic", platform::ShellRequest::Open, AppPath() + "/Help.chm"},
+        {"HelpTopic", platform::ShellRequest::Open, AppPath() + "/Help.html"},
         {"Support", platform::ShellRequest::Open, g_sAppSupportPage},
         {"Open Default Player", platform::ShellRequest::Open, item},
     };
     lw.add(item);
     lw.select(1);
+    const QString help = AppPath() + "/Help.html";
+    {
+        QFile page(help);
+        ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+        page.write("<html></html>");
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         const size_t before = shell.requests().size();
@@ -83,10 +90,12 @@ TEST(WindowCommands, ProgramsAndPagesStartedByTheCommands)
         EXPECT_EQ(shell.requests().back().target, c.target);
     }
 
-    // With no rows, the item's player opens nothing.
+    // With no rows, the item's player opens nothing; without its page, help opens nothing.
     w->cGrid1->ClearRows();
+    ASSERT_TRUE(QFile::remove(help));
     const size_t before = shell.requests().size();
     w->SendCommand("Open Default Player");
+    w->SendCommand("HelpTopic");
     EXPECT_EQ(shell.requests().size(), before);
 }
 
