@@ -137,6 +137,10 @@ void SetGrid(cGrid* grid, cImageList* imageList)
     if (!imageList && mainWindow())
         imageList = mainWindow()->imgGrid;
     grid->setRowHeight(24);
+    // The rows' font (the playing row in bold); rows added later take it too.
+    QFont font = grid->font();
+    font.setPointSize(8);
+    grid->setFont(font);
     grid->setImageList(imageList);
     for (const ItemColumn& c : kColumns) {
         grid->AddColumn(QString::fromLatin1(c.key), QString::fromLatin1(c.header), 0, -1, c.width, c.shown);
