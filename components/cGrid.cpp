@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -122,6 +123,11 @@ public:
             if (textColour.isValid())
                 return textColour;
             return QVariant();
+        case Qt::CheckStateRole:
+            // Read by accessibility only; the delegate draws the icon, not a check box.
+            if (index.column() + 1 == m_grid->m_markColumn)
+                return c->icon == m_grid->m_markedIcon ? Qt::Checked : Qt::Unchecked;
+            return QVariant();
         default:
             return QVariant();
         }
@@ -138,6 +144,8 @@ public:
     {
         if (!index.isValid())
             return Qt::NoItemFlags;
+        if (index.column() + 1 == m_grid->m_markColumn)
+            return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable;
         return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     }
 
@@ -258,6 +266,8 @@ public:
         setAcceptDrops(true);
         viewport()->setAcceptDrops(true);
         setDragDropMode(QAbstractItemView::DropOnly);
+        // Tab moves on to the next control rather than from cell to cell.
+        setTabKeyNavigation(false);
     }
 
     int hoverRow = -1; // row under the mouse while hot tracking, -1 none
@@ -293,6 +303,27 @@ protected:
         const QPointF p = viewport()->mapTo(m_grid, e->position());
         emit m_grid->GridMouseUp(vbButton(e->button()), vbShift(e->modifiers()), p.x() * kTwipsPerPixel,
                                  p.y() * kTwipsPerPixel);
+    }
+
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        // The keys the owner acts on; with a modifier they keep their selection meaning.
+        const bool plain = (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        switch (e->key()) {
+        case Qt::Key_Delete:
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (plain) {
+                e->accept();
+                emit m_grid->GridKeyDown(e->key(), 0);
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+        QTableView::keyPressEvent(e);
     }
 
     void mouseDoubleClickEvent(QMouseEvent* e) override
@@ -373,6 +404,19 @@ public:
             painter->fillRect(option.rect, c);
         }
         QStyledItemDelegate::paint(painter, option, index);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        // The mark column shows its icon; its check state is for accessibility.
+        option->features.setFlag(QStyleOptionViewItem::HasCheckIndicator, false);
+    }
+
+    bool editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&) override
+    {
+        return false; // no check box to click: the owner flips marks itself
     }
 
 private:
@@ -612,7 +656,8 @@ QFont cGrid::CellFont(int row, int col) const
 void cGrid::setCellFont(int row, int col, const QFont& font)
 {
     if (GridCellData* c = m_model->cell(row, col)) {
-        c->font = m_model->fontIndex(font);
+        // The grid's own font is stored as "none", so the cell keeps following the grid.
+        c->font = font == m_view->font() ? 0 : m_model->fontIndex(font);
         m_model->cellChanged(row, col, m_redraw);
     }
 }

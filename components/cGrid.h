@@ -129,6 +129,13 @@ public:
     void setDisplayColour(quint32 colour);
     void setBackColor(quint32 colour);
     void setGridBackgroundPicture(const QPixmap& picture);
+    // The column whose icon is a mark box: accessibility reads the cell as
+    // checked while it shows markedIcon (0: no such column).
+    void setMarkColumn(int col, int markedIcon)
+    {
+        m_markColumn = col;
+        m_markedIcon = markedIcon;
+    }
 
     // The table view inside (tests drive the mouse through it).
     QTableView* tableView() const;
@@ -144,6 +151,8 @@ signals:
     // Button: 1 left, 2 right, 4 middle. Shift: 1 shift, 2 ctrl, 4 alt.
     void GridMouseUp(int Button, int Shift, double x, double y);
     void GridDblClick(int row, int col);
+    // Delete, Space, Return or Enter pressed without a modifier (a Qt key code).
+    void GridKeyDown(int key, int Shift);
     // Painting was asked for while Redraw is off; the owner answers setRedraw(true).
     void RedrawNeeded(int reserved);
     // Files were dropped: their local paths in order (Data(1) is Data[0]).
@@ -169,6 +178,8 @@ private:
     int m_currentCol = 0;
     bool m_redraw = true;
     bool m_hotTrack = false;
+    int m_markColumn = 0;
+    int m_markedIcon = 1;
     bool m_flushQueued = false;
     bool m_redrawNeededSent = false;
     bool m_syncingView = false;

@@ -73,10 +73,10 @@ int cStatusBar::AddPanel(int, const QString& text, const QString& toolTip, int i
     label->setFrameShape(QFrame::StyledPanel);
     label->setFrameShadow(QFrame::Sunken);
     label->setToolTip(toolTip);
-    label->setFixedWidth(qMax(width, 1));
     label->setMinimumHeight(18);
     label->installEventFilter(this);
     p.label = label;
+    p.width = qMax(width, 1);
     m_panels.push_back(p);
     refresh(m_panels.back());
     addWidget(label, 0);
@@ -89,6 +89,11 @@ void cStatusBar::refresh(Panel& p)
     label->fullText = p.text;
     label->icon = imageListIcon(m_imageList, p.icon);
     label->setAccessibleName(p.text);
+    // The panel keeps its width, widened where its text (and icon) would be cut off.
+    const int frame = label->frameWidth() * 2;
+    const int iconRoom = label->icon.isNull() ? 0 : 16 + 4;
+    const int needed = frame + 6 + iconRoom + label->fontMetrics().horizontalAdvance(p.text) + 2;
+    label->setFixedWidth(qMax(p.width, needed));
     label->update();
 }
 
@@ -144,7 +149,7 @@ QString cStatusBar::PanelToolTip(int index) const
 
 int cStatusBar::PanelWidth(int index) const
 {
-    return index >= 1 && index <= m_panels.size() ? m_panels[index - 1].label->width() : 0;
+    return index >= 1 && index <= m_panels.size() ? m_panels[index - 1].width : 0;
 }
 
 QLabel* cStatusBar::PanelWidget(int index) const

@@ -36,6 +36,7 @@ public:
     int PanelIcon(const QString& key) const;
     void setPanelIcon(const QString& key, int icon);
     QString PanelToolTip(int index) const;
+    // The width the panel was added with; a panel whose text needs more is drawn wider.
     int PanelWidth(int index) const;
     // The panel's widget, for tests and layout.
     QLabel* PanelWidget(int index) const;
@@ -51,6 +52,7 @@ private:
         QString key;
         QString text;
         int icon = -1;
+        int width = 0;
         QLabel* label = nullptr;
     };
     void refresh(Panel& p);

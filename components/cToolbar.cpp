@@ -140,6 +140,7 @@ int cToolbar::AddButton(const QString& toolTip, int icon, int insertBefore, int 
     int pos = (insertBefore >= 1 && insertBefore <= m_buttons.size()) ? insertBefore - 1 : int(m_buttons.size());
     m_buttons.insert(pos, b);
     refreshButtonLook(m_buttons[pos]);
+    refreshAccessibleNames();
     m_layout->insertWidget(pos, b.widget);
     relayout();
     return pos + 1;
@@ -163,6 +164,23 @@ void cToolbar::refreshButtonLook(Button& b)
         tb->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     else
         tb->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+}
+
+void cToolbar::refreshAccessibleNames()
+{
+    // What a screen reader says: the caption, or the tool tip where the
+    // caption says nothing or does not tell the button from another one.
+    for (const Button& b : m_buttons) {
+        auto* tb = qobject_cast<QToolButton*>(b.widget);
+        if (!tb)
+            continue;
+        const QString caption = b.caption.trimmed();
+        bool shared = false;
+        for (const Button& other : m_buttons)
+            shared = shared || (&other != &b && other.widget != b.widget && !caption.isEmpty() &&
+                                other.caption.trimmed() == caption);
+        tb->setAccessibleName((caption.isEmpty() || shared) && !b.toolTip.isEmpty() ? b.toolTip : caption);
+    }
 }
 
 void cToolbar::relayout()

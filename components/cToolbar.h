@@ -78,6 +78,7 @@ private:
     };
     const Button* button(int index) const;
     void refreshButtonLook(Button& b);
+    void refreshAccessibleNames();
     void relayout();
 
     QVector<Button> m_buttons;

@@ -1,6 +1,8 @@
 #include "components/cTreeView.h"
 
 #include <QDragEnterEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -97,6 +99,22 @@ public:
 
     // The tree is going: an editor still open commits nothing.
     void detach() { m_owner = nullptr; }
+
+    // A name cut off by the pane's edge shows whole as the node's tool tip.
+    bool helpEvent(QHelpEvent* e, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (e->type() == QEvent::ToolTip && index.isValid()) {
+            const int right = option.rect.left() + sizeHint(option, index).width();
+            const int visibleRight = qMin(option.rect.right() + 1, view->viewport()->width());
+            if (right > visibleRight) {
+                QToolTip::showText(e->globalPos(), index.data(Qt::DisplayRole).toString(), view->viewport(),
+                                   option.rect);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::helpEvent(e, view, option, index);
+    }
 
 private:
     cTreeView* m_owner;

@@ -59,6 +59,8 @@ FrmAbout::FrmAbout(QWidget* parent)
     picAbout->setObjectName("picAbout");
     auto* page = new QVBoxLayout(picAbout);
     page->setContentsMargins(16, 12, 12, 8);
+    // Tight lines, so the page holds the whole description at the design size.
+    page->setSpacing(2);
     lblAppName = label(picAbout, "lblAppName", QStringLiteral("APP NAME"));
     QFont nf = lblAppName->font();
     nf.setBold(true);
@@ -98,6 +100,25 @@ FrmAbout::FrmAbout(QWidget* parent)
     connect(cTabControl1, &cTabControl::TabClick, this, [this](int lTab) { cTabControl1_TabClick(lTab); });
 
     Form_Load();
+    fitToText();
+}
+
+void FrmAbout::fitToText()
+{
+    // The design size, made taller where the page or the credits would cut
+    // their text short (a larger font, a longer description).
+    const int width = TwipsToPixels(5820);
+    const int designHeight = TwipsToPixels(5055);
+    const int pageNeeded = picAbout->layout()->heightForWidth(picAbout->width());
+    const int pageShort = qMax(0, pageNeeded - picAbout->height());
+    const int creditsHeight = qMax(34, lblCredits->heightForWidth(width - 16));
+    const int height = designHeight + pageShort + creditsHeight - 34;
+    setFixedSize(width, height);
+    cTabControl1->setGeometry(8, 38, width - 16, height - 38 - 52 - creditsHeight);
+    lblCredits->setGeometry(8, height - 48 - creditsHeight, width - 16, creditsHeight);
+    lblCompanySite->setGeometry(8, height - 44, width - 120, 20);
+    cmdOk->setGeometry(width - 100, height - 40, 92, 28);
+    placePage();
 }
 
 void FrmAbout::makeLink(QLabel* l)

@@ -42,6 +42,7 @@ protected:
 private:
     void Form_Load();
     void placePage();
+    void fitToText();
     void makeLink(QLabel* label);
 };
 

@@ -116,11 +116,20 @@ void cGrid1_GridMouseUp(int Button, int Shift, double x, double y)
         return;
     if (grid->CellIcon(row, grid->ColumnIndex(COL_TYPE)) == kIconData)
         return;
-    if (grid->SelectedCol() == 1) {
-        const int inc = grid->ColumnIndex(COL_INC);
-        grid->setCellIcon(row, inc, grid->CellIcon(row, inc) == kIconMarked ? kIconUnmarked : kIconMarked);
-        SaveGridToFile();
-    }
+    if (grid->SelectedCol() == 1)
+        ToggleRowMark(row);
+}
+
+void ToggleRowMark(int row)
+{
+    cGrid* grid = itemsGrid();
+    if (!grid || row < 1 || row > grid->RowCount())
+        return;
+    if (grid->CellIcon(row, grid->ColumnIndex(COL_TYPE)) == kIconData)
+        return;
+    const int inc = grid->ColumnIndex(COL_INC);
+    grid->setCellIcon(row, inc, grid->CellIcon(row, inc) == kIconMarked ? kIconUnmarked : kIconMarked);
+    SaveGridToFile();
 }
 
 void cGrid1_GridOLEDragDrop(const QStringList& Data, int, int, int, double, double)

@@ -13,6 +13,8 @@ void AddFiles();
 // click shows the grid menu, a left click in the mark column flips the row's
 // mark.
 void cGrid1_GridMouseUp(int Button, int Shift, double x, double y);
+// Flips one row's mark and saves the list; a CD data track keeps its mark.
+void ToggleRowMark(int row);
 // Files dropped on the grid (or on the empty-list picture) join the shown list.
 void cGrid1_GridOLEDragDrop(const QStringList& Data, int Effect = 1, int Button = 1, int Shift = 0, double x = 0,
                             double y = 0);

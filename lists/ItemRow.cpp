@@ -55,8 +55,14 @@ bool cellNumber(const QVariant& value, double& number)
     return ok && std::isfinite(number);
 }
 
-// Seconds of a "HH:MM:SS" text; the general reading for any other text.
-qint64 timeTextSeconds(const QString& text)
+bool rowCounts(cGrid* grid, int row, int incCol, bool bMarkedOnly)
+{
+    return !bMarkedOnly || grid->CellIcon(row, incCol) == kIconMarked;
+}
+
+} // namespace
+
+qint64 TimeCellSeconds(const QString& text)
 {
     const qsizetype n = text.size();
     if (n >= 8 && text.at(n - 3) == QLatin1Char(':') && text.at(n - 6) == QLatin1Char(':')) {
@@ -78,13 +84,6 @@ qint64 timeTextSeconds(const QString& text)
     }
     return TimeTextToSeconds(text);
 }
-
-bool rowCounts(cGrid* grid, int row, int incCol, bool bMarkedOnly)
-{
-    return !bMarkedOnly || grid->CellIcon(row, incCol) == kIconMarked;
-}
-
-} // namespace
 
 const ItemColumn& ItemColumnAt(int index) { return kColumns[index]; }
 
@@ -138,10 +137,15 @@ void SetGrid(cGrid* grid, cImageList* imageList)
     if (!imageList && mainWindow())
         imageList = mainWindow()->imgGrid;
     grid->setRowHeight(24);
+    // The rows' font (the playing row in bold); rows added later take it too.
+    QFont font = grid->font();
+    font.setPointSize(8);
+    grid->setFont(font);
     grid->setImageList(imageList);
     for (const ItemColumn& c : kColumns) {
         grid->AddColumn(QString::fromLatin1(c.key), QString::fromLatin1(c.header), 0, -1, c.width, c.shown);
     }
+    grid->setMarkColumn(grid->ColumnIndex(COL_INC), kIconMarked);
     grid->setDisplaySwitchA(true);
     grid->setGridLines(true);
     grid->setDisplaySwitchB(true);
@@ -247,7 +251,7 @@ QString GetTotalTime(bool bMarkedOnly, cGrid* grid)
         if (!rowCounts(grid, row, incCol, bMarkedOnly))
             continue;
         if (grid->CellText(row, allCol) == QLatin1String("1")) {
-            total += double(timeTextSeconds(grid->CellText(row, timeCol)));
+            total += double(TimeCellSeconds(grid->CellText(row, timeCol)));
         } else {
             double length = 0;
             if (cellNumber(grid->CellValue(row, lengthCol), length))
@@ -318,13 +322,14 @@ void CopyGridRows(cGrid* source, cGrid* destination, bool bMarkedOnly)
     destination->setRedraw(true);
 }
 
+// Rows take the grid's own font (bold for the playing row), so rows added
+// later look like the rows a play has touched.
 void SetRowBold(int lRow, bool bBold, cGrid* grid)
 {
     grid = itemsGrid(grid);
     if (!grid)
         return;
-    QFont font;
-    font.setPointSize(8);
+    QFont font = grid->font();
     font.setBold(bBold);
     for (int col = 1; col <= grid->ColumnCount(); ++col)
         grid->setCellFont(lRow, col, font);
@@ -336,11 +341,8 @@ void SetRowUnBold(cGrid* grid)
     if (!grid)
         return;
     grid->setRedraw(false);
-    QFont font;
-    font.setPointSize(8);
-    font.setBold(false);
     for (int row = 1; row <= grid->RowCount(); ++row)
         for (int col = 1; col <= grid->ColumnCount(); ++col)
-            grid->setCellFont(row, col, font);
+            grid->setCellFont(row, col, grid->font());
     grid->setRedraw(true);
 }

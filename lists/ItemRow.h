@@ -60,6 +60,8 @@ int GetTrackTypeImage(const QString& sType);
 
 // Whole seconds as "HH:MM:SS" (hours not wrapped: 90000 gives "25:00:00").
 QString TimeCellText(qint64 seconds);
+// Seconds of a "HH:MM:SS" cell; the general time reading for any other text.
+qint64 TimeCellSeconds(const QString& text);
 // Rounds to the nearest whole number, halves to the even neighbour.
 qint64 RoundHalfEven(double value);
 // The Range cell of a row with a range: start and end as "HH:MM:SS" joined by " - ".

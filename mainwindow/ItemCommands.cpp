@@ -93,6 +93,17 @@ void FrmMain::ConnectItemEditing()
     connect(cGrid1, &cGrid::GridMouseUp, this,
             [](int Button, int Shift, double x, double y) { cGrid1_GridMouseUp(Button, Shift, x, y); });
     connect(cGrid1, &cGrid::GridDblClick, this, [](int row, int col) { ShowItemProperties(row, col); });
+    // The keyboard's way to what the mouse does on a row.
+    connect(cGrid1, &cGrid::GridKeyDown, this, [this](int key, int) {
+        if (cGrid1->RowCount() == 0)
+            return;
+        if (key == Qt::Key_Delete)
+            SendCommand(QStringLiteral("Remove Item"));
+        else if (key == Qt::Key_Space)
+            ToggleRowMark(cGrid1->SelectedRow());
+        else
+            ShowItemProperties(cGrid1->SelectedRow(), cGrid1->SelectedCol());
+    });
     connect(cGridInfo, &cGrid::GridDblClick, this,
             [this](int, int) { ShowItemProperties(cGrid1->SelectedRow(), cGrid1->SelectedCol()); });
     connect(cGrid1, &cGrid::GridOLEDragDrop, this,

@@ -1,9 +1,13 @@
 // Placing the panes for the window's size, the view options and the tree's
 // width, and the two splitter drops that change that width.
 #include <QLabel>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
 
 #include "components/cAudioGraph.h"
 #include "components/cContextMenu.h"
+#include "components/cReBar.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
 #include "components/cSlider.h"
@@ -69,8 +73,13 @@ void FrmMain::Form_Resize()
     twips::setTop(picTitleList, twips::Top(cToolbarHost1) + twips::Height(cToolbarHost1));
     twips::setTop(cGrid1, twips::Top(cToolbarHost1) + twips::Height(cToolbarHost1) + twips::Height(picTitleList) + 20);
     twips::setTop(cTreeView1, twips::Top(cGrid1));
-    twips::setHeight(cGrid1, Height() - twips::Height(froControl) - twips::Height(tlbrList) - twips::Height(cToolbarHost1) - twips::Height(picTitle) -
-                          twips::Height(cStatusBar1) - twips::Height(picTitleList) - 600);
+    // The formula reads the outer height; where a window manager's frame is
+    // taller than the margin it leaves, the panes stop at the status bar.
+    const int formulaHeight = Height() - twips::Height(froControl) - twips::Height(tlbrList) -
+                              twips::Height(cToolbarHost1) - twips::Height(picTitle) - twips::Height(cStatusBar1) -
+                              twips::Height(picTitleList) - 600;
+    twips::setHeight(cGrid1, qMin(formulaHeight, UsableHeight() - twips::Top(cGrid1) - twips::Height(picList) -
+                                                     twips::Height(froControl)));
     twips::setHeight(cTreeView1, twips::Height(cGrid1) + twips::Height(froControl) - 60);
     twips::setTop(picList, twips::Top(cGrid1) + twips::Height(cGrid1));
     twips::setTop(froTreeControl, twips::Top(cTreeView1) + twips::Height(cTreeView1) - 40);
@@ -101,6 +110,54 @@ void FrmMain::Form_Resize()
     twips::setLeft(cSlider1, 100);
     twips::setWidth(cSlider1, twips::Width(picPlayer) - twips::Left(cSlider1) - 100);
     twips::setLeft(picEmptyMsg, twips::Left(cGrid1) + twips::Width(cGrid1) / 2 - twips::Width(picEmptyMsg) / 2);
+
+    UpdateMinimumSize();
+}
+
+int FrmMain::UsableHeight() const
+{
+    const int statusBar = cStatusBar1 && cStatusBar1->isVisibleTo(this) ? cStatusBar1->sizeHint().height() : 0;
+    return (height() - statusBar) * 15;
+}
+
+void FrmMain::UpdateMinimumSize()
+{
+    // The smallest window in which the panes keep apart: the grids keep a few
+    // rows and columns, each toolbar fits its strip, the status bar its panels.
+    // The tree counts at the width the splitter left it, but the minimum never
+    // grows past the screen.
+    constexpr int kMinGridWidth = 1800;
+    constexpr int kMinGridHeight = 1500;
+    constexpr int kMinInfoHeight = 900;
+    const int tree = cTreeView1->isVisibleTo(this) ? twips::Width(cTreeView1) : 0;
+    const int info = cGridInfo->isVisibleTo(this) ? twips::Width(cGridInfo) : 0;
+    const int player = picPlayer->isVisibleTo(this) ? twips::Height(picPlayer) : 0;
+    auto needs = [](const QWidget* w) { return w ? w->sizeHint().width() * 15 : 0; };
+
+    const int belowGrid = std::max({twips::Left(cToolbarHostRecorder) + twips::Width(cToolbarHostRecorder),
+                                needs(rbrList), needs(tlbrList)});
+    const int outerWidth = std::max({350 + tree + info + 100 + kMinGridWidth, 350 + tree + 100 + belowGrid,
+                                 350 + needs(tlbrTop)});
+    const int gridHeight = qMax(kMinGridHeight, player > 0 ? player + kMinInfoHeight : 0);
+    const int outerHeight = gridHeight + twips::Height(froControl) + twips::Height(tlbrList) +
+                            twips::Height(cToolbarHost1) + twips::Height(picTitle) + twips::Height(cStatusBar1) +
+                            twips::Height(picTitleList) + 600;
+    const int paneBottom = twips::Top(cGrid1) + gridHeight + twips::Height(picList) + twips::Height(froControl);
+
+    const int frameWidth = frameGeometry().width() - geometry().width();
+    const int frameHeight = frameGeometry().height() - geometry().height();
+    const int statusBar = cStatusBar1->isVisibleTo(this) ? cStatusBar1->sizeHint().height() : 0;
+    QSize least(qMax(int(std::ceil(outerWidth / 15.0)) - frameWidth, cStatusBar1->minimumSizeHint().width()),
+                qMax(int(std::ceil(outerHeight / 15.0)) - frameHeight, int(std::ceil(paneBottom / 15.0)) + statusBar));
+    if (const QScreen* s = screen())
+        least = least.boundedTo(s->availableGeometry().size());
+    if (least == minimumSize())
+        return;
+    const QSize before = size();
+    setMinimumSize(least);
+    // A shown window lays out again from its resize event; a hidden one here.
+    if (size() != before && !isVisible())
+        Form_Resize();
 }
 
 void FrmMain::cTreeView1_DragDrop(QObject*, double x, double)

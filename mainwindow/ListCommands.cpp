@@ -29,7 +29,10 @@ void FrmMain::ConnectLists()
         cTreeView1, &cTreeView::AfterLabelEdit, this,
         [](cTreeNode node, QString& NewString, bool& Cancel) { cTreeView1_AfterLabelEdit(node, NewString, Cancel); },
         Qt::DirectConnection);
-    connect(cGrid1, &cGrid::RowChange, this, [] { GetFileInfoToGridInfo(); });
+    connect(cGrid1, &cGrid::RowChange, this, [this] {
+        GetFileInfoToGridInfo();
+        LoadItemToPlayer();
+    });
     connect(cGrid1, &cGrid::RedrawNeeded, this, [this] { cGrid1->setRedraw(true); });
     connect(tmrRemove, &QTimer::timeout, this, &FrmMain::tmrRemove_Timer);
     RefreshInformation = [] { GetFileInfoToGridInfo(); };

@@ -94,7 +94,7 @@ const QHash<int, Picture>& toolPictures()
     static const QHash<int, Picture> p = {
         {19, {kGreen, Shape::Glyph, g("\u21C4")}},  // convert
         {20, {kPurple, Shape::Glyph, g("\u223F")}}, // analyser
-        {21, {kTeal, Shape::Glyph, g("\u21C4")}},   // ACM convert
+        {21, {kTeal, Shape::Glyph, g("\u21CB")}},   // ACM convert: not the converter's arrows
         {22, {kOrange, Shape::Glyph, g("\u2702")}}, // splitter
         {23, {kGreen, Shape::Glyph, g("\u2295")}},  // join
         {24, {kRed, Shape::Record, {}}},            // recorder

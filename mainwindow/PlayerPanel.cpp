@@ -173,6 +173,8 @@ void FrmMain::cPlayer1_PlayEnded()
     cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Ready."));
     cStatusBar1->setPanelIcon(QStringLiteral("Main"), 47);
     SetRowUnBold(cGrid1);
+    // The selection may have moved while the item played.
+    LoadItemToPlayer();
     if (!m_cPlayingNode)
         return;
     m_cPlayingNode.setNodeBold(false);
@@ -235,14 +237,21 @@ void FrmMain::cSlider1_SlideEnd()
 
 void FrmMain::LoadItemToPlayer()
 {
-    if (cGrid1->RowCount() == 0)
+    // While nothing plays the labels always show the selected row, so the row
+    // and the player never disagree (an empty list or a row without a readable
+    // file included).
+    if (!cPlayer1 || cPlayer1->IsPlaying())
         return;
-    const QString path = cGrid1->CellText(cGrid1->SelectedRow(), cGrid1->ColumnIndex(COL_FILE));
-    if (path.isEmpty() || cPlayer1->IsPlaying() || !QFileInfo::exists(path))
-        return;
-    if (cPlayer1->ReadFileInfo(path) != 0)
-        return;
-    lbTotalLengthSec->setText(cPlayer::SecondsToTime(wholeSeconds(cPlayer1->DurationSeconds())));
+    long length = 0;
+    const int row = cGrid1->SelectedRow();
+    if (cGrid1->RowCount() > 0 && row >= 1) {
+        const QString path = cGrid1->CellText(row, cGrid1->ColumnIndex(COL_FILE));
+        if (!path.isEmpty() && QFileInfo(path).isFile() && cPlayer1->ReadFileInfo(path) == 0)
+            length = wholeSeconds(cPlayer1->DurationSeconds());
+        else
+            length = long(TimeCellSeconds(cGrid1->CellText(row, cGrid1->ColumnIndex(COL_TIME))));
+    }
+    lbTotalLengthSec->setText(cPlayer::SecondsToTime(length));
     lblCurrentPositionSec->setText(kZeroTime);
 }
 

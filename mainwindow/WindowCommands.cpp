@@ -68,6 +68,8 @@ bool FrmMain::CmdNotes(int)
 {
     SetFormOnTop(this, false);
     FrmNotes* notes = g_frmNotes();
+    if (!notes->isVisible())
+        notes->PlaceOver(this);
     notes->show();
     notes->raise();
     return true;

@@ -28,6 +28,10 @@ public:
     QWidget* Form() override { return this; }
     void m_cMenu_Click(int ItemNumber) override;
     void Form_Resize() override;
+    // The client height the panes may use, above the status bar, in twips.
+    int UsableHeight() const;
+    // Keeps the window from shrinking below the size at which its panes fit apart.
+    void UpdateMinimumSize();
     QString GetNotesToStatus() override;
     // The tree of lists (ListCommands.cpp).
     void setTree() override;

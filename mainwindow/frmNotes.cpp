@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScreen>
+#include <QWindow>
 
 #include "components/cStatusBar.h"
 #include "core/MainWindowServices.h"
@@ -23,7 +25,8 @@ QPointer<FrmNotes>& ref()
 QString NotesFilePath() { return AppPath() + "/Notes"; }
 
 FrmNotes::FrmNotes(QWidget* parent)
-    : QWidget(parent, Qt::Window)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                          Qt::WindowCloseButtonHint)
 {
     setObjectName("g_frmNotes");
     setAttribute(Qt::WA_DeleteOnClose);
@@ -34,7 +37,30 @@ FrmNotes::FrmNotes(QWidget* parent)
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName("Text1");
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    twips::setGeometry(this, 0, 0, 6000, 4500);
+    twips::setWidth(this, 6000);
+    twips::setHeight(this, 4500);
+}
+
+void FrmNotes::PlaceOver(QWidget* owner)
+{
+    if (!owner)
+        return;
+    // Kept above its owner by the window manager, and centred on it, with the
+    // title bar on the screen so the window can always be moved and closed.
+    winId();
+    if (QWindow* own = owner->window()->windowHandle())
+        windowHandle()->setTransientParent(own);
+    const QRect area = owner->frameGeometry();
+    QRect r(QPoint(0, 0), frameGeometry().size());
+    r.moveCenter(area.center());
+    if (const QScreen* screen = owner->screen()) {
+        const QRect avail = screen->availableGeometry();
+        r.moveRight(qMin(r.right(), avail.right()));
+        r.moveBottom(qMin(r.bottom(), avail.bottom()));
+        r.moveLeft(qMax(r.left(), avail.left()));
+        r.moveTop(qMax(r.top(), avail.top()));
+    }
+    move(r.topLeft());
 }
 
 void FrmNotes::Form_Load()

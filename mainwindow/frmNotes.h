@@ -13,6 +13,8 @@ public:
     QPlainTextEdit* Text1 = nullptr;
 
     void Form_Load();
+    // Puts the window over the owner's window (and keeps it above it).
+    void PlaceOver(QWidget* owner);
     void Form_Resize();
     void Form_Unload();
 

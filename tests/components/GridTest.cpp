@@ -1,16 +1,19 @@
 // The grid: keyed columns, the append-by-writing rule, icons, fonts, the
 // current row through removals, painting held back, mouse events and drops.
+#include <QAccessible>
 #include <QApplication>
 #include <QDateTime>
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 #include "components/ControlDrag.h"
@@ -474,4 +477,59 @@ TEST(Grid, DroppedFilesBecomeTheirLocalPathsInOrder)
     EXPECT_EQ(files.size(), 1);
     ASSERT_EQ(control.size(), 1);
     EXPECT_DOUBLE_EQ(control[0][1].toDouble(), inGrid.x() * 15.0);
+}
+
+TEST(Grid, TheMarkColumnReportsItsBoxesCheckedStateToAccessibility)
+{
+    cGrid g;
+    addItemColumns(g);
+    fillRows(g, 2);
+    g.setMarkColumn(1, 1);
+    g.setCellIcon(1, 1, 1);
+    g.setCellIcon(2, 1, 0);
+    g.show();
+    QCoreApplication::processEvents();
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(g.tableView());
+    ASSERT_NE(view, nullptr);
+    QAccessibleTableInterface* table = view->tableInterface();
+    ASSERT_NE(table, nullptr);
+    auto state = [&](int row, int col) { return table->cellAt(row - 1, col - 1)->state(); };
+    EXPECT_TRUE(state(1, 1).checkable);
+    EXPECT_TRUE(state(1, 1).checked);
+    EXPECT_TRUE(state(2, 1).checkable);
+    EXPECT_FALSE(state(2, 1).checked);
+    EXPECT_FALSE(state(1, 2).checkable) << "only the mark column holds boxes";
+    g.setCellIcon(2, 1, 1);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(state(2, 1).checked);
+}
+
+TEST(Grid, TabLeavesTheGridAndItsOwnKeysGoToTheOwner)
+{
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* g = new cGrid(&window);
+    auto* after = new QLineEdit(&window);
+    layout->addWidget(g);
+    layout->addWidget(after);
+    addItemColumns(*g);
+    fillRows(*g, 3);
+    window.show();
+    QCoreApplication::processEvents();
+    g->setSelectedRow(2);
+    QTableView* view = g->tableView();
+    view->setFocus();
+    QSignalSpy keys(g, &cGrid::GridKeyDown);
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Delete})
+        QTest::keyClick(view, key);
+    QTest::keyClick(view, Qt::Key_Space, Qt::ControlModifier);
+    ASSERT_EQ(keys.size(), 3) << "with a modifier a key keeps its selection meaning";
+    EXPECT_EQ(keys[0][0].toInt(), int(Qt::Key_Space));
+    EXPECT_EQ(keys[1][0].toInt(), int(Qt::Key_Return));
+    EXPECT_EQ(keys[2][0].toInt(), int(Qt::Key_Delete));
+    EXPECT_EQ(g->SelectedRow(), 2);
+
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_EQ(window.focusWidget(), static_cast<QWidget*>(after));
+    EXPECT_EQ(g->SelectedRow(), 2);
 }

@@ -1,9 +1,11 @@
-// Image lists and progress bars.
+// Image lists, progress bars and status panels.
+#include <QLabel>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include "components/cImageList.h"
 #include "components/cProgressBar.h"
+#include "components/cStatusBar.h"
 
 TEST(ImageList, PicturesByIndexWithGaps)
 {
@@ -60,4 +62,33 @@ TEST(ProgressBar, AnyNumbersShowAsAFractionAndReadBackAsSet)
     EXPECT_EQ(xp.value(), xp.maximum());
     xp.setBarColor(0x0000FF); // red, stored as 0x00BBGGRR
     EXPECT_EQ(xp.palette().color(QPalette::Highlight), QColor(255, 0, 0));
+}
+
+TEST(StatusBar, APanelWidensToShowItsWholeTextAndNeverNarrowsBelowItsWidth)
+{
+    cStatusBar bar;
+    bar.AddPanel(0, QString(), QString(), -1, 200, false, false, 0, "Total Size");
+    bar.AddPanel(0, QString(), QString(), -1, 64, false, false, 0, "Total Time");
+    bar.resize(800, 24);
+    bar.show();
+    const struct {
+        const char* key;
+        QString text;
+    } cases[] = {
+        {"Total Time", "Total Time: 0:05:07"},
+        {"Total Time", "Total Time: 123:45:06"},
+        {"Total Time", ""},
+        {"Total Size", "Total Size: 1.95 MB"},
+        {"Total Size", "63 Min / 80 Min."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        bar.setPanelText(c.key, c.text);
+        QLabel* panel = bar.PanelWidget(bar.PanelIndex(c.key));
+        EXPECT_GE(panel->contentsRect().width() - 6, panel->fontMetrics().horizontalAdvance(c.text));
+        EXPECT_GE(panel->width(), bar.PanelWidth(bar.PanelIndex(c.key)));
+    }
+    EXPECT_EQ(bar.PanelWidth(2), 64) << "the width asked for reads back";
+    bar.setPanelText("Total Time", "");
+    EXPECT_EQ(bar.PanelWidget(2)->width(), 64);
 }

@@ -2,6 +2,8 @@
 // clicks and in-place editing with the after-edit answer.
 #include <QApplication>
 #include <QDropEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
@@ -337,4 +339,29 @@ TEST(TreeView, AcceptsDroppedControlsOnly)
     const QPoint inTree = vp->mapTo(&t.tree, QPoint(40, 60));
     EXPECT_DOUBLE_EQ(spy[0][1].toDouble(), inTree.x() * 15.0);
     EXPECT_DOUBLE_EQ(spy[0][2].toDouble(), inTree.y() * 15.0);
+}
+
+TEST(TreeView, ANameCutOffByThePaneShowsWholeAsToolTip)
+{
+    cTreeView tree;
+    cTreeNodes top = tree.Nodes();
+    const QString longName = "Songs for the long drive to the coast, second disc";
+    cTreeNode root = top.AddNode({}, 0, "##MAINITEMS/lists/", "Items Lists");
+    top.AddNode(root, 4, "/lists/a.flst", "Rock");
+    top.AddNode(root, 4, "/lists/b.flst", longName);
+    root.setNodeExpanded(true);
+    tree.resize(140, 200);
+    tree.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tree));
+    QTreeWidget* tw = tree.treeWidget();
+
+    auto tipOver = [&](QTreeWidgetItem* item) {
+        const QPoint at = tw->visualItemRect(item).center();
+        QHelpEvent help(QEvent::ToolTip, at, tw->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(tw->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipOver(tw->topLevelItem(0)->child(0)), QString()) << "a name that fits has no tip";
+    EXPECT_EQ(tipOver(tw->topLevelItem(0)->child(1)), longName);
+    QToolTip::hideText();
 }

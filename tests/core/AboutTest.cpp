@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -96,4 +97,32 @@ TEST_F(About, OkUnloadsTheWindow)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(frmAboutLoaded());
     EXPECT_EQ(frmAbout()->lblVersionInside->text(), "Inside version: 1.2.0") << "loaded afresh";
+}
+
+TEST_F(About, TheDescriptionAndCreditsShowWholeAtTheSystemFontAndALargerOne)
+{
+    const QFont system = QApplication::font();
+    for (double scale : {1.0, 1.6}) {
+        SCOPED_TRACE(scale);
+        QFont f = system;
+        f.setPointSizeF(system.pointSizeF() * scale);
+        QApplication::setFont(f);
+        FrmAbout* w = frmAbout();
+        w->show();
+        QCoreApplication::processEvents();
+        for (QLabel* l : {w->lblDesc, w->lblCredits}) {
+            SCOPED_TRACE(l->objectName().toStdString());
+            EXPECT_GE(l->height(), l->heightForWidth(l->width())) << "the text is cut short";
+            const QRect inDialog(l->mapTo(w, QPoint(0, 0)), l->size());
+            EXPECT_TRUE(w->rect().contains(inDialog));
+        }
+        // The description lies inside the page, the page inside the tab.
+        const QRect desc(w->lblDesc->mapTo(w->picAbout, QPoint(0, 0)), w->lblDesc->size());
+        EXPECT_TRUE(w->picAbout->rect().contains(desc));
+        EXPECT_LE(w->picAbout->geometry().bottom(), w->cTabControl1->geometry().bottom());
+        EXPECT_LE(w->cTabControl1->geometry().bottom(), w->lblCredits->geometry().top());
+        EXPECT_LE(w->lblCredits->geometry().bottom(), w->cmdOk->geometry().top() + w->cmdOk->height());
+        delete w;
+    }
+    QApplication::setFont(system);
 }

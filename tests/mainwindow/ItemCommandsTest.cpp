@@ -1,5 +1,6 @@
 // The router's list and item commands inside the main window, and the grid's
 // editing events reaching the lists.
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +24,7 @@
 #include "lists/ListTree.h"
 #include "lists/frmDirProperties.h"
 #include "lists/frmItem.h"
+#include "platform/MessageBox.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
@@ -308,6 +310,62 @@ TEST_F(ItemCommandsTest, RenameItemAndADoubleClickOpenTheItemDialogOnTheRow)
     closeSoon();
     emit w->cGridInfo->GridDblClick(1, 1);
     EXPECT_EQ(seen, QStringList({"C", "B", "D"}));
+}
+
+TEST_F(ItemCommandsTest, TheGridsKeysDoWhatTheMouseAndTheRemoveCommandDo)
+{
+    g_bDisplayMSGWhenErase = true;
+    loadFour();
+    w->show();
+    QTableView* view = w->cGrid1->tableView();
+    view->setFocus();
+    testenv::ScriptedMessageBoxes boxes;
+
+    // Space flips the selected row's mark, and the list file keeps it.
+    w->cGrid1->setSelectedRow(2);
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(w->cGrid1->CellIcon(2, 1), kIconMarked);
+    EXPECT_EQ(readBytes(dir + "Four.flst").count("<Inc>1</Inc>"), 3);
+    // A screen reader hears the mark box checked.
+    QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(view)->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_TRUE(table->cellAt(1, 0)->state().checked);
+    EXPECT_FALSE(table->cellAt(3, 0)->state().checked);
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(w->cGrid1->CellIcon(2, 1), kIconUnmarked);
+    EXPECT_EQ(w->cGrid1->SelectedRow(), 2) << "Space leaves the selection alone";
+
+    // Enter opens Item Properties on the selected row.
+    QStringList seen;
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        QTimer::singleShot(0, [&] {
+            if (g_frmItemLoaded()) {
+                seen << g_frmItem()->txtItemName->text();
+                g_frmItem()->cmdExit_Click();
+            }
+        });
+        QTest::keyClick(view, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    }
+    EXPECT_EQ(seen, QStringList({"B", "B"}));
+
+    // Delete asks the remove command's question: No keeps the row, Yes removes it.
+    boxes.answer(vbNo);
+    QTest::keyClick(view, Qt::Key_Delete);
+    QTest::qWait(200);
+    EXPECT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(w->cGrid1->RowCount(), 4);
+    boxes.answer(vbYes);
+    QTest::keyClick(view, Qt::Key_Delete);
+    QTRY_COMPARE_WITH_TIMEOUT(w->cGrid1->RowCount(), 3, 2000);
+    ASSERT_EQ(boxes.prompts().size(), 2);
+    EXPECT_TRUE(boxes.prompts()[1].startsWith("This operation will erase the B under the 'Four'."));
+    EXPECT_EQ(namesInFile(dir + "Four.flst"), QStringList({"A", "C", "D"}));
+
+    // Tab leaves the grid for the next control.
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_NE(w->focusWidget(), static_cast<QWidget*>(view));
+    EXPECT_EQ(w->cGrid1->SelectedRow(), 2);
 }
 
 } // namespace

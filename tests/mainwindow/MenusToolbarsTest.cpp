@@ -1,5 +1,10 @@
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
+#include <iterator>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -236,6 +241,42 @@ TEST(MainWindowMenus, ListProjectsAndPlayerToolbars)
     }
 }
 
+TEST(MainWindowMenus, EveryToolbarButtonHasANameThatTellsItApart)
+{
+    auto w = loadWindow([] { SetAllToolsOn(); });
+    auto nameOf = [](QWidget* button) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(button);
+        return a ? a->text(QAccessible::Name) : QString();
+    };
+    for (cToolbar* t : {w->tlbrTop, w->tlbrList, w->tlbrProjects, w->tlbrPlayButtons, w->tlbrRecorder}) {
+        SCOPED_TRACE(t->objectName().toStdString());
+        QStringList names;
+        for (int i = 1; i <= t->ButtonCount(); ++i) {
+            if (t->ButtonStyle(i) == 1)
+                continue;
+            const QString name = nameOf(t->ButtonWidget(i));
+            EXPECT_FALSE(name.trimmed().isEmpty()) << t->ButtonKey(i).toStdString();
+            EXPECT_FALSE(names.contains(name)) << name.toStdString() << " names two buttons";
+            names << name;
+        }
+    }
+    // Icon-only buttons read their tool tips; the two "Convert" buttons their tools.
+    const std::pair<cToolbar*, const char*> named[] = {
+        {w->tlbrList, "Move Up"}, {w->tlbrList, "Clear the List"}, {w->tlbrPlayButtons, "Play"},
+        {w->tlbrRecorder, "Audio Converter"}, {w->tlbrRecorder, "ACM Converter"}};
+    const QStringList expected = {"Move Item Up", "Remove All", "Play", "Audio Converter", "ACM Converter"};
+    for (size_t i = 0; i < std::size(named); ++i) {
+        cToolbar* t = named[i].first;
+        EXPECT_EQ(nameOf(t->ButtonWidget(t->ButtonIndex(named[i].second))), expected[int(i)]);
+    }
+    EXPECT_EQ(nameOf(w->tlbrRecorder->ButtonWidget(w->tlbrRecorder->ButtonIndex("Audio Joiner"))), "Join");
+    // And the two converters look different.
+    auto picture = [&](const char* key) {
+        return w->tlbrRecorder->ButtonWidget(w->tlbrRecorder->ButtonIndex(key))->icon().pixmap(26, 26).toImage();
+    };
+    EXPECT_NE(picture("Audio Converter"), picture("ACM Converter"));
+}
+
 TEST(MainWindowMenus, GroupsItemsAndLookups)
 {
     auto w = loadWindow();
@@ -320,6 +361,27 @@ TEST(MainWindowStatusBar, PanelsCarryTheirKeysAndFirstTexts)
     }
     EXPECT_EQ(sb->PanelText("No Such Panel"), QString());
     EXPECT_EQ(sb->PanelKey(5), QString());
+}
+
+TEST(MainWindowStatusBar, PanelsAreWideEnoughForTheirTextsAtTheDefaultSize)
+{
+    mwtest::setEdition();
+    FrmMain* w = frmMain();
+    w->show();
+    QApplication::processEvents();
+    ASSERT_EQ(w->Width(), 13140);
+    cStatusBar* sb = w->cStatusBar1;
+    sb->setPanelText("Items List Properties", "1234 Items, 5678.90 MB, 123:45:06");
+    QApplication::processEvents();
+    for (int i = 1; i <= sb->PanelCount(); ++i) {
+        SCOPED_TRACE(sb->PanelKey(i).toStdString());
+        QLabel* panel = sb->PanelWidget(i);
+        const int room = panel->contentsRect().width() - 6 - (sb->PanelIcon(sb->PanelKey(i)) >= 0 ? 20 : 0);
+        EXPECT_GE(room, panel->fontMetrics().horizontalAdvance(sb->PanelText(i)));
+        EXPECT_GE(panel->width(), sb->PanelWidth(i)) << "never narrower than asked";
+        EXPECT_LE(panel->mapTo(w, QPoint(panel->width(), 0)).x(), w->width()) << "off the window's edge";
+    }
+    UnloadMain();
 }
 
 TEST(MainWindowStatusBar, NotesPanelSummarisesTheNotesFile)

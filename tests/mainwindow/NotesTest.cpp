@@ -1,8 +1,10 @@
 // The notes window and its file.
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QWindow>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -125,5 +127,40 @@ TEST(Notes, ANotesFileThatCannotBeReadIsNeverOverwritten)
     const QFileInfo after(NotesFilePath());
     EXPECT_TRUE(after.exists());
     EXPECT_FALSE(after.isFile()) << "the unreadable notes were replaced";
+    UnloadMain();
+}
+
+TEST(Notes, ANormalWindowOverTheMainOneThatSavesWhenTheWindowManagerClosesIt)
+{
+    ListWindow lw;
+    FrmMain* w = lw.w;
+    w->show();
+    w->move(200, 150);
+    QCoreApplication::processEvents();
+    w->SendCommand("Notes");
+    FrmNotes* notes = g_frmNotes();
+    ASSERT_TRUE(notes->isVisible());
+
+    // A window of its own with a title bar and a close button, kept above the main window.
+    const Qt::WindowFlags flags = notes->windowFlags();
+    EXPECT_TRUE(notes->isWindow());
+    EXPECT_EQ(notes->windowType(), Qt::Window);
+    for (Qt::WindowType hint : {Qt::WindowTitleHint, Qt::WindowCloseButtonHint, Qt::WindowSystemMenuHint})
+        EXPECT_TRUE(flags.testFlag(hint)) << int(hint);
+    EXPECT_FALSE(flags.testFlag(Qt::FramelessWindowHint));
+    ASSERT_NE(notes->windowHandle(), nullptr);
+    EXPECT_EQ(notes->windowHandle()->transientParent(), w->windowHandle());
+    // Placed over the main window, not in the screen's corner.
+    EXPECT_TRUE(w->frameGeometry().contains(notes->frameGeometry().center()));
+    EXPECT_NE(notes->pos(), QPoint(0, 0));
+
+    // The window manager's close saves the text as the window's own close does.
+    notes->Text1->setPlainText("closed by the title bar");
+    QCloseEvent close;
+    QCoreApplication::sendEvent(notes->windowHandle(), &close);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(g_frmNotesLoaded());
+    EXPECT_EQ(fileBytes(NotesFilePath()), "closed by the title bar\r\n");
+    EXPECT_EQ(w->cStatusBar1->PanelText("Notes"), "Notes [ closed by the title bar ]");
     UnloadMain();
 }

@@ -254,24 +254,63 @@ TEST_F(PlayerPanel, SelectingAnItemShowsItsLengthWithoutPlaying)
     FrmMain* w = lw.w;
     lw.add(writeSine(dir + "a.wav", 3.4, 440));
     lw.add(writeSine(dir + "b.wav", 8, 440));
-    lw.add(dir + "missing.wav");
-    lw.select(1);
-    w->LoadItemToPlayer();
-    EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:03");
-    EXPECT_EQ(w->lblCurrentPositionSec->text(), "0:00:00");
+    const int gone = lw.add(dir + "missing.wav");
+    w->cGrid1->setCellText(gone, w->cGrid1->ColumnIndex(COL_TIME), "00:01:05");
+    const int bare = lw.add(dir + "missing too.wav");
+
+    // Whatever selects a row shows its length: the file's, or the row's own
+    // time when its file cannot be read.
+    const std::pair<int, const char*> rows[] = {
+        {1, "0:00:03"}, {2, "0:00:08"}, {gone, "0:01:05"}, {bare, "0:00:00"}, {1, "0:00:03"}};
+    for (const auto& [row, length] : rows) {
+        SCOPED_TRACE(row);
+        lw.select(row);
+        EXPECT_EQ(w->lbTotalLengthSec->text(), length);
+        EXPECT_EQ(w->lblCurrentPositionSec->text(), "0:00:00");
+    }
     EXPECT_FALSE(w->cPlayer1->IsPlaying());
 
-    // A missing file changes nothing.
-    lw.select(3);
-    w->LoadItemToPlayer();
-    EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:03");
-
-    // While an item plays, the labels stay the playing item's.
-    lw.select(1);
+    // While an item plays, the labels stay the playing item's; once it stops
+    // they show the row selected meanwhile.
+    QSignalSpy ended(w->cPlayer1, &cPlayer::PlayEnded);
     lw.click("Play");
+    ASSERT_TRUE(w->cPlayer1->IsPlaying());
     lw.select(2);
     w->LoadItemToPlayer();
     EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:03");
+    lw.click("Stop");
+    ASSERT_TRUE(waitFor([&] { return ended.count() == 1; }, 2000));
+    EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:08");
+
+    // An emptied list shows no length.
+    w->cGrid1->ClearRows();
+    EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:00");
+}
+
+TEST_F(PlayerPanel, RowsAddedAfterAPlayAreDrawnInTheGridsFont)
+{
+    ListWindow lw;
+    FrmMain* w = lw.w;
+    cGrid* g = w->cGrid1;
+    QFont gridFont("Serif", 11);
+    g->setFont(gridFont);
+    lw.add(writeSine(dir + "a.wav", 0.5, 440));
+    lw.select(1);
+    QSignalSpy ended(w->cPlayer1, &cPlayer::PlayEnded);
+    lw.click("Play");
+    ASSERT_TRUE(w->cPlayer1->IsPlaying());
+    EXPECT_TRUE(lw.rowBold(1));
+    ASSERT_TRUE(waitFor([&] { return ended.count() == 1; }, 4000));
+    const int second = lw.add(writeSine(dir + "b.wav", 0.5, 440));
+    for (int col = 1; col <= g->ColumnCount(); ++col) {
+        SCOPED_TRACE(col);
+        EXPECT_EQ(g->CellFont(1, col), g->CellFont(second, col));
+        EXPECT_EQ(g->CellFont(1, col).family(), g->font().family());
+        EXPECT_EQ(g->CellFont(1, col).pointSize(), 11);
+    }
+    // The cells follow a later change of the grid's font.
+    g->setFont(QFont("Serif", 13));
+    EXPECT_EQ(g->CellFont(1, 3).pointSize(), 13);
 }
 
 TEST_F(PlayerPanel, ExitStopsAPlayingOrPausedItemAndReleasesThePlayer)
