@@ -287,7 +287,9 @@ void cFreeDB::Query()
                 // A handler may have cancelled the lookup or released the component.
                 if (!o->m_lookup)
                     return;
-                emit o->TrackFound(t.artist, t.number, t.title);
+                // An entry without this track's title names nothing.
+                if (!t.title.isEmpty())
+                    emit o->TrackFound(t.artist, t.number, t.title);
             }
             if (!o->m_lookup)
                 return;

@@ -6,7 +6,8 @@
 // with exactly one LookupEnded or LookupError, unless it was cancelled; a
 // cancelled or replaced query raises nothing more.
 //
-// Several matches: the first one the server lists is read. Texts pass as the
+// Several matches: the first one the server lists is read. A track the entry
+// gives no title is not reported. Texts pass as the
 // server gives them; whoever makes a file name of one cleans it there.
 #include <QObject>
 #include <QString>

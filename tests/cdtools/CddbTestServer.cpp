@@ -16,7 +16,8 @@ QByteArray CddbTestServer::entry(const QString& discid) const
     QByteArray e = "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\r\n# Disc length: 10 seconds\r\n#\r\n"
                    "# Revision: 3\r\n# Submitted via: test 1.0\r\n#\r\n";
     e += "DISCID=" + discid.toUtf8() + "\r\n";
-    e += "DTITLE=" + artist.toUtf8() + " / " + album.toUtf8() + "\r\n";
+    e += "DTITLE=" + (artist.isEmpty() && album.isEmpty() ? QByteArray() : artist.toUtf8() + " / " + album.toUtf8()) +
+         "\r\n";
     e += "DYEAR=2001\r\nDGENRE=Test\r\n";
     for (int i = 0; i < titles.size(); ++i)
         e += "TTITLE" + QByteArray::number(i) + "=" + titles[i].toUtf8() + "\r\n";

@@ -19,6 +19,7 @@
 #include "components/cFreeDB.h"
 #include "components/cGrid.h"
 #include "components/cTreeView.h"
+#include "lists/CdDrives.h"
 #include "lists/ItemRow.h"
 #include "lists/ListTree.h"
 #include "settings/FormatSettings.h"
@@ -323,6 +324,40 @@ TEST_F(FreeDBWindowTest, TheLookupNamesTheRowsAndTheDriveAndTheRipTakesTheNames)
         EXPECT_EQ(p.tags.value("artist"), "Ann Artist");
         EXPECT_EQ(p.tags.value("album"), "Night Album");
     }
+}
+
+// The option runs the lookup right after a drive is listed. An entry short
+// of the last title names the rows it has; the window then hides, the node
+// keeps its name, and the next lookup starts from empty artist and album.
+TEST_F(FreeDBWindowTest, TheOptionLooksUpAfterListingAndAShortEntryLeavesTheNodeName)
+{
+    CddbTestServer server(CddbTestServer::OneMatch);
+    server.titles = QStringList({"Only One", "Two"});
+    qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
+    testenv::ScriptedMessageBoxes boxes;
+    g_bAutoFreeDB = true;
+    QTimer::singleShot(20000, [] {
+        if (g_frmFreeDBLoaded())
+            g_frmFreeDB()->Unload();
+    });
+
+    ShowCDTracks("Z:");
+
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_EQ(names(), QStringList({"Only One.cda|Ann Artist|Night Album", "Two.cda|Ann Artist|Night Album",
+                                    "Track03.cda||"}));
+    EXPECT_EQ(drive.NodeText(), "Z:");
+    ASSERT_TRUE(g_frmFreeDBLoaded());
+    EXPECT_FALSE(g_frmFreeDB()->isVisible());
+
+    // The hidden window is used again: the next disc's entry has no artist
+    // and no album, and none of the last ones reach its rows.
+    g_bAutoFreeDB = false;
+    server.artist.clear();
+    server.album.clear();
+    server.titles = QStringList({"A", "B", "C"});
+    w->SendCommand("FreeDB");
+    EXPECT_EQ(names(), QStringList({"A.cda||", "B.cda||", "C.cda||"}));
 }
 
 TEST_F(FreeDBWindowTest, AFailedLookupSaysSoOnceAndChangesNothing)
