@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -386,6 +387,29 @@ TEST_F(FreeDBWindowTest, AFailedLookupSaysSoOnceAndChangesNothing)
         EXPECT_EQ(names(), before);
         EXPECT_EQ(drive.NodeText(), "Z:");
     }
+}
+
+TEST_F(FreeDBWindowTest, AbortWhileTheServerIsSilentClosesTheWindowAtOnce)
+{
+    const QStringList before = names();
+    CddbTestServer server(CddbTestServer::Silent);
+    qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
+    testenv::ScriptedMessageBoxes boxes;
+    QTimer::singleShot(300, [] {
+        if (g_frmFreeDBLoaded() && g_frmFreeDB()->isVisible())
+            g_frmFreeDB()->cmdAbort->click();
+    });
+    QElapsedTimer clock;
+    clock.start();
+
+    sendFreeDB();
+
+    EXPECT_LT(clock.elapsed(), 5000); // not the 20 s the server could take
+    EXPECT_FALSE(g_frmFreeDBLoaded());
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_EQ(names(), before);
+    QTest::qWait(100);
+    EXPECT_TRUE(boxes.prompts().isEmpty());
 }
 
 TEST_F(FreeDBWindowTest, TrackNumbersOutsideTheRowsNameNothing)
