@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "audiotools/ConverterJob.h" // ConvertingCaption
 #include "audiotools/JobSteps.h"
 #include "components/AudioJobErrors.h"
 #include "components/cAudioCDRipper.h"
@@ -119,12 +118,6 @@ void FrmCDRipper::EjectTrayAtEnd()
     cAudioCDRipper1->EjectTray();
 }
 
-void FrmCDRipper::SetButtonsEnabled(bool enabled)
-{
-    cmdConvert->setEnabled(enabled);
-    cmdExit->setEnabled(enabled);
-}
-
 // ---------------------------------------------------------------------------
 // Devices
 
@@ -197,7 +190,7 @@ void FrmCDRipper::ConvertTracks()
 {
     const long rows = cGrid1->RowCount();
     prgTotal->setProgressMax(rows * 100);
-    SetButtonsEnabled(false);
+    SetJobButtonsEnabled(this, false);
     if (Timer1)
         Timer1->start();
 
@@ -217,20 +210,7 @@ void FrmCDRipper::ConvertTracks()
         }
     }
 
-    SetButtonsEnabled(true);
-    unsetCursor();
-    if (result == RowCancelled) {
-        lblCurrentTrack->setText(QStringLiteral("Aborted."));
-        setWindowTitle(lblCurrentTrack->text());
-        ShowJobBalloon(QStringLiteral("Aborted."));
-        return;
-    }
-    setWindowTitle(DoneText());
-    prgTotal->setProgressValue(rows * 100);
-    prgCurrnet->setProgressValue(100);
-    if (Timer1)
-        Timer1->stop();
-    FinishJobDone();
+    EndRowJob(this, result);
 }
 
 long FrmCDRipper::ConvertTask(long lRow)
@@ -270,59 +250,30 @@ long FrmCDRipper::ConvertTask(long lRow)
 
 void FrmCDRipper::cAudioCDRipper1_JobProgress(int percent)
 {
-    if (percent < 1)
-        return;
-    unsetCursor();
-    prgCurrnet->setProgressValue(percent);
-    prgTotal->setProgressValue((m_lCurrentRow - 1) * 100 + percent);
-    setWindowTitle(ConvertingCaption(prgCurrnet->ProgressValue(), prgTotal->ProgressValue(), prgTotal->ProgressMax()));
-    NoteRowProgress(percent);
+    ShowRowProgress(this, percent);
 }
 
 void FrmCDRipper::cAudioCDRipper1_JobDone()
 {
-    AddLogLine(QStringLiteral("Done."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Done."));
-    NoteRowDone();
-    ++m_lCurrentRow;
+    NoteRowJobDone(this);
     ConvertTracks();
 }
 
 void FrmCDRipper::cAudioCDRipper1_JobError(int code, const QString& text)
 {
-    NoteRowError();
-    const QString line = "Error: " + text + "(" + QString::number(code) + ")";
-    AddLogLine(line, txtLog);
-    lblCurrentTrack->setText(line);
-    setWindowTitle(line);
-    SetButtonsEnabled(true);
-    ++m_lCurrentRow;
+    NoteRowJobError(this, code, text);
     ConvertTracks();
     unsetCursor();
 }
 
 void FrmCDRipper::cAudioCDRipper1_JobAborted()
 {
-    SetButtonsEnabled(true);
-    AddLogLine(QStringLiteral("Aborted."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Aborted."));
-    unsetCursor();
-    setWindowTitle(lblCurrentTrack->text());
+    ShowRowJobAborted(this);
 }
 
 void FrmCDRipper::cmdAbort_Click()
 {
-    if (!JobRunning())
-        return;
-    if (!ConfirmAbort(this))
-        return;
-    // The job may have ended while the question was open.
-    if (!JobRunning())
-        return;
-    cAudioCDRipper1->AbortJob();
-    ShowJobBalloon(QStringLiteral("Aborted."));
-    if (Timer1)
-        Timer1->stop();
+    AbortRowJob(this, [this] { cAudioCDRipper1->AbortJob(); });
 }
 
 FrmCDRipper* g_frmCDRipper()

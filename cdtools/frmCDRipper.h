@@ -57,7 +57,6 @@ protected:
     void EjectTrayAtEnd() override;
 
 private:
-    void SetButtonsEnabled(bool enabled);
     void ShowCDStatus(const QString& text, bool ok);
 
     ComponentJobTarget<cAudioCDRipper> m_target;
