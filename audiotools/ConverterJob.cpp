@@ -43,12 +43,6 @@ ConverterJobWindow::ConverterJobWindow(QWidget* parent) : FrmConverter(parent)
 
 ConverterJobWindow::~ConverterJobWindow() = default;
 
-void ConverterJobWindow::SetButtonsEnabled(bool enabled)
-{
-    cmdConvert->setEnabled(enabled);
-    cmdExit->setEnabled(enabled);
-}
-
 void ConverterJobWindow::cmdConvert_Click()
 {
     if (JobRunning())
@@ -68,7 +62,7 @@ void ConverterJobWindow::ConvertTracks()
 {
     const long rows = cGrid1->RowCount();
     prgTotal->setProgressMax(rows * 100);
-    SetButtonsEnabled(false);
+    SetJobButtonsEnabled(this, false);
     if (Timer1)
         Timer1->start();
 
@@ -85,21 +79,7 @@ void ConverterJobWindow::ConvertTracks()
         }
     }
 
-    // No row left to start, the last rows skipped, or the job cancelled.
-    SetButtonsEnabled(true);
-    unsetCursor();
-    if (result == RowCancelled) {
-        lblCurrentTrack->setText(QStringLiteral("Aborted."));
-        setWindowTitle(lblCurrentTrack->text());
-        ShowJobBalloon(QStringLiteral("Aborted."));
-        return;
-    }
-    setWindowTitle(DoneText());
-    prgTotal->setProgressValue((rows - 1) * 100 + 100);
-    prgCurrnet->setProgressValue(100);
-    if (Timer1)
-        Timer1->stop();
-    FinishJobDone();
+    EndRowJob(this, result);
 }
 
 long ConverterJobWindow::ConvertTask(long lRow)
@@ -144,58 +124,28 @@ long ConverterJobWindow::ConvertTask(long lRow)
 
 void ConverterJobWindow::cAudioConverter1_JobProgress(int percent)
 {
-    if (percent < 1)
-        return;
-    unsetCursor();
-    prgCurrnet->setProgressValue(percent);
-    prgTotal->setProgressValue((m_lCurrentRow - 1) * 100 + percent);
-    setWindowTitle(ConvertingCaption(prgCurrnet->ProgressValue(), prgTotal->ProgressValue(), prgTotal->ProgressMax()));
-    NoteRowProgress(percent);
+    ShowRowProgress(this, percent);
 }
 
 void ConverterJobWindow::cAudioConverter1_JobDone()
 {
-    AddLogLine(QStringLiteral("Done."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Done."));
-    NoteRowDone();
-    ++m_lCurrentRow;
+    NoteRowJobDone(this);
     ConvertTracks();
 }
 
 void ConverterJobWindow::cAudioConverter1_JobError(int code, const QString& text)
 {
-    NoteRowError();
-    const QString line = "Error: " + text + "(" + QString::number(code) + ")";
-    AddLogLine(line, txtLog);
-    lblCurrentTrack->setText(line);
-    setWindowTitle(line);
-    SetButtonsEnabled(true);
-    ++m_lCurrentRow;
+    NoteRowJobError(this, code, text);
     ConvertTracks();
     unsetCursor();
 }
 
 void ConverterJobWindow::cAudioConverter1_JobAborted()
 {
-    SetButtonsEnabled(true);
-    AddLogLine(QStringLiteral("Aborted."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Aborted."));
-    unsetCursor();
-    setWindowTitle(lblCurrentTrack->text());
+    ShowRowJobAborted(this);
 }
 
 void ConverterJobWindow::cmdAbort_Click()
 {
-    if (!JobRunning())
-        return;
-    if (!ConfirmAbort(this))
-        return;
-    // The job went on while the question was open; once it has ended there
-    // is nothing left to abort.
-    if (!JobRunning())
-        return;
-    cAudioConverter1->AbortJob();
-    ShowJobBalloon(QStringLiteral("Aborted."));
-    if (Timer1)
-        Timer1->stop();
+    AbortRowJob(this, [this] { cAudioConverter1->AbortJob(); });
 }

@@ -30,9 +30,6 @@ public:
     void cAudioConverter1_JobDone();
     void cAudioConverter1_JobAborted();
     void cAudioConverter1_JobError(int code, const QString& text);
-
-private:
-    void SetButtonsEnabled(bool enabled);
 };
 
 // The window caption while a row converts: the current file's percent and

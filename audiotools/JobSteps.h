@@ -2,6 +2,7 @@
 // Steps the audio tools' jobs share: the log's section break, what lies at
 // an output path, the overwrite and abort questions.
 #include <QString>
+#include <functional>
 
 #include "core/FileCopy.h" // SameFile: the output would replace a source
 
@@ -19,3 +20,25 @@ bool FileAtOutputPath(const QString& path);
 int AskOverwrite(const QString& path, QPlainTextEdit* log, QWidget* owner);
 // "Abort operation?"; true on Yes.
 bool ConfirmAbort(QWidget* owner);
+
+// ---- The row-by-row job of a tool window (one component run per grid row).
+// The window's job calls these from its own ConvertTracks and component
+// event handlers, so every such job reports alike.
+class ToolWindow;
+
+// Rip/Convert and Exit follow whether a job may start.
+void SetJobButtonsEnabled(ToolWindow* w, bool enabled);
+// The end of the loop over the rows: "Aborted." after a Cancel (lastResult
+// 2), otherwise the job ran through and ends done, with its end actions.
+void EndRowJob(ToolWindow* w, long lastResult);
+// A progress event of the current row (percent below 1 changes nothing):
+// bars, caption and the time-left figures.
+void ShowRowProgress(ToolWindow* w, int percent);
+// The current row is done: logged, its seconds counted, the next row is current.
+void NoteRowJobDone(ToolWindow* w);
+// The current row failed: logged and shown; the next row is current.
+void NoteRowJobError(ToolWindow* w, int code, const QString& text);
+// The component stopped the row on Abort.
+void ShowRowJobAborted(ToolWindow* w);
+// Abort: asks, then stops the component when the job still runs.
+void AbortRowJob(ToolWindow* w, const std::function<void()>& abortComponent);

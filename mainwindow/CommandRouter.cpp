@@ -45,7 +45,7 @@ void FrmMain::SetCommandRows()
     row("MP3 CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("WMA CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("Audio CD Duplicator");
-    row("Audio CD Ripper", nullptr, RipperChecks, "Mark the items to rip.");
+    row("Audio CD Ripper", &FrmMain::CmdAudioCDRipper, RipperChecks, "Mark the items to rip.");
     row("ACM Converter", &FrmMain::CmdACMConverter, ListChecks, "Mark the items to convert.");
     row("Audio Joiner", &FrmMain::CmdAudioJoiner, JoinChecks, "Mark the items to join.");
     row("Audio Splitter", &FrmMain::CmdAudioSplitter, ListChecks, "Mark the items to split.");

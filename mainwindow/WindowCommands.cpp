@@ -2,6 +2,9 @@
 // the command line.
 #include <QApplication>
 #include <QFileInfo>
+#include <QPointer>
+
+#include "cdtools/frmFreeDB.h"
 
 #include "components/cAudioCDRipper.h"
 #include "components/cGrid.h"
@@ -30,7 +33,11 @@ bool FrmMain::CmdFreeDB(int)
                vbInformation | vbOKOnly, QString(), this);
         return false;
     }
-    // The lookup window belongs to the CD tools; it opens here once they provide it.
+    setCursor(Qt::WaitCursor);
+    QPointer<FrmFreeDB> lookup = g_frmFreeDB();
+    if (lookup->GetFreeDB() && lookup && !lookup->Unloaded())
+        lookup->exec(); // until the lookup hides or unloads the window
+    unsetCursor();
     return true;
 }
 

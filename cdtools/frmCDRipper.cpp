@@ -1,0 +1,291 @@
+#include "cdtools/frmCDRipper.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include "audiotools/JobSteps.h"
+#include "components/AudioJobErrors.h"
+#include "components/cAudioCDRipper.h"
+#include "components/cGrid.h"
+#include "components/cProgressBar.h"
+#include "core/CommonLook.h"
+#include "core/PathNames.h"
+#include "core/TextFiles.h"
+#include "lists/ItemRow.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+QPointer<FrmCDRipper>& windowRef()
+{
+    static QPointer<FrmCDRipper> p;
+    return p;
+}
+
+QString cell(cGrid* grid, long lRow, const QString& key)
+{
+    return grid->CellText(int(lRow), grid->ColumnIndex(key));
+}
+
+} // namespace
+
+ToolFrameDesign FrmCDRipper::Design()
+{
+    ToolFrameDesign d;
+    d.objectName = QStringLiteral("g_frmCDRipper");
+    d.caption = QStringLiteral("Audio CD Ripper");
+    d.iconResource = QStringLiteral("cd_music");
+    d.startCaption = QStringLiteral("Rip");
+    d.settingsTabCaption = QStringLiteral("Ripper Options    ");
+    d.gridImages = true; // every track comes with its mark
+    d.destination = true;
+    d.targetFormat = true;
+    d.fileNameTemplate = true;
+    d.overwrite = true;
+    d.parametersLink = true;
+    d.timeLeft = true;
+    return d;
+}
+
+FrmCDRipper::FrmCDRipper(QWidget* parent) : ToolWindow(Design(), parent)
+{
+    LayOutStandardSettings();
+
+    lblDevices = new QLabel(QStringLiteral("CD Device:"), TabSettings);
+    lblDevices->setObjectName("lblDevices");
+    cboDevices = new QComboBox(TabSettings);
+    cboDevices->setObjectName("cboDevices");
+    cboDevices->setAccessibleName(lblDevices->text());
+    lblDevices->setBuddy(cboDevices);
+    cmdOpenCD = new QPushButton(QStringLiteral("Open"), TabSettings);
+    cmdOpenCD->setObjectName("cmdOpenCD");
+    cmdOpenCD->setAccessibleName(cmdOpenCD->text());
+    lblCDStatus = new QLabel(QStringLiteral("Ready."), TabSettings);
+    lblCDStatus->setObjectName("lblCDStatus");
+    lblCDStatus->setAccessibleName(QStringLiteral("CD status"));
+    if (auto* grid = qobject_cast<QGridLayout*>(TabSettings->layout())) {
+        const int row = grid->rowCount();
+        grid->setRowStretch(row - 1, 0);
+        auto* devices = new QHBoxLayout;
+        devices->addWidget(cboDevices, 1);
+        devices->addWidget(cmdOpenCD);
+        grid->addWidget(lblDevices, row, 0);
+        grid->addLayout(devices, row, 1);
+        grid->addWidget(lblCDStatus, row + 1, 1);
+        grid->setRowStretch(row + 2, 1);
+    }
+    AddOpenCDdriveBox(QStringLiteral("Eject the CD door"), false);
+
+    cAudioCDRipper1 = new cAudioCDRipper(this);
+    cAudioCDRipper1->setObjectName("cAudioCDRipper1");
+    m_target.setComponent(cAudioCDRipper1);
+    connect(cAudioCDRipper1, &cAudioCDRipper::JobProgress, this, [this](int p) { cAudioCDRipper1_JobProgress(p); });
+    connect(cAudioCDRipper1, &cAudioCDRipper::JobDone, this, [this] { cAudioCDRipper1_JobDone(); });
+    connect(cAudioCDRipper1, &cAudioCDRipper::JobAborted, this, [this] { cAudioCDRipper1_JobAborted(); });
+    connect(cAudioCDRipper1, &cAudioCDRipper::JobError, this,
+            [this](int code, const QString& text) { cAudioCDRipper1_JobError(code, text); });
+
+    connect(cboDevices, &QComboBox::currentIndexChanged, this, [this](int) { cboDevices_Click(); });
+    connect(cmdOpenCD, &QPushButton::clicked, this, [this] { cmdOpenCD_Click(); });
+}
+
+FrmCDRipper::~FrmCDRipper() = default;
+
+void FrmCDRipper::LoadOwnTail()
+{
+    CheckUnderFolderEna();
+    ResetTimeFields();
+    lblCurrentTrack->setText(QStringLiteral("Ready."));
+    FillDeviceList();
+}
+
+void FrmCDRipper::UnloadOwnSteps()
+{
+    if (cAudioCDRipper1)
+        cAudioCDRipper1->ReleaseComponent();
+}
+
+void FrmCDRipper::EjectTrayAtEnd()
+{
+    cAudioCDRipper1->EjectTray();
+}
+
+// ---------------------------------------------------------------------------
+// Devices
+
+void FrmCDRipper::FillDeviceList()
+{
+    const QSignalBlocker quiet(cboDevices);
+    cboDevices->clear();
+    for (int i = 0; i < cAudioCDRipper1->DeviceCount(); ++i)
+        cboDevices->addItem(cAudioCDRipper1->DeviceName(i));
+    if (cboDevices->count() > 0) {
+        cboDevices->setCurrentIndex(0);
+        cboDevices_Click();
+    }
+}
+
+void FrmCDRipper::ShowCDStatus(const QString& text, bool ok)
+{
+    m_bCDOk = ok;
+    lblCDStatus->setText(text);
+    SetForeColor(lblCDStatus, ok ? 0 : 255); // black, or red
+}
+
+void FrmCDRipper::cboDevices_Click()
+{
+    const QString d = cboDevices->currentText().left(2);
+    if (!cAudioCDRipper1->SelectDevice(cboDevices->currentIndex()))
+        ShowCDStatus("Cannot select '" + d + "\\' as an Audio CD.", false);
+    else if (!cAudioCDRipper1->IsAudioCD())
+        ShowCDStatus("'" + d + "\\' is not an Audio CD.", false);
+    else if (cAudioCDRipper1->TrackCount() < 1)
+        ShowCDStatus("'" + d + "\\' has no CDA tracks.", false);
+    else
+        ShowCDStatus("OK: " + QString::number(cAudioCDRipper1->TrackCount()) + " CDA tracks", true);
+}
+
+void FrmCDRipper::cmdOpenCD_Click()
+{
+    cAudioCDRipper1->EjectTray();
+}
+
+// ---------------------------------------------------------------------------
+// The job
+
+void FrmCDRipper::cmdConvert_Click()
+{
+    if (JobRunning())
+        return;
+    // The disc may have changed since the list was shown: check it again, and
+    // rip nothing from a drive that holds no audio CD.
+    if (cboDevices->currentIndex() >= 0)
+        cboDevices_Click();
+    if (!m_bCDOk) {
+        const QString why = cboDevices->currentIndex() >= 0 ? lblCDStatus->text()
+                                                            : QStringLiteral("There is no CD device to rip from.");
+        MsgBox(why, vbExclamation, QString(), this);
+        return;
+    }
+    if (!PrepareOutputFolder())
+        return;
+    StartLogSection(txtLog);
+    AddLogLine("Preparing to rip: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
+    SetDestination();
+    ResetJobState();
+    ShowLogTab();
+    cAudioCDRipper1->setRipDevice(cboDevices->currentIndex());
+    ConvertTracks();
+}
+
+void FrmCDRipper::ConvertTracks()
+{
+    const long rows = cGrid1->RowCount();
+    prgTotal->setProgressMax(rows * 100);
+    SetJobButtonsEnabled(this, false);
+    if (Timer1)
+        Timer1->start();
+
+    const int incCol = cGrid1->ColumnIndex(COL_INC);
+    long result = RowStarted;
+    for (long row = m_lCurrentRow; row <= rows; ++row) {
+        m_lCurrentRow = row;
+        setCursor(Qt::WaitCursor);
+        if (cGrid1->CellIcon(int(row), incCol) != kIconMarked)
+            continue;
+        result = ConvertTask(m_lCurrentRow);
+        if (result == RowStarted)
+            return; // the component's events go on from here
+        if (result == RowCancelled) {
+            AddLogLine(QStringLiteral("Aborted."), txtLog);
+            break;
+        }
+    }
+
+    EndRowJob(this, result);
+}
+
+long FrmCDRipper::ConvertTask(long lRow)
+{
+    QString problem;
+    const QString output = OutputFileForRow(lRow, &problem);
+    cGrid1->setSelectedRow(int(lRow));
+    m_ltmrItemSecs = RowSeconds(lRow);
+    m_ltmrItemSecsDone = 0;
+    cAudioCDRipper1->setRipTrack(int(lRow));
+    SetID3Tags(lRow);
+
+    lblCurrentTrack->setText(GetFileNameFromPath(cell(cGrid1, lRow, COL_FILE)));
+    lblFilesToConvert->setText("Files: " + QString::number(lRow) + "/" + QString::number(cGrid1->RowCount()));
+    AddLogLine("Start to rip: " + lblCurrentTrack->text() + "...", txtLog);
+
+    if (!problem.isEmpty()) {
+        // No usable name: the row fails the way a component error does.
+        QTimer::singleShot(0, this, [this, problem] { cAudioCDRipper1_JobError(kvaudio::ErrOutputPath, problem); });
+        return RowStarted;
+    }
+    if (!CheckTicked(chkOverWrite) && FileAtOutputPath(output)) {
+        const int answer = AskOverwrite(output, txtLog, this);
+        if (answer == vbNo)
+            return RowSkipped;
+        if (answer == vbCancel)
+            return RowCancelled;
+    }
+    if (cell(cGrid1, lRow, COL_RANGE_ALL) != QLatin1String("1")) {
+        cAudioCDRipper1->setRangeStart(int(cell(cGrid1, lRow, COL_RANGE_START_TIME).toLong()));
+        cAudioCDRipper1->setRangeLength(int(cell(cGrid1, lRow, COL_RANGE_LENGTH_TIME).toLong()));
+    }
+    cAudioCDRipper1->setOutputFile(output);
+    cAudioCDRipper1->StartRip();
+    return RowStarted;
+}
+
+void FrmCDRipper::cAudioCDRipper1_JobProgress(int percent)
+{
+    ShowRowProgress(this, percent);
+}
+
+void FrmCDRipper::cAudioCDRipper1_JobDone()
+{
+    NoteRowJobDone(this);
+    ConvertTracks();
+}
+
+void FrmCDRipper::cAudioCDRipper1_JobError(int code, const QString& text)
+{
+    NoteRowJobError(this, code, text);
+    ConvertTracks();
+    unsetCursor();
+}
+
+void FrmCDRipper::cAudioCDRipper1_JobAborted()
+{
+    ShowRowJobAborted(this);
+}
+
+void FrmCDRipper::cmdAbort_Click()
+{
+    AbortRowJob(this, [this] { cAudioCDRipper1->AbortJob(); });
+}
+
+FrmCDRipper* g_frmCDRipper()
+{
+    if (!windowRef() || windowRef()->Unloaded()) {
+        windowRef() = new FrmCDRipper(nullptr);
+        windowRef()->Form_Load();
+    }
+    return windowRef();
+}
+
+bool g_frmCDRipperLoaded()
+{
+    return windowRef() && !windowRef()->Unloaded();
+}

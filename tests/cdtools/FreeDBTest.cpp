@@ -1,0 +1,429 @@
+// The CD database lookup against a CDDB server on the loop-back address: the
+// client component's outcomes, and the "FreeDB" command naming a drive's
+// rows and node, which a following rip takes for its files.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "cdtools/frmCDRipper.h"
+#include "cdtools/frmFreeDB.h"
+#include "components/cFreeDB.h"
+#include "components/cGrid.h"
+#include "components/cTreeView.h"
+#include "lists/CdDrives.h"
+#include "lists/ItemRow.h"
+#include "lists/ListTree.h"
+#include "settings/FormatSettings.h"
+#include "settings/frmAudioProp.h"
+#include "settings/frmOptions.h"
+#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/cdtools/CddbTestServer.h"
+#include "tests/components/CdImageFixture.h"
+#include "tests/mainwindow/MainWindowTestSupport.h"
+#include "tests/support/TestEnv.h"
+
+namespace {
+
+using namespace cdimage;
+
+// The events of one lookup, as text.
+struct Recorder {
+    QStringList events, states;
+    void attach(cFreeDB& db)
+    {
+        QObject::connect(&db, &cFreeDB::LookupState, [this](const QString& s) { states << s; });
+        QObject::connect(&db, &cFreeDB::ArtistFound, [this](const QString& s) { events << "artist " + s; });
+        QObject::connect(&db, &cFreeDB::AlbumFound, [this](const QString& s) { events << "album " + s; });
+        QObject::connect(&db, &cFreeDB::TrackFound, [this](const QString& a, int n, const QString& t) {
+            events << QStringLiteral("track %1|%2|%3").arg(a).arg(n).arg(t);
+        });
+        QObject::connect(&db, &cFreeDB::LookupEnded, [this] { events << "ended"; });
+        QObject::connect(&db, &cFreeDB::LookupError,
+                         [this](int code, const QString& t) { events << QStringLiteral("error %1 %2").arg(code).arg(t); });
+    }
+    bool ended() const
+    {
+        return !events.isEmpty() && (events.last() == "ended" || events.last().startsWith("error"));
+    }
+};
+
+// A port nothing listens on.
+quint16 closedPort()
+{
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = s.serverPort();
+    s.close();
+    return port;
+}
+
+class FreeDBTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        discs = testenv::tempRoot() + "/discs/";
+        QDir(discs).removeRecursively();
+        QDir().mkpath(discs);
+        img = writeImage(discs, "disc", {{2 * kSecond}, {3 * kSecond}, {4 * kSecond}}, 21);
+        writeImage(discs, "data", {{2 * kSecond, false}}, 22);
+        qputenv("KELVANE_CD_IMAGES", (discs + "disc.cue:" + discs + "data.cue").toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        qunsetenv("KELVANE_CD_IMAGES");
+        qunsetenv("KELVANE_CDDB_SERVER");
+    }
+    // Looks the drive's disc up at the server and waits for the end.
+    Recorder lookup(CddbTestServer& server, const QString& drive = "Z:", int timeout = 5)
+    {
+        cFreeDB db;
+        Recorder r;
+        r.attach(db);
+        db.setServerName("127.0.0.1");
+        db.setServerPort(server.port());
+        db.setTimeout(timeout);
+        db.setHelloUser("kelvane");
+        db.setHelloHost("localhost");
+        db.setHelloClient("Kelvane");
+        db.setHelloVersion("1.2");
+        EXPECT_TRUE(db.IsConnected());
+        db.SelectDrive(drive);
+        db.Query();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return r.ended(); }, 20000));
+        QTest::qWait(100); // nothing may follow the end
+        return r;
+    }
+
+    QString discs;
+    Image img;
+};
+
+TEST_F(FreeDBTest, EachServerAnswerGivesItsEvents)
+{
+    const QStringList found = {"artist Ann Artist", "album Night Album", "track Ann Artist|1|First Song",
+                               "track Ann Artist|2|Either/Or", "track Ann Artist|3|Last One", "ended"};
+    struct Case {
+        const char* name;
+        CddbTestServer::Mode mode;
+        QStringList events; // a single "error 2 " entry compares by its start
+        int timeout;
+    } cases[] = {
+        {"one match", CddbTestServer::OneMatch, found, 5},
+        {"three matches, the first read", CddbTestServer::ThreeMatches, found, 5},
+        {"no match", CddbTestServer::NoMatch, {"error 2 The CD database has no entry for this disc."}, 5},
+        {"connection closed", CddbTestServer::CloseAtQuery, {"error 2 The CD database server 127.0.0.1:"}, 5},
+        {"never answers", CddbTestServer::Silent, {"error 2 The CD database server 127.0.0.1:"}, 1},
+        {"reply of no sense", CddbTestServer::Garbage, {"error 2 The CD database server 127.0.0.1:"}, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CddbTestServer server(c.mode);
+        const Recorder r = lookup(server, "Z:", c.timeout);
+        if (c.events.size() == 1 && c.events[0].startsWith("error")) {
+            ASSERT_EQ(r.events.size(), 1) << r.events.join('\n').toStdString();
+            EXPECT_TRUE(r.events[0].startsWith(c.events[0])) << r.events[0].toStdString();
+        } else {
+            EXPECT_EQ(r.events, c.events);
+        }
+        if (c.mode == CddbTestServer::Silent)
+            continue;
+        // The greeting is ours, and the disc is told by its table of contents:
+        // offsets from 150 frames, then the length in seconds.
+        EXPECT_TRUE(server.commands.value(0).startsWith("cddb hello kelvane localhost Kelvane 1.2"))
+            << server.commands.join('\n').toStdString();
+        const QStringList queries = server.commands.filter(QRegularExpression("^cddb query "));
+        ASSERT_EQ(queries.size(), 1);
+        EXPECT_EQ(queries[0].simplified(), "cddb query 0d000903 3 150 300 525 11");
+        if (c.mode == CddbTestServer::ThreeMatches) {
+            EXPECT_TRUE(r.states.join('\n').contains("3 matches found")) << r.states.join('\n').toStdString();
+            EXPECT_EQ(server.commands.filter(QRegularExpression("^cddb read ")).value(0).section(' ', 2, 2), "rock");
+        }
+    }
+}
+
+TEST_F(FreeDBTest, NoServerADataDiscAndACancelledQuery)
+{
+    cFreeDB db;
+    Recorder r;
+    r.attach(db);
+    db.setServerName("127.0.0.1");
+    db.setServerPort(closedPort());
+    db.setTimeout(2);
+    EXPECT_FALSE(db.IsConnected());
+
+    CddbTestServer server(CddbTestServer::OneMatch);
+    db.setServerPort(server.port());
+    db.SelectDrive("Y:");
+    db.Query();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.ended(); }, 10000));
+    EXPECT_EQ(r.events, QStringList({"error 2 The disc in the drive Y: is not an Audio CD."}));
+    EXPECT_TRUE(server.commands.isEmpty());
+
+    // Cancelled while the server keeps silent: nothing more is heard.
+    CddbTestServer silent(CddbTestServer::Silent);
+    r.events.clear();
+    db.setServerPort(silent.port());
+    db.setTimeout(1);
+    db.SelectDrive("Z:");
+    db.Query();
+    QTest::qWait(50);
+    db.CancelQuery();
+    QTest::qWait(1800);
+    EXPECT_TRUE(r.events.isEmpty()) << r.events.join('\n').toStdString();
+}
+
+TEST_F(FreeDBTest, TheServerComesFromTheEnvironmentOverTheStoredValue)
+{
+    struct Case {
+        QString stored, env, host;
+        int port;
+    } cases[] = {
+        {"", "", cFreeDB::DefaultServerHost(), 8880},
+        {"cddb.example.org:8000", "", "cddb.example.org", 8000},
+        {"cddb.example.org", "", "cddb.example.org", 8880},
+        {"cddb.example.org:8000", "127.0.0.1:4555", "127.0.0.1", 4555},
+        {"cddb.example.org:port", "", cFreeDB::DefaultServerHost(), 8880},
+    };
+    for (const Case& c : cases) {
+        if (c.env.isEmpty())
+            qunsetenv("KELVANE_CDDB_SERVER");
+        else
+            qputenv("KELVANE_CDDB_SERVER", c.env.toLocal8Bit());
+        const cFreeDB::Server s = cFreeDB::ConfiguredServer(c.stored);
+        EXPECT_EQ(s.host, c.host) << c.stored.toStdString();
+        EXPECT_EQ(s.port, c.port) << c.stored.toStdString();
+    }
+}
+
+// ---- The lookup and the ripper in the main window
+
+class FreeDBWindowTest : public FreeDBTest {
+protected:
+    void SetUp() override
+    {
+        FreeDBTest::SetUp();
+        testenv::installMachineKeys();
+        out = testenv::tempRoot() + "/out/";
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        g_sItemsListDir = testenv::tempRoot() + "/Lists/";
+        QDir(g_sItemsListDir).removeRecursively();
+        mwtest::setEdition([] { g_lAppIncCDRipper = 1; });
+        frmOptions();
+        g_frmAudioProp();
+        g_bDisplayMSGWhenExit = false;
+        g_bAutoFreeDB = false;
+        g_lMP3Bitrate = 128;
+        g_lMP3Samplerate = 44100;
+        w = frmMain();
+        drive = g_nodAudioCDs.ChildNodes().NodeItem(1);
+        w->cTreeView1_NodeClick(drive);
+    }
+    void TearDown() override
+    {
+        if (g_frmFreeDBLoaded())
+            g_frmFreeDB()->Unload();
+        UnloadMain();
+        g_bAutoFreeDB = false;
+        FreeDBTest::TearDown();
+    }
+    QString cellText(int row, const QString& key) const { return w->cGrid1->CellText(row, w->cGrid1->ColumnIndex(key)); }
+    QStringList names() const
+    {
+        QStringList n;
+        for (int r = 1; r <= w->cGrid1->RowCount(); ++r)
+            n << cellText(r, COL_ITEM_NAME) + "|" + cellText(r, COL_TAG_ARTIST) + "|" + cellText(r, COL_TAG_ALBUM);
+        return n;
+    }
+    // Sends "FreeDB"; a window still open after 20 s is closed so the test ends.
+    void sendFreeDB()
+    {
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] {
+            if (g_frmFreeDBLoaded())
+                g_frmFreeDB()->Unload();
+        });
+        guard.start(20000);
+        w->SendCommand("FreeDB");
+        EXPECT_TRUE(guard.isActive()) << "the lookup window had to be closed";
+    }
+
+    FrmMain* w = nullptr;
+    cTreeNode drive;
+    QString out;
+};
+
+TEST_F(FreeDBWindowTest, TheLookupNamesTheRowsAndTheDriveAndTheRipTakesTheNames)
+{
+    ASSERT_EQ(w->cGrid1->RowCount(), 3);
+    CddbTestServer server(CddbTestServer::OneMatch);
+    qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
+    testenv::ScriptedMessageBoxes boxes;
+
+    sendFreeDB();
+
+    EXPECT_TRUE(boxes.prompts().isEmpty()) << boxes.prompts().join('\n').toStdString();
+    EXPECT_FALSE(g_frmFreeDBLoaded());
+    EXPECT_EQ(names(), QStringList({"First Song.cda|Ann Artist|Night Album", "Either/Or.cda|Ann Artist|Night Album",
+                                    "Last One.cda|Ann Artist|Night Album"}));
+    EXPECT_EQ(drive.NodeText(), "Ann Artist - Night Album");
+    EXPECT_EQ(w->lblListName->text(), "Ann Artist - Night Album");
+
+    // The ripper over the named rows: all rows come, each with its mark.
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return g_frmCDRipperLoaded() && g_frmCDRipper()->isVisible(); }));
+        ran = true;
+        FrmCDRipper* tool = g_frmCDRipper();
+        EXPECT_EQ(tool->cGrid1->RowCount(), 3);
+        EXPECT_EQ(tool->lblFilesToConvert->text(), "3 items to convert.");
+        EXPECT_EQ(tool->g_ltmrItemSecsTotal, 9);
+        EXPECT_TRUE(tool->cboDevices->currentText().startsWith("Z:"));
+        EXPECT_FALSE(tool->cboDevices->isEnabled());
+        EXPECT_FALSE(tool->cmdOpenCD->isEnabled());
+        EXPECT_EQ(tool->lblCDStatus->text(), "OK: 3 CDA tracks");
+        tool->cGrid1->setCellIcon(3, tool->cGrid1->ColumnIndex(COL_INC), kIconUnmarked);
+        tool->txtToPath->setEditText(out);
+        for (int i = 0; i < tool->cboTargetFormat->count(); ++i)
+            if (tool->cboTargetFormat->itemText(i).startsWith("MP3"))
+                tool->cboTargetFormat->setCurrentIndex(i);
+        tool->cboFileName->addItem("[item_name].[dest_extension]");
+        tool->cboFileName->setCurrentIndex(tool->cboFileName->count() - 1);
+        tool->chkCreateSubFolder->setChecked(false);
+        for (QCheckBox* box : {tool->chkPlaySound, tool->chkOpenDestFolder, tool->chkTurnOffComputer,
+                               tool->chkNoticeApp, tool->chkOpenCDdrive})
+            box->setChecked(false);
+        tool->cmdConvert->click();
+        EXPECT_TRUE(QTest::qWaitFor([tool] { return tool->cmdConvert->isEnabled(); }, 120000));
+        EXPECT_EQ(tool->lblCurrentTrack->text(), "Done.");
+        tool->close();
+    });
+    w->SendCommand("Audio CD Ripper");
+    ASSERT_TRUE(ran);
+
+    const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(files, QStringList({"Either-Or.cda.mp3", "First Song.cda.mp3"}));
+    struct Expect {
+        QString file;
+        double seconds;
+    } expect[] = {{"First Song.cda.mp3", 2.0}, {"Either-Or.cda.mp3", 3.0}};
+    for (const Expect& e : expect) {
+        const fixtures::Probe p = fixtures::probe(out + e.file);
+        ASSERT_TRUE(p.ok) << e.file.toStdString();
+        EXPECT_NEAR(p.seconds, e.seconds, 0.1);
+        EXPECT_EQ(p.tags.value("artist"), "Ann Artist");
+        EXPECT_EQ(p.tags.value("album"), "Night Album");
+    }
+}
+
+// The option runs the lookup right after a drive is listed. An entry short
+// of the last title names the rows it has; the window then hides, the node
+// keeps its name, and the next lookup starts from empty artist and album.
+TEST_F(FreeDBWindowTest, TheOptionLooksUpAfterListingAndAShortEntryLeavesTheNodeName)
+{
+    CddbTestServer server(CddbTestServer::OneMatch);
+    server.titles = QStringList({"Only One", "Two"});
+    qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
+    testenv::ScriptedMessageBoxes boxes;
+    g_bAutoFreeDB = true;
+    QTimer::singleShot(20000, [] {
+        if (g_frmFreeDBLoaded())
+            g_frmFreeDB()->Unload();
+    });
+
+    ShowCDTracks("Z:");
+
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_EQ(names(), QStringList({"Only One.cda|Ann Artist|Night Album", "Two.cda|Ann Artist|Night Album",
+                                    "Track03.cda||"}));
+    EXPECT_EQ(drive.NodeText(), "Z:");
+    ASSERT_TRUE(g_frmFreeDBLoaded());
+    EXPECT_FALSE(g_frmFreeDB()->isVisible());
+
+    // The hidden window is used again: the next disc's entry has no artist
+    // and no album, and none of the last ones reach its rows.
+    g_bAutoFreeDB = false;
+    server.artist.clear();
+    server.album.clear();
+    server.titles = QStringList({"A", "B", "C"});
+    w->SendCommand("FreeDB");
+    EXPECT_EQ(names(), QStringList({"A.cda||", "B.cda||", "C.cda||"}));
+}
+
+TEST_F(FreeDBWindowTest, AFailedLookupSaysSoOnceAndChangesNothing)
+{
+    const QStringList before = names();
+    struct Case {
+        const char* name;
+        CddbTestServer::Mode mode;
+        bool serverUp;
+        QString message;
+    } cases[] = {
+        {"server down", CddbTestServer::OneMatch, false,
+         "There is no internet connection.\r\n\r\nGetting the information about the Audio CD (using the 'FreeDB') "
+         "has failed."},
+        {"no match", CddbTestServer::NoMatch, true, "The CD database has no entry for this disc.(2)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CddbTestServer server(c.mode);
+        qputenv("KELVANE_CDDB_SERVER", (c.serverUp ? server.address()
+                                                   : QStringLiteral("127.0.0.1:%1").arg(closedPort())).toLocal8Bit());
+        testenv::ScriptedMessageBoxes boxes;
+        sendFreeDB();
+        EXPECT_EQ(boxes.prompts(), QStringList({c.message}));
+        EXPECT_FALSE(g_frmFreeDBLoaded());
+        EXPECT_EQ(names(), before);
+        EXPECT_EQ(drive.NodeText(), "Z:");
+    }
+}
+
+TEST_F(FreeDBWindowTest, AbortWhileTheServerIsSilentClosesTheWindowAtOnce)
+{
+    const QStringList before = names();
+    CddbTestServer server(CddbTestServer::Silent);
+    qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
+    testenv::ScriptedMessageBoxes boxes;
+    QTimer::singleShot(300, [] {
+        if (g_frmFreeDBLoaded() && g_frmFreeDB()->isVisible())
+            g_frmFreeDB()->cmdAbort->click();
+    });
+    QElapsedTimer clock;
+    clock.start();
+
+    sendFreeDB();
+
+    EXPECT_LT(clock.elapsed(), 5000); // not the 20 s the server could take
+    EXPECT_FALSE(g_frmFreeDBLoaded());
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_EQ(names(), before);
+    QTest::qWait(100);
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+}
+
+TEST_F(FreeDBWindowTest, TrackNumbersOutsideTheRowsNameNothing)
+{
+    const QStringList before = names();
+    FrmFreeDB* lookup = g_frmFreeDB();
+    lookup->cFreeDB1_ArtistFound("A");
+    lookup->cFreeDB1_AlbumFound("B");
+    for (int track : {0, -1, 4, 99})
+        lookup->cFreeDB1_TrackFound("A", track, "Title");
+    EXPECT_EQ(w->cGrid1->RowCount(), 3);
+    EXPECT_EQ(names(), before);
+    EXPECT_EQ(drive.NodeText(), "Z:");
+    lookup->Unload();
+}
+
+} // namespace
