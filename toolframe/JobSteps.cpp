@@ -1,4 +1,4 @@
-#include "audiotools/JobSteps.h"
+#include "toolframe/JobSteps.h"
 
 #include <QFileInfo>
 #include <QPlainTextEdit>
