@@ -44,7 +44,7 @@ void FrmMain::SetCommandRows()
     row("Audio Converter", &FrmMain::CmdAudioConverter, ListChecks, "Mark the items to convert.");
     row("MP3 CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("WMA CD Maker", nullptr, ListChecks, "Mark the items to burn.");
-    row("Audio CD Duplicator");
+    row("Audio CD Duplicator", &FrmMain::CmdAudioCDDuplicator);
     row("Audio CD Ripper", nullptr, RipperChecks, "Mark the items to rip.");
     row("ACM Converter", &FrmMain::CmdACMConverter, ListChecks, "Mark the items to convert.");
     row("Audio Joiner", &FrmMain::CmdAudioJoiner, JoinChecks, "Mark the items to join.");

@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include "cdtools/frmAudioCDDuplicator.h"
 #include "cdtools/frmCDBurner.h"
 #include "components/cGrid.h"
 #include "components/cProgressBar.h"
@@ -45,4 +46,17 @@ bool FrmMain::CmdAudioCDMaker(int)
         burner->lblDataSize->setFont(f);
     };
     return LaunchBatchTool(launch);
+}
+
+bool FrmMain::CmdAudioCDDuplicator(int)
+{
+    if (tmrCDs)
+        tmrCDs->stop();
+    setCursor(Qt::WaitCursor);
+    FrmAudioCDDuplicator* duplicator = g_frmAudioCDDuplicator();
+    duplicator->exec(); // unloads itself when it closes
+    unsetCursor();
+    if (tmrCDs && IsCDNode(cTreeView1->SelectedNode().NodeKey()))
+        tmrCDs->start();
+    return true;
 }
