@@ -13,6 +13,7 @@
 
 #include "cdtools/frmAudioCDDuplicator.h"
 #include "components/cAudioBurner.h"
+#include "components/cAudioCDRipper.h"
 #include "components/cGrid.h"
 #include "components/cProgressBar.h"
 #include "lists/ItemRow.h"
@@ -175,6 +176,31 @@ TEST_F(DuplicatorWindowTest, AUsedDiscCancelledOrAnAbortedBurnKeepsTheRippedTrac
     EXPECT_FALSE(turnedOff());
     EXPECT_FALSE(QFileInfo::exists(cue));
     EXPECT_EQ(tempFiles(), QStringList({"1.wav", "2.wav", "3.wav"}));
+    EXPECT_TRUE(g_frmAudioCDDuplicatorLoaded());
+}
+
+TEST_F(DuplicatorWindowTest, AbortDuringTheRipEndsTheJobAndKeepsTheWindowOpen)
+{
+    open();
+    boxes.answer(vbYes);
+    bool clicked = false;
+    QObject::connect(w->cAudioCDRipper1, &cAudioCDRipper::JobProgress, w, [&](int) {
+        if (!clicked) {
+            clicked = true;
+            w->cmdAbort->click();
+        }
+    });
+    w->cmdConvert->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clicked && !w->JobRunning(); }, 60000));
+    EXPECT_EQ(logMessages(w->txtLog).last(), "Aborted.");
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
+    EXPECT_EQ(w->windowTitle(), "Aborted.");
+    EXPECT_TRUE(w->cmdConvert->isEnabled());
+    EXPECT_TRUE(w->cboDevices->isEnabled());
+    EXPECT_EQ(main->balloons.filter("Aborted.").size(), 1);
+    EXPECT_TRUE(logMessages(w->txtLog).filter("Start to rip: Track02").isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(cue));
+    EXPECT_FALSE(turnedOff());
     EXPECT_TRUE(g_frmAudioCDDuplicatorLoaded());
 }
 
