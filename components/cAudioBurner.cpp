@@ -43,11 +43,30 @@ QString cAudioBurner::DriveName(int index) const
     return m_writers[size_t(index - 1)].name;
 }
 
+// A real drive is grabbed to be looked at, which takes time: the questions a
+// window asks together about one drive share one look (a disc is not
+// changed by hand within a second). An image is looked at every time.
+const cdwrite::DiscStatus& cAudioBurner::statusOf(const cdwrite::Writer& w)
+{
+    if (!m_status || m_statusOf != w.name || w.kind != cdwrite::Writer::Drive || !m_statusAge.isValid()
+        || m_statusAge.elapsed() > 1000) {
+        m_status = std::make_unique<cdwrite::DiscStatus>(cdwrite::inspect(w));
+        m_statusOf = w.name;
+        m_statusAge.start();
+    }
+    return *m_status;
+}
+
+void cAudioBurner::forgetStatus()
+{
+    m_status.reset();
+}
+
 int cAudioBurner::SpeedCount(const QString& drive)
 {
     m_speeds.clear();
     if (const cdwrite::Writer* w = writerFor(drive))
-        m_speeds = cdwrite::inspect(*w).speeds;
+        m_speeds = statusOf(*w).speeds;
     return int(m_speeds.size());
 }
 
@@ -61,13 +80,13 @@ int cAudioBurner::SpeedKBs(int index) const
 qint64 cAudioBurner::DiscSize(const QString& drive)
 {
     const cdwrite::Writer* w = writerFor(drive);
-    return w ? cdwrite::inspect(*w).sectors * kSectorBytes : 0;
+    return w ? statusOf(*w).sectors * kSectorBytes : 0;
 }
 
 qint64 cAudioBurner::DiscCapacity(const QString& drive)
 {
     const cdwrite::Writer* w = writerFor(drive);
-    return w ? cdwrite::inspect(*w).sectors / cdwrite::kSectorsPerSecond * kCapacityPerSecond : 0;
+    return w ? statusOf(*w).sectors / cdwrite::kSectorsPerSecond * kCapacityPerSecond : 0;
 }
 
 QString cAudioBurner::DiscState(const QString& drive)
@@ -75,7 +94,7 @@ QString cAudioBurner::DiscState(const QString& drive)
     const cdwrite::Writer* w = writerFor(drive);
     if (!w)
         return QStringLiteral("No such drive.");
-    return cdwrite::inspect(*w).state;
+    return statusOf(*w).state;
 }
 
 QString cAudioBurner::DriveFolder(const QString& drive) const
@@ -116,6 +135,7 @@ long cAudioBurner::BurnToDrive(const QString& drive, long speed)
         return raise(ErrNoDrive, QStringLiteral("There is no writer '%1'.").arg(drive.left(1)));
     if (m_tracks.empty())
         return raise(ErrNoTracks, QStringLiteral("Nothing to burn."));
+    forgetStatus();
     const cdwrite::DiscStatus status = cdwrite::inspect(*w);
     if (!status.state.isEmpty())
         return raise(ErrNotBlank, status.state);
@@ -198,6 +218,7 @@ long cAudioBurner::BurnToDrive(const QString& drive, long speed)
         return ResultAborted;
     m_abort.reset();
     m_burning = false;
+    forgetStatus();
 
     if (outcome.kind == cdwrite::Outcome::Aborted)
         return ResultAborted;
@@ -223,6 +244,7 @@ void cAudioBurner::EjectTray(const QString& drive)
 {
     if (m_burning)
         return;
+    forgetStatus();
     if (const cdwrite::Writer* w = writerFor(drive))
         cdwrite::eject(*w);
 }
@@ -231,6 +253,7 @@ void cAudioBurner::CloseTray(const QString& drive)
 {
     if (m_burning)
         return;
+    forgetStatus();
     if (const cdwrite::Writer* w = writerFor(drive))
         cdwrite::closeTray(*w);
 }

@@ -13,6 +13,7 @@
 // works meanwhile. The end event (BurnFinished or BurnError) is raised right
 // before the call returns; an aborted burn raises neither and returns
 // ResultAborted.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,7 @@
 
 namespace cdwrite {
 struct Writer;
+struct DiscStatus;
 }
 
 class cAudioBurner : public QObject {
@@ -89,10 +91,15 @@ private:
         qint64 estimatedSectors = 0;
     };
     const cdwrite::Writer* writerFor(const QString& drive) const;
+    const cdwrite::DiscStatus& statusOf(const cdwrite::Writer& w);
+    void forgetStatus();
 
     std::vector<cdwrite::Writer> m_writers;
     std::vector<TrackEntry> m_tracks;
     std::vector<int> m_speeds;
     bool m_burning = false;
     std::shared_ptr<std::atomic<bool>> m_abort;
+    std::unique_ptr<cdwrite::DiscStatus> m_status;
+    QString m_statusOf;
+    QElapsedTimer m_statusAge;
 };
