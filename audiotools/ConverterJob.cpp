@@ -29,13 +29,6 @@ QString cell(cGrid* grid, long lRow, const QString& key)
 
 } // namespace
 
-QString ConvertingCaption(long filePercent, long totalValue, long totalMax)
-{
-    const double share = totalMax != 0 ? double(totalValue) / double(totalMax) * 100.0 : 0.0;
-    return QStringLiteral("Converting... [ ") + QString::number(filePercent) + QStringLiteral("% / ") +
-           QLocale::c().toString(share, 'g', 15) + QStringLiteral("% ]");
-}
-
 ConverterJobWindow::ConverterJobWindow(QWidget* parent) : FrmConverter(parent)
 {
     ConnectConverterEvents(cAudioConverter1, this);

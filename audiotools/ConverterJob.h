@@ -32,6 +32,4 @@ public:
     void cAudioConverter1_JobError(int code, const QString& text);
 };
 
-// The window caption while a row converts: the current file's percent and
-// the whole job's share, e.g. "Converting... [ 40% / 46.6666666666667% ]".
-QString ConvertingCaption(long filePercent, long totalValue, long totalMax);
+#include "toolframe/JobSteps.h" // ConvertingCaption

@@ -44,12 +44,12 @@ void FrmMain::SetCommandRows()
     row("Audio Converter", &FrmMain::CmdAudioConverter, ListChecks, "Mark the items to convert.");
     row("MP3 CD Maker", nullptr, ListChecks, "Mark the items to burn.");
     row("WMA CD Maker", nullptr, ListChecks, "Mark the items to burn.");
-    row("Audio CD Duplicator");
+    row("Audio CD Duplicator", &FrmMain::CmdAudioCDDuplicator);
     row("Audio CD Ripper", &FrmMain::CmdAudioCDRipper, RipperChecks, "Mark the items to rip.");
     row("ACM Converter", &FrmMain::CmdACMConverter, ListChecks, "Mark the items to convert.");
     row("Audio Joiner", &FrmMain::CmdAudioJoiner, JoinChecks, "Mark the items to join.");
     row("Audio Splitter", &FrmMain::CmdAudioSplitter, ListChecks, "Mark the items to split.");
-    row("Audio CD Maker", nullptr, ListChecks, "Mark the items to burn.");
+    row("Audio CD Maker", &FrmMain::CmdAudioCDMaker, ListChecks, "Mark the items to burn.");
     row("Audio Analyser", &FrmMain::CmdAudioAnalyser, ListChecks, "Mark the item to edit.");
     row("Audio Recorder", &FrmMain::CmdAudioRecorder);
     row("Text To Speech", &FrmMain::CmdTextToSpeech);

@@ -1,4 +1,4 @@
-#include "audiotools/JobSteps.h"
+#include "toolframe/JobSteps.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
-#include "audiotools/ConverterJob.h" // ConvertingCaption
+#include <QLocale>
 #include "components/cGrid.h"
 #include "components/cProgressBar.h"
 #include "core/TextFiles.h"
@@ -129,4 +129,11 @@ void AbortRowJob(ToolWindow* w, const std::function<void()>& abortComponent)
     w->ShowJobBalloon(QStringLiteral("Aborted."));
     if (w->Timer1)
         w->Timer1->stop();
+}
+
+QString ConvertingCaption(long filePercent, long totalValue, long totalMax)
+{
+    const double share = totalMax != 0 ? double(totalValue) / double(totalMax) * 100.0 : 0.0;
+    return QStringLiteral("Converting... [ ") + QString::number(filePercent) + QStringLiteral("% / ") +
+           QLocale::c().toString(share, 'g', 15) + QStringLiteral("% ]");
 }

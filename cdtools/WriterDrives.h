@@ -1,0 +1,25 @@
+#pragma once
+// The writer half that the audio CD maker and the duplicator share: the
+// writer and speed lists and the disc information of the chosen writer.
+#include <QString>
+
+class QComboBox;
+class QLabel;
+class cAudioBurner;
+
+// "1764 KB/s (10x)": the multiple is the whole part of KB/s ÷ 176.
+QString SpeedEntryText(int kbs);
+// "80 Min": DiscCapacity ÷ 153535 ÷ 60, halves to the even neighbour.
+QString CapacityMinutesText(qint64 capacity);
+// The drive letter of the chosen writer ("" with none).
+QString WriterLetter(const QComboBox* cboDrv);
+// The writers' names; the caller then selects the first entry.
+void FillWriterNames(cAudioBurner* burner, QComboBox* cboDrv);
+// The chosen writer's speeds, then "Max." (65535), which is selected.
+void FillWriterSpeeds(cAudioBurner* burner, const QString& letter, QComboBox* cboSpeed);
+// The size, capacity and state labels of the chosen writer; a blank disc
+// reads "OK - Ready to be burn." in green, any other state in red, bold.
+void ShowWriterDisc(cAudioBurner* burner, const QString& letter, QLabel* lblDiskSize, QLabel* lblDiskCapacity,
+                    QLabel* lblState);
+// The item data of the chosen speed, 65535 ("Max.") when none is chosen.
+long ChosenSpeed(const QComboBox* cboSpeed);

@@ -1,0 +1,360 @@
+#include "cdtools/frmCDBurner.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+
+#include "cdtools/WriterDrives.h"
+#include "components/cAudioBurner.h"
+#include "components/cGrid.h"
+#include "components/cProgressBar.h"
+#include "core/Edition.h"
+#include "core/PathNames.h"
+#include "core/TextFiles.h"
+#include "lists/ItemRow.h"
+#include "platform/MessageBox.h"
+#include "platform/UserSettings.h"
+#include "settings/SettingsWidgets.h"
+#include "toolframe/JobSteps.h"
+
+namespace {
+
+QPointer<FrmCDBurner>& windowRef()
+{
+    static QPointer<FrmCDBurner> p;
+    return p;
+}
+
+template <typename T>
+T* named(T* widget, const char* name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+} // namespace
+
+ToolFrameDesign FrmCDBurner::Design()
+{
+    ToolFrameDesign d;
+    d.objectName = QStringLiteral("g_frmCDBurner");
+    d.caption = QStringLiteral("Audio CD Burner");
+    d.iconResource = QStringLiteral("cd_music");
+    d.startCaption = QStringLiteral("Burn");
+    d.settingsTabCaption = QStringLiteral("Burner Options   ");
+    d.settingsTabIcon = 73;
+    return d;
+}
+
+FrmCDBurner::FrmCDBurner(QWidget* parent) : ToolWindow(Design(), parent)
+{
+    QWidget* page = TabSettings;
+    lblDrive = named(new QLabel(QStringLiteral("CD Drive:"), page), "lblDrive");
+    cboDrv = named(new QComboBox(page), "cboDrv");
+    cboDrv->setAccessibleName(QStringLiteral("CD Drive:"));
+    cboDrv->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    lblSpeed = named(new QLabel(QStringLiteral("Speed:"), page), "lblSpeed");
+    cboSpeed = named(new QComboBox(page), "cboSpeed");
+    cboSpeed->setAccessibleName(QStringLiteral("Speed:"));
+    cmdOpenCD = named(new QPushButton(QStringLiteral("Open CD"), page), "cmdOpenCD");
+    cmdClose = named(new QPushButton(QStringLiteral("Close CD"), page), "cmdClose");
+    cmdIsReady = named(new QPushButton(QStringLiteral("Is Ready?"), page), "cmdIsReady");
+    cmdDiskSize = named(new QPushButton(QStringLiteral("Disk SIze"), page), "cmdDiskSize");
+    cmdDiskCapacity = named(new QPushButton(QStringLiteral("Disk Capacity"), page), "cmdDiskCapacity");
+    lblState = named(new QLabel(QStringLiteral("State"), page), "lblState");
+    lblDiskSize = named(new QLabel(QStringLiteral("Disk Size"), page), "lblDiskSize");
+    lblDiskCapacity = named(new QLabel(QStringLiteral("Disk Capacity"), page), "lblDiskCapacity");
+    lblDataSize = named(new QLabel(page), "lblDataSize");
+    prgSize = named(new cProgressBar(page), "prgSize");
+    prgSize->setAccessibleName(QStringLiteral("Data Size"));
+    lblBrowseDrive = named(new LinkLabel(QStringLiteral("Browse with explorer"), page), "lblOpenDestinationDestinationFolder");
+    lblOpenDestinationDestinationFolder = lblBrowseDrive;
+
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(14, 10, 14, 8);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(5);
+    grid->addWidget(lblDrive, 0, 0);
+    auto* drive = new QHBoxLayout;
+    drive->addWidget(cboDrv, 1);
+    drive->addWidget(cmdOpenCD);
+    drive->addWidget(cmdClose);
+    grid->addLayout(drive, 0, 1);
+    grid->addWidget(lblSpeed, 1, 0);
+    grid->addWidget(cboSpeed, 1, 1, Qt::AlignLeft);
+    grid->addWidget(cmdIsReady, 2, 0);
+    grid->addWidget(lblState, 2, 1);
+    grid->addWidget(cmdDiskSize, 3, 0);
+    grid->addWidget(lblDiskSize, 3, 1);
+    grid->addWidget(cmdDiskCapacity, 4, 0);
+    grid->addWidget(lblDiskCapacity, 4, 1);
+    grid->addWidget(lblDataSize, 5, 0, 1, 2);
+    grid->addWidget(prgSize, 6, 0, 1, 2);
+    grid->addWidget(lblBrowseDrive, 7, 1, Qt::AlignLeft);
+    grid->setRowStretch(8, 1);
+    grid->setColumnStretch(1, 1);
+
+    cAudioBurner1 = new cAudioBurner(this);
+    cAudioBurner1->setObjectName("cAudioBurner1");
+    connect(cAudioBurner1, &cAudioBurner::TrackProgress, this,
+            [this](int p, int t) { cAudioBurner1_TrackProgress(p, t); });
+    connect(cAudioBurner1, &cAudioBurner::CurrentProgress, this,
+            [this](int p, int u) { cAudioBurner1_CurrentProgress(p, u); });
+    connect(cAudioBurner1, &cAudioBurner::ClosingSession, this, [this] { cAudioBurner1_ClosingSession(); });
+    connect(cAudioBurner1, &cAudioBurner::ClosingTrack, this, [this](int u) { cAudioBurner1_ClosingTrack(u); });
+    connect(cAudioBurner1, &cAudioBurner::CachingTrack, this, [this] { cAudioBurner1_CachingTrack(); });
+    connect(cAudioBurner1, &cAudioBurner::WritingTrack, this, [this] { cAudioBurner1_WritingTrack(); });
+    connect(cAudioBurner1, &cAudioBurner::BurnFinished, this, [this] { cAudioBurner1_BurnFinished(); });
+    connect(cAudioBurner1, &cAudioBurner::BurnError, this,
+            [this](int code, const QString& text) { cAudioBurner1_BurnError(code, text); });
+
+    connect(cboDrv, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            cboDrv_Click();
+    });
+    connect(cmdOpenCD, &QPushButton::clicked, this, [this] { cmdOpenCD_Click(); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+    connect(lblBrowseDrive, &LinkLabel::clicked, this, [this] { lblOpenDestinationDestinationFolder_Click(); });
+
+    AddOpenCDdriveBox(QStringLiteral("Open the CD drive"), false);
+}
+
+FrmCDBurner::~FrmCDBurner() = default;
+
+void FrmCDBurner::LoadOwnTail()
+{
+    FillDriveList();
+    const QString stored = GetSetting(g_sAppName, QStringLiteral("General"), QStringLiteral("chkOpenCDdrive"),
+                                      QStringLiteral("0"));
+    chkOpenCDdrive->setChecked(stored.trimmed() == QLatin1String("1"));
+}
+
+void FrmCDBurner::UnloadOwnSteps()
+{
+    cAudioBurner1->ResetBurner();
+    cAudioBurner1->ReleaseComponent();
+    SaveSetting(g_sAppName, QStringLiteral("General"), QStringLiteral("chkOpenCDdrive"),
+                QString::number(chkOpenCDdrive->isChecked() ? 1 : 0));
+}
+
+void FrmCDBurner::closeEvent(QCloseEvent* event)
+{
+    // A burn is never left behind: the user is asked to abort it first, and
+    // the window closes once the burn call has returned.
+    if (JobRunning()) {
+        cmdAbort_Click();
+        event->ignore();
+        return;
+    }
+    ToolWindow::closeEvent(event);
+}
+
+void FrmCDBurner::FillDriveList()
+{
+    FillWriterNames(cAudioBurner1, cboDrv);
+    if (cboDrv->count() > 0) {
+        cboDrv->setCurrentIndex(-1);
+        cboDrv->setCurrentIndex(0);
+    }
+}
+
+void FrmCDBurner::FillSpeedList()
+{
+    FillWriterSpeeds(cAudioBurner1, WriterLetter(cboDrv), cboSpeed);
+}
+
+void FrmCDBurner::cboDrv_Click()
+{
+    FillSpeedList();
+    ShowWriterDisc(cAudioBurner1, WriterLetter(cboDrv), lblDiskSize, lblDiskCapacity, lblState);
+}
+
+void FrmCDBurner::SetBurning(bool burning)
+{
+    for (QWidget* w : {static_cast<QWidget*>(cmdConvert), static_cast<QWidget*>(cboDrv),
+                       static_cast<QWidget*>(cboSpeed), static_cast<QWidget*>(cmdOpenCD),
+                       static_cast<QWidget*>(cmdClose)})
+        w->setEnabled(!burning);
+}
+
+void FrmCDBurner::cmdConvert_Click()
+{
+    if (JobRunning())
+        return;
+    StartLogSection(txtLog);
+    AddLogLine("Preparing to burn: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
+    ResetJobState();
+    m_lLastTrack = 0;
+    m_bAbortRequested = false;
+    ShowLogTab();
+    AddLogLine(QStringLiteral("List the files to burn..."), txtLog);
+    // No second burn and no other drive while the list is being added.
+    SetBurning(true);
+    cAudioBurner1->ResetBurner();
+    QPointer<FrmCDBurner> self(this);
+    const long rows = cGrid1->RowCount();
+    for (long row = 1; row <= rows; ++row) {
+        QApplication::processEvents();
+        if (!self)
+            return;
+        if (m_bAbortRequested)
+            break;
+        const QString path = cGrid1->CellText(int(row), cGrid1->ColumnIndex(COL_FILE));
+        if (!cAudioBurner1->AddTrack(path))
+            AddLogLine("Cannot add " + GetFileNameFromPath(path), txtLog);
+    }
+    BurnDisk();
+}
+
+void FrmCDBurner::BurnDisk()
+{
+    if (m_bAbortRequested) {
+        cAudioBurner1->ResetBurner();
+        AddLogLine(QStringLiteral("Aborted."), txtLog);
+        lblCurrentTrack->setText(QStringLiteral("Aborted."));
+        SetBurning(false);
+        return;
+    }
+    if (cAudioBurner1->TrackCount() < 1) {
+        SetBurning(false);
+        AddLogLine(QStringLiteral("Nothing to burn."), txtLog);
+        lblCurrentTrack->setText(QStringLiteral("Nothing to burn."));
+        MsgBox(QStringLiteral("Nothing to burn."), vbInformation | vbOKOnly, QString(), this);
+        return;
+    }
+    prgTotal->setProgressMax(cAudioBurner1->TrackCount());
+    cAudioBurner1->BurnOption = true;
+    SetBurning(true);
+    QPointer<FrmCDBurner> self(this);
+    const long result = cAudioBurner1->BurnToDrive(WriterLetter(cboDrv), ChosenSpeed(cboSpeed));
+    if (!self)
+        return;
+    cAudioBurner1->ResetBurner();
+    if (result == cAudioBurner::ResultAborted) {
+        AddLogLine(QStringLiteral("Aborted."), txtLog);
+        lblCurrentTrack->setText(QStringLiteral("Aborted."));
+    }
+    SetBurning(false);
+    // The disc has changed: show what the drive holds now.
+    cboDrv_Click();
+}
+
+void FrmCDBurner::cmdAbort_Click()
+{
+    if (!JobRunning())
+        return;
+    if (!ConfirmAbort(this))
+        return;
+    // The burn may have ended while the question was open.
+    if (!JobRunning())
+        return;
+    m_bAbortRequested = true;
+    cAudioBurner1->AbortJob();
+    ShowJobBalloon(QStringLiteral("Aborted."));
+}
+
+void FrmCDBurner::cmdOpenCD_Click()
+{
+    cAudioBurner1->EjectTray(WriterLetter(cboDrv));
+}
+
+void FrmCDBurner::cmdClose_Click()
+{
+    cAudioBurner1->CloseTray(WriterLetter(cboDrv));
+}
+
+QString FrmCDBurner::EndFolderToOpen() const
+{
+    return cAudioBurner1->DriveFolder(WriterLetter(cboDrv));
+}
+
+void FrmCDBurner::EjectTrayAtEnd()
+{
+    cmdOpenCD_Click();
+}
+
+void FrmCDBurner::lblOpenDestinationDestinationFolder_Click()
+{
+    const QString folder = EndFolderToOpen();
+    if (!folder.isEmpty())
+        ShellOpen(this, folder);
+}
+
+void FrmCDBurner::cAudioBurner1_TrackProgress(int percent, int track)
+{
+    prgCurrnet->setProgressValue(percent);
+    prgTotal->setProgressValue(track);
+    if (track != m_lLastTrack) {
+        lblFilesToConvert->setText("Files: " + QString::number(m_lLastTrack + 1) + "/" +
+                                   QString::number(cGrid1->RowCount()));
+        m_lLastTrack = track;
+    }
+}
+
+void FrmCDBurner::cAudioBurner1_CurrentProgress(int percent, int)
+{
+    prgCurrnet->setProgressValue(percent);
+    QApplication::processEvents();
+}
+
+void FrmCDBurner::cAudioBurner1_ClosingSession()
+{
+    AddLogLine(QStringLiteral("Closing session..."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Closing session..."));
+}
+
+void FrmCDBurner::cAudioBurner1_ClosingTrack(int)
+{
+    AddLogLine(QStringLiteral("Closing track..."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Closing track..."));
+}
+
+void FrmCDBurner::cAudioBurner1_CachingTrack()
+{
+    AddLogLine(QStringLiteral("Caching track..."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Caching track..."));
+}
+
+void FrmCDBurner::cAudioBurner1_WritingTrack()
+{
+    AddLogLine(QStringLiteral("Writing track..."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Writing track..."));
+}
+
+void FrmCDBurner::cAudioBurner1_BurnFinished()
+{
+    AddLogLine(QStringLiteral("Finished."), txtLog);
+    prgTotal->setProgressValue(prgTotal->ProgressMax());
+    AddLogLine(QStringLiteral("Done."), txtLog);
+    // "Done." in the label and the balloon, then the end-of-job actions.
+    FinishJobDone();
+}
+
+void FrmCDBurner::cAudioBurner1_BurnError(int code, const QString& text)
+{
+    const QString line = "Error:" + text + "(" + QString::number(code) + ")";
+    AddLogLine(line, txtLog);
+    lblCurrentTrack->setText(line);
+    m_bJobError = true;
+}
+
+FrmCDBurner* g_frmCDBurner()
+{
+    if (!windowRef() || windowRef()->Unloaded()) {
+        windowRef() = new FrmCDBurner(nullptr);
+        windowRef()->Form_Load();
+    }
+    return windowRef();
+}
+
+bool g_frmCDBurnerLoaded()
+{
+    return windowRef() && !windowRef()->Unloaded();
+}
