@@ -9,6 +9,7 @@
 
 #include <QLocale>
 #include "components/cGrid.h"
+#include "toolframe/ToolWindow.h"
 #include "components/cProgressBar.h"
 #include "core/TextFiles.h"
 #include "platform/MessageBox.h"
