@@ -10,6 +10,7 @@
 #include "components/cGrid.h"
 #include "components/cTreeView.h"
 #include "lists/ItemRow.h"
+#include "lists/ListFile.h"
 #include "mainwindow/frmMain.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
@@ -35,6 +36,8 @@ struct ListWindow {
         drive = nodes.AddNode(cds, 4, "##CDX:", "X:");
         list.setNodeSelected(true);
         w->cGrid1->ClearRows();
+        // No list of an earlier test counts as shown (or as read-only).
+        ForgetShownList();
     }
 
     // Appends a row for `file`, marked or not, and returns its number.
