@@ -2,6 +2,7 @@
 // The main window with a list of items whose files the test chose: a tree
 // holding one list (and the two roots), and the items grid filled row by row.
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFont>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
 #include "mainwindow/frmMain.h"
+#include "mainwindow/frmNotes.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 
@@ -24,6 +26,10 @@ struct ListWindow {
     explicit ListWindow(const std::function<void()>& adjust = {})
     {
         testenv::installMachineKeys();
+        // A notes window an earlier test left open (or only closed) is not this test's.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (g_frmNotesLoaded())
+            delete g_frmNotes();
         mwtest::setEdition(adjust);
         w = frmMain();
         if (w->cGrid1->ColumnIndex(COL_FILE) == 0)
