@@ -18,10 +18,10 @@ MainWindowServices* mainWindow() { return g_mainWindow; }
 
 void setMainWindow(MainWindowServices* window) { g_mainWindow = window; }
 
-void MainWindowServices::ExitWithoutAsking()
+bool MainWindowServices::ExitWithoutAsking()
 {
-    if (QWidget* w = Form())
-        w->close();
+    QWidget* w = Form();
+    return !w || w->close();
 }
 
 void MainWindowServices::ShowTrayBalloon(const QString& text, const QString& title, int icon, int time)

@@ -67,12 +67,13 @@ public:
     virtual void ShowTrayBalloon(const QString& text, const QString& title, int icon, int time);
 
     // The exit as the shutdown countdown runs it. ConfirmExit asks the exit
-    // question when the options ask for it and returns false on No; it comes
-    // before the power-off request. ExitWithoutAsking then runs the main
-    // window's exit sequence without asking again. The main window overrides
-    // both; the defaults ask nothing and close the window.
+    // question when the options ask for it and returns false on No.
+    // ExitWithoutAsking then runs the main window's exit sequence (and with
+    // it every save the exit makes) without asking again, before the
+    // power-off request goes out; false when the window stayed open. The main
+    // window overrides both; the defaults ask nothing and close the window.
     virtual bool ConfirmExit() { return true; }
-    virtual void ExitWithoutAsking();
+    virtual bool ExitWithoutAsking();
 
     // Grids, tree and the list-name label.
     cGrid* cGrid1 = nullptr;

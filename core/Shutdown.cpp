@@ -101,14 +101,10 @@ bool EnableShutdownPrivilege()
     return true;
 }
 
-bool ShutdownSystem(long flags)
+namespace {
+// The request itself, once the right to power off was checked.
+bool requestPowerOff(long flags)
 {
-    if (flags < 0 || flags > 31) {
-        raise(ERR_INVALID_PARAMETER, "Invalid parameter to ShutdownSystem: " + QString::number(flags));
-        return false;
-    }
-    if (IsWindowsNT() && !EnableShutdownPrivilege())
-        return false;
     if (!(flags & (EWX_SHUTDOWN | EWX_POWEROFF))) {
         // Only powering off is offered; logging off or restarting is never asked for.
         raise(ERR_SHUTDOWN_FAILED, "ShutdownSystem failed: " + GetSystemErrorText(EOPNOTSUPP));
@@ -120,6 +116,18 @@ bool ShutdownSystem(long flags)
         return false;
     }
     return true;
+}
+} // namespace
+
+bool ShutdownSystem(long flags)
+{
+    if (flags < 0 || flags > 31) {
+        raise(ERR_INVALID_PARAMETER, "Invalid parameter to ShutdownSystem: " + QString::number(flags));
+        return false;
+    }
+    if (IsWindowsNT() && !EnableShutdownPrivilege())
+        return false;
+    return requestPowerOff(flags);
 }
 
 // ---------------------------------------------------------------------------
@@ -239,14 +247,20 @@ void FrmTurnOff::ShutDown()
         return;
     }
     ClearShutdownError();
-    const bool accepted = ShutdownSystem(EWX_SHUTDOWN);
-    unload();
-    if (!accepted) {
+    // A right that is missing is known before anything ends: the program
+    // keeps running as it was.
+    if (IsWindowsNT() && !EnableShutdownPrivilege()) {
+        unload();
         MsgBox(LastShutdownError().Description, vbExclamation | vbOKOnly);
         return;
     }
-    if ((main = mainWindow()))
-        main->ExitWithoutAsking();
+    unload();
+    // The exit's saves (the list cleared on exit, the window size, the
+    // notes) are on disk before the request goes out, not raced by it.
+    if ((main = mainWindow()) && !main->ExitWithoutAsking())
+        return;
+    if (!requestPowerOff(EWX_SHUTDOWN))
+        MsgBox(LastShutdownError().Description, vbExclamation | vbOKOnly);
 }
 
 void FrmTurnOff::unload()

@@ -43,9 +43,10 @@ QString GetSystemErrorText(long code);
 // Shows the countdown window modally and returns when it closes.
 void ShowTurnOffWindow(long seconds);
 
-// "Turn Off Computer": counts down, then asks the exit question, requests the
-// power-off and runs the main window's exit sequence. A refused request is
-// shown and the program keeps running.
+// "Turn Off Computer": counts down, then asks the exit question, checks the
+// right to power off (a refusal is shown and the program keeps running), runs
+// the main window's exit sequence with its saves, and only then requests the
+// power-off. A request refused after the exit is shown as the program ends.
 class FrmTurnOff : public QDialog {
     Q_OBJECT
 public:

@@ -11,6 +11,7 @@
 #include <QTime>
 
 #include "core/Dialogs.h"
+#include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 
 namespace {
@@ -42,16 +43,41 @@ bool readLines(const QString& path, QStringList& lines)
 }
 
 // Reads the history, creating the file empty when it is missing.
-bool readHistory(QStringList& lines)
+bool readHistory(QStringList& lines, QString* error = nullptr)
 {
     const QString path = PathHistoryFile();
     if (!QFileInfo::exists(path)) {
         QFile create(path);
-        if (!create.open(QIODevice::WriteOnly))
+        if (!create.open(QIODevice::WriteOnly)) {
+            if (error)
+                *error = create.errorString();
             return false;
+        }
         create.close();
     }
-    return readLines(path, lines);
+    if (readLines(path, lines))
+        return true;
+    if (error)
+        *error = QStringLiteral("the file cannot be read");
+    return false;
+}
+
+// One message per failing history: every folder choice and job start saves it.
+bool g_bHistoryFailureReported = false;
+
+bool historySaved(bool ok, const QString& error, QWidget* owner)
+{
+    if (ok) {
+        g_bHistoryFailureReported = false;
+        return true;
+    }
+    if (!g_bHistoryFailureReported) {
+        g_bHistoryFailureReported = true;
+        MsgBox(QStringLiteral("The folder history ") + PathHistoryFile() + QStringLiteral(" could not be saved: ") +
+                   error,
+               vbExclamation | vbOKOnly, QString(), owner);
+    }
+    return false;
 }
 
 } // namespace
@@ -76,9 +102,9 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* e
     return f.commit() || failed();
 }
 
-void WriteTextFile(const QString& text, const QString& path)
+bool WriteTextFile(const QString& text, const QString& path, QString* error)
 {
-    WriteFileAtomically(path, (text + "\r\n").toUtf8());
+    return WriteFileAtomically(path, (text + "\r\n").toUtf8(), error);
 }
 
 QString ReadTextFile(const QString& path)
@@ -112,13 +138,16 @@ QString PathHistoryFile()
     return AppPath() + "/PathHistory";
 }
 
-void SavePathHistory(QComboBox* combo)
+bool SavePathHistory(QComboBox* combo, QWidget* owner)
 {
     if (!combo)
-        return;
+        return false;
+    if (!owner)
+        owner = combo->window();
     QStringList old;
-    if (!readHistory(old))
-        return;
+    QString error;
+    if (!readHistory(old, &error))
+        return historySaved(false, error, owner);
     const QString text = combo->currentText();
     QStringList entries{text};
     // A hand-edited file may hold a line twice: keep its first place only, so
@@ -131,7 +160,7 @@ void SavePathHistory(QComboBox* combo)
     QByteArray data;
     for (const QString& e : entries)
         data += (e + "\r\n").toUtf8();
-    WriteFileAtomically(PathHistoryFile(), data);
+    return historySaved(WriteFileAtomically(PathHistoryFile(), data, &error), error, owner);
 }
 
 void LoadPathHistory(QComboBox* combo)
@@ -162,7 +191,7 @@ void ChoosePathHistoryFolder(QComboBox* combo, QWidget* owner)
     if (!folder.endsWith('/'))
         folder += '/';
     combo->setEditText(folder);
-    SavePathHistory(combo);
+    SavePathHistory(combo, owner);
     LoadPathHistory(combo);
 }
 

@@ -11,8 +11,9 @@ class QWidget;
 // Replaces the file's content by the data, or leaves the file as it was; a
 // short write (a full disk) counts as a failure.
 bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
-// Writes the text and a final CR LF, replacing the file atomically.
-void WriteTextFile(const QString& text, const QString& path);
+// Writes the text and a final CR LF, replacing the file atomically; false
+// (and why, in error) when the file could not be written.
+bool WriteTextFile(const QString& text, const QString& path, QString* error = nullptr);
 // The file's lines joined by CR LF; "" for a missing file.
 QString ReadTextFile(const QString& path);
 // Clears the box and adds every non-empty line of the file.
@@ -21,7 +22,9 @@ void FillComboFromTextFile(const QString& path, QComboBox* combo);
 // The program folder's "PathHistory".
 QString PathHistoryFile();
 // Puts the box's text on top of the history (no duplicates, at most 16 lines).
-void SavePathHistory(QComboBox* combo);
+// A history that cannot be written is told to the user once (until a save
+// succeeds again), and false is returned.
+bool SavePathHistory(QComboBox* combo, QWidget* owner = nullptr);
 // Lists the history in the box and selects the first (most recent) entry.
 void LoadPathHistory(QComboBox* combo);
 // Lets the user choose a folder, starting at the box's text; the choice,

@@ -49,7 +49,7 @@ bool listableFile(const QString& path)
 void addPaths(const QStringList& paths)
 {
     MainWindowServices* w = mainWindow();
-    if (!w || !w->cGrid1)
+    if (!w || !w->cGrid1 || RefuseReadOnlyListEdit())
         return;
     if (AddFilesRunning()) {
         // Never cancel the running add behind the user's back: say so instead.
@@ -127,6 +127,8 @@ void ToggleRowMark(int row)
         return;
     if (grid->CellIcon(row, grid->ColumnIndex(COL_TYPE)) == kIconData)
         return;
+    if (RefuseReadOnlyListEdit())
+        return;
     const int inc = grid->ColumnIndex(COL_INC);
     grid->setCellIcon(row, inc, grid->CellIcon(row, inc) == kIconMarked ? kIconUnmarked : kIconMarked);
     SaveGridToFile();
@@ -149,7 +151,7 @@ void ShowItemProperties(int row, int column)
     Q_UNUSED(column);
     MainWindowServices* w = mainWindow();
     cGrid* grid = itemsGrid();
-    if (!w || !grid || row < 1 || row > grid->RowCount())
+    if (!w || !grid || row < 1 || row > grid->RowCount() || RefuseReadOnlyListEdit())
         return;
     if (grid->CellIcon(row, grid->ColumnIndex(COL_TYPE)) == kIconData) {
         MsgBox(QStringLiteral("Cannot edit a data track.") + QString(36, QLatin1Char(' ')), vbInformation | vbOKOnly,
@@ -174,7 +176,7 @@ void RemoveItems()
 {
     MainWindowServices* w = mainWindow();
     cGrid* grid = itemsGrid();
-    if (!w || !grid || IsListLoading())
+    if (!w || !grid || IsListLoading() || RefuseReadOnlyListEdit())
         return;
     if (w->IsPlayerPlaying()) {
         w->PressPlayerStop();
@@ -227,7 +229,7 @@ bool IsAnyRowMarked()
 void MarkAllRows(bool bMark)
 {
     cGrid* grid = itemsGrid();
-    if (!grid)
+    if (!grid || RefuseReadOnlyListEdit())
         return;
     grid->setRedraw(false);
     const int inc = grid->ColumnIndex(COL_INC);
@@ -240,7 +242,7 @@ void MarkAllRows(bool bMark)
 void ReplaceRow(long lMove)
 {
     cGrid* grid = itemsGrid();
-    if (!grid)
+    if (!grid || RefuseReadOnlyListEdit())
         return;
     const int c = grid->SelectedRow();
     const long t = long(c) + lMove;

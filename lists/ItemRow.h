@@ -7,29 +7,10 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "core/ItemsListText.h"
+
 class cGrid;
 class cImageList;
-
-// Column keys, in column order.
-inline const QString COL_INC = QStringLiteral("Inc");
-inline const QString COL_TYPE = QStringLiteral("Type");
-inline const QString COL_ITEM_NAME = QStringLiteral("Item Name");
-inline const QString COL_SIZE = QStringLiteral("Size");
-inline const QString COL_TIME = QStringLiteral("Time");
-inline const QString COL_CREATED = QStringLiteral("Created");
-inline const QString COL_RANGE = QStringLiteral("Range");
-inline const QString COL_FILE = QStringLiteral("COL_FILE");
-inline const QString COL_RANGE_ALL = QStringLiteral("COL_RANGE_ALL");
-inline const QString COL_RANGE_START_TIME = QStringLiteral("COL_RANGE_START_TIME");
-inline const QString COL_RANGE_LENGTH_TIME = QStringLiteral("COL_RANGE_LENGTH_TIME");
-inline const QString COL_BYTES_SIZE = QStringLiteral("COL_BYTES_SIZE");
-inline const QString COL_TAG_ALBUM = QStringLiteral("COL_TAG_ALBUM");
-inline const QString COL_TAG_ARTIST = QStringLiteral("COL_TAG_ARTIST");
-inline const QString COL_TAG_COMMENT = QStringLiteral("COL_TAG_COMMENT");
-inline const QString COL_TAG_GEN = QStringLiteral("COL_TAG_GEN");
-inline const QString COL_TAG_YEAR = QStringLiteral("COL_TAG_YEAR");
-inline const QString COL_TAG_TITLE = QStringLiteral("COL_TAG_TITLE");
-inline const QString COL_TAG_TRACK = QStringLiteral("COL_TAG_TRACK");
 
 constexpr int kItemColumnCount = 19;
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QStringDecoder>
 
 #include "components/cGrid.h"
@@ -53,30 +54,10 @@ QString decodeLineBreaks(const QString& value)
 const QString kItemMark = QStringLiteral("<ITEM>");
 const QString kItemEnd = QStringLiteral("</ITEM>");
 
-// Every text that a reader looks for: the record mark and each field's tags.
-const QStringList& markupTexts()
-{
-    static const QStringList texts = [] {
-        QStringList t{kItemMark};
-        for (const QString& key : ItemFieldKeys())
-            t << QLatin1Char('<') + key + QLatin1Char('>') << QStringLiteral("</") + key + QLatin1Char('>');
-        return t;
-    }();
-    return texts;
-}
-
-// The markup text that starts at position i of value, or null.
-const QString* markupAt(const QString& value, qsizetype i)
-{
-    for (const QString& m : markupTexts())
-        if (QStringView(value).mid(i).startsWith(m))
-            return &m;
-    return nullptr;
-}
-
 struct ShownList {
     QString path;
     bool complete = false;
+    QString preamble;
     QVector<KeptRecord> kept;
 };
 
@@ -128,15 +109,6 @@ void appendRecord(QString& out, cGrid* grid, int row, const RecordColumns& cols)
 
 } // namespace
 
-const QStringList& ItemFieldKeys()
-{
-    static const QStringList keys{COL_INC,         COL_TYPE,         COL_ITEM_NAME,        COL_FILE,
-                                  COL_RANGE_ALL,   COL_RANGE_START_TIME, COL_RANGE_LENGTH_TIME, COL_TAG_ALBUM,
-                                  COL_TAG_ARTIST,  COL_TAG_COMMENT,  COL_TAG_GEN,          COL_TAG_YEAR,
-                                  COL_TAG_TITLE,   COL_TAG_TRACK};
-    return keys;
-}
-
 QString GetItemField(const QString& key, const QString& record)
 {
     const QString open = QLatin1Char('<') + key + QLatin1Char('>');
@@ -158,37 +130,6 @@ QString ItemRecordText(cGrid* grid, int row)
     QString out;
     if (grid)
         appendRecord(out, grid, row, RecordColumns(grid));
-    return out;
-}
-
-QString FindItemsListMarkup(const QString& value)
-{
-    for (qsizetype i = value.indexOf(QLatin1Char('<')); i >= 0; i = value.indexOf(QLatin1Char('<'), i + 1))
-        if (const QString* m = markupAt(value, i))
-            return *m;
-    return QString();
-}
-
-bool CheckItemsListText(const QString& value, QWidget* owner)
-{
-    const QString markup = FindItemsListMarkup(value);
-    if (markup.isEmpty())
-        return true;
-    MsgBox(QStringLiteral("The text \"%1\" cannot be part of an item's name or tags: items lists use it to "
-                          "mark their items.")
-               .arg(markup),
-           vbInformation, QString(), owner);
-    return false;
-}
-
-QString ItemsListSafeText(const QString& value)
-{
-    if (!value.contains(QLatin1Char('<')))
-        return value;
-    QString out = value;
-    for (qsizetype i = out.indexOf(QLatin1Char('<')); i >= 0; i = out.indexOf(QLatin1Char('<'), i + 1))
-        if (markupAt(out, i))
-            out[i] = QChar(0xFF1C);
     return out;
 }
 
@@ -248,7 +189,7 @@ bool SaveGridToFile()
     cGrid* grid = w->cGrid1;
     const RecordColumns cols(grid);
     const int rows = grid->RowCount();
-    QString text;
+    QString text = s.preamble;
     qsizetype k = 0;
     for (int row = 1; row <= rows; ++row) {
         for (; k < s.kept.size() && s.kept[k].afterRow < row; ++k)
@@ -286,10 +227,13 @@ void BeginShownList(const QString& path)
     ShownList& s = shown();
     s.path = path;
     s.complete = false;
+    s.preamble.clear();
     s.kept.clear();
 }
 
 void KeepShownRecord(int afterRow, const QString& recordText) { shown().kept.push_back({afterRow, recordText}); }
+
+void KeepShownPreamble(const QString& text) { shown().preamble = text; }
 
 void EndShownList(bool bComplete) { shown().complete = bComplete; }
 
@@ -310,6 +254,26 @@ void ListFileRenamed(const QString& oldPath, const QString& newPath)
 
 QString ShownListPath() { return shown().path; }
 bool ShownListComplete() { return shown().complete; }
+
+bool ShownListReadOnly() { return !g_bListLoading && !shown().path.isEmpty() && !shown().complete; }
+
+QString ReadOnlyListNote()
+{
+    return QStringLiteral("This list's file could not be read whole: the list is shown read-only.");
+}
+
+bool RefuseReadOnlyListEdit()
+{
+    if (!ShownListReadOnly())
+        return false;
+    if (MainWindowServices* w = mainWindow()) {
+        if (w->cStatusBar1)
+            w->cStatusBar1->setPanelText(QStringLiteral("Main"), ReadOnlyListNote());
+        if (w->lblAddorDrag)
+            w->lblAddorDrag->setText(ReadOnlyListNote());
+    }
+    return true;
+}
 const QVector<KeptRecord>& ShownListKeptRecords() { return shown().kept; }
 
 bool IsListLoading() { return g_bListLoading; }

@@ -14,11 +14,10 @@
 #include <QStringList>
 #include <QVector>
 
+#include "core/ItemsListText.h"
+
 class cGrid;
 class QWidget;
-
-// The fourteen field keys of a record, in their order.
-const QStringList& ItemFieldKeys();
 
 // The value of one field of one record: the text between the field's first
 // opening tag and the next closing tag after it; empty when either is missing.
@@ -26,18 +25,6 @@ QString GetItemField(const QString& key, const QString& record);
 
 // A record's text (from "<ITEM>" to "</ITEM>") for one grid row.
 QString ItemRecordText(cGrid* grid, int row);
-
-// The first text in value that would break a record when read back (the
-// record mark "<ITEM>" or a field's opening or closing tag); empty when none.
-QString FindItemsListMarkup(const QString& value);
-// The check of the places where names and tag texts are typed: true when the
-// value can be stored in a list; otherwise says why in a message box and
-// returns false.
-bool CheckItemsListText(const QString& value, QWidget* owner = nullptr);
-// The text a value is written as: a value holding a record or field mark has
-// its "<" turned into a full-width "＜" there, so that it can never split
-// its record. Every other value is written exactly.
-QString ItemsListSafeText(const QString& value);
 
 // Rewrites the list file of the tree's selected node from the main grid (with
 // the records the grid does not show). Writes nothing for a root or CD drive
@@ -63,6 +50,9 @@ struct KeptRecord {
 // The loader starts and ends a list: its file, and whether the grid now holds all of it.
 void BeginShownList(const QString& path);
 void KeepShownRecord(int afterRow, const QString& recordText);
+// Text before the first record that is not blank: written back before the
+// records exactly as read.
+void KeepShownPreamble(const QString& text);
 void EndShownList(bool bComplete);
 // No list is shown (a root node, a CD drive, a cleared or removed list).
 void ForgetShownList();
@@ -73,6 +63,14 @@ void ShownListRowRemoved(int row);
 void ListFileRenamed(const QString& oldPath, const QString& newPath);
 QString ShownListPath();
 bool ShownListComplete();
+// A list whose file could not be read whole: its grid takes no edits (they
+// could never be saved and would vanish at the next load).
+bool ShownListReadOnly();
+// The note the user sees on such a list (status bar and empty-list picture).
+QString ReadOnlyListNote();
+// Called where an edit of the shown list starts: true (and the note shown
+// again) when the shown list is read-only and the edit must not happen.
+bool RefuseReadOnlyListEdit();
 const QVector<KeptRecord>& ShownListKeptRecords();
 // While a list loads, saves are refused.
 bool IsListLoading();

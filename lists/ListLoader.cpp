@@ -74,7 +74,9 @@ Record readRecord(const QString& text)
     Record r;
     r.text = text;
     qint64 inc = 0;
-    if (!wholeNumber(GetItemField(COL_INC, text), inc) || inc < INT_MIN || inc > INT_MAX)
+    // The mark is 0 or 1; any other value is no record of ours, and is kept
+    // as it was rather than shown as a third state.
+    if (!wholeNumber(GetItemField(COL_INC, text), inc) || (inc != 0 && inc != 1))
         return r;
     r.inc = int(inc);
     r.type = GetTrackTypeImage(GetItemField(COL_TYPE, text));
@@ -174,7 +176,8 @@ private:
             if (i >= m_records.size())
                 return;
             const QString& piece = m_pieces.at(qsizetype(i));
-            if (!blankPiece(piece)) {
+            // The first piece is the text before the first record.
+            if (i > 0 && !blankPiece(piece)) {
                 m_records[i] = readRecord(piece);
                 if (m_records[i].usable)
                     probeFile(converter, m_records[i], m_tags, m_probes[i]);
@@ -296,6 +299,8 @@ void loadList(MainWindowServices* w, const cTreeNode& node)
 
     const bool bTagsFromFile = g_bCopyID3FromSource;
     bool bComplete = bRead;
+    if (!pieces.isEmpty() && !blankPiece(pieces.first()))
+        KeepShownPreamble(pieces.first());
     {
         Prober prober(pieces, bTagsFromFile);
         const RowColumns cols(grid);
@@ -338,7 +343,8 @@ void loadList(MainWindowServices* w, const cTreeNode& node)
         return;
 
     if (w->lblAddorDrag)
-        w->lblAddorDrag->setText(QStringLiteral("Add or Drag and Drop audio items to here."));
+        w->lblAddorDrag->setText(bComplete ? QStringLiteral("Add or Drag and Drop audio items to here.")
+                                           : ReadOnlyListNote());
     if (grid->RowCount() > 0) {
         ShowLoadedRows(w, grid);
     } else {
@@ -348,6 +354,8 @@ void loadList(MainWindowServices* w, const cTreeNode& node)
     }
     GetFileInfoToGridInfo();
     DisplayGridInfoStatusBar();
+    if (!bComplete && w->cStatusBar1)
+        w->cStatusBar1->setPanelText(QStringLiteral("Main"), ReadOnlyListNote());
     if (progress)
         progress->hide();
 }
@@ -390,7 +398,8 @@ void cTreeView1_NodeClick(cTreeNode node)
 void ClearTheList()
 {
     MainWindowServices* w = mainWindow();
-    if (!w || !w->cGrid1 || !w->cTreeView1 || w->cGrid1->RowCount() == 0 || IsListLoading())
+    if (!w || !w->cGrid1 || !w->cTreeView1 || w->cGrid1->RowCount() == 0 || IsListLoading() ||
+        RefuseReadOnlyListEdit())
         return;
     if (w->IsPlayerPlaying()) {
         w->PressPlayerStop();
@@ -413,10 +422,15 @@ void DoClearTheList()
         return;
     const cTreeNode selected = w->cTreeView1->SelectedNode();
     const QString key = selected.NodeKey();
+    // A file that could not be read is never replaced by an empty list.
+    if (key == ShownListPath() && RefuseReadOnlyListEdit())
+        return;
     // The empty list replaces the file in one step; when that fails, the file
     // keeps its items and the reload below shows them again.
-    if (!key.isEmpty() && !IsMainNode(key) && !IsCDNode(key))
-        WriteItemsListFile(key, QString());
+    QString error;
+    if (!key.isEmpty() && !IsMainNode(key) && !IsCDNode(key) && !WriteItemsListFile(key, QString(), &error))
+        MsgBox(QStringLiteral("The items list ") + key + QStringLiteral(" could not be cleared: ") + error,
+               vbExclamation | vbOKOnly, QString(), w->Form());
     ForgetShownList();
     w->cGrid1->ClearRows();
     w->cGrid1->setRedraw(true);

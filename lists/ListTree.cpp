@@ -50,14 +50,25 @@ bool pathTaken(const QString& path)
     return fi.exists() || fi.isSymLink();
 }
 
-// Creates a new, empty (0-byte) file; false when it exists or cannot be made.
-bool createEmptyFile(const QString& path)
+// Creates a new, empty (0-byte) file; false (and why) when it exists or
+// cannot be made.
+bool createEmptyFile(const QString& path, QString* error = nullptr)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (error)
+            *error = f.errorString();
         return false;
+    }
     f.close();
     return true;
+}
+
+void tellListNotCreated(const QString& what, const QString& path, const QString& reason)
+{
+    MainWindowServices* w = mainWindow();
+    MsgBox(what + QStringLiteral(" ") + path + QStringLiteral(" cannot be created: ") + reason,
+           vbExclamation | vbOKOnly, QString(), w ? w->Form() : nullptr);
 }
 
 // Renames without ever replacing a file that has the new name. 0 or errno.
@@ -112,8 +123,11 @@ void setTree()
 
     const QString dir = listsFolder();
     if (!dir.isEmpty() && folderFiles(dir).isEmpty()) {
-        CreateFolderPath(dir);
-        createEmptyFile(dir + GetNewListName(dir));
+        QString error;
+        if (const int err = CreateFolderPath(dir))
+            tellListNotCreated(QStringLiteral("The lists folder"), dir, QString::fromLocal8Bit(std::strerror(err)));
+        else if (const QString first = dir + GetNewListName(dir); !createEmptyFile(first, &error))
+            tellListNotCreated(QStringLiteral("The items list"), first, error);
     }
 
     t->setImageList(w->imgMenu);
@@ -264,8 +278,11 @@ cTreeNode NewItemsList()
     const QString name = GetNewListName(dir);
     const QString path = dir + name;
     // No node without its file.
-    if (!createEmptyFile(path))
+    QString error;
+    if (!createEmptyFile(path, &error)) {
+        tellListNotCreated(QStringLiteral("The new items list"), path, error);
         return cTreeNode();
+    }
     cTreeNode node = t->Nodes().AddNode(g_nodItemsLists, cTreeNodes::tvwChild, path, RemoveExtension(name),
                                         kImageList, kImageListSelected);
     if (!node)

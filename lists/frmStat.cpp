@@ -131,6 +131,9 @@ void FrmStat::AddFilesToList(const QStringList& Data, cGrid* cGrid1, QWidget* fr
     g_bListChangedDuringAdd = false;
     if (!grid || m_bUnloaded || g_bAddRunning)
         return;
+    // Rows added to a list that cannot be saved would vanish at its next load.
+    if (MainWindowServices* w = mainWindow(); w && grid == w->cGrid1 && RefuseReadOnlyListEdit())
+        return;
     m_bRunning = true;
     g_bAddRunning = true;
     const QString startList = ShownListPath();

@@ -132,13 +132,14 @@ bool FrmMain::ConfirmExit()
     return !g_bDisplayMSGWhenExit || askExit(this);
 }
 
-void FrmMain::ExitWithoutAsking()
+bool FrmMain::ExitWithoutAsking()
 {
     QPointer<FrmMain> self(this);
     m_bExitConfirmed = true;
-    close();
+    const bool closed = close();
     if (self)
         m_bExitConfirmed = false;
+    return closed;
 }
 
 bool FrmMain::CmdExit(int)

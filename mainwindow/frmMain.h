@@ -259,7 +259,7 @@ public:
     void Form_Unload(int& Cancel);
     void Form_Terminate();
     bool ConfirmExit() override;
-    void ExitWithoutAsking() override;
+    bool ExitWithoutAsking() override;
 
     // --- the command line (WindowCommands.cpp) ---
     // Runs once, from the message loop, after start-up has shown the window.

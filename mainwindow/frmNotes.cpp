@@ -12,6 +12,7 @@
 #include "core/MainWindowServices.h"
 #include "core/TextFiles.h"
 #include "core/TwipsGeometry.h"
+#include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 
 namespace {
@@ -105,18 +106,27 @@ void FrmNotes::Form_Resize()
     twips::setHeight(Text1, outer.height() * 15 - 500);
 }
 
-void FrmNotes::Form_Unload()
+bool FrmNotes::Form_Unload()
 {
     // The whole text and one CR LF, replacing the file in one step.
-    if (m_loaded)
-        WriteTextFile(Text1->toPlainText().replace('\n', "\r\n"), NotesFilePath());
+    QString error;
+    if (m_loaded && !WriteTextFile(Text1->toPlainText().replace('\n', "\r\n"), NotesFilePath(), &error)) {
+        MsgBox(QStringLiteral("The notes could not be saved to ") + NotesFilePath() + QStringLiteral(": ") + error +
+                   QStringLiteral("\r\n\r\nThe notes window stays open with your text."),
+               vbExclamation | vbOKOnly, QString(), this);
+        return false;
+    }
     if (MainWindowServices* w = mainWindow(); w && w->cStatusBar1)
         w->cStatusBar1->setPanelText(QStringLiteral("Notes"), w->GetNotesToStatus());
+    return true;
 }
 
 void FrmNotes::closeEvent(QCloseEvent* e)
 {
-    Form_Unload();
+    if (!Form_Unload()) {
+        e->ignore();
+        return;
+    }
     QWidget::closeEvent(e);
 }
 

@@ -16,7 +16,9 @@ public:
     // Puts the window over the owner's window (and keeps it above it).
     void PlaceOver(QWidget* owner);
     void Form_Resize();
-    void Form_Unload();
+    // Saves the text; false (after telling the user why) when the file could
+    // not be written: the window then stays open with the edits.
+    bool Form_Unload();
 
     // Whether the load read the file (or found none); a load that failed
     // never overwrites the file it could not read.

@@ -26,6 +26,7 @@
 #include "core/Dialogs.h"
 #include "core/Edition.h"
 #include "core/Formats.h"
+#include "core/ItemsListText.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
 #include "core/RunOnStart.h"
@@ -638,6 +639,20 @@ void FrmOptions::reportFailedWrites()
 
 void FrmOptions::cmdOk_Click()
 {
+    // The default tags go into list records: a text holding list markup
+    // would not read back as typed, so it is refused here, nothing stored.
+    const std::pair<QWidget*, QString> typedTags[] = {
+        {txtTagArtist, txtTagArtist->text()}, {txtTagSong, txtTagSong->text()},
+        {txtTagAlbum, txtTagAlbum->text()},   {txtTagGenre, txtTagGenre->text()},
+        {txtTagTrack, txtTagTrack->text()},   {txtTagYear, txtTagYear->text()},
+        {txtTagComment, txtTagComment->toPlainText()},
+    };
+    for (const auto& [box, text] : typedTags)
+        if (!CheckItemsListText(text, this)) {
+            ShowPage(QStringLiteral("ID3 Tags"));
+            box->setFocus();
+            return;
+        }
     m_failedWrites.clear();
     const auto putCheck = [this](QCheckBox* box) { storeValue(box->objectName(), stored::checkText(box)); };
 

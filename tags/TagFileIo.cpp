@@ -13,6 +13,7 @@
 namespace tagio {
 namespace {
 RenameFunction g_rename = &::rename;
+SyncFunction g_fsync = &::fsync;
 
 bool writeAll(int fd, qint64 offset, const char* data, qint64 n)
 {
@@ -39,6 +40,13 @@ RenameFunction setRenameFunction(RenameFunction fn)
 {
     RenameFunction previous = g_rename;
     g_rename = fn ? fn : &::rename;
+    return previous;
+}
+
+SyncFunction setSyncFunction(SyncFunction fn)
+{
+    SyncFunction previous = g_fsync;
+    g_fsync = fn ? fn : &::fsync;
     return previous;
 }
 
@@ -145,7 +153,7 @@ bool File::truncate(qint64 length)
 
 bool File::sync()
 {
-    if (::fsync(m_fd) != 0) {
+    if (g_fsync(m_fd) != 0) {
         m_errno = errno;
         return false;
     }
@@ -198,7 +206,7 @@ int replaceWithNewHead(File& original, const QString& path, const QByteArray& he
         in += got;
         out += got;
     }
-    if (::fsync(tfd) != 0)
+    if (g_fsync(tfd) != 0)
         return fail(errno);
     if (::close(tfd) != 0) {
         err = errno;

@@ -57,5 +57,8 @@ int replaceWithNewHead(File& original, const QString& path, const QByteArray& he
 // Tests make the final rename fail through this; it returns the previous function.
 using RenameFunction = int (*)(const char* from, const char* to);
 RenameFunction setRenameFunction(RenameFunction fn);
+// Tests make the flush to disk fail through this; it returns the previous function.
+using SyncFunction = int (*)(int fd);
+SyncFunction setSyncFunction(SyncFunction fn);
 
 } // namespace tagio

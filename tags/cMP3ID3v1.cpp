@@ -154,7 +154,8 @@ bool cMP3ID3v1::WriteID3v1Block()
             return false;
         }
     }
-    if (!ok) {
+    // Success means on disk: a tag still in the cache is lost to a crash.
+    if (!ok || !file.sync()) {
         m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
         return false;
     }

@@ -350,7 +350,8 @@ bool cMP3ID3v2::WriteID3v2Tag()
         // In place: the old space is filled, the rest with zero padding, in one write.
         image.append(QByteArray(int(oldSpace - length), '\0'));
         id3v2::writeSynchsafe(image.data() + 6, quint32(oldSpace - id3v2::kHeaderSize));
-        if (!file.writeAt(0, image.constData(), image.size())) {
+        // Success means on disk: a tag still in the cache is lost to a crash.
+        if (!file.writeAt(0, image.constData(), image.size()) || !file.sync()) {
             m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
             return false;
         }

@@ -26,11 +26,16 @@ struct FakeMainWindow : MainWindowServices {
         log << "ConfirmExit";
         return answerYes;
     }
-    void ExitWithoutAsking() override { log << "Exit"; }
+    bool ExitWithoutAsking() override
+    {
+        log << "Exit";
+        return exits;
+    }
 
     QStringList& log;
     QWidget window;
     bool answerYes = true;
+    bool exits = true;
 };
 
 struct Shutdown : ::testing::Test {
@@ -91,7 +96,7 @@ TEST_F(Shutdown, TheTickThatShowsZeroPowersOffThenExits)
     EXPECT_TRUE(power.calls.isEmpty());
     w->Timer1_Timer();
     EXPECT_EQ(w->lblSecToShutDown->text(), "0");
-    EXPECT_EQ(power.calls, QStringList({"ConfirmExit", "CanPowerOff", "PowerOff", "Exit"}));
+    EXPECT_EQ(power.calls, QStringList({"ConfirmExit", "CanPowerOff", "Exit", "PowerOff"}));
     EXPECT_FALSE(w->Timer1->isActive());
     settle();
     EXPECT_FALSE(g_frmTurnOffLoaded());
@@ -105,7 +110,7 @@ TEST_F(Shutdown, CountdownRunsOutOnItsOwn)
     ShowTurnOffWindow(3);
     settle();
     EXPECT_EQ(power.powerOffRequests, 1);
-    EXPECT_EQ(power.calls.last(), "Exit");
+    EXPECT_EQ(power.calls.last(), "PowerOff");
     EXPECT_FALSE(g_frmTurnOffLoaded());
 }
 
@@ -129,7 +134,7 @@ TEST_F(Shutdown, ShutdownNowAsksOnceThenRunsTheExitSequence)
     EXPECT_EQ(label, "0");
     EXPECT_EQ(left, 0);
     EXPECT_EQ(power.powerOffRequests, 1);
-    EXPECT_EQ(power.calls, QStringList({"ConfirmExit", "CanPowerOff", "PowerOff", "Exit"}));
+    EXPECT_EQ(power.calls, QStringList({"ConfirmExit", "CanPowerOff", "Exit", "PowerOff"}));
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(LastShutdownError().Number, 0u);
 }
@@ -146,15 +151,18 @@ TEST_F(Shutdown, NoToTheExitQuestionMeansNoPowerOff)
     EXPECT_FALSE(g_frmTurnOffLoaded());
 }
 
-TEST_F(Shutdown, ARefusalIsShownAndTheProgramKeepsRunning)
+// A refusal known before the exit (no right, no bus) leaves the program
+// running; the request itself goes out only after the exit's saves, so a
+// refusal of it is shown as the program ends.
+TEST_F(Shutdown, ARefusalIsShownAndAnEarlyOneKeepsTheProgramRunning)
 {
-    const struct { QString canAnswer; bool bus; bool accept; quint32 number; QString message; } cases[] = {
-        {"yes", true, false, 0x8004062Bu, "ShutdownSystem failed: Access denied"},
+    const struct { QString canAnswer; bool bus; bool accept; quint32 number; QString message; bool exited; } cases[] = {
+        {"yes", true, false, 0x8004062Bu, "ShutdownSystem failed: Access denied", true},
         {"challenge", true, true, 0x8004062Eu,
          "Can't enable shutdown: You do not have the privileges to shutdown this system. [Powering off needs a "
-         "password here.]"},
+         "password here.]", false},
         {"yes", false, true, 0x8004062Du,
-         "Can't enable shutdown: Can't determine the current process. [no system bus]"},
+         "Can't enable shutdown: Can't determine the current process. [no system bus]", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message.toStdString());
@@ -167,7 +175,7 @@ TEST_F(Shutdown, ARefusalIsShownAndTheProgramKeepsRunning)
         QTimer::singleShot(0, [] { g_frmTurnOff()->cmdTurnOffNow->click(); });
         ShowTurnOffWindow(30);
         settle();
-        EXPECT_FALSE(power.calls.contains("Exit"));
+        EXPECT_EQ(power.calls.contains("Exit"), c.exited);
         ASSERT_EQ(boxes.shown().size(), 1u);
         EXPECT_EQ(boxes.shown()[0].prompt, c.message);
         EXPECT_EQ(boxes.shown()[0].icon(), int(vbExclamation));
@@ -176,6 +184,19 @@ TEST_F(Shutdown, ARefusalIsShownAndTheProgramKeepsRunning)
         EXPECT_EQ(power.powerOffRequests, c.canAnswer == "yes" && c.bus ? 1 : 0);
         EXPECT_FALSE(g_frmTurnOffLoaded());
     }
+}
+
+// An exit that did not happen (the window stayed open) sends no request.
+TEST_F(Shutdown, NoPowerOffWhileTheProgramStillRuns)
+{
+    testenv::RecordingPower power;
+    FakeMainWindow main(power.calls);
+    main.exits = false;
+    QTimer::singleShot(0, [] { g_frmTurnOff()->cmdTurnOffNow->click(); });
+    ShowTurnOffWindow(30);
+    settle();
+    EXPECT_EQ(power.calls, QStringList({"ConfirmExit", "CanPowerOff", "Exit"}));
+    EXPECT_EQ(power.powerOffRequests, 0);
 }
 
 TEST_F(Shutdown, ShutdownSystemChecksItsFlags)

@@ -9,6 +9,7 @@
 
 #include "core/TextFiles.h"
 #include "platform/ProgramDir.h"
+#include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -104,7 +105,8 @@ TEST(TextFiles, FillComboSkipsEmptyLines)
 TEST(PathHistory, MissingFileIsCreatedEmpty)
 {
     const QString file = AppPath() + "/PathHistory";
-    ASSERT_FALSE(QFile::exists(file));
+    // Other tests of this run may have made one.
+    QFile::remove(file);
     QComboBox box;
     box.setEditable(true);
     LoadPathHistory(&box);
@@ -204,4 +206,50 @@ TEST(LogLine, AppendsTimeMessageAndLineEndAndScrolls)
     EXPECT_EQ(lines[3], "") << "every line ends with a line end";
     EXPECT_EQ(log.textCursor().position(), log.document()->characterCount() - 1);
     EXPECT_TRUE(time.match(LogTimeText()).hasMatch());
+}
+
+// A history that cannot be written is told once, with its path, until a save
+// works again; the box keeps the text the user gave.
+TEST(PathHistory, AFailedSaveIsToldOnceUntilASaveWorksAgain)
+{
+    writeBytes(PathHistoryFile(), historyOf({"/a/"}));
+    QComboBox box;
+    box.setEditable(true);
+    testenv::ScriptedMessageBoxes boxes;
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 8;
+    setrlimit(RLIMIT_FSIZE, &small);
+    box.setEditText("/a rather long folder name/");
+    const bool first = SavePathHistory(&box);
+    box.setEditText("/another long folder name/");
+    const bool second = SavePathHistory(&box);
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(second);
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_TRUE(boxes.prompts()[0].contains(PathHistoryFile())) << boxes.prompts()[0].toStdString();
+    EXPECT_EQ(box.currentText(), "/another long folder name/");
+    EXPECT_EQ(readBytes(PathHistoryFile()), historyOf({"/a/"}));
+
+    // Working again: saved, and a later failure is told again.
+    EXPECT_TRUE(SavePathHistory(&box));
+    EXPECT_EQ(readBytes(PathHistoryFile()), historyOf({"/another long folder name/", "/a/"}));
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_FALSE(SavePathHistory(&box));
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(boxes.prompts().size(), 2);
+    EXPECT_TRUE(SavePathHistory(&box));
+}
+
+TEST(TextFiles, WriteTextFileSaysWhetherItWrote)
+{
+    QTemporaryDir dir;
+    QString error;
+    EXPECT_TRUE(WriteTextFile("x", dir.filePath("ok"), &error));
+    EXPECT_FALSE(WriteTextFile("x", dir.filePath("no/such/folder/file"), &error));
+    EXPECT_FALSE(error.isEmpty());
 }

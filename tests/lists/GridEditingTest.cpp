@@ -5,6 +5,7 @@
 #include <QTableView>
 
 #include "lists/GridEditing.h"
+#include "lists/frmStat.h"
 #include "tests/lists/EditingFixture.h"
 
 using namespace editing;
@@ -250,6 +251,38 @@ TEST_F(GridEditingTest, AFailedSaveIsReportedOnceAndTheNextGoodSaveCatchesUp)
     EXPECT_EQ(w.cGrid1->CellIcon(1, inc), kIconUnmarked);
     EXPECT_EQ(w.cGrid1->CellIcon(2, inc), kIconUnmarked);
     Q_UNUSED(b);
+}
+
+// A list whose file could not be read says so, and takes no edit that a save
+// could never store; once the file reads again the list is editable again.
+TEST_F(GridEditingTest, AListThatCouldNotBeReadIsReadOnlyWithANote)
+{
+    const QString a = wav("a.wav"), b = wav("b.wav");
+    show("Good", {a}, {"Broken"});
+    // The file turns into something that cannot be read as the list loads.
+    QFile::remove(listFile("Broken"));
+    ASSERT_TRUE(QDir().mkpath(listFile("Broken")));
+    cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Broken")));
+    EXPECT_EQ(w.lblAddorDrag->text(), ReadOnlyListNote());
+    EXPECT_EQ(w.statusPanel("Main"), ReadOnlyListNote());
+    EXPECT_TRUE(w.picEmptyMsg->isVisibleTo(&w.form));
+
+    testenv::ScriptedMessageBoxes boxes;
+    cGrid1_GridOLEDragDrop({b});
+    EXPECT_EQ(w.cGrid1->RowCount(), 0);
+    g_frmStat()->AddFilesToList({b}, w.cGrid1, &w.form, false);
+    UnloadStat();
+    EXPECT_EQ(w.cGrid1->RowCount(), 0);
+    EXPECT_EQ(w.statusPanel("Main"), ReadOnlyListNote());
+    DoClearTheList();
+    EXPECT_TRUE(QFileInfo(listFile("Broken")).isDir());
+
+    QDir(listFile("Broken")).removeRecursively();
+    writeBytes(listFile("Broken"), (record("a.wav", a) + "\r\n").toUtf8());
+    cTreeView1_NodeClick(w.cTreeView1->Nodes().NodeItem(listFile("Broken")));
+    EXPECT_NE(w.lblAddorDrag->text(), ReadOnlyListNote());
+    cGrid1_GridOLEDragDrop({b});
+    EXPECT_EQ(namesInFile(listFile("Broken")), QStringList({"a.wav", "b.wav"}));
 }
 
 // Tag texts of several lines come back from the list file exactly, after

@@ -27,6 +27,8 @@ struct ShownList {
 
     ShownList()
     {
+        // A fresh lists folder, whatever ran before.
+        QDir(dir).removeRecursively();
         QDir().mkpath(dir);
         writeBytes(path, "");
         g_sItemsListDir = dir;

@@ -168,6 +168,38 @@ TEST_F(ListLoaderTest, ASavedListLoadsAndSavesToTheSameBytes)
     EXPECT_EQ(readBytes(dir + "Round.flst"), saved);
 }
 
+// What the loader does not show goes back into the file as it stood: text
+// before the first record, and a record whose mark is neither 0 nor 1 (never
+// a third mark state in the grid).
+TEST_F(ListLoaderTest, KeptTextIsWrittenBackExactly)
+{
+    const QString a = wav("a.wav", 1);
+    const struct {
+        const char* name;
+        QString preamble;
+        QString inc;
+        int rows;
+    } cases[] = {
+        {"text before the first record", "written by hand\r\n", "1", 2},
+        {"a mark of 2", "", "2", 1},
+        {"a mark of -1", "", "-1", 1},
+        {"a mark of 7 after text", "x", "7", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString odd = record("odd", a, {{"Inc", c.inc}});
+        const QString file = c.preamble + record("first", a) + odd + "\r\n";
+        show("Kept.flst", file.toUtf8());
+        ASSERT_EQ(w.cGrid1->RowCount(), c.rows);
+        for (int row = 1; row <= c.rows; ++row)
+            EXPECT_EQ(w.cGrid1->CellIcon(row, 1), 1);
+        w.cGrid1->setCellIcon(1, 1, 0);
+        ASSERT_TRUE(SaveGridToFile());
+        EXPECT_EQ(QString::fromUtf8(readBytes(dir + "Kept.flst")),
+                  c.preamble + record("first", a, {{"Inc", "0"}}) + odd + "\r\n");
+    }
+}
+
 TEST_F(ListLoaderTest, EmptyListFilesShowTheEmptyListPicture)
 {
     for (const QByteArray& bytes : {QByteArray(), QByteArray("\r\n")}) {
@@ -340,12 +372,16 @@ TEST_F(ListLoaderTest, AClearThatCannotBeWrittenKeepsTheItems)
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit none = old;
     none.rlim_cur = 0;
+    testenv::ScriptedMessageBoxes boxes;
     setrlimit(RLIMIT_FSIZE, &none);
     DoClearTheList();
     setrlimit(RLIMIT_FSIZE, &old);
 
     EXPECT_EQ(readBytes(dir + "Keep.flst"), bytes);
     EXPECT_EQ(w.cGrid1->RowCount(), 1);
+    // The user hears of it, with the file.
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_TRUE(boxes.prompts()[0].contains(dir + "Keep.flst")) << boxes.prompts()[0].toStdString();
 }
 
 } // namespace

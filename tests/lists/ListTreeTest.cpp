@@ -36,6 +36,8 @@ protected:
     void SetUp() override
     {
         dir = testenv::tempRoot() + "/Lists/";
+        // Every test starts from an empty lists folder, whatever ran before it.
+        QDir(dir).removeRecursively();
         g_sItemsListDir = dir;
         g_bCopyID3FromSource = false;
     }
@@ -348,3 +350,30 @@ TEST_F(ListTreeTest, ANewListIsCreatedEmptyShownAndOpenForItsName)
 }
 
 } // namespace
+
+// A lists folder or a new list file that cannot be made is told with its
+// path and the reason, and no node appears without its file.
+TEST_F(ListTreeTest, AFolderOrListThatCannotBeCreatedIsTold)
+{
+    testenv::ScriptedMessageBoxes boxes;
+    // A file where a folder of the path should be.
+    const QString blocker = testenv::tempRoot() + "/blocker";
+    writeBytes(blocker, "x");
+    g_sItemsListDir = blocker + "/Lists/";
+    setTree();
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_TRUE(boxes.prompts()[0].contains(blocker + "/Lists/")) << boxes.prompts()[0].toStdString();
+    EXPECT_EQ(g_nodItemsLists.ChildNodes().NodeCount(), 0);
+    QFile::remove(blocker);
+
+    // The folder goes away after the tree was built: "New Items List" cannot make its file.
+    g_sItemsListDir = dir;
+    makeLists({"Mine.flst"});
+    setTree();
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    QDir(dir).removeRecursively();
+    EXPECT_FALSE(NewItemsList());
+    ASSERT_EQ(boxes.prompts().size(), 2);
+    EXPECT_TRUE(boxes.prompts()[1].contains(dir + "New Items List 1.flst")) << boxes.prompts()[1].toStdString();
+    EXPECT_EQ(g_nodItemsLists.ChildNodes().NodeCount(), 1);
+}

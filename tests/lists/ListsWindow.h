@@ -17,6 +17,7 @@
 #include "core/MainWindowServices.h"
 #include "core/TimeText.h"
 #include "lists/ItemRow.h"
+#include "lists/ListFile.h"
 #include "lists/ListTree.h"
 #include "settings/Options.h"
 
@@ -50,6 +51,8 @@ public:
         setMainWindow(this);
         SetGrid(cGrid1);
         SetGridInfo();
+        // No list of an earlier test counts as shown (or as read-only).
+        ForgetShownList();
     }
     ~ListsWindow() override { setMainWindow(nullptr); }
 

@@ -3,10 +3,14 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "components/cSysTray.h"
 #include "core/RegistryRoutines.h"
+#include "core/Shutdown.h"
 #include "core/Startup.h"
 #include "core/ToolFrameServices.h"
 #include "lists/ListFile.h"
@@ -211,6 +215,54 @@ TEST(Exit, TheShutdownCountdownAsksOnceThenExits)
     ASSERT_TRUE(w->ConfirmExit());
     w->ExitWithoutAsking();
     EXPECT_EQ(boxes.prompts(), QStringList({question(), question()}));
+    EXPECT_TRUE(gone());
+    g_bAppClosing = false;
+}
+
+// Powering off after a job: the list cleared on exit, the notes and the window
+// size are on disk when the request goes out.
+TEST(Exit, ThePowerOffRequestFollowsTheExitsSaves)
+{
+    struct WatchingPower : testenv::RecordingPower {
+        std::function<void()> onPowerOff;
+        platform::PowerReply powerOff() override
+        {
+            if (onPowerOff)
+                onPowerOff();
+            return RecordingPower::powerOff();
+        }
+    } power;
+    ListWindow lw([] {
+        g_bDisplayMSGWhenExit = false;
+        g_bClearOnExit = true;
+    });
+    FrmMain* w = lw.w;
+    w->setWidth(11000);
+    w->setHeight(7000);
+    w->show();
+    const QString file = lw.list.NodeKey();
+    writeFile(file, kRecord.toUtf8());
+    FrmNotes* notes = g_frmNotes();
+    notes->show();
+    notes->Text1->setPlainText("before power-off");
+    testenv::ScriptedMessageBoxes boxes;
+
+    QByteArray listAtRequest, notesAtRequest;
+    QString heightAtRequest;
+    power.onPowerOff = [&] {
+        listAtRequest = fileBytes(file);
+        notesAtRequest = fileBytes(NotesFilePath());
+        heightAtRequest = storedSize("lHeight");
+    };
+    QTimer::singleShot(0, [] { g_frmTurnOff()->cmdTurnOffNow->click(); });
+    ShowTurnOffWindow(30);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    EXPECT_EQ(power.powerOffRequests, 1);
+    EXPECT_FALSE(listAtRequest.contains("<ITEM>")) << listAtRequest.toStdString();
+    EXPECT_EQ(notesAtRequest, "before power-off\r\n");
+    EXPECT_EQ(heightAtRequest, "7000");
+    EXPECT_TRUE(boxes.shown().empty());
     EXPECT_TRUE(gone());
     g_bAppClosing = false;
 }

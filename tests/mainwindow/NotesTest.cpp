@@ -6,11 +6,14 @@
 #include <QPlainTextEdit>
 #include <QWindow>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "components/cStatusBar.h"
 #include "mainwindow/frmNotes.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
+#include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"
 
 using pwtest::ListWindow;
@@ -35,10 +38,19 @@ void editNotes(const QString& text)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// No notes window of an earlier test is still about.
+void noNotesWindow()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (g_frmNotesLoaded())
+        delete g_frmNotes();
+}
+
 } // namespace
 
 TEST(Notes, TextRoundTripsThroughTheFile)
 {
+    QFile::remove(NotesFilePath());
     ListWindow lw;
     struct Case {
         const char* name;
@@ -87,9 +99,11 @@ TEST(Notes, ReadingAcceptsLineFeedsAndStripsOneFinalLineEnd)
 
 TEST(Notes, OpeningCreatesTheFileAndClosingRefreshesThePanel)
 {
+    // No notes file yet, whatever ran before.
+    noNotesWindow();
+    QFile::remove(NotesFilePath());
     ListWindow lw;
     FrmMain* w = lw.w;
-    ASSERT_FALSE(QFile::exists(NotesFilePath()));
     EXPECT_EQ(w->cStatusBar1->PanelText("Notes"), "Notes [ Empty ]");
 
     // The command opens the window beside the main one, and creates the file.
@@ -118,7 +132,9 @@ TEST(Notes, OpeningCreatesTheFileAndClosingRefreshesThePanel)
 TEST(Notes, ANotesFileThatCannotBeReadIsNeverOverwritten)
 {
     ListWindow lw;
+    noNotesWindow();
     // Something that is not a readable file sits where the notes belong.
+    QFile::remove(NotesFilePath());
     ASSERT_EQ(::mkfifo(NotesFilePath().toLocal8Bit().constData(), 0600), 0);
     FrmNotes* notes = g_frmNotes();
     EXPECT_FALSE(notes->LoadSucceeded());
@@ -127,6 +143,43 @@ TEST(Notes, ANotesFileThatCannotBeReadIsNeverOverwritten)
     const QFileInfo after(NotesFilePath());
     EXPECT_TRUE(after.exists());
     EXPECT_FALSE(after.isFile()) << "the unreadable notes were replaced";
+    UnloadMain();
+    // A pipe left behind would block the next reader of the notes.
+    QFile::remove(NotesFilePath());
+}
+
+// Notes that cannot be written are not lost: the user is told where and why,
+// and the window stays open with the text until a save works.
+TEST(Notes, NotesThatCannotBeSavedStayOpenWithTheText)
+{
+    ListWindow lw;
+    noNotesWindow();
+    FrmNotes* notes = g_frmNotes();
+    notes->show();
+    const QString text(5000, 'n');
+    notes->Text1->setPlainText(text);
+    testenv::ScriptedMessageBoxes boxes;
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool closed = notes->close();
+    setrlimit(RLIMIT_FSIZE, &old);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    EXPECT_FALSE(closed);
+    ASSERT_TRUE(g_frmNotesLoaded());
+    EXPECT_TRUE(g_frmNotes()->isVisible());
+    EXPECT_EQ(g_frmNotes()->Text1->toPlainText(), text);
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_TRUE(boxes.prompts()[0].contains(NotesFilePath())) << boxes.prompts()[0].toStdString();
+
+    EXPECT_TRUE(g_frmNotes()->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(g_frmNotesLoaded());
+    EXPECT_EQ(fileBytes(NotesFilePath()), (text + "\r\n").toUtf8());
     UnloadMain();
 }
 

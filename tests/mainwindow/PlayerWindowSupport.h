@@ -2,6 +2,7 @@
 // The main window with a list of items whose files the test chose: a tree
 // holding one list (and the two roots), and the items grid filled row by row.
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFont>
 #include <QLabel>
@@ -10,7 +11,9 @@
 #include "components/cGrid.h"
 #include "components/cTreeView.h"
 #include "lists/ItemRow.h"
+#include "lists/ListFile.h"
 #include "mainwindow/frmMain.h"
+#include "mainwindow/frmNotes.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 
@@ -23,6 +26,10 @@ struct ListWindow {
     explicit ListWindow(const std::function<void()>& adjust = {})
     {
         testenv::installMachineKeys();
+        // A notes window an earlier test left open (or only closed) is not this test's.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (g_frmNotesLoaded())
+            delete g_frmNotes();
         mwtest::setEdition(adjust);
         w = frmMain();
         if (w->cGrid1->ColumnIndex(COL_FILE) == 0)
@@ -35,6 +42,8 @@ struct ListWindow {
         drive = nodes.AddNode(cds, 4, "##CDX:", "X:");
         list.setNodeSelected(true);
         w->cGrid1->ClearRows();
+        // No list of an earlier test counts as shown (or as read-only).
+        ForgetShownList();
     }
 
     // Appends a row for `file`, marked or not, and returns its number.

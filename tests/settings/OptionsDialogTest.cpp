@@ -425,3 +425,49 @@ TEST(OptionsDialog, EditOpensTheAudioFormatDialogOnTheDefaultFormatsTab)
     }
 }
 
+
+// A default tag holding list markup would not read back from a list as typed:
+// OK refuses it with the reason, shows the tags page and stores nothing; any
+// other text (a lone "<", a look-alike tag) is stored as typed.
+TEST(OptionsDialog, DefaultTagsWithListMarkupAreRefusedWhereTyped)
+{
+    install();
+    store("ID3 Tags", "txtTagAlbum", "Stored");
+    store("ID3 Tags", "txtTagComment", "Stored");
+    FrmOptions* f = frmOptions();
+    f->show();
+    const struct {
+        QLineEdit* line;
+        QString text;
+        bool refused;
+    } cases[] = {
+        {f->txtTagAlbum, "Best of <ITEM> volume 2", true},
+        {f->txtTagAlbum, "a </COL_TAG_ALBUM> b", true},
+        {f->txtTagAlbum, "<Item Name>", true},
+        {f->txtTagAlbum, "1 < 2 <b>bold</b>", false},
+        {nullptr, "line\n<COL_FILE>x", true},
+        {nullptr, "a <comment>", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        testenv::ScriptedMessageBoxes boxes;
+        f->ShowPage("General");
+        f->txtTagAlbum->setText("Stored");
+        f->txtTagComment->setPlainText("Stored");
+        if (c.line)
+            c.line->setText(c.text);
+        else
+            f->txtTagComment->setPlainText(c.text);
+        f->cmdOk_Click();
+        if (c.refused) {
+            ASSERT_EQ(boxes.prompts().size(), 1);
+            EXPECT_TRUE(boxes.prompts()[0].contains("cannot be part of an item's name or tags"));
+            EXPECT_EQ(shownPage(f), "froTags");
+            EXPECT_EQ(stored("ID3 Tags", c.line ? "txtTagAlbum" : "txtTagComment"), "Stored");
+        } else {
+            EXPECT_TRUE(boxes.prompts().isEmpty());
+            EXPECT_EQ(stored("ID3 Tags", c.line ? "txtTagAlbum" : "txtTagComment"), c.text);
+        }
+    }
+    f->close();
+}

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 
 #include "platform/ProgramDir.h"
 #include "tags/TagFileIo.h"
+#include "tags/cMP3ID3v1.h"
 #include "tags/cMP3ID3v2.h"
 #include "tests/tags/TagTestUtil.h"
 
@@ -85,6 +87,18 @@ int failingRename(const char*, const char*)
 {
     errno = EIO;
     return -1;
+}
+
+int g_syncs = 0;
+bool g_syncFails = false;
+int watchedSync(int fd)
+{
+    ++g_syncs;
+    if (g_syncFails) {
+        errno = EIO;
+        return -1;
+    }
+    return ::fsync(fd);
 }
 } // namespace
 
@@ -375,6 +389,7 @@ TEST(Id3v2Write, GrowingKeepsPermissionsAndLeavesNoTemporaryFile)
     const Fixture f = makeFile("perm.mp3", tag(3, frame(3, "TIT2", latin1Text("T")), 100));
     ASSERT_EQ(::chmod(QFile::encodeName(f.path).constData(), 0640), 0);
     const QString link = tempFolder() + "/link.mp3";
+    QFile::remove(link); // left by an earlier run of this test in the same process
     ASSERT_EQ(::symlink(QFile::encodeName(f.path).constData(), QFile::encodeName(link).constData()), 0);
     const QStringList entriesBefore = folderEntries(tempFolder());
 
@@ -430,6 +445,49 @@ TEST(Id3v2Write, AFailedRewriteLeavesTheOriginal)
         EXPECT_EQ(t.LastError().Number, 61);
         EXPECT_EQ(readFile(f.path), f.original);
         EXPECT_EQ(folderEntries(tempFolder()), entriesBefore);
+    }
+}
+
+// A tag write counts as done only once it is on disk: every way of writing
+// flushes the file, and a flush that fails is a failed write.
+TEST(Id3v2Write, EveryTagWriteIsOnDiskBeforeItSucceeds)
+{
+    const struct {
+        const char* name;
+        std::function<bool(const QString& path)> write;
+    } cases[] = {
+        {"version 2 in place", [](const QString& path) {
+             cMP3ID3v2 t;
+             t.setMP3File(path);
+             t.setTitle("short");
+             return t.Update();
+         }},
+        {"version 2 rewritten", [](const QString& path) {
+             cMP3ID3v2 t;
+             t.setMP3File(path);
+             t.setTitle(QString(3000, 'r'));
+             return t.Update();
+         }},
+        {"version 1 in place", [](const QString& path) {
+             cMP3ID3v1 t;
+             t.setMP3File(path);
+             t.setTitle("v1");
+             return t.Update();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const bool fails : {false, true}) {
+            const Fixture f = makeFile("sync.mp3", tag(3, frame(3, "TIT2", latin1Text("Title")), 200));
+            g_syncs = 0;
+            g_syncFails = fails;
+            const auto previous = tagio::setSyncFunction(&watchedSync);
+            const bool ok = c.write(f.path);
+            tagio::setSyncFunction(previous);
+            g_syncFails = false;
+            EXPECT_GE(g_syncs, 1);
+            EXPECT_EQ(ok, !fails);
+        }
     }
 }
 
