@@ -94,7 +94,10 @@ QStringList toolsToolbarOf(cToolbar* t)
 
 } // namespace
 
-TEST(MainWindowMenus, ToolsPopupAndToolsToolbarFollowTheEdition)
+class MainWindowMenus : public mwtest::FreshMainWindow {};
+class MainWindowStatusBar : public mwtest::FreshMainWindow {};
+
+TEST_F(MainWindowMenus, ToolsPopupAndToolsToolbarFollowTheEdition)
 {
     const std::vector<EditionCase> cases = {
         {"this edition", {}, kThisEditionTools,
@@ -152,7 +155,7 @@ TEST(MainWindowMenus, ToolsPopupAndToolsToolbarFollowTheEdition)
     }
 }
 
-TEST(MainWindowMenus, TopToolbarHoldsItsButtonsInOrder)
+TEST_F(MainWindowMenus, TopToolbarHoldsItsButtonsInOrder)
 {
     const QStringList tail = {"Tools|Tools|Tools|19|8", "-", "Options|Options|Options|9|8", "-",
                               "Mode|Mode|Modes|45|8", "Help|Help|Help|12|8"};
@@ -205,7 +208,7 @@ TEST(MainWindowMenus, TopToolbarHoldsItsButtonsInOrder)
     }
 }
 
-TEST(MainWindowMenus, ListProjectsAndPlayerToolbars)
+TEST_F(MainWindowMenus, ListProjectsAndPlayerToolbars)
 {
     const QStringList list = {"MarkUnmark All||Mark/Unmark All|74|0", "-", "Move Up||Move Item Up|0|0",
                               "Move Down||Move Item Down|1|0", "-", "Move To First||Move Item To First|80|0",
@@ -236,7 +239,7 @@ TEST(MainWindowMenus, ListProjectsAndPlayerToolbars)
     }
 }
 
-TEST(MainWindowMenus, GroupsItemsAndLookups)
+TEST_F(MainWindowMenus, GroupsItemsAndLookups)
 {
     auto w = loadWindow();
     cContextMenu* m = w->m_cMenu;
@@ -295,7 +298,7 @@ TEST(MainWindowMenus, GroupsItemsAndLookups)
     EXPECT_EQ(popupOf(cd->m_cMenu, "Save As"), filesHead + filesTail + QStringList({"-", "FreeDB|FreeDB"}));
 }
 
-TEST(MainWindowStatusBar, PanelsCarryTheirKeysAndFirstTexts)
+TEST_F(MainWindowStatusBar, PanelsCarryTheirKeysAndFirstTexts)
 {
     auto w = loadWindow();
     cStatusBar* sb = w->cStatusBar1;
@@ -322,7 +325,7 @@ TEST(MainWindowStatusBar, PanelsCarryTheirKeysAndFirstTexts)
     EXPECT_EQ(sb->PanelKey(5), QString());
 }
 
-TEST(MainWindowStatusBar, NotesPanelSummarisesTheNotesFile)
+TEST_F(MainWindowStatusBar, NotesPanelSummarisesTheNotesFile)
 {
     struct Case {
         const char* name;

@@ -17,6 +17,12 @@ namespace {
 
 using testenv::writeBytes;
 
+class Notes : public ::testing::Test {
+protected:
+    void SetUp() override { pwtest::unloadNotes(); }
+    void TearDown() override { pwtest::unloadNotes(); }
+};
+
 QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
@@ -35,7 +41,7 @@ void editNotes(const QString& text)
 
 } // namespace
 
-TEST(Notes, TextRoundTripsThroughTheFile)
+TEST_F(Notes, TextRoundTripsThroughTheFile)
 {
     ListWindow lw;
     struct Case {
@@ -63,7 +69,7 @@ TEST(Notes, TextRoundTripsThroughTheFile)
     UnloadMain();
 }
 
-TEST(Notes, ReadingAcceptsLineFeedsAndStripsOneFinalLineEnd)
+TEST_F(Notes, ReadingAcceptsLineFeedsAndStripsOneFinalLineEnd)
 {
     ListWindow lw;
     const std::pair<QByteArray, QString> files[] = {
@@ -83,7 +89,7 @@ TEST(Notes, ReadingAcceptsLineFeedsAndStripsOneFinalLineEnd)
     UnloadMain();
 }
 
-TEST(Notes, OpeningCreatesTheFileAndClosingRefreshesThePanel)
+TEST_F(Notes, OpeningCreatesTheFileAndClosingRefreshesThePanel)
 {
     ListWindow lw;
     FrmMain* w = lw.w;
@@ -113,7 +119,7 @@ TEST(Notes, OpeningCreatesTheFileAndClosingRefreshesThePanel)
     UnloadMain();
 }
 
-TEST(Notes, ANotesFileThatCannotBeReadIsNeverOverwritten)
+TEST_F(Notes, ANotesFileThatCannotBeReadIsNeverOverwritten)
 {
     ListWindow lw;
     // Something that is not a readable file sits where the notes belong.

@@ -2,6 +2,7 @@
 // The main window with a list of items whose files the test chose: a tree
 // holding one list (and the two roots), and the items grid filled row by row.
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFont>
 #include <QLabel>
@@ -11,10 +12,20 @@
 #include "components/cTreeView.h"
 #include "lists/ItemRow.h"
 #include "mainwindow/frmMain.h"
+#include "mainwindow/frmNotes.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 
 namespace pwtest {
+
+// The notes window goes with its test, unsaved: a window closed but not yet
+// deleted, or one left open, would be the next test's notes window.
+inline void unloadNotes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (g_frmNotesLoaded())
+        delete g_frmNotes();
+}
 
 struct ListWindow {
     FrmMain* w = nullptr;
