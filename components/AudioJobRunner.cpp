@@ -13,7 +13,7 @@ namespace {
 // How long an aborted unit may take to come back before it is let go and
 // reported aborted, and how long a release waits for it.
 constexpr int kAbandonAfterAbortMs = 1000;
-constexpr auto kReleaseWait = std::chrono::milliseconds(250);
+constexpr auto kReleaseWait = std::chrono::milliseconds(600);
 
 std::function<void()>& hookInForce()
 {
