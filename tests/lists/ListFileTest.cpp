@@ -27,6 +27,7 @@ struct ShownList {
 
     ShownList()
     {
+        QDir(dir).removeRecursively(); // lists of an earlier test in this process
         QDir().mkpath(dir);
         writeBytes(path, "");
         g_sItemsListDir = dir;

@@ -36,6 +36,7 @@ protected:
     void SetUp() override
     {
         dir = testenv::tempRoot() + "/Lists/";
+        QDir(dir).removeRecursively(); // lists of an earlier test in this process
         g_sItemsListDir = dir;
         g_bCopyID3FromSource = false;
     }
