@@ -1,6 +1,6 @@
 // MP3 files through LAME's own interface, which carries every field of the
 // MP3 record (the copyright, original, CRC and strict ISO bits, and the VBR
-// limits), plus an ID3v2 tag of our own in front.
+// limits), plus an ID3v2 tag in front, built by the tag codec.
 #include <QFile>
 #include <cstdio>
 #include <lame/lame.h>
@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "components/AudioEncoderBackends.h"
+#include "components/LameEncoder.h"
+#include "tags/Id3v2Codec.h"
 
 namespace kvaudio {
 namespace {
@@ -29,62 +31,11 @@ public:
 
     bool open(const QString& path, QString* error) override
     {
-        // LAME fills shared tables on its first set-up; encoders of several
-        // components may start at the same time.
-        static std::mutex setupMutex;
-        std::lock_guard<std::mutex> lock(setupMutex);
-        m_gf = lame_init();
+        bool paramsOk = false;
+        m_gf = newLameEncoder(m_s, m_rate, m_channels, &paramsOk);
         if (!m_gf)
             return fail(error, QStringLiteral("The MP3 encoder cannot start."));
-        lame_set_in_samplerate(m_gf, m_rate);
-        lame_set_out_samplerate(m_gf, m_rate);
-        lame_set_num_channels(m_gf, m_channels);
-        if (m_channels == 1) {
-            lame_set_mode(m_gf, MONO);
-        } else {
-            switch (m_s.Mode) {
-            case 0: lame_set_mode(m_gf, STEREO); break;
-            case 1: lame_set_mode(m_gf, JOINT_STEREO); break;
-            case 2: lame_set_mode(m_gf, DUAL_CHANNEL); break;
-            case 5:
-                lame_set_mode(m_gf, JOINT_STEREO);
-                lame_set_force_ms(m_gf, 1);
-                break;
-            default: break; // not set: the encoder chooses
-            }
-        }
-        lame_set_copyright(m_gf, m_s.Copyright != 0);
-        lame_set_original(m_gf, m_s.Original != 0);
-        lame_set_error_protection(m_gf, m_s.ErrorProtection != 0);
-        lame_set_strict_ISO(m_gf, m_s.StrictISO != 0);
-        lame_set_quality(m_gf, qBound(0, m_s.Quality, 9));
-        lame_set_bWriteVbrTag(m_gf, m_s.WriteVBRTag != 0);
-        lame_set_write_id3tag_automatic(m_gf, 0);
-
-        int minIdx = qBound(0, m_s.MinBitrate, 18), maxIdx = qBound(0, m_s.MaxBitrate, 18);
-        if (minIdx > maxIdx)
-            std::swap(minIdx, maxIdx);
-        switch (m_s.VBRMode) {
-        case 0:
-            lame_set_VBR(m_gf, vbr_off);
-            lame_set_brate(m_gf, m_s.Bitrate > 0 ? m_s.Bitrate : 128);
-            break;
-        case 3:
-            lame_set_VBR(m_gf, vbr_abr);
-            lame_set_VBR_mean_bitrate_kbps(m_gf, m_s.ABRBitrate > 0 ? m_s.ABRBitrate : 128);
-            lame_set_VBR_min_bitrate_kbps(m_gf, kMP3BitrateList[minIdx]);
-            lame_set_VBR_max_bitrate_kbps(m_gf, kMP3BitrateList[maxIdx]);
-            lame_set_VBR_hard_min(m_gf, m_s.VBRForceMinBitrate != 0);
-            break;
-        default: // variable bitrate
-            lame_set_VBR(m_gf, vbr_default);
-            lame_set_VBR_q(m_gf, qBound(0, m_s.VBRQuality, 9));
-            lame_set_VBR_min_bitrate_kbps(m_gf, kMP3BitrateList[minIdx]);
-            lame_set_VBR_max_bitrate_kbps(m_gf, kMP3BitrateList[maxIdx]);
-            lame_set_VBR_hard_min(m_gf, m_s.VBRForceMinBitrate != 0);
-            break;
-        }
-        if (lame_init_params(m_gf) < 0)
+        if (!paramsOk)
             return fail(error, QStringLiteral("The MP3 settings do not suit %1 Hz, %2 channel(s).").arg(m_rate).arg(m_channels));
 
         m_file = std::fopen(QFile::encodeName(path).constData(), "wb");
@@ -166,65 +117,94 @@ private:
     std::vector<unsigned char> m_out;
 };
 
-void appendBE32(QByteArray& b, quint32 v)
-{
-    b.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
-}
-
-// Latin-1 when the text fits, else UTF-16 with a byte order mark.
-QByteArray encodedText(const QString& s, bool* utf16)
-{
-    bool latin = true;
-    for (QChar c : s)
-        latin = latin && c.unicode() < 256;
-    *utf16 = !latin;
-    if (latin)
-        return s.toLatin1();
-    QByteArray out("\xFF\xFE", 2);
-    for (QChar c : s)
-        out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return out;
-}
-
 } // namespace
 
 QByteArray buildId3v2Tag(const TagTexts& t)
 {
-    QByteArray frames;
-    auto frame = [&](const char* id, const QByteArray& body) {
-        frames.append(id, 4);
-        appendBE32(frames, quint32(body.size()));
-        frames.append("\0\0", 2);
-        frames.append(body);
-    };
-    auto text = [&](const char* id, const QString& s) {
-        if (s.isEmpty())
+    std::vector<id3v2::Frame> store;
+    auto add = [&](const char* id, const QString& text) {
+        if (text.isEmpty())
             return;
-        bool utf16 = false;
-        const QByteArray enc = encodedText(s, &utf16);
-        frame(id, QByteArray(1, utf16 ? '\1' : '\0') + enc);
+        id3v2::TagEntry e;
+        e.text = text;
+        store.push_back({QString::fromLatin1(id), {e}});
     };
-    text("TIT2", t.title);
-    text("TPE1", t.artist);
-    text("TALB", t.album);
-    text("TYER", t.year);
-    text("TRCK", t.track);
-    text("TCON", t.genre);
-    if (!t.comment.isEmpty()) {
-        bool utf16 = false;
-        const QByteArray enc = encodedText(t.comment, &utf16);
-        QByteArray body(1, utf16 ? '\1' : '\0');
-        body.append("eng", 3);
-        body.append(utf16 ? QByteArray("\xFF\xFE\0\0", 4) : QByteArray(1, '\0')); // empty description
-        body.append(enc);
-        frame("COMM", body);
-    }
-    if (frames.isEmpty())
+    add("TIT2", t.title);
+    add("TPE1", t.artist);
+    add("TALB", t.album);
+    add("TYER", t.year);
+    add("TRCK", t.track);
+    add("TCON", t.genre);
+    add("COMM", t.comment);
+    if (store.empty())
         return {};
-    QByteArray tag("ID3\3\0\0", 6);
-    const quint32 n = quint32(frames.size());
-    tag.append(char((n >> 21) & 0x7F)).append(char((n >> 14) & 0x7F)).append(char((n >> 7) & 0x7F)).append(char(n & 0x7F));
-    return tag + frames;
+    QByteArray image;
+    if (id3v2::buildImage(store, image) != 0)
+        return {};
+    id3v2::writeSynchsafe(image.data() + 6, quint32(image.size() - id3v2::kHeaderSize));
+    return image;
+}
+
+lame_global_struct* newLameEncoder(const MP3Settings& s, int rate, int channels, bool* paramsOk)
+{
+    *paramsOk = false;
+    // LAME fills shared tables on its first set-up; encoders of several
+    // components may start at the same time.
+    static std::mutex setupMutex;
+    std::lock_guard<std::mutex> lock(setupMutex);
+    lame_global_flags* gf = lame_init();
+    if (!gf)
+        return nullptr;
+    lame_set_in_samplerate(gf, rate);
+    lame_set_out_samplerate(gf, rate);
+    lame_set_num_channels(gf, channels);
+    if (channels == 1) {
+        lame_set_mode(gf, MONO);
+    } else {
+        switch (s.Mode) {
+        case 0: lame_set_mode(gf, STEREO); break;
+        case 1: lame_set_mode(gf, JOINT_STEREO); break;
+        case 2: lame_set_mode(gf, DUAL_CHANNEL); break;
+        case 5:
+            lame_set_mode(gf, JOINT_STEREO);
+            lame_set_force_ms(gf, 1);
+            break;
+        default: break; // not set: the encoder chooses
+        }
+    }
+    lame_set_copyright(gf, s.Copyright != 0);
+    lame_set_original(gf, s.Original != 0);
+    lame_set_error_protection(gf, s.ErrorProtection != 0);
+    lame_set_strict_ISO(gf, s.StrictISO != 0);
+    lame_set_quality(gf, qBound(0, s.Quality, 9));
+    lame_set_bWriteVbrTag(gf, s.WriteVBRTag != 0);
+    lame_set_write_id3tag_automatic(gf, 0);
+
+    int minIdx = qBound(0, s.MinBitrate, 18), maxIdx = qBound(0, s.MaxBitrate, 18);
+    if (minIdx > maxIdx)
+        std::swap(minIdx, maxIdx);
+    switch (s.VBRMode) {
+    case 0:
+        lame_set_VBR(gf, vbr_off);
+        lame_set_brate(gf, s.Bitrate > 0 ? s.Bitrate : 128);
+        break;
+    case 3:
+        lame_set_VBR(gf, vbr_abr);
+        lame_set_VBR_mean_bitrate_kbps(gf, s.ABRBitrate > 0 ? s.ABRBitrate : 128);
+        lame_set_VBR_min_bitrate_kbps(gf, kMP3BitrateList[minIdx]);
+        lame_set_VBR_max_bitrate_kbps(gf, kMP3BitrateList[maxIdx]);
+        lame_set_VBR_hard_min(gf, s.VBRForceMinBitrate != 0);
+        break;
+    default: // variable bitrate
+        lame_set_VBR(gf, vbr_default);
+        lame_set_VBR_q(gf, qBound(0, s.VBRQuality, 9));
+        lame_set_VBR_min_bitrate_kbps(gf, kMP3BitrateList[minIdx]);
+        lame_set_VBR_max_bitrate_kbps(gf, kMP3BitrateList[maxIdx]);
+        lame_set_VBR_hard_min(gf, s.VBRForceMinBitrate != 0);
+        break;
+    }
+    *paramsOk = lame_init_params(gf) >= 0;
+    return gf;
 }
 
 std::unique_ptr<EncoderBackend> makeLameBackend(const MP3Settings& settings, int rate, int channels, const TagTexts& tags)

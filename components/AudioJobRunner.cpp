@@ -1,14 +1,37 @@
 #include "components/AudioJobRunner.h"
 
+#include <QTimer>
+#include <chrono>
+#include <condition_variable>
+
 #include "components/AudioEncoder.h"
 #include "components/AudioJobErrors.h"
 
 namespace kvaudio {
 
+namespace {
+// How long an aborted unit may take to come back before it is let go and
+// reported aborted, and how long a release waits for it.
+constexpr int kAbandonAfterAbortMs = 1000;
+constexpr auto kReleaseWait = std::chrono::milliseconds(600);
+
+std::function<void()>& hookInForce()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+} // namespace
+
+void setJobStartHook(std::function<void()> hook) { hookInForce() = std::move(hook); }
+std::function<void()> jobStartHook() { return hookInForce(); }
+
 struct AudioJobRunner::Unit {
     std::shared_ptr<std::atomic<bool>> abort = std::make_shared<std::atomic<bool>>(false);
     std::mutex mutex;
+    std::condition_variable ended;
     JobOutcome outcome; // set by the worker at its end
+    bool finished = false;  // the outcome is in and the end posted
+    bool abandoned = false; // the GUI side let go: the worker posts nothing and drops its output
 };
 
 void JobContext::progress(int a, int b)
@@ -30,11 +53,12 @@ AudioJobRunner::~AudioJobRunner()
 
 void AudioJobRunner::failLater(int code, const QString& text)
 {
-    const quint64 gen = m_generation;
+    // Only a release silences it: a unit started meanwhile does not.
+    const quint64 releases = m_releases;
     QMetaObject::invokeMethod(
         m_owner,
-        [this, gen, code, text] {
-            if (gen == m_generation)
+        [this, releases, code, text] {
+            if (releases == m_releases)
                 m_events.error(code, text);
         },
         Qt::QueuedConnection);
@@ -54,10 +78,14 @@ void AudioJobRunner::start(std::function<JobOutcome(JobContext&)> work)
     const quint64 gen = ++m_generation;
     QObject* owner = m_owner;
     auto abortFlag = unit->abort;
-    m_thread = std::thread([this, owner, unit, gen, abortFlag, work = std::move(work)] {
+    std::function<void()> hook = jobStartHook();
+    m_thread = std::thread([this, owner, unit, gen, abortFlag, hook, work = std::move(work)] {
         JobContext ctx;
         ctx.m_abort = abortFlag;
-        ctx.m_post = [this, owner, gen, abortFlag](int a, int b) {
+        ctx.m_post = [this, owner, unit, gen, abortFlag](int a, int b) {
+            std::lock_guard<std::mutex> lock(unit->mutex);
+            if (unit->abandoned)
+                return;
             QMetaObject::invokeMethod(
                 owner,
                 [this, gen, abortFlag, a, b] {
@@ -66,11 +94,18 @@ void AudioJobRunner::start(std::function<JobOutcome(JobContext&)> work)
                 },
                 Qt::QueuedConnection);
         };
+        if (hook)
+            hook();
         JobOutcome outcome = work(ctx);
-        {
-            std::lock_guard<std::mutex> lock(unit->mutex);
-            unit->outcome = std::move(outcome);
+        std::lock_guard<std::mutex> lock(unit->mutex);
+        if (unit->abandoned) {
+            if (outcome.output)
+                outcome.output->discard();
+            return;
         }
+        unit->outcome = std::move(outcome);
+        unit->finished = true;
+        unit->ended.notify_all();
         QMetaObject::invokeMethod(owner, [this, gen] { finishUnit(gen); }, Qt::QueuedConnection);
     });
 }
@@ -109,17 +144,47 @@ void AudioJobRunner::finishUnit(quint64 generation)
     }
 }
 
+bool AudioJobRunner::letGoOfWorker()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_unit->mutex);
+        if (m_unit->finished)
+            return false;
+        m_unit->abandoned = true;
+    }
+    m_thread.detach();
+    m_unit.reset();
+    return true;
+}
+
 void AudioJobRunner::abort()
 {
-    if (m_running && m_unit)
-        m_unit->abort->store(true);
+    if (!m_running || !m_unit)
+        return;
+    m_unit->abort->store(true);
+    // A worker stuck in a read that never returns (a dead mount) must not
+    // keep the job, and the window, waiting for ever.
+    const quint64 gen = m_generation;
+    QTimer::singleShot(kAbandonAfterAbortMs, m_owner, [this, gen] {
+        if (gen != m_generation || !m_running || !m_unit || !letGoOfWorker())
+            return;
+        m_running = false;
+        m_events.aborted();
+    });
 }
 
 void AudioJobRunner::release()
 {
     ++m_generation; // pending events of earlier units are dropped on arrival
-    if (m_unit)
+    ++m_releases;
+    if (m_unit) {
         m_unit->abort->store(true);
+        std::unique_lock<std::mutex> lock(m_unit->mutex);
+        const bool ended = m_unit->ended.wait_for(lock, kReleaseWait, [this] { return m_unit->finished; });
+        lock.unlock();
+        if (!ended)
+            letGoOfWorker();
+    }
     if (m_thread.joinable())
         m_thread.join();
     if (m_unit) {

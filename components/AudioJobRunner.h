@@ -40,6 +40,7 @@ struct JobOutcome {
 class JobContext {
 public:
     bool aborted() const { return m_abort->load(); }
+    const std::atomic<bool>* abortFlag() const { return m_abort.get(); }
     // Reports progress; only changes reach the component.
     void progress(int a, int b = -1);
 
@@ -49,6 +50,12 @@ private:
     std::function<void(int, int)> m_post;
     int m_lastA = INT32_MIN, m_lastB = INT32_MIN;
 };
+
+// For tests: runs on each job's worker (of these units and of the CD ripper)
+// before its work, standing in for a read that stalls (a dead mount).
+// Empty for none; a job takes the hook in force when it starts.
+void setJobStartHook(std::function<void()> hook);
+std::function<void()> jobStartHook();
 
 class AudioJobRunner {
 public:
@@ -67,9 +74,12 @@ public:
     // Starts work on a worker thread; returns at once. While a unit runs, the
     // new one ends at once with a (queued) busy error.
     void start(std::function<JobOutcome(JobContext&)> work);
-    // The running unit ends with the aborted event, whatever the worker got to.
+    // The running unit ends with the aborted event, whatever the worker got to;
+    // a worker that does not come back within a second is let go.
     void abort();
-    // Stops the worker, drops every pending event and removes unfinished output.
+    // Stops the worker, drops every pending event and removes unfinished
+    // output. A worker that does not come back at once is let go: it posts
+    // nothing and removes its own output should it ever return.
     void release();
     // Raises an error event for a unit that cannot start, queued like any other.
     void failLater(int code, const QString& text);
@@ -77,12 +87,15 @@ public:
 private:
     struct Unit;
     void finishUnit(quint64 generation);
+    // False when the worker has finished already (its end is on its way).
+    bool letGoOfWorker();
 
     QObject* m_owner;
     Events m_events;
     std::thread m_thread;
     std::shared_ptr<Unit> m_unit;
-    quint64 m_generation = 0;
+    quint64 m_generation = 0; // of the unit started last
+    quint64 m_releases = 0;
     bool m_running = false;
 };
 

@@ -109,6 +109,7 @@ JobOutcome runConvert(const ConvertUnit& unit, JobContext& ctx)
     if (unit.output.isEmpty())
         return JobOutcome::error(ErrOutputPath, QStringLiteral("No output file is given."));
     AudioSource src;
+    src.setInterruptFlag(ctx.abortFlag());
     if (JobOutcome opened = openInput(src, unit.input, unit.output); opened.kind != JobOutcome::Done)
         return opened;
     auto enc = std::make_unique<AudioEncoder>();
@@ -133,6 +134,7 @@ JobOutcome runJoin(const JoinUnit& unit, JobContext& ctx)
     int rate = 0, channels = 1;
     for (const JoinEntry& e : unit.entries) {
         AudioSource probe;
+        probe.setInterruptFlag(ctx.abortFlag());
         if (JobOutcome opened = openInput(probe, e.path, unit.output); opened.kind != JobOutcome::Done)
             return opened;
         if (rate == 0)
@@ -147,6 +149,7 @@ JobOutcome runJoin(const JoinUnit& unit, JobContext& ctx)
     for (int i = 0; i < unit.entries.size(); ++i) {
         const JoinEntry& e = unit.entries[i];
         AudioSource src;
+        src.setInterruptFlag(ctx.abortFlag());
         if (JobOutcome opened = openSource(src, e.path); opened.kind != JobOutcome::Done)
             return opened;
         src.setOutputFormat(rate, channels);

@@ -54,10 +54,26 @@ const AVInputFormat* signatureFormat(const QString& path, const QString& expecte
     return match ? av_find_input_format(expected.toLatin1().constData()) : nullptr;
 }
 
-AVFormatContext* openContainer(const QString& path, int* err, const AVInputFormat* format = nullptr)
+int interruptWhenSet(void* flag)
+{
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
+
+AVFormatContext* openContainer(const QString& path, int* err, const AVInputFormat* format = nullptr,
+                               const std::atomic<bool>* interrupt = nullptr)
 {
     initFFmpeg();
     AVFormatContext* fmt = nullptr;
+    if (interrupt) {
+        // FFmpeg gives up its waits and retries once the flag is set.
+        fmt = avformat_alloc_context();
+        if (!fmt) {
+            *err = AVERROR(ENOMEM);
+            return nullptr;
+        }
+        fmt->interrupt_callback.callback = interruptWhenSet;
+        fmt->interrupt_callback.opaque = const_cast<std::atomic<bool>*>(interrupt);
+    }
     AVDictionary* opts = nullptr;
     av_dict_set(&opts, "format_whitelist", kAllowedDemuxers, 0);
     av_dict_set(&opts, "protocol_whitelist", "file", 0);
@@ -73,6 +89,7 @@ AVFormatContext* openContainer(const QString& path, int* err, const AVInputForma
 } // namespace
 
 struct AudioSource::Impl {
+    const std::atomic<bool>* interrupt = nullptr;
     AVFormatContext* fmt = nullptr;
     AVCodecContext* dec = nullptr;
     SwrContext* swr = nullptr;
@@ -303,6 +320,8 @@ int64_t AudioSource::framesRead() const { return d->framesOut; }
 
 void AudioSource::close() { d->reset(); }
 
+void AudioSource::setInterruptFlag(const std::atomic<bool>* flag) { d->interrupt = flag; }
+
 QString AudioSource::statusText(int status, const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
@@ -345,9 +364,9 @@ int AudioSource::open(const QString& path, QString* errorText)
     int err = 0;
     const QString expected = expectedDemuxer(path);
     if (const AVInputFormat* direct = signatureFormat(path, expected))
-        d->fmt = openContainer(path, &err, direct);
+        d->fmt = openContainer(path, &err, direct, d->interrupt);
     if (!d->fmt)
-        d->fmt = openContainer(path, &err);
+        d->fmt = openContainer(path, &err, nullptr, d->interrupt);
     if (!d->fmt)
         return fail(err == AVERROR(EACCES) ? SourceUnreadable : SourceNotAudio);
     const QString demuxer = QString::fromLatin1(d->fmt->iformat->name);
@@ -421,7 +440,7 @@ int AudioSource::open(const QString& path, QString* errorText)
     if (in.durationMs <= 0) {
         // No length in the headers: count the packets. Only short or odd
         // files get here; the demuxer is reopened afterwards.
-        AVFormatContext* scan = openContainer(path, &err);
+        AVFormatContext* scan = openContainer(path, &err, nullptr, d->interrupt);
         if (scan && avformat_find_stream_info(scan, nullptr) >= 0 && d->streamIndex < int(scan->nb_streams)) {
             AVPacket* p = av_packet_alloc();
             int64_t end = 0;

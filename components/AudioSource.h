@@ -4,6 +4,7 @@
 // thoroughly: it must exist, hold audio in the container its extension names,
 // be complete, and decode.
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -42,6 +43,9 @@ public:
     int open(const QString& path, QString* errorText = nullptr);
     void close();
     bool isOpen() const;
+    // FFmpeg's waits inside open and read give up once *flag is set (a job's
+    // abort). The flag outlives the source; nullptr for none.
+    void setInterruptFlag(const std::atomic<bool>* flag);
     const SourceInfo& info() const;
 
     // Samples come out interleaved at this rate and channel count (default:

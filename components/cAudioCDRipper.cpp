@@ -2,16 +2,32 @@
 
 #include <QFile>
 #include <QMetaObject>
+#include <QTimer>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include <cdio/cdio.h>
 
+#include "components/AudioJobRunner.h"
 #include "components/CdDrives.h"
 #include "components/CdRipWorker.h"
+
+namespace {
+// How long an aborted rip may take to come back before it is let go and
+// reported aborted, and how long a release waits for it.
+constexpr int kAbandonAfterAbortMs = 1000;
+constexpr auto kReleaseWait = std::chrono::milliseconds(600);
+} // namespace
 
 struct cAudioCDRipper::Job {
     quint64 id = 0;
     std::atomic<bool> abort{false};
     bool abortRequested = false; // GUI side: the end event must be JobAborted
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;  // the worker has posted its end
+    bool abandoned = false; // the GUI side let go: the worker posts nothing and drops its file
 };
 
 cAudioCDRipper::cAudioCDRipper(QObject* parent)
@@ -21,10 +37,30 @@ cAudioCDRipper::cAudioCDRipper(QObject* parent)
 
 cAudioCDRipper::~cAudioCDRipper()
 {
-    if (m_job)
+    if (m_job) {
         m_job->abort = true;
+        letGoUnlessEnded(kReleaseWait);
+    }
     joinWorker();
     // An end event still queued dies with us, and with it its unfinished file.
+}
+
+// A worker stuck in a read that never returns (a dead drive) is let go: it
+// posts nothing and drops its file should it ever come back. False when it
+// ended within the wait.
+bool cAudioCDRipper::letGoUnlessEnded(std::chrono::milliseconds wait)
+{
+    std::shared_ptr<Job> job = m_job;
+    {
+        std::unique_lock<std::mutex> lock(job->mutex);
+        if (job->ended.wait_for(lock, wait, [&] { return job->finished; }))
+            return false;
+        job->abandoned = true;
+    }
+    if (m_worker.joinable())
+        m_worker.detach();
+    m_job.reset();
+    return true;
 }
 
 int cAudioCDRipper::DeviceCount() const
@@ -151,8 +187,15 @@ void cAudioCDRipper::setRangeLength(int seconds)
 
 void cAudioCDRipper::postError(int code, const QString& text)
 {
+    // A later start never drops it; only a release does.
+    const quint64 releases = m_releases;
     QMetaObject::invokeMethod(
-        this, [this, code, text] { emit JobError(code, text); }, Qt::QueuedConnection);
+        this,
+        [this, releases, code, text] {
+            if (releases == m_releases)
+                emit JobError(code, text);
+        },
+        Qt::QueuedConnection);
 }
 
 void cAudioCDRipper::joinWorker()
@@ -190,9 +233,14 @@ void cAudioCDRipper::StartRip()
     job->id = m_nextJobId++;
     m_job = job;
 
-    m_worker = std::thread([this, job, rq] {
+    m_worker = std::thread([this, job, rq, hook = kvaudio::jobStartHook()] {
+        if (hook)
+            hook();
         auto progress = [this, job](int percent) {
             const quint64 id = job->id;
+            std::lock_guard<std::mutex> lock(job->mutex);
+            if (job->abandoned)
+                return;
             QMetaObject::invokeMethod(
                 this,
                 [this, id, percent] {
@@ -203,6 +251,13 @@ void cAudioCDRipper::StartRip()
         };
         auto result = std::make_shared<cdrip::Result>(cdrip::run(rq, job->abort, progress));
         const quint64 id = job->id;
+        std::lock_guard<std::mutex> lock(job->mutex);
+        if (job->abandoned) {
+            result->output.reset(); // its unfinished file goes with it
+            return;
+        }
+        job->finished = true;
+        job->ended.notify_all();
         // Should the component go before this arrives, the result (and with
         // it the unfinished file) is dropped.
         QMetaObject::invokeMethod(
@@ -244,6 +299,13 @@ void cAudioCDRipper::AbortJob()
         return;
     m_job->abortRequested = true;
     m_job->abort = true;
+    // A rip that does not come back still ends, and the window with it.
+    const quint64 id = m_job->id;
+    QTimer::singleShot(kAbandonAfterAbortMs, this, [this, id] {
+        if (!m_job || m_job->id != id || !letGoUnlessEnded(std::chrono::milliseconds(0)))
+            return;
+        emit JobAborted();
+    });
 }
 
 void cAudioCDRipper::ReleaseComponent()
@@ -251,10 +313,13 @@ void cAudioCDRipper::ReleaseComponent()
     if (m_job) {
         m_job->abortRequested = true;
         m_job->abort = true;
+        letGoUnlessEnded(kReleaseWait);
     }
     joinWorker();
-    // Released means silent: the worker's queued end finds no job to report.
+    // Released means silent: the worker's queued end finds no job to report,
+    // and a refusal still queued is dropped.
     m_job.reset();
+    ++m_releases;
     *m_disc = cddrives::Disc{};
     m_signature.clear();
 }

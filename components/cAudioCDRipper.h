@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -93,6 +94,7 @@ private:
     void postError(int code, const QString& text);
     void finishJob(quint64 id, const std::shared_ptr<cdrip::Result>& result);
     void joinWorker();
+    bool letGoUnlessEnded(std::chrono::milliseconds wait);
 
     std::vector<cddrives::Device> m_devices;
     int m_current = -1;
@@ -108,5 +110,6 @@ private:
 
     std::shared_ptr<Job> m_job; // the running job, until its end event
     quint64 m_nextJobId = 1;
+    quint64 m_releases = 0;
     std::thread m_worker;
 };

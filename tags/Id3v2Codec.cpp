@@ -578,12 +578,16 @@ std::vector<ReadFrame> parseFrames(const Header& header, const QByteArray& tagBo
                 }
                 const QByteArray body4 = d.mid(at);
                 QByteArray raw;
+                std::optional<QByteArray> inflated;
+                if (compressed && !encrypted && (!hasLength || isDecoded(rf.id)))
+                    inflated = inflate(body4, kMaxFieldText);
                 if (compressed) {
                     flags23 |= 0x0080;
-                    if (!hasLength && !encrypted) {
-                        const auto inflated = inflate(body4, qint64(1) << 28);
+                    // Without a stated length the frame is inflated only as far
+                    // as a field may reach; one that goes further is kept raw,
+                    // its length unknown (0).
+                    if (!hasLength && !encrypted)
                         length = inflated ? quint32(inflated->size()) : 0;
-                    }
                     appendBe32(raw, length);
                 }
                 if (encrypted) {
@@ -599,14 +603,9 @@ std::vector<ReadFrame> parseFrames(const Header& header, const QByteArray& tagBo
                     raw.append(body4);
                 } else if (compressed) {
                     raw.append(body4);
-                    if (isDecoded(rf.id)) {
-                        const auto inflated = inflate(body4, kMaxFieldText);
-                        readable = bool(inflated);
-                        if (inflated)
-                            content = *inflated;
-                    } else {
-                        readable = false;
-                    }
+                    readable = isDecoded(rf.id) && inflated;
+                    if (readable)
+                        content = *inflated;
                 } else {
                     content = downgradeText(rf.id, body4);
                     raw.append(content);

@@ -8,6 +8,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <unistd.h>
+
+#include "components/AudioJobErrors.h"
+#include "components/AudioJobRunner.h"
 #include "components/cAudioConverter.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 
@@ -151,6 +158,7 @@ namespace {
 struct FrameHeader {
     bool crc, copyright, original;
     int channelMode, kbps;
+    int modeExtension; // joint stereo: 2 when the frame is mid/side
     QByteArray body; // the first bytes after the header
 };
 
@@ -171,7 +179,7 @@ QList<FrameHeader> mpegFrames(const QByteArray& file)
         const int pad = (b[pos + 2] >> 1) & 1;
         const int len = (v1 ? 144 : 72) * kbps * 1000 / rate + pad;
         out.push_back({(b[pos + 1] & 1) == 0, ((b[pos + 3] >> 3) & 1) == 1, ((b[pos + 3] >> 2) & 1) == 1,
-                       (b[pos + 3] >> 6) & 3, kbps, file.mid(pos + 4, 40)});
+                       (b[pos + 3] >> 6) & 3, kbps, (b[pos + 3] >> 4) & 3, file.mid(pos + 4, 40)});
         if (len <= 0)
             break;
         pos += len;
@@ -236,6 +244,14 @@ TEST_F(ConverterTest, Mp3RecordReachesTheStream)
          [](const QList<FrameHeader>& f) {
              for (const FrameHeader& h : f)
                  EXPECT_EQ(h.channelMode, 0);
+         }},
+        // The tone's channels differ, so only a forced joint stereo codes every frame mid/side.
+        {"forced-joint.mp3", [](MP3Settings& m) { m.Mode = 5; },
+         [](const QList<FrameHeader>& f) {
+             for (const FrameHeader& h : f) {
+                 EXPECT_EQ(h.channelMode, 1);
+                 EXPECT_EQ(h.modeExtension & 2, 2);
+             }
          }},
         {"dual.mp3", [](MP3Settings& m) { m.Mode = 2; },
          [](const QList<FrameHeader>& f) {
@@ -384,6 +400,129 @@ TEST_F(ConverterTest, AbortMidUnitGivesOnlyAbortedAndLeavesNothing)
     conv.AbortJob();
     QTest::qWait(200);
     EXPECT_EQ(ev.ends(), 1);
+}
+
+// The worker has finished and posted its end, but the end has not been
+// handled yet: an abort asked now still decides the outcome.
+TEST_F(ConverterTest, AnAbortAskedBeforeTheEndEventWins)
+{
+    const QString shortTone = fixtures::writeToneWav(path("short.wav"), 0.2);
+    const QString out = fixtures::writeBytes(path("out.wav"), "old contents");
+    cAudioConverter conv;
+    Events ev(&conv);
+    conv.setOutputFormat(1);
+    conv.SetWAVSettings({44100, 2, 16});
+    conv.setInputFile(shortTone);
+    conv.setOutputFile(out);
+    conv.StartConvert();
+    // No event loop here: the finished unit's end stays queued.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    conv.AbortJob();
+    ASSERT_TRUE(ev.waitEnd());
+    EXPECT_EQ(ev.aborted.count(), 1);
+    EXPECT_EQ(ev.ends(), 1);
+    EXPECT_EQ(fixtures::readAll(out), QByteArray("old contents"));
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+// A start refused while a unit runs is reported even when the next unit
+// starts (from the running one's end event) before the refusal arrives.
+TEST_F(ConverterTest, ARefusedStartIsReportedAfterALaterStart)
+{
+    const QString shortTone = fixtures::writeToneWav(path("short.wav"), 0.2);
+    cAudioConverter conv;
+    Events ev(&conv);
+    conv.setOutputFormat(1);
+    conv.SetWAVSettings({44100, 2, 16});
+    conv.setInputFile(shortTone);
+    conv.setOutputFile(path("first.wav"));
+    QObject::connect(&conv, &cAudioConverter::JobDone, [&] {
+        if (ev.done.count() == 1) {
+            conv.setOutputFile(path("third.wav"));
+            conv.StartConvert();
+        }
+    });
+    conv.StartConvert();
+    // Let the first unit finish and queue its end, then ask for another one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    conv.setOutputFile(path("second.wav"));
+    conv.StartConvert();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ev.ends() >= 3; }, 60000)) << ev.ends();
+    QTest::qWait(150);
+    EXPECT_EQ(ev.done.count(), 2);
+    ASSERT_EQ(ev.error.count(), 1);
+    EXPECT_EQ(ev.error.first().at(0).toInt(), kvaudio::ErrBusy);
+    EXPECT_TRUE(QFile::exists(path("third.wav")));
+    EXPECT_FALSE(QFile::exists(path("second.wav")));
+}
+
+// A worker stuck in a read that never returns (a dead mount; here a read on
+// a pipe nobody writes to) holds neither an abort nor a release.
+TEST_F(ConverterTest, AWorkerThatNeverReturnsIsLetGo)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::atomic<int> stuck{0};
+    kvaudio::setJobStartHook([&stuck, fd = fds[0]] {
+        ++stuck;
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(fd, &c, 1);
+    });
+    struct Cleanup {
+        int* fds;
+        ~Cleanup()
+        {
+            kvaudio::setJobStartHook({});
+            // Let the stuck workers go their way; they report to nobody.
+            [[maybe_unused]] const ssize_t n = ::write(fds[1], "xx", 2);
+            QTest::qWait(100);
+            ::close(fds[1]);
+            ::close(fds[0]);
+        }
+    } cleanup{fds};
+
+    for (const bool release : {false, true}) {
+        SCOPED_TRACE(release ? "release" : "abort");
+        const QString out = path(release ? "released.wav" : "aborted.wav");
+        auto conv = std::make_unique<cAudioConverter>();
+        Events ev(conv.get());
+        conv->setOutputFormat(1);
+        conv->SetWAVSettings({44100, 2, 16});
+        conv->setInputFile(tone);
+        conv->setOutputFile(out);
+        const int before = stuck;
+        conv->StartConvert();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stuck > before; }, 10000));
+        QElapsedTimer t;
+        t.start();
+        if (release) {
+            conv->ReleaseComponent();
+            EXPECT_LT(t.elapsed(), 1000);
+            QTest::qWait(200);
+            EXPECT_EQ(ev.ends(), 0);
+            conv.reset(); // as a window that goes
+            EXPECT_LT(t.elapsed(), 1500);
+        } else {
+            conv->AbortJob();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return ev.ends() > 0; }, 5000));
+            EXPECT_LT(t.elapsed(), 2000);
+            QTest::qWait(150);
+            EXPECT_EQ(ev.aborted.count(), 1);
+            EXPECT_EQ(ev.ends(), 1);
+            // Usable again at once.
+            kvaudio::setJobStartHook({});
+            conv->StartConvert();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return ev.ends() >= 2; }, 60000));
+            EXPECT_EQ(ev.done.count(), 1) << ev.errorText().toStdString();
+            EXPECT_TRUE(QFile::exists(out));
+            kvaudio::setJobStartHook([&stuck, fd = fds[0]] {
+                ++stuck;
+                char c;
+                [[maybe_unused]] const ssize_t n = ::read(fd, &c, 1);
+            });
+        }
+    }
+    EXPECT_FALSE(QFile::exists(path("released.wav")));
 }
 
 TEST_F(ConverterTest, ReleaseStopsTheWorkerSilentlyAndRemovesPartialOutput)

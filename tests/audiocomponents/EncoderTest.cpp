@@ -5,10 +5,14 @@
 #include <sys/stat.h>
 #include <QTemporaryDir>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
+#include <lame/lame.h>
 #include <vector>
 
 #include "components/AudioEncoder.h"
+#include "components/AudioFormatRecords.h"
+#include "components/LameEncoder.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 
 using kvaudio::AudioEncoder;
@@ -125,3 +129,39 @@ TEST(AudioEncoderTest, ReplacingAFileKeepsItsPermissions)
 
 } // namespace
 
+// The record's fields that leave no mark a frame header shows, read back
+// from the encoder the MP3 writer sets up.
+TEST(AudioEncoderTest, Mp3RecordFieldsReachLame)
+{
+    struct Case {
+        const char* name;
+        std::function<void(MP3Settings&)> edit;
+        int strictIso, quality, forceMs;
+        MPEG_mode mode;
+    };
+    const Case cases[] = {
+        {"defaults", [](MP3Settings&) {}, 0, 5, 0, JOINT_STEREO},
+        {"strict ISO", [](MP3Settings& m) { m.StrictISO = -1; }, 1, 5, 0, JOINT_STEREO},
+        {"best quality", [](MP3Settings& m) { m.Quality = 0; }, 0, 0, 0, JOINT_STEREO},
+        {"fastest", [](MP3Settings& m) { m.Quality = 9; }, 0, 9, 0, JOINT_STEREO},
+        {"forced joint stereo", [](MP3Settings& m) { m.Mode = 5; }, 0, 5, 1, JOINT_STEREO},
+        {"stereo", [](MP3Settings& m) { m.Mode = 0; }, 0, 5, 0, STEREO},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MP3Settings m{};
+        m.Bitrate = 128;
+        m.Mode = 1;
+        m.Quality = 5;
+        c.edit(m);
+        bool paramsOk = false;
+        lame_global_flags* gf = kvaudio::newLameEncoder(m, 44100, 2, &paramsOk);
+        ASSERT_NE(gf, nullptr);
+        EXPECT_TRUE(paramsOk);
+        EXPECT_EQ(lame_get_strict_ISO(gf) != 0, c.strictIso != 0);
+        EXPECT_EQ(lame_get_quality(gf), c.quality);
+        EXPECT_EQ(lame_get_force_ms(gf), c.forceMs);
+        EXPECT_EQ(lame_get_mode(gf), c.mode);
+        lame_close(gf);
+    }
+}

@@ -1,6 +1,7 @@
 // The converter job over the rows of the converter window: the log, the
 // overwrite question, errors, ranges and tags, and aborting.
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -9,7 +10,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <unistd.h>
+
 #include "audiotools/ConverterJob.h"
+#include "components/AudioJobRunner.h"
 #include "components/cAudioConverter.h"
 #include "components/cProgressBar.h"
 #include "core/Shutdown.h"
@@ -348,6 +353,52 @@ TEST_F(ConverterJobTest, AbortStopsTheRunningRowAndLeavesNoFile)
     EXPECT_TRUE(attest::filesIn(out).isEmpty()) << attest::filesIn(out).join(",").toStdString();
     w->close();
     EXPECT_FALSE(g_frmConverterLoaded());
+}
+
+// The row's worker is stuck in a read that never returns (a dead mount; here
+// a read on a pipe nobody writes to): the abort still ends the job, and the
+// window closes at once.
+TEST_F(ConverterJobTest, AWorkerThatNeverReturnsFreezesNeitherTheAbortNorTheClose)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::atomic<bool> stuck{false};
+    kvaudio::setJobStartHook([&stuck, fd = fds[0]] {
+        stuck = true;
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(fd, &c, 1);
+    });
+    struct Cleanup {
+        int* fds;
+        ~Cleanup()
+        {
+            kvaudio::setJobStartHook({});
+            // The stuck worker goes its way and reports to nobody.
+            [[maybe_unused]] const ssize_t n = ::write(fds[1], "x", 1);
+            QTest::qWait(100);
+            ::close(fds[1]);
+            ::close(fds[0]);
+        }
+    } cleanup{fds};
+    open({whole(wav("a.wav"), 1)});
+    testenv::ScriptedMessageBoxes boxes;
+    boxes.answer(vbYes);
+    w->cmdConvert->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stuck.load(); }, 10000));
+
+    QElapsedTimer t;
+    t.start();
+    w->cmdAbort->click();
+    ASSERT_TRUE(attest::waitForJobEnd(w, 5000));
+    EXPECT_LT(t.elapsed(), 2500);
+    EXPECT_EQ(log().last(), "Aborted.");
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
+
+    t.restart();
+    w->close();
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_FALSE(g_frmConverterLoaded());
+    EXPECT_TRUE(attest::filesIn(out).isEmpty()) << attest::filesIn(out).join(",").toStdString();
 }
 
 TEST_F(ConverterJobTest, AbortAnsweredNoOrAfterTheJobEndedChangesNothing)

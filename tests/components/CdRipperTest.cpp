@@ -1,15 +1,19 @@
 // The CD ripper component against generated cue/bin images: what it lists,
 // what it rips (bit for bit), and its event contract.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
+#include <unistd.h>
 
+#include "components/AudioJobRunner.h"
 #include "components/cAudioCDRipper.h"
 #include "components/cAudioConverter.h"
 #include "tests/components/CdImageFixture.h"
@@ -466,14 +470,73 @@ TEST_F(CdRipperTest, ReleaseComponentStopsTheRipAndQueriesKeepWorking)
     r.setRipTrack(1);
     r.setOutputFile(dir.path() + "/a.wav");
     rip(r, ev);
+    r.StartRip(); // refused; its error is still queued at the release
     r.ReleaseComponent();
-    // Released means silent: the stopped rip posts no end event afterwards.
+    // Released means silent: neither the stopped rip nor the refusal posts
+    // an event afterwards.
     QTest::qWait(300);
     EXPECT_TRUE(ev.log.isEmpty()) << ev.log.join(' ').toStdString();
     EXPECT_FALSE(QFile::exists(dir.path() + "/a.wav"));
     ASSERT_TRUE(r.SelectDevice(dev));
     EXPECT_TRUE(r.IsAudioCD());
     EXPECT_EQ(r.TrackCount(), 2);
+}
+
+// A rip stuck in a read that never returns (a dead drive; here a read on a
+// pipe nobody writes to) holds neither an abort nor a release.
+TEST_F(CdRipperTest, ARipThatNeverReturnsIsLetGo)
+{
+    const Image img = writeImage(dir.path(), "disc", {{kSecond}}, 11);
+    useImages({img.cue});
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::atomic<int> stuck{0};
+    kvaudio::setJobStartHook([&stuck, fd = fds[0]] {
+        ++stuck;
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(fd, &c, 1);
+    });
+    struct Cleanup {
+        int* fds;
+        ~Cleanup()
+        {
+            kvaudio::setJobStartHook({});
+            // The stuck workers go their way and report to nobody.
+            [[maybe_unused]] const ssize_t n = ::write(fds[1], "xx", 2);
+            QTest::qWait(200);
+            ::close(fds[1]);
+            ::close(fds[0]);
+        }
+    } cleanup{fds};
+
+    for (const bool release : {false, true}) {
+        SCOPED_TRACE(release ? "release" : "abort");
+        auto r = std::make_unique<cAudioCDRipper>();
+        Events ev;
+        ev.attach(*r);
+        r->setRipDevice(deviceIndex(*r, "disc.cue"));
+        r->setRipTrack(1);
+        r->setOutputFile(dir.path() + (release ? "/released.wav" : "/aborted.wav"));
+        const int before = stuck;
+        r->StartRip();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stuck > before; }, 10000));
+        QElapsedTimer t;
+        t.start();
+        if (release) {
+            r->ReleaseComponent();
+            EXPECT_LT(t.elapsed(), 1000);
+            QTest::qWait(200);
+            EXPECT_TRUE(ev.log.isEmpty()) << ev.log.join(' ').toStdString();
+            r.reset();
+            EXPECT_LT(t.elapsed(), 1500);
+        } else {
+            r->AbortJob();
+            ASSERT_TRUE(ev.waitEnds());
+            EXPECT_LT(t.elapsed(), 2500);
+            EXPECT_EQ(ev.ends(), QStringList{"aborted"});
+        }
+    }
+    EXPECT_TRUE(leftovers(dir.path()).filter(".wav").isEmpty()) << leftovers(dir.path()).join(' ').toStdString();
 }
 
 TEST_F(CdRipperTest, DestroyingTheComponentMidJobLeavesNoFile)

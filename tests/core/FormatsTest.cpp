@@ -18,7 +18,24 @@ const QStringList kAll = {
 };
 } // namespace
 
-TEST(Formats, InputFilterIsFivePairsEachPartEndedByNul)
+
+// The build-time table of destination formats, put back after each test.
+class Formats : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetSupportedDestinations();
+        m_table = {g_lDestWAV, g_lDestACM, g_lDestMP3, g_lDestWMA, g_lDestOGG, g_lDestAPE};
+    }
+    void TearDown() override
+    {
+        SetDestinationTable(m_table);
+        SetSupportedDestinations();
+    }
+    std::array<int, 6> m_table{};
+};
+
+TEST_F(Formats, InputFilterIsFivePairsEachPartEndedByNul)
 {
     const QString filter = GetAudioFilesFilter();
     EXPECT_EQ(filter.count(QChar(0)), 10);
@@ -32,7 +49,7 @@ TEST(Formats, InputFilterIsFivePairsEachPartEndedByNul)
                                   "Windows Media Audio files (*.wma)", "*.wma", ""}));
 }
 
-TEST(Formats, ComboOffersTheSwitchedOnFormatsInOrder)
+TEST_F(Formats, ComboOffersTheSwitchedOnFormatsInOrder)
 {
     QComboBox box;
     box.addItem("stale");
@@ -50,7 +67,7 @@ TEST(Formats, ComboOffersTheSwitchedOnFormatsInOrder)
     EXPECT_EQ(DestinationFormatTexts(), kAll);
 }
 
-TEST(Formats, TestsCanSwitchFormatsOn)
+TEST_F(Formats, TestsCanSwitchFormatsOn)
 {
     QComboBox box;
     SetAllDestinationsOn();
@@ -65,7 +82,7 @@ TEST(Formats, TestsCanSwitchFormatsOn)
     EXPECT_EQ(g_lDestOGG, 1);
 }
 
-TEST(Formats, DestinationFormatIndex)
+TEST_F(Formats, DestinationFormatIndex)
 {
     for (int i = 0; i < kAll.size(); ++i)
         EXPECT_EQ(GetDestinationFormatIndex(kAll[i]), i) << kAll[i].toStdString();

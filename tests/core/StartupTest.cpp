@@ -59,9 +59,24 @@ const QString kBrokenInstall = QStringLiteral(
     "This program cannot run, please reinstall the software or connect to the sofrware aurhor.\r\n\r\n"
     "The main reistry key doesn't existed.");
 
+// Each start begins, and ends, with no window of an earlier one: the next
+// start would find it loaded and shown.
+void unloadStartupWindows()
+{
+    UnloadMain();
+    if (g_frmSplashLoaded())
+        UnloadSplash();
+}
+
 } // namespace
 
-TEST(Startup, RefusesWithoutMachineKey)
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override { unloadStartupWindows(); }
+    void TearDown() override { unloadStartupWindows(); }
+};
+
+TEST_F(Startup, RefusesWithoutMachineKey)
 {
     testenv::ScriptedMessageBoxes boxes;
     Recorded rec;
@@ -77,7 +92,7 @@ TEST(Startup, RefusesWithoutMachineKey)
     EXPECT_EQ(storeContents(), before);
 }
 
-TEST(Startup, RefusesWhenGeneralSubKeyIsMissing)
+TEST_F(Startup, RefusesWhenGeneralSubKeyIsMissing)
 {
     testenv::installMachineKeys();
     ASSERT_EQ(platform::SettingsStore::deleteKey(platform::Hive::LocalMachine, "SOFTWARE\\Quorvex\\Kelvane\\General"), 0);
@@ -90,7 +105,7 @@ TEST(Startup, RefusesWhenGeneralSubKeyIsMissing)
     EXPECT_EQ(storeContents(), before);
 }
 
-TEST(Startup, SplashStatusesInOrderThenMainWindowShown)
+TEST_F(Startup, SplashStatusesInOrderThenMainWindowShown)
 {
     testenv::installMachineKeys();
     testenv::ScriptedMessageBoxes boxes;
@@ -105,7 +120,7 @@ TEST(Startup, SplashStatusesInOrderThenMainWindowShown)
     EXPECT_EQ(frmMain()->windowTitle(), "Kelvane 1.2");
 }
 
-TEST(Startup, SplashReadsLoadingUntilFirstStatusAndFadesToOpaque)
+TEST_F(Startup, SplashReadsLoadingUntilFirstStatusAndFadesToOpaque)
 {
     SetAppModes();
     FrmSplash* s = g_frmSplash();
@@ -126,7 +141,11 @@ TEST(Startup, SplashReadsLoadingUntilFirstStatusAndFadesToOpaque)
     UnloadSplash();
 }
 
-class StartInTray : public ::testing::TestWithParam<std::tuple<QStringList, bool>> {};
+class StartInTray : public ::testing::TestWithParam<std::tuple<QStringList, bool>> {
+protected:
+    void SetUp() override { unloadStartupWindows(); }
+    void TearDown() override { unloadStartupWindows(); }
+};
 
 TEST_P(StartInTray, OnlyExactDashStStartsHidden)
 {

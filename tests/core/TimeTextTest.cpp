@@ -7,7 +7,14 @@
 
 namespace {
 struct UsLocale : ::testing::Test {
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void SetUp() override
+    {
+        m_previous = QLocale();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+    // Other tests of the process read times in the locale it started with.
+    void TearDown() override { QLocale::setDefault(m_previous); }
+    QLocale m_previous;
 };
 using TimeText = UsLocale;
 using SizeText = UsLocale;

@@ -39,8 +39,13 @@ protected:
         testenv::installMachineKeys();
         dir = testenv::tempRoot() + "/Lists/";
         audio = testenv::tempRoot() + "/audio/";
-        for (const QString& d : {dir, audio})
+        // Empty folders: files of an earlier test would raise questions nobody answers.
+        for (const QString& d : {dir, audio}) {
+            QDir(d).removeRecursively();
             QDir().mkpath(d);
+        }
+        UnloadOptions();
+        UnloadAudioProp();
         mwtest::setEdition();
         frmOptions();
         g_frmAudioProp();

@@ -43,6 +43,9 @@ protected:
     {
         dir = testenv::tempRoot() + "/Lists/";
         audio = testenv::tempRoot() + "/audio/";
+        // Empty folders, as in a process of its own.
+        QDir(dir).removeRecursively();
+        QDir(audio).removeRecursively();
         QDir().mkpath(dir);
         QDir().mkpath(audio);
         g_sItemsListDir = dir;

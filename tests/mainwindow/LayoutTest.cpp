@@ -62,7 +62,9 @@ Panes panesOf(FrmMain* w)
 
 } // namespace
 
-TEST(MainWindowLayout, StoredAndMissingWindowSizes)
+class MainWindowLayout : public mwtest::FreshMainWindow {};
+
+TEST_F(MainWindowLayout, StoredAndMissingWindowSizes)
 {
     struct Case {
         const char* width;  // nullptr: not stored
@@ -96,7 +98,7 @@ TEST(MainWindowLayout, StoredAndMissingWindowSizes)
     }
 }
 
-TEST(MainWindowLayout, MissingSettingsKeyGivesTheDefaultSize)
+TEST_F(MainWindowLayout, MissingSettingsKeyGivesTheDefaultSize)
 {
     mwtest::setEdition();
     FrmMain w;
@@ -105,7 +107,7 @@ TEST(MainWindowLayout, MissingSettingsKeyGivesTheDefaultSize)
     EXPECT_EQ(w.Height(), 7440);
 }
 
-TEST(MainWindowLayout, DefaultSizePlacesThePanesAsDesigned)
+TEST_F(MainWindowLayout, DefaultSizePlacesThePanesAsDesigned)
 {
     mwtest::setEdition();
     FrmMain* w = frmMain();
@@ -151,7 +153,7 @@ TEST(MainWindowLayout, DefaultSizePlacesThePanesAsDesigned)
     EXPECT_EQ(w->cGrid1->geometry().right() + 1, w->cGridInfo->geometry().left());
 }
 
-TEST(MainWindowLayout, ViewOptionsAndTheEditionMoveThePanes)
+TEST_F(MainWindowLayout, ViewOptionsAndTheEditionMoveThePanes)
 {
     mwtest::setEdition();
     FrmMain* w = frmMain();
@@ -196,7 +198,7 @@ TEST(MainWindowLayout, ViewOptionsAndTheEditionMoveThePanes)
     EXPECT_EQ(Left(w->cGrid1), 2715);
 }
 
-TEST(MainWindowLayout, SplitterDropsSetTheTreeWidth)
+TEST_F(MainWindowLayout, SplitterDropsSetTheTreeWidth)
 {
     mwtest::setEdition();
     FrmMain* w = frmMain();
@@ -238,7 +240,7 @@ TEST(MainWindowLayout, SplitterDropsSetTheTreeWidth)
     EXPECT_EQ(Width(w->cGrid1), gridWidth);
 }
 
-TEST(MainWindowLayout, DropsReachTheSplitterHandlersThroughTheControls)
+TEST_F(MainWindowLayout, DropsReachTheSplitterHandlersThroughTheControls)
 {
     mwtest::setEdition();
     FrmMain* w = frmMain();
@@ -290,7 +292,7 @@ TEST(MainWindowLayout, DropsReachTheSplitterHandlersThroughTheControls)
     }
 }
 
-TEST(MainWindowLayout, MinimisedWindowMovesNothingAndRestoreLaysOut)
+TEST_F(MainWindowLayout, MinimisedWindowMovesNothingAndRestoreLaysOut)
 {
     mwtest::setEdition();
     FrmMain* w = frmMain();
@@ -304,7 +306,7 @@ TEST(MainWindowLayout, MinimisedWindowMovesNothingAndRestoreLaysOut)
     EXPECT_EQ(Width(w->cGrid1), 6660 + 3495);
 }
 
-TEST(MainWindowLayout, ToolbarHostsHaveTheirHeights)
+TEST_F(MainWindowLayout, ToolbarHostsHaveTheirHeights)
 {
     mwtest::setEdition();
     FrmMain* w = frmMain();

@@ -33,8 +33,20 @@ protected:
     void SetUp() override
     {
         dir = testenv::tempRoot() + "/Lists/";
+        QDir(dir).removeRecursively();
+        m_previousDir = g_sItemsListDir;
+        m_previousCopyID3 = g_bCopyID3FromSource;
         g_sItemsListDir = dir;
         g_bCopyID3FromSource = false;
+        UnloadMain();
+    }
+    // The options window keeps the folder it was given; the next main window would load it.
+    void TearDown() override
+    {
+        UnloadMain();
+        UnloadOptions();
+        g_sItemsListDir = m_previousDir;
+        g_bCopyID3FromSource = m_previousCopyID3;
     }
     FrmMain* load()
     {
@@ -42,6 +54,8 @@ protected:
         return frmMain();
     }
     QString dir;
+    QString m_previousDir;
+    bool m_previousCopyID3 = false;
 };
 
 TEST_F(ListsInWindowTest, AnEmptyListsFolderStartsWithANewListShownAndSelected)

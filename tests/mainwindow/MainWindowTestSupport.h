@@ -2,14 +2,35 @@
 // Building the main window for a test, with the edition and options the test sets first.
 #include <QStringList>
 #include <functional>
+#include <gtest/gtest.h>
 
 #include "components/cContextMenu.h"
 #include "components/cToolbar.h"
 #include "core/Edition.h"
 #include "mainwindow/frmMain.h"
 #include "settings/Options.h"
+#include "settings/frmOptions.h"
 
 namespace mwtest {
+
+// Each test builds its own main window and leaves none behind: the next test
+// would get this one, with this test's handlers (and their dangling
+// captures) in it. The options window goes too, and with it the lists
+// folder it chose, as in a process of its own.
+class FreshMainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        UnloadMain();
+        UnloadOptions();
+        g_sItemsListDir.clear();
+    }
+    void TearDown() override
+    {
+        UnloadMain();
+        UnloadOptions();
+    }
+};
 
 // This edition's block and the view options shown (title, player, graphs).
 inline void setEdition(const std::function<void()>& adjust = {})

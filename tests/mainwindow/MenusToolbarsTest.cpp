@@ -99,7 +99,10 @@ QStringList toolsToolbarOf(cToolbar* t)
 
 } // namespace
 
-TEST(MainWindowMenus, ToolsPopupAndToolsToolbarFollowTheEdition)
+class MainWindowMenus : public mwtest::FreshMainWindow {};
+class MainWindowStatusBar : public mwtest::FreshMainWindow {};
+
+TEST_F(MainWindowMenus, ToolsPopupAndToolsToolbarFollowTheEdition)
 {
     const std::vector<EditionCase> cases = {
         {"this edition", {}, kThisEditionTools,
@@ -157,7 +160,7 @@ TEST(MainWindowMenus, ToolsPopupAndToolsToolbarFollowTheEdition)
     }
 }
 
-TEST(MainWindowMenus, TopToolbarHoldsItsButtonsInOrder)
+TEST_F(MainWindowMenus, TopToolbarHoldsItsButtonsInOrder)
 {
     const QStringList tail = {"Tools|Tools|Tools|19|8", "-", "Options|Options|Options|9|8", "-",
                               "Mode|Mode|Modes|45|8", "Help|Help|Help|12|8"};
@@ -210,7 +213,7 @@ TEST(MainWindowMenus, TopToolbarHoldsItsButtonsInOrder)
     }
 }
 
-TEST(MainWindowMenus, ListProjectsAndPlayerToolbars)
+TEST_F(MainWindowMenus, ListProjectsAndPlayerToolbars)
 {
     const QStringList list = {"MarkUnmark All||Mark/Unmark All|74|0", "-", "Move Up||Move Item Up|0|0",
                               "Move Down||Move Item Down|1|0", "-", "Move To First||Move Item To First|80|0",
@@ -241,7 +244,7 @@ TEST(MainWindowMenus, ListProjectsAndPlayerToolbars)
     }
 }
 
-TEST(MainWindowMenus, EveryToolbarButtonHasANameThatTellsItApart)
+TEST_F(MainWindowMenus, EveryToolbarButtonHasANameThatTellsItApart)
 {
     auto w = loadWindow([] { SetAllToolsOn(); });
     auto nameOf = [](QWidget* button) {
@@ -277,7 +280,7 @@ TEST(MainWindowMenus, EveryToolbarButtonHasANameThatTellsItApart)
     EXPECT_NE(picture("Audio Converter"), picture("ACM Converter"));
 }
 
-TEST(MainWindowMenus, GroupsItemsAndLookups)
+TEST_F(MainWindowMenus, GroupsItemsAndLookups)
 {
     auto w = loadWindow();
     cContextMenu* m = w->m_cMenu;
@@ -336,7 +339,7 @@ TEST(MainWindowMenus, GroupsItemsAndLookups)
     EXPECT_EQ(popupOf(cd->m_cMenu, "Save As"), filesHead + filesTail + QStringList({"-", "FreeDB|FreeDB"}));
 }
 
-TEST(MainWindowStatusBar, PanelsCarryTheirKeysAndFirstTexts)
+TEST_F(MainWindowStatusBar, PanelsCarryTheirKeysAndFirstTexts)
 {
     auto w = loadWindow();
     cStatusBar* sb = w->cStatusBar1;
@@ -363,7 +366,7 @@ TEST(MainWindowStatusBar, PanelsCarryTheirKeysAndFirstTexts)
     EXPECT_EQ(sb->PanelKey(5), QString());
 }
 
-TEST(MainWindowStatusBar, PanelsAreWideEnoughForTheirTextsAtTheDefaultSize)
+TEST_F(MainWindowStatusBar, PanelsAreWideEnoughForTheirTextsAtTheDefaultSize)
 {
     mwtest::setEdition();
     FrmMain* w = frmMain();
@@ -384,7 +387,7 @@ TEST(MainWindowStatusBar, PanelsAreWideEnoughForTheirTextsAtTheDefaultSize)
     UnloadMain();
 }
 
-TEST(MainWindowStatusBar, NotesPanelSummarisesTheNotesFile)
+TEST_F(MainWindowStatusBar, NotesPanelSummarisesTheNotesFile)
 {
     struct Case {
         const char* name;

@@ -22,6 +22,12 @@ namespace {
 
 using testenv::writeBytes;
 
+class Notes : public ::testing::Test {
+protected:
+    void SetUp() override { pwtest::unloadNotes(); }
+    void TearDown() override { pwtest::unloadNotes(); }
+};
+
 QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
@@ -48,7 +54,7 @@ void noNotesWindow()
 
 } // namespace
 
-TEST(Notes, TextRoundTripsThroughTheFile)
+TEST_F(Notes, TextRoundTripsThroughTheFile)
 {
     QFile::remove(NotesFilePath());
     ListWindow lw;
@@ -77,7 +83,7 @@ TEST(Notes, TextRoundTripsThroughTheFile)
     UnloadMain();
 }
 
-TEST(Notes, ReadingAcceptsLineFeedsAndStripsOneFinalLineEnd)
+TEST_F(Notes, ReadingAcceptsLineFeedsAndStripsOneFinalLineEnd)
 {
     ListWindow lw;
     const std::pair<QByteArray, QString> files[] = {
@@ -97,7 +103,7 @@ TEST(Notes, ReadingAcceptsLineFeedsAndStripsOneFinalLineEnd)
     UnloadMain();
 }
 
-TEST(Notes, OpeningCreatesTheFileAndClosingRefreshesThePanel)
+TEST_F(Notes, OpeningCreatesTheFileAndClosingRefreshesThePanel)
 {
     // No notes file yet, whatever ran before.
     noNotesWindow();
@@ -129,7 +135,7 @@ TEST(Notes, OpeningCreatesTheFileAndClosingRefreshesThePanel)
     UnloadMain();
 }
 
-TEST(Notes, ANotesFileThatCannotBeReadIsNeverOverwritten)
+TEST_F(Notes, ANotesFileThatCannotBeReadIsNeverOverwritten)
 {
     ListWindow lw;
     noNotesWindow();

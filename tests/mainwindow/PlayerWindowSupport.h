@@ -19,6 +19,15 @@
 
 namespace pwtest {
 
+// The notes window goes with its test, unsaved: a window closed but not yet
+// deleted, or one left open, would be the next test's notes window.
+inline void unloadNotes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (g_frmNotesLoaded())
+        delete g_frmNotes();
+}
+
 struct ListWindow {
     FrmMain* w = nullptr;
     cTreeNode items, list, cds, drive;

@@ -126,7 +126,9 @@ struct Fixture {
 
 } // namespace
 
-TEST(MainWindowRouter, EveryMenuItemReachesTheRouterWithItsKey)
+class MainWindowRouter : public mwtest::FreshMainWindow {};
+
+TEST_F(MainWindowRouter, EveryMenuItemReachesTheRouterWithItsKey)
 {
     FrmMain* w = loadWindow([] { SetAllToolsOn(); });
     RouterProbe probe(w);
@@ -158,7 +160,7 @@ TEST(MainWindowRouter, EveryMenuItemReachesTheRouterWithItsKey)
     EXPECT_EQ(probe.stops, items);
 }
 
-TEST(MainWindowRouter, EveryToolbarButtonButThePlayersReachesTheRouterWithItsKey)
+TEST_F(MainWindowRouter, EveryToolbarButtonButThePlayersReachesTheRouterWithItsKey)
 {
     FrmMain* w = loadWindow([] { SetAllToolsOn(); });
     w->show();
@@ -191,7 +193,7 @@ TEST(MainWindowRouter, EveryToolbarButtonButThePlayersReachesTheRouterWithItsKey
     EXPECT_EQ(probe.stops, stops);
 }
 
-TEST(MainWindowRouter, DropDownButtonsShowTheirPopupsAndTheChoiceReachesTheRouter)
+TEST_F(MainWindowRouter, DropDownButtonsShowTheirPopupsAndTheChoiceReachesTheRouter)
 {
     FrmMain* w = loadWindow();
     w->show();
@@ -254,7 +256,7 @@ TEST(MainWindowRouter, DropDownButtonsShowTheirPopupsAndTheChoiceReachesTheRoute
     EXPECT_EQ(probe.stops, stops);
 }
 
-TEST(MainWindowRouter, FrameStopsThePlayerAndRefreshesAfterCommands)
+TEST_F(MainWindowRouter, FrameStopsThePlayerAndRefreshesAfterCommands)
 {
     FrmMain* w = loadWindow();
     RouterProbe probe(w);
@@ -285,7 +287,7 @@ TEST(MainWindowRouter, FrameStopsThePlayerAndRefreshesAfterCommands)
     EXPECT_FALSE(w->setCommand("No Such Command", [](int) { return true; }));
 }
 
-TEST(MainWindowRouter, GoingToTheTrayEndsWithoutRefresh)
+TEST_F(MainWindowRouter, GoingToTheTrayEndsWithoutRefresh)
 {
     FrmMain* w = loadWindow();
     w->show();
@@ -304,7 +306,7 @@ TEST(MainWindowRouter, GoingToTheTrayEndsWithoutRefresh)
     EXPECT_EQ(refreshes, 1);
 }
 
-TEST(MainWindowRouter, ToolChecksGiveTheirMessages)
+TEST_F(MainWindowRouter, ToolChecksGiveTheirMessages)
 {
     testenv::ScriptedMessageBoxes boxes;
     FrmMain* w = loadWindow([] { SetAllToolsOn(); });
@@ -423,7 +425,7 @@ TEST(MainWindowRouter, ToolChecksGiveTheirMessages)
     }
 }
 
-TEST(MainWindowRouter, RootWithoutChildOnlyShowsTheMessage)
+TEST_F(MainWindowRouter, RootWithoutChildOnlyShowsTheMessage)
 {
     testenv::ScriptedMessageBoxes boxes;
     FrmMain* w = loadWindow();
@@ -437,7 +439,7 @@ TEST(MainWindowRouter, RootWithoutChildOnlyShowsTheMessage)
     EXPECT_EQ(w->cTreeView1->SelectedNode(), root);
 }
 
-TEST(MainWindowRouter, StatusPanelsSendTheirKeys)
+TEST_F(MainWindowRouter, StatusPanelsSendTheirKeys)
 {
     FrmMain* w = loadWindow();
     w->show();
@@ -459,7 +461,7 @@ TEST(MainWindowRouter, StatusPanelsSendTheirKeys)
     }
 }
 
-TEST(MainWindowRouter, ListToolbarsEndTheOnTopMode)
+TEST_F(MainWindowRouter, ListToolbarsEndTheOnTopMode)
 {
     FrmMain* w = loadWindow();
     w->show();

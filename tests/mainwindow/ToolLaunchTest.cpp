@@ -57,8 +57,13 @@ protected:
         dir = testenv::tempRoot() + "/Lists/";
         audio = testenv::tempRoot() + "/audio/";
         dest = testenv::tempRoot() + "/dest/";
-        for (const QString& d : {dir, audio, dest})
+        // Empty folders: files of an earlier test would raise questions nobody answers.
+        for (const QString& d : {dir, audio, dest}) {
+            QDir(d).removeRecursively();
             QDir().mkpath(d);
+        }
+        UnloadOptions();
+        UnloadAudioProp();
         mwtest::setEdition();
         frmOptions();
         g_frmAudioProp();

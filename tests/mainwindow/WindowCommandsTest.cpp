@@ -17,7 +17,12 @@ using pwtest::ListWindow;
 
 namespace {
 struct Unload {
-    ~Unload() { UnloadMain(); }
+    Unload() { pwtest::unloadNotes(); }
+    ~Unload()
+    {
+        pwtest::unloadNotes();
+        UnloadMain();
+    }
 };
 } // namespace
 

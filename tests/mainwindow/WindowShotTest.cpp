@@ -20,7 +20,9 @@
 
 // The whole window at its default size, drawn as it starts on an empty lists
 // folder. KELVANE_SCREENSHOT names a file to keep the picture in.
-TEST(MainWindowShot, DefaultWindowDrawsEveryPane)
+class MainWindowShot : public mwtest::FreshMainWindow {};
+
+TEST_F(MainWindowShot, DefaultWindowDrawsEveryPane)
 {
     testenv::installMachineKeys();
     mwtest::setEdition([] {

@@ -22,6 +22,7 @@
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
 #include "tests/support/TestEnv.h"
+#include "tests/settings/FreshSettingsWindows.h"
 
 using platform::Hive;
 using platform::SettingsStore;
@@ -122,7 +123,11 @@ QString makeMp3(const QString& name)
 
 } // namespace
 
-TEST(FormatStore, EmptySubKeysLoadTheDefaults)
+class FormatStore : public settingstest::FreshSettingsWindows {};
+class AudioFormatDialog : public settingstest::FreshSettingsWindows {};
+class CodecLists : public settingstest::FreshSettingsWindows {};
+
+TEST_F(FormatStore, EmptySubKeysLoadTheDefaults)
 {
     install();
     FrmAudioProp* a = g_frmAudioProp();
@@ -159,7 +164,7 @@ TEST(FormatStore, EmptySubKeysLoadTheDefaults)
     EXPECT_FALSE(a->isVisible());
 }
 
-TEST(FormatStore, StoredTextsAreReadByTheirKind)
+TEST_F(FormatStore, StoredTextsAreReadByTheirKind)
 {
     install();
     const struct {
@@ -198,7 +203,7 @@ TEST(FormatStore, StoredTextsAreReadByTheirKind)
     }
 }
 
-TEST(FormatStore, AdvancedPanelFollowsItsStoredCaption)
+TEST_F(FormatStore, AdvancedPanelFollowsItsStoredCaption)
 {
     install();
     store("Formats\\MP3", "lblMP3Advanced", "Simple...");
@@ -219,7 +224,7 @@ TEST(FormatStore, AdvancedPanelFollowsItsStoredCaption)
     EXPECT_EQ(a->lblMP3Advanced->text(), "Odd text");
 }
 
-TEST(FormatStore, OkStoresExactTextsAndReloadingGivesTheSameState)
+TEST_F(FormatStore, OkStoresExactTextsAndReloadingGivesTheSameState)
 {
     install();
     FrmAudioProp* a = g_frmAudioProp();
@@ -266,7 +271,7 @@ TEST(FormatStore, OkStoresExactTextsAndReloadingGivesTheSameState)
     EXPECT_EQ(storeSnapshot(), texts);
 }
 
-TEST(FormatStore, FailedWriteIsReportedOnceAndKeepsTheEdits)
+TEST_F(FormatStore, FailedWriteIsReportedOnceAndKeepsTheEdits)
 {
     install();
     FrmAudioProp* a = g_frmAudioProp();
@@ -284,7 +289,7 @@ TEST(FormatStore, FailedWriteIsReportedOnceAndKeepsTheEdits)
     EXPECT_EQ(stored("Formats\\MP3", "cboMP3Bitrate"), "320");
 }
 
-TEST(AudioFormatDialog, TabsFollowTheDestinationSwitches)
+TEST_F(AudioFormatDialog, TabsFollowTheDestinationSwitches)
 {
     install();
     FrmAudioProp* a = g_frmAudioProp();
@@ -299,7 +304,7 @@ TEST(AudioFormatDialog, TabsFollowTheDestinationSwitches)
     EXPECT_EQ(tabKeys(g_frmAudioProp()), (QStringList{"WAV", "ACM", "MP3", "WMA", "OGG", "APE"}));
 }
 
-TEST(AudioFormatDialog, TabClickShowsPageTitleAndDescription)
+TEST_F(AudioFormatDialog, TabClickShowsPageTitleAndDescription)
 {
     install();
     SetAllDestinationsOn();
@@ -327,7 +332,7 @@ TEST(AudioFormatDialog, TabClickShowsPageTitleAndDescription)
     }
 }
 
-TEST(AudioFormatDialog, OkSetsTheOptionsDefaultFormatToTheOpenTab)
+TEST_F(AudioFormatDialog, OkSetsTheOptionsDefaultFormatToTheOpenTab)
 {
     install();
     FrmAudioProp* a = g_frmAudioProp();
@@ -344,7 +349,7 @@ TEST(AudioFormatDialog, OkSetsTheOptionsDefaultFormatToTheOpenTab)
     EXPECT_EQ(frmOptions()->cboTargetFormat->currentText(), "WAV - Waveform Audio Format (*.wav)");
 }
 
-TEST(AudioFormatDialog, ExitKeepsEditsInTheDialogOnly)
+TEST_F(AudioFormatDialog, ExitKeepsEditsInTheDialogOnly)
 {
     install();
     FrmAudioProp* a = g_frmAudioProp();
@@ -368,7 +373,7 @@ TEST(AudioFormatDialog, ExitKeepsEditsInTheDialogOnly)
     g_bAppClosing = false;
 }
 
-TEST(AudioFormatDialog, OggLabelFollowsOnlyTheDraggedThumb)
+TEST_F(AudioFormatDialog, OggLabelFollowsOnlyTheDraggedThumb)
 {
     install();
     FrmAudioProp* a = g_frmAudioProp();
@@ -381,7 +386,7 @@ TEST(AudioFormatDialog, OggLabelFollowsOnlyTheDraggedThumb)
     EXPECT_EQ(a->lblSensitivityVal->text(), "70");
 }
 
-TEST(CodecLists, AcmCodecsListPcmAndEveryCodecRefillsItsFormats)
+TEST_F(CodecLists, AcmCodecsListPcmAndEveryCodecRefillsItsFormats)
 {
     install();
     FrmAudioProp* a = g_frmAudioProp();
@@ -409,7 +414,7 @@ TEST(CodecLists, AcmCodecsListPcmAndEveryCodecRefillsItsFormats)
     }
 }
 
-TEST(CodecLists, WmaCodecsRefillTheirFormatsWithTheFirstSelected)
+TEST_F(CodecLists, WmaCodecsRefillTheirFormatsWithTheFirstSelected)
 {
     install();
     FrmAudioProp* a = g_frmAudioProp();
@@ -436,7 +441,7 @@ TEST(CodecLists, WmaCodecsRefillTheirFormatsWithTheFirstSelected)
     EXPECT_EQ(g_lWMAFormat, probe.WMAFormatCount(n - 1) - 1);
 }
 
-TEST(CodecLists, RecommendedCodecsForAnMp3AndCancelRestoresTheLists)
+TEST_F(CodecLists, RecommendedCodecsForAnMp3AndCancelRestoresTheLists)
 {
     install();
     const QString mp3 = makeMp3("source.mp3");

@@ -27,6 +27,7 @@
 #include "settings/frmOptions.h"
 #include "tests/settings/FakeMainWindow.h"
 #include "tests/support/TestEnv.h"
+#include "tests/settings/FreshSettingsWindows.h"
 
 using platform::Hive;
 using platform::SettingsStore;
@@ -72,7 +73,9 @@ QColor foreground(QWidget* w) { return w->palette().color(QPalette::WindowText);
 
 } // namespace
 
-TEST(OptionsDialog, PagesOpenByKeyWithTheirTitles)
+class OptionsDialog : public settingstest::FreshSettingsWindows {};
+
+TEST_F(OptionsDialog, PagesOpenByKeyWithTheirTitles)
 {
     install();
     FrmOptions* f = frmOptions();
@@ -104,7 +107,7 @@ TEST(OptionsDialog, PagesOpenByKeyWithTheirTitles)
     EXPECT_EQ(f->cTreeView1->SelectedNode().NodeKey(), "Advanced");
 }
 
-TEST(OptionsDialog, EnableRulesFollowTheirBoxes)
+TEST_F(OptionsDialog, EnableRulesFollowTheirBoxes)
 {
     install();
     store("ID3 Tags", "chkCopyID3FromSource", "1");
@@ -132,7 +135,7 @@ TEST(OptionsDialog, EnableRulesFollowTheirBoxes)
     EXPECT_TRUE(f->txtTagYear->isEnabled());
 }
 
-TEST(OptionsDialog, CancelRestoresTheStoredValuesWhileTheCloseBoxKeepsEdits)
+TEST_F(OptionsDialog, CancelRestoresTheStoredValuesWhileTheCloseBoxKeepsEdits)
 {
     install();
     store("ID3 Tags", "txtTagArtist", "Stored");
@@ -177,7 +180,7 @@ TEST(OptionsDialog, CancelRestoresTheStoredValuesWhileTheCloseBoxKeepsEdits)
     g_bAppClosing = false;
 }
 
-TEST(OptionsDialog, FileNameTemplatesComeFromTheProgramFolderFile)
+TEST_F(OptionsDialog, FileNameTemplatesComeFromTheProgramFolderFile)
 {
     install();
     WriteTextFile("[file_name].[dest_extension]\r\n\r\nmine_[123].[dest_extension]",
@@ -192,7 +195,7 @@ TEST(OptionsDialog, FileNameTemplatesComeFromTheProgramFolderFile)
     EXPECT_EQ(g_sFileNameFormat, "");
 }
 
-TEST(OptionsDialog, FreeDbBoxIsHiddenInThisEditionButStillStored)
+TEST_F(OptionsDialog, FreeDbBoxIsHiddenInThisEditionButStillStored)
 {
     install();
     store("General", "chkAutoFreeDB", "1");
@@ -204,7 +207,7 @@ TEST(OptionsDialog, FreeDbBoxIsHiddenInThisEditionButStillStored)
     EXPECT_EQ(stored("General", "chkAutoFreeDB"), "0");
 }
 
-TEST(OptionsDialog, SoundPickerTakesTheFirstFileAndTestPlaysTheKeptPath)
+TEST_F(OptionsDialog, SoundPickerTakesTheFirstFileAndTestPlaysTheKeptPath)
 {
     install();
     FrmOptions* f = frmOptions();
@@ -236,7 +239,7 @@ TEST(OptionsDialog, SoundPickerTakesTheFirstFileAndTestPlaysTheKeptPath)
     EXPECT_EQ(g_sPlayAtEnd, "/music/b.wav");
 }
 
-TEST(OptionsDialog, ProgramTestRunsTheCommandLineUnexpanded)
+TEST_F(OptionsDialog, ProgramTestRunsTheCommandLineUnexpanded)
 {
     install();
     FrmOptions* f = frmOptions();
@@ -264,7 +267,7 @@ TEST(OptionsDialog, ProgramTestRunsTheCommandLineUnexpanded)
     EXPECT_EQ(shell.requests().size(), before);
 }
 
-TEST(OptionsDialog, ParameterLinksOpenTheirHelpSections)
+TEST_F(OptionsDialog, ParameterLinksOpenTheirHelpSections)
 {
     install();
     FrmOptions* f = frmOptions();
@@ -280,7 +283,7 @@ TEST(OptionsDialog, ParameterLinksOpenTheirHelpSections)
     EXPECT_EQ(sections, (QList<int>{0, 1, 2}));
 }
 
-TEST(OptionsDialog, FolderBrowserPutsTheChoiceOnTopOfTheHistory)
+TEST_F(OptionsDialog, FolderBrowserPutsTheChoiceOnTopOfTheHistory)
 {
     install();
     FrmOptions* f = frmOptions();
@@ -305,13 +308,14 @@ TEST(OptionsDialog, FolderBrowserPutsTheChoiceOnTopOfTheHistory)
     EXPECT_EQ(g_sItemsListDir, before); // stored only by OK
 }
 
-TEST(OptionsDialog, OpeningAMissingListsFolderAsksBeforeCreatingIt)
+TEST_F(OptionsDialog, OpeningAMissingListsFolderAsksBeforeCreatingIt)
 {
     install();
     FrmOptions* f = frmOptions();
     testenv::ScriptedMessageBoxes boxes;
     testenv::RecordingShell shell;
     const QString missing = testenv::tempRoot() + "/new/lists";
+    QDir(testenv::tempRoot() + "/new").removeRecursively(); // made by an earlier run in this process
     const QString question = "The folder " + missing + "/ does not exist." + QString(44, ' ') +
                              "\r\n\r\nWould you like to create it?";
 
@@ -355,7 +359,7 @@ TEST(OptionsDialog, OpeningAMissingListsFolderAsksBeforeCreatingIt)
     EXPECT_EQ(shell.requests().size(), 3u);
 }
 
-TEST(OptionsDialog, ColourPickRecoloursAtOnceAndCancelKeepsTheMainWindow)
+TEST_F(OptionsDialog, ColourPickRecoloursAtOnceAndCancelKeepsTheMainWindow)
 {
     install();
     store("General", "picColor", "0");
@@ -398,7 +402,7 @@ TEST(OptionsDialog, ColourPickRecoloursAtOnceAndCancelKeepsTheMainWindow)
     EXPECT_EQ(g_lAppColor, 0u);
 }
 
-TEST(OptionsDialog, EditOpensTheAudioFormatDialogOnTheDefaultFormatsTab)
+TEST_F(OptionsDialog, EditOpensTheAudioFormatDialogOnTheDefaultFormatsTab)
 {
     install();
     FrmOptions* f = frmOptions();

@@ -18,6 +18,7 @@
 #include "settings/frmOptions.h"
 #include "tests/settings/FakeMainWindow.h"
 #include "tests/support/TestEnv.h"
+#include "tests/settings/FreshSettingsWindows.h"
 
 using platform::Hive;
 using platform::SettingsStore;
@@ -84,7 +85,9 @@ const std::vector<BoolOption>& boolOptions()
 
 } // namespace
 
-TEST(OptionsStore, FirstRunLoadsEveryDefault)
+class OptionsStore : public settingstest::FreshSettingsWindows {};
+
+TEST_F(OptionsStore, FirstRunLoadsEveryDefault)
 {
     install();
     QDir(testenv::programDir()).rmdir("Main");
@@ -122,7 +125,7 @@ TEST(OptionsStore, FirstRunLoadsEveryDefault)
     EXPECT_FALSE(f->isVisible());
 }
 
-TEST(OptionsStore, StoredTextsReachControlsAndVariables)
+TEST_F(OptionsStore, StoredTextsReachControlsAndVariables)
 {
     install();
     // Check boxes: "1" and the greyed "2" are on; a text the box cannot take
@@ -181,7 +184,7 @@ TEST(OptionsStore, StoredTextsReachControlsAndVariables)
     EXPECT_EQ(g_sTagComment, "line 1\nline 2");
 }
 
-TEST(OptionsStore, CopyTagsFromSourceDefaultsOnOnlyWhenEmpty)
+TEST_F(OptionsStore, CopyTagsFromSourceDefaultsOnOnlyWhenEmpty)
 {
     const struct {
         const char* text; // null: missing
@@ -198,7 +201,7 @@ TEST(OptionsStore, CopyTagsFromSourceDefaultsOnOnlyWhenEmpty)
     }
 }
 
-TEST(OptionsStore, OkWritesEveryValueAsTextAndReloadsTheSame)
+TEST_F(OptionsStore, OkWritesEveryValueAsTextAndReloadsTheSame)
 {
     install();
     FrmOptions* f = frmOptions();
@@ -249,7 +252,7 @@ TEST(OptionsStore, OkWritesEveryValueAsTextAndReloadsTheSame)
     EXPECT_EQ(g_sTagComment, "C1\nC2");
 }
 
-TEST(OptionsStore, StartAtLogonFollowsItsCheckBox)
+TEST_F(OptionsStore, StartAtLogonFollowsItsCheckBox)
 {
     install();
     FrmOptions* f = frmOptions();
@@ -276,7 +279,7 @@ TEST(OptionsStore, StartAtLogonFollowsItsCheckBox)
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST(OptionsStore, ListsFolderIsCompletedBeforeItIsComparedOrUsed)
+TEST_F(OptionsStore, ListsFolderIsCompletedBeforeItIsComparedOrUsed)
 {
     install();
     const QString main = testenv::programDir() + "/Main/";
@@ -311,7 +314,7 @@ TEST(OptionsStore, ListsFolderIsCompletedBeforeItIsComparedOrUsed)
     EXPECT_EQ(historyLines().value(0), main);
 }
 
-TEST(OptionsStore, OkAppliesTheViewToTheMainWindow)
+TEST_F(OptionsStore, OkAppliesTheViewToTheMainWindow)
 {
     install();
     FakeMainWindow window;
@@ -327,7 +330,7 @@ TEST(OptionsStore, OkAppliesTheViewToTheMainWindow)
     }
 }
 
-TEST(OptionsStore, FailedWriteIsReportedOnceAndKeepsTheEdits)
+TEST_F(OptionsStore, FailedWriteIsReportedOnceAndKeepsTheEdits)
 {
     install();
     FrmOptions* f = frmOptions();

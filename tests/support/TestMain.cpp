@@ -1,11 +1,15 @@
 // main() of every test binary: each process gets a fresh settings store,
 // config folder and program folder, and runs under the offscreen platform.
+// Every test starts from that state again, so that a binary run whole, in
+// any order, gives each test what a process of its own would.
 #include <QApplication>
 
 #include "components/cSysTray.h"
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <map>
+#include <string>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -15,11 +19,63 @@ namespace {
 QTemporaryDir* g_root = nullptr;
 }
 
+extern char** environ;
+
 namespace testenv {
 QString tempRoot() { return g_root->path(); }
 } // namespace testenv
 
 namespace {
+
+// The folders a process starts with, empty.
+void makeFreshFolders(const QString& root)
+{
+    for (const char* sub : {"/registry", "/config", "/program"})
+        QDir(root + sub).removeRecursively();
+    QDir().mkpath(root + "/program/Main");
+    QDir().mkpath(root + "/registry");
+    QDir().mkpath(root + "/config");
+}
+
+std::map<std::string, std::string> environment()
+{
+    std::map<std::string, std::string> vars;
+    for (char** e = environ; e && *e; ++e) {
+        const std::string entry(*e);
+        const size_t eq = entry.find('=');
+        if (eq != std::string::npos)
+            vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    return vars;
+}
+
+// Before each test: the settings store, config and program folders as the
+// process started with them, the environment as it was after set-up (tests
+// point variables at their own fixtures), and a tray.
+class FreshProcessState : public ::testing::EmptyTestEventListener {
+public:
+    explicit FreshProcessState(QString root) : m_root(std::move(root)), m_environment(environment()) {}
+
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        makeFreshFolders(m_root);
+        const auto now = environment();
+        for (const auto& [name, value] : now)
+            if (!m_environment.count(name))
+                ::unsetenv(name.c_str());
+        for (const auto& [name, value] : m_environment) {
+            const auto it = now.find(name);
+            if (it == now.end() || it->second != value)
+                ::setenv(name.c_str(), value.c_str(), 1);
+        }
+        cSysTray::setTrayAvailableOverride(1);
+        platform::setPowerService(&testenv::refusingPower());
+    }
+
+private:
+    QString m_root;
+    std::map<std::string, std::string> m_environment;
+};
 
 int runTests(int argc, char** argv)
 {
@@ -27,9 +83,7 @@ int runTests(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir root;
     g_root = &root;
-    QDir().mkpath(root.path() + "/program/Main");
-    QDir().mkpath(root.path() + "/registry");
-    QDir().mkpath(root.path() + "/config");
+    makeFreshFolders(root.path());
     qputenv("KELVANE_REGISTRY_ROOT", (root.path() + "/registry").toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (root.path() + "/config").toLocal8Bit());
     qputenv("KELVANE_PROGRAM_DIR", (root.path() + "/program").toLocal8Bit());
@@ -42,6 +96,7 @@ int runTests(int argc, char** argv)
     // one unless they say otherwise.
     cSysTray::setTrayAvailableOverride(1);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshProcessState(root.path()));
     const int rc = RUN_ALL_TESTS();
     g_root = nullptr;
     return rc;

@@ -89,3 +89,36 @@ TEST(Robustness, SampleTagsCutInMemory)
     }
     EXPECT_GT(tags, 10);
 }
+
+// A version 2.4 frame compressed without its length stated is inflated only
+// as far as a field may reach; a longer one is kept as it came, unread.
+TEST(Robustness, ACompressedFrameWithoutItsLengthIsNeverInflatedPastTheFieldLimit)
+{
+    const QByteArray small = latin1Text("Small");
+    const QByteArray huge = latin1Text(QByteArray(64 << 20, 'A'));
+    const QByteArray picture = QByteArray("\0image/png\0\x03\0", 13) + QByteArray(3000, 'p');
+    const struct {
+        const char* name;
+        QByteArray id, content;
+        bool readable;
+        QString text;
+        quint32 length; // in the version 2.3 frame
+    } cases[] = {
+        {"short text", "TALB", small, true, "Small", quint32(small.size())},
+        {"text past the limit", "TALB", huge, false, "", 0},
+        {"picture", "APIC", picture, false, "", quint32(picture.size())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray z = qCompress(c.content).mid(4); // a zlib stream
+        id3v2::Header header;
+        header.version = 4;
+        const std::vector<id3v2::ReadFrame> frames = id3v2::parseFrames(header, frame(4, c.id, z, 0x0008));
+        ASSERT_EQ(frames.size(), 1u);
+        const id3v2::TagEntry& e = frames[0].entry;
+        EXPECT_EQ(e.readable, c.readable);
+        EXPECT_EQ(e.text, c.text);
+        EXPECT_EQ(e.flags, 0x0080);
+        EXPECT_TRUE(e.raw == be32(c.length) + z) << "the compressed bytes are kept as read";
+    }
+}

@@ -95,7 +95,9 @@ QMap<QString, QString> itemRow(const QString& file, const QString& item)
 
 } // namespace
 
-TEST(ConverterWindow, LoadsWithItsTabsGridAndStartingState)
+class ConverterWindow : public tftest::FreshToolWindows {};
+
+TEST_F(ConverterWindow, LoadsWithItsTabsGridAndStartingState)
 {
     startProgram();
     tftest::FakeMain main;
@@ -185,7 +187,7 @@ TEST(ConverterWindow, LoadsWithItsTabsGridAndStartingState)
     EXPECT_EQ(shownPages(w), QStringList{"TabSettings"});
 }
 
-TEST(ConverterWindow, MarkedRowsCopiedByPositionLandUnderTheirKeys)
+TEST_F(ConverterWindow, MarkedRowsCopiedByPositionLandUnderTheirKeys)
 {
     startProgram();
     tftest::FakeMain main;
@@ -211,7 +213,7 @@ TEST(ConverterWindow, MarkedRowsCopiedByPositionLandUnderTheirKeys)
     EXPECT_EQ(g->CellIcon(1, 1), -1);
 }
 
-TEST(ConverterWindow, RefusesToCloseWhileAJobRunsAndLoadsAfreshAfterwards)
+TEST_F(ConverterWindow, RefusesToCloseWhileAJobRunsAndLoadsAfreshAfterwards)
 {
     startProgram();
     tftest::FakeMain main;
@@ -241,7 +243,7 @@ TEST(ConverterWindow, RefusesToCloseWhileAJobRunsAndLoadsAfreshAfterwards)
     EXPECT_EQ(again->cGrid1->RowCount(), 0);
 }
 
-TEST(ConverterWindow, EventBoxesStartFromTheOptionDefaults)
+TEST_F(ConverterWindow, EventBoxesStartFromTheOptionDefaults)
 {
     startProgram();
     tftest::FakeMain main;
@@ -265,7 +267,7 @@ TEST(ConverterWindow, EventBoxesStartFromTheOptionDefaults)
     EXPECT_EQ(FlagToCheckValue(0), 0);
 }
 
-TEST(ConverterWindow, TargetFormatStartsOnTheOptionsDefaultAndSetAsDefaultStoresIt)
+TEST_F(ConverterWindow, TargetFormatStartsOnTheOptionsDefaultAndSetAsDefaultStoresIt)
 {
     SetAppModes();
     testenv::installMachineKeys();
@@ -299,7 +301,7 @@ TEST(ConverterWindow, TargetFormatStartsOnTheOptionsDefaultAndSetAsDefaultStores
     EXPECT_FALSE(next->lblSetAsDefaultFormat->isEnabled());
 }
 
-TEST(ConverterWindow, EditOpensTheFormatDialogOnThatFormatAndTakesItsChoice)
+TEST_F(ConverterWindow, EditOpensTheFormatDialogOnThatFormatAndTakesItsChoice)
 {
     SetAppModes();
     testenv::installMachineKeys();
@@ -333,7 +335,7 @@ TEST(ConverterWindow, EditOpensTheFormatDialogOnThatFormatAndTakesItsChoice)
     EXPECT_EQ(storedGeneral("cboTargetFormat"), kWMA);
 }
 
-TEST(ConverterWindow, TemplateBoxStartsOnTheStoredDefaultOrTheSecondEntry)
+TEST_F(ConverterWindow, TemplateBoxStartsOnTheStoredDefaultOrTheSecondEntry)
 {
     startProgram();
     tftest::FakeMain main;
@@ -361,7 +363,7 @@ TEST(ConverterWindow, TemplateBoxStartsOnTheStoredDefaultOrTheSecondEntry)
     EXPECT_EQ(w->cboFileName->currentIndex(), -1);
 }
 
-TEST(ConverterWindow, FileNameFormatsFileReplacesTheDesignTemplates)
+TEST_F(ConverterWindow, FileNameFormatsFileReplacesTheDesignTemplates)
 {
     startProgram();
     tftest::FakeMain main;
@@ -389,7 +391,7 @@ TEST(ConverterWindow, FileNameFormatsFileReplacesTheDesignTemplates)
     EXPECT_EQ(w->cboFileName->currentIndex(), -1);
 }
 
-TEST(ConverterWindow, TemplateSetAsDefaultStoresItForTheNextWindow)
+TEST_F(ConverterWindow, TemplateSetAsDefaultStoresItForTheNextWindow)
 {
     startProgram();
     tftest::FakeMain main;
@@ -409,7 +411,7 @@ TEST(ConverterWindow, TemplateSetAsDefaultStoresItForTheNextWindow)
     EXPECT_FALSE(w->lblSetAsDefaultFileName->isEnabled());
 }
 
-TEST(ConverterWindow, OutputFilesOfRowsFollowTemplateFolderAndFormat)
+TEST_F(ConverterWindow, OutputFilesOfRowsFollowTemplateFolderAndFormat)
 {
     startProgram();
     tftest::FakeMain main;
@@ -446,7 +448,7 @@ TEST(ConverterWindow, OutputFilesOfRowsFollowTemplateFolderAndFormat)
     EXPECT_FALSE(problem.isEmpty());
 }
 
-TEST(ConverterWindow, SetDestinationAndTagsReachTheComponent)
+TEST_F(ConverterWindow, SetDestinationAndTagsReachTheComponent)
 {
     startProgram();
     tftest::FakeMain main;
@@ -496,7 +498,7 @@ TEST(ConverterWindow, SetDestinationAndTagsReachTheComponent)
     EXPECT_EQ(w->CreateID3TagsString("[TRACK_NUM]/[ITEM_NAME]/[RANGE]"), "2/Other/All");
 }
 
-TEST(ConverterWindow, TimeLeftTickShowsTheEstimateAndStopsAfterTheJob)
+TEST_F(ConverterWindow, TimeLeftTickShowsTheEstimateAndStopsAfterTheJob)
 {
     startProgram();
     tftest::FakeMain main;

@@ -55,7 +55,9 @@ QString scratch(const QString& name) { return testenv::tempRoot() + "/" + name; 
 
 } // namespace
 
-TEST(Destination, StartsAtTheNewestHistoryLineElseTheProgramsMainFolder)
+class Destination : public tftest::FreshToolWindows {};
+
+TEST_F(Destination, StartsAtTheNewestHistoryLineElseTheProgramsMainFolder)
 {
     startProgram();
     tftest::FakeMain main;
@@ -74,7 +76,7 @@ TEST(Destination, StartsAtTheNewestHistoryLineElseTheProgramsMainFolder)
     EXPECT_FALSE(w->lblSetAsDefaultDestination->isEnabled());
 }
 
-TEST(Destination, ChoosingAndSetAsDefaultMoveAFolderToTheTopOfEveryWindowsList)
+TEST_F(Destination, ChoosingAndSetAsDefaultMoveAFolderToTheTopOfEveryWindowsList)
 {
     startProgram();
     tftest::FakeMain main;
@@ -109,7 +111,7 @@ TEST(Destination, ChoosingAndSetAsDefaultMoveAFolderToTheTopOfEveryWindowsList)
     EXPECT_EQ(g_frmConverter()->txtToPath->currentText(), "/typed/");
 }
 
-TEST(Destination, BrowsingEndsTheFolderWithOneSeparatorAndSavesIt)
+TEST_F(Destination, BrowsingEndsTheFolderWithOneSeparatorAndSavesIt)
 {
     startProgram();
     tftest::FakeMain main;
@@ -133,7 +135,7 @@ TEST(Destination, BrowsingEndsTheFolderWithOneSeparatorAndSavesIt)
     }
 }
 
-TEST(Destination, SubFolderPartAndOutputFolder)
+TEST_F(Destination, SubFolderPartAndOutputFolder)
 {
     startProgram();
     tftest::FakeMain main;
@@ -171,7 +173,7 @@ TEST(Destination, SubFolderPartAndOutputFolder)
     EXPECT_EQ(w->txtUndeForlder->selectedText(), "My-List");
 }
 
-TEST(Destination, OpenDestinationFolderAsksBeforeCreatingAMissingOne)
+TEST_F(Destination, OpenDestinationFolderAsksBeforeCreatingAMissingOne)
 {
     startProgram();
     tftest::FakeMain main;
@@ -179,6 +181,7 @@ TEST(Destination, OpenDestinationFolderAsksBeforeCreatingAMissingOne)
     testenv::RecordingShell shell;
     FrmConverter* w = g_frmConverter();
     const QString missing = scratch("out/new");
+    QDir(missing).removeRecursively(); // made by an earlier run in this process
     const QString folder = missing + "/";
 
     // Typed without the separator: the box gains it. No: nothing happens.
@@ -225,7 +228,7 @@ TEST(Destination, OpenDestinationFolderAsksBeforeCreatingAMissingOne)
     EXPECT_EQ(shell.requests().size(), 3u);
 }
 
-TEST(Destination, JobStartRefusesAnEmptyDestinationAndCreatesTheSubFolder)
+TEST_F(Destination, JobStartRefusesAnEmptyDestinationAndCreatesTheSubFolder)
 {
     startProgram();
     tftest::FakeMain main;

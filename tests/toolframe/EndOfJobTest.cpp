@@ -34,7 +34,9 @@ void tickAll(ToolWindow* w, bool on)
 
 } // namespace
 
-TEST(EndOfJob, ActionsRunInOrderWithTheTurnOffLast)
+class EndOfJob : public tftest::FreshToolWindows {};
+
+TEST_F(EndOfJob, ActionsRunInOrderWithTheTurnOffLast)
 {
     startProgram();
     tftest::ServiceLog log;
@@ -63,7 +65,7 @@ TEST(EndOfJob, ActionsRunInOrderWithTheTurnOffLast)
     EXPECT_EQ(w->lblCurrentTrack->text(), "Done.");
 }
 
-TEST(EndOfJob, AnErrorKeepsTheComputerOnAndIsReportedAsDoneWithErrors)
+TEST_F(EndOfJob, AnErrorKeepsTheComputerOnAndIsReportedAsDoneWithErrors)
 {
     startProgram();
     tftest::ServiceLog log;
@@ -100,7 +102,7 @@ TEST(EndOfJob, AnErrorKeepsTheComputerOnAndIsReportedAsDoneWithErrors)
     EXPECT_EQ(w->DoneText(), "Done.");
 }
 
-TEST(EndOfJob, EventsOptionsLinkReloadsTheBoxesFromTheStoredDefaults)
+TEST_F(EndOfJob, EventsOptionsLinkReloadsTheBoxesFromTheStoredDefaults)
 {
     startProgram();
     tftest::FakeMain main;

@@ -16,6 +16,10 @@
 #include "lists/ItemRow.h"
 #include "platform/Shell.h"
 #include "platform/Sound.h"
+#include "settings/frmAudioProp.h"
+#include "settings/frmOptions.h"
+#include "toolframe/frmConverter.h"
+#include <gtest/gtest.h>
 
 namespace tftest {
 
@@ -109,6 +113,21 @@ public:
 
 private:
     ServiceLog* m_log = nullptr;
+};
+
+// Each test opens the tool and settings windows afresh: a window left
+// loaded keeps what an earlier test gave it.
+class FreshToolWindows : public ::testing::Test {
+protected:
+    void SetUp() override { unloadAll(); }
+    void TearDown() override { unloadAll(); }
+    static void unloadAll()
+    {
+        if (g_frmConverterLoaded())
+            g_frmConverter()->close();
+        UnloadOptions();
+        UnloadAudioProp();
+    }
 };
 
 } // namespace tftest
