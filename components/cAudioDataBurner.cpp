@@ -30,7 +30,10 @@ void cAudioDataBurner::refreshWriters()
 {
     if (Burning() && m_writersRead)
         return;
-    m_writers = datadisc::EnumerateWriters();
+    // The first call scans the machine's drives, which may take a while.
+    std::vector<datadisc::Writer> writers;
+    RunOffThread([&writers] { writers = datadisc::EnumerateWriters(); });
+    m_writers = std::move(writers);
     m_writersRead = true;
 }
 

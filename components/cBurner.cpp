@@ -13,8 +13,11 @@ bool cBurner::Available() { return datadisc::LibrariesReady(); }
 
 int cBurner::DriveCount()
 {
-    if (!Burning() || m_writers.empty())
-        m_writers = datadisc::EnumerateWriters();
+    if (!Burning() || m_writers.empty()) {
+        std::vector<datadisc::Writer> writers;
+        RunOffThread([&writers] { writers = datadisc::EnumerateWriters(); });
+        m_writers = std::move(writers);
+    }
     return int(m_writers.size());
 }
 

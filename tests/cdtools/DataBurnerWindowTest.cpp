@@ -18,6 +18,7 @@
 #include "components/cProgressBar.h"
 #include "core/Shutdown.h"
 #include "platform/UserSettings.h"
+#include "settings/SettingsWidgets.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/components/IsoReadBack.h"
@@ -207,6 +208,19 @@ TEST_F(DataBurnerWindowTest, CancelAtTheQuestionKeepsThePreparedFilesUntilTheNex
     EXPECT_EQ(attest::filesIn(temp()), QStringList({"alpha.mp3"})) << "the job starts from an empty folder";
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_EQ(log().last(), "Start to convert: alpha.wav...");
+
+    // "Erase temp files now." empties the folder and says so.
+    boxes.clear();
+    w->lblErasetempfilesnow->click();
+    EXPECT_EQ(boxes.prompts(), QStringList({"Done." + QString(28, ' ')}));
+    EXPECT_TRUE(attest::filesIn(temp()).isEmpty());
+
+    // Closing the window empties it too.
+    fixtures::writeBytes(temp() + "left.mp3", "x");
+    w->close();
+    EXPECT_FALSE(g_frmDataBurner3Loaded());
+    EXPECT_TRUE(QDir(testenv::programDir() + "/datacdtmp").entryList(QDir::Files).isEmpty());
+    w = nullptr;
 }
 
 // A burn that is still writing when Abort is answered Yes.
