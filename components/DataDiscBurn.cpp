@@ -248,7 +248,6 @@ struct BurnJob {
     IsoImage* image = nullptr;
     IsoWriteOpts* isoOpts = nullptr;
     burn::burn_source* imageSource = nullptr;
-    burn::burn_source* fifo = nullptr;
     burn_disc* disc = nullptr;
     burn_session* session = nullptr;
     burn_track* track = nullptr;
@@ -269,8 +268,6 @@ struct BurnJob {
             burn_session_free(session);
         if (disc)
             burn_disc_free(disc);
-        if (fifo)
-            burn_source_free(fifo);
         if (imageSource)
             burn_source_free(imageSource);
         if (isoOpts)
@@ -279,7 +276,7 @@ struct BurnJob {
             iso_image_unref(image);
         image = nullptr;
         isoOpts = nullptr;
-        imageSource = fifo = nullptr;
+        imageSource = nullptr;
         disc = nullptr;
         session = nullptr;
         track = nullptr;
@@ -318,9 +315,6 @@ struct BurnJob {
 
     BurnResult compose(burn_drive* drive)
     {
-        fifo = burn_fifo_source_new(imageSource, 2048, 2048, 0); // 4 MiB between image maker and writer
-        if (!fifo)
-            return {ErrWrite, QStringLiteral("Out of memory.")};
         disc = burn_disc_create();
         session = burn_session_create();
         track = burn_track_create();
@@ -328,7 +322,9 @@ struct BurnJob {
             return {ErrWrite, QStringLiteral("Out of memory.")};
         burn_disc_add_session(disc, session, BURN_POS_END);
         burn_track_define_data(track, 0, 0, 1, BURN_MODE1);
-        if (burn_track_set_source(track, fifo) != BURN_SOURCE_OK)
+        // libisofs' own ring buffer feeds the writer; a libburn fifo of 2 KB
+        // chunks in between made the burn three times slower.
+        if (burn_track_set_source(track, imageSource) != BURN_SOURCE_OK)
             return {ErrWrite, QStringLiteral("The image cannot be read.")};
         burn_session_add_track(session, track, BURN_POS_END);
         writeOpts = burn_write_opts_new(drive);
@@ -337,6 +333,8 @@ struct BurnJob {
         burn_write_opts_set_perform_opc(writeOpts, 0);
         burn_write_opts_set_multi(writeOpts, 0);
         burn_write_opts_set_underrun_proof(writeOpts, 1);
+        // A file standing for a disc is synced once, at its end, not every 16 MB.
+        burn_write_opts_set_stdio_fsync(writeOpts, 1);
         char reasons[BURN_REASONS_LEN] = {};
         if (burn_write_opts_auto_write_type(writeOpts, disc, reasons, 0) == BURN_WRITE_NONE)
             return {ErrWrite, QString::fromLocal8Bit(reasons).trimmed()};
