@@ -701,8 +701,13 @@ void FrmDataBurner3::BurnWithDataBurner()
 {
     SetButtonsEnabled(false);
     AddLogLine(QStringLiteral("Add files to burn."), txtLog);
+    QStringList added;
     for (long n = 1; n <= cGrid1->RowCount(); ++n) {
         const QString path = GetTempFolder() + RowFileName(n);
+        // Rows whose names agree share one file: it goes on the disc once.
+        if (added.contains(path))
+            continue;
+        added << path;
         if (!cAudioDataBurner1->AddDiscFile(path)) {
             MsgBox("Couldn't add the file " + path, vbExclamation, QStringLiteral("Error"), this);
             AddLogLine("Couldn't add the file " + GetFileNameFromPath(path), txtLog);

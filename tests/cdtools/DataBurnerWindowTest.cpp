@@ -185,6 +185,36 @@ TEST_F(DataBurnerWindowTest, CopyOnlyKeepsEachSourceAndAFailedMiddleRowKeepsTheC
     EXPECT_TRUE(attest::filesIn(temp()).isEmpty()) << "the temporary files go after a good burn";
 }
 
+TEST_F(DataBurnerWindowTest, CopyOnlyAsksBeforeASecondRowReplacesAnEqualName)
+{
+    QDir().mkpath(audio + "one");
+    QDir().mkpath(audio + "two");
+    const QString first = fixtures::writeBytes(audio + "one/song.mp3", "first row's bytes");
+    const QString second = fixtures::writeBytes(audio + "two/song.mp3", "second row's bytes");
+    const struct {
+        int answer;
+        QString kept;
+    } cases[] = {{vbYes, second}, {vbNo, first}};
+    for (const auto& c : cases) {
+        QFile::remove(target);
+        open({whole(first), whole(second)});
+        w->chkDoNotConvertSource->setChecked(true);
+        testenv::ScriptedMessageBoxes boxes;
+        boxes.answer(c.answer);
+        boxes.answer(vbOK); // "Burn CD?"
+        run();
+        ASSERT_EQ(boxes.shown().size(), 2u);
+        EXPECT_EQ(boxes.shown()[0].prompt,
+                  "The file name song.mp3 is already existed in the list to be burn. \r\n\r\nOverwtie it?");
+        EXPECT_EQ(boxes.shown()[0].style, vbYesNoCancel | vbInformation);
+        const IsoContents iso = ReadIsoImage(target);
+        ASSERT_TRUE(iso.ok);
+        EXPECT_EQ(iso.rootFiles.value("song.mp3"), fixtures::readAll(c.kept)) << c.answer;
+        w->close();
+        main->cGrid1->ClearRows();
+    }
+}
+
 TEST_F(DataBurnerWindowTest, NoRowFileMeansNothingToBurnAndNoQuestion)
 {
     open({whole(audio + "gone1.wav"), whole(audio + "gone2.wav")});
