@@ -8,7 +8,7 @@ DataBurnWorker::DataBurnWorker(QObject* owner) : m_owner(owner), m_context(std::
 
 DataBurnWorker::~DataBurnWorker() { Stop(); }
 
-bool DataBurnWorker::Start(const QString& address, const datadisc::ImageSpec& spec, int speedKBs,
+bool DataBurnWorker::Start(const QString& address, const datadisc::ImageLayout& layout, int speedKBs,
                            std::function<void()> started, std::function<void(int)> progress,
                            std::function<void()> closing, std::function<void(const datadisc::BurnResult&)> ended)
 {
@@ -23,12 +23,12 @@ bool DataBurnWorker::Start(const QString& address, const datadisc::ImageSpec& sp
         if (ctx)
             QMetaObject::invokeMethod(ctx.data(), std::move(f), Qt::QueuedConnection);
     };
-    m_thread = std::thread([this, address, spec, speedKBs, started, progress, closing, ended, post] {
+    m_thread = std::thread([this, address, layout, speedKBs, started, progress, closing, ended, post] {
         datadisc::BurnEvents ev;
         ev.started = [post, started] { post(started); };
         ev.progress = [post, progress](int p) { post([progress, p] { progress(p); }); };
         ev.closing = [post, closing] { post(closing); };
-        const datadisc::BurnResult r = datadisc::BurnImage(address, spec, speedKBs, m_cancel, ev);
+        const datadisc::BurnResult r = datadisc::BurnImage(address, layout, speedKBs, m_cancel, ev);
         std::atomic<bool>* running = &m_running;
         post([running, ended, r] {
             running->store(false);

@@ -19,7 +19,7 @@ public:
 
     bool Running() const { return m_running.load(); }
     // Starts the burn; the callbacks run on the owner's thread, `ended` exactly once.
-    bool Start(const QString& address, const datadisc::ImageSpec& spec, int speedKBs,
+    bool Start(const QString& address, const datadisc::ImageLayout& layout, int speedKBs,
                std::function<void()> started, std::function<void(int)> progress, std::function<void()> closing,
                std::function<void(const datadisc::BurnResult&)> ended);
     // Asks the running burn to stop; it ends with ErrCancelled.

@@ -283,17 +283,17 @@ struct BurnJob {
         writeOpts = nullptr;
     }
 
-    BurnResult makeImage(const ImageSpec& spec)
+    BurnResult makeImage(const ImageLayout& layout)
     {
-        const QByteArray vol = CutVolumeLabel(spec.volumeLabel).toUtf8();
+        const QByteArray vol = CutVolumeLabel(layout.volumeLabel).toUtf8();
         int r = iso_image_new(vol.constData(), &image);
         if (r < 0)
             return {ErrImage, isoErrorText(r)};
         iso_image_set_ignore_aclea(image, 1 | 2 | 4 | 8); // no ACLs, xattrs or inode numbers
-        iso_image_set_application_id(image, spec.applicationId.toUtf8().constData());
-        iso_image_set_data_preparer_id(image, spec.preparerId.toUtf8().constData());
+        iso_image_set_application_id(image, layout.applicationId.toUtf8().constData());
+        iso_image_set_data_preparer_id(image, layout.preparerId.toUtf8().constData());
         IsoDir* root = iso_image_get_root(image);
-        for (const QString& path : spec.files) {
+        for (const QString& path : layout.files) {
             const QByteArray name = QFileInfo(path).fileName().toUtf8();
             const QByteArray local = QFile::encodeName(path);
             r = iso_tree_add_new_node(image, root, name.constData(), local.constData(), nullptr);
@@ -304,7 +304,7 @@ struct BurnJob {
         if (r < 0)
             return {ErrImage, isoErrorText(r)};
         iso_write_opts_set_iso_level(isoOpts, 3); // files over 4 GiB are split into extents, not refused
-        iso_write_opts_set_joliet(isoOpts, spec.joliet ? 1 : 0);
+        iso_write_opts_set_joliet(isoOpts, layout.joliet ? 1 : 0);
         iso_write_opts_set_joliet_long_names(isoOpts, 1);
         iso_write_opts_set_relaxed_vol_atts(isoOpts, 1); // the label keeps its letters as typed
         r = iso_image_create_burn_source(image, isoOpts, reinterpret_cast<::burn_source**>(&imageSource));
@@ -353,12 +353,12 @@ void blankStdioTarget(const QString& address, bool existed)
 
 } // namespace
 
-BurnResult BurnImage(const QString& address, const ImageSpec& spec, int speedKBs, const std::atomic<bool>& cancel,
+BurnResult BurnImage(const QString& address, const ImageLayout& layout, int speedKBs, const std::atomic<bool>& cancel,
                      const BurnEvents& events)
 {
     if (!LibrariesReady())
         return {ErrLibrary, QStringLiteral("The disc writing library did not start.")};
-    if (spec.files.isEmpty())
+    if (layout.files.isEmpty())
         return {ErrNoFiles, QStringLiteral("Nothing to burn.")};
     if (isStdio(address) && QFileInfo(stdioPath(address)).isDir())
         return {ErrNoWriter, QStringLiteral("The target is a folder.")};
@@ -378,7 +378,7 @@ BurnResult BurnImage(const QString& address, const ImageSpec& spec, int speedKBs
         return {ErrCancelled, QStringLiteral("Canceled.")};
 
     BurnJob job;
-    BurnResult r = job.makeImage(spec);
+    BurnResult r = job.makeImage(layout);
     if (r.code == Ok)
         r = job.compose(g.drive);
     if (r.code != Ok)

@@ -50,7 +50,7 @@ struct DriveState {
 // Grabs the drive briefly and reads its state.
 DriveState ProbeDrive(const QString& address);
 
-struct ImageSpec {
+struct ImageLayout {
     QStringList files;     // full paths, in disc order; each lands in the root under its own name
     QString volumeLabel;   // cut to VolumeLabelLimit
     bool joliet = true;
@@ -75,7 +75,7 @@ struct BurnResult {
 // Builds the image and writes it; blocks until the burn ends. Runs on a
 // worker thread; `cancel` may be set from any thread. A stdio target that
 // did not finish is made blank again (removed when the burn created it).
-BurnResult BurnImage(const QString& address, const ImageSpec& spec, int speedKBs, const std::atomic<bool>& cancel,
+BurnResult BurnImage(const QString& address, const ImageLayout& layout, int speedKBs, const std::atomic<bool>& cancel,
                      const BurnEvents& events);
 
 // Opens (eject) or closes the tray of a real drive; a stdio drive has none.

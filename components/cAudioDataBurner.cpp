@@ -125,15 +125,15 @@ void cAudioDataBurner::BurnToDrive(const QString& driveLetter, long speed)
         stopLater(datadisc::ErrNoWriter, "No writer drive " + driveLetter.left(1) + ":");
         return;
     }
-    datadisc::ImageSpec spec;
-    spec.files = m_files;
-    spec.volumeLabel = m_volumeLabel;
-    spec.joliet = true;
-    spec.applicationId = m_identity1;
-    spec.preparerId = m_identity2;
+    datadisc::ImageLayout layout;
+    layout.files = m_files;
+    layout.volumeLabel = m_volumeLabel;
+    layout.joliet = true;
+    layout.applicationId = m_identity1;
+    layout.preparerId = m_identity2;
     m_files.clear();
     m_worker->Start(
-        adr, spec, int(speed), [this] { emit BurnStarted(); }, [this](int p) { emit BurnProgress(p); },
+        adr, layout, int(speed), [this] { emit BurnStarted(); }, [this](int p) { emit BurnProgress(p); },
         [this] { emit ClosingSession(); },
         [this](const datadisc::BurnResult& r) {
             if (r.code == datadisc::Ok)

@@ -79,13 +79,13 @@ void cBurner::BurnToDrive(long drive)
         return;
     }
 
-    datadisc::ImageSpec spec;
-    spec.files = files;
-    spec.volumeLabel = m_volumeLabel;
-    spec.joliet = m_joliet;
+    datadisc::ImageLayout layout;
+    layout.files = files;
+    layout.volumeLabel = m_volumeLabel;
+    layout.joliet = m_joliet;
     const QString adr = m_writers[size_t(drive)].address;
     m_worker->Start(
-            adr, spec, 0, [this] { emit StartBurning(); }, [this](int p) { emit BurnerProgress(p); },
+            adr, layout, 0, [this] { emit StartBurning(); }, [this](int p) { emit BurnerProgress(p); },
             [this] { emit BurnerFinalization(); },
             [this](const datadisc::BurnResult& r) {
                 if (r.code == datadisc::Ok) {
