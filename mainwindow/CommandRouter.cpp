@@ -42,8 +42,8 @@ void FrmMain::SetCommandRows()
     };
 
     row("Audio Converter", &FrmMain::CmdAudioConverter, ListChecks, "Mark the items to convert.");
-    row("MP3 CD Maker", nullptr, ListChecks, "Mark the items to burn.");
-    row("WMA CD Maker", nullptr, ListChecks, "Mark the items to burn.");
+    row("MP3 CD Maker", &FrmMain::CmdMP3CDMaker, ListChecks, "Mark the items to burn.");
+    row("WMA CD Maker", &FrmMain::CmdWMACDMaker, ListChecks, "Mark the items to burn.");
     row("Audio CD Duplicator", &FrmMain::CmdAudioCDDuplicator);
     row("Audio CD Ripper", &FrmMain::CmdAudioCDRipper, RipperChecks, "Mark the items to rip.");
     row("ACM Converter", &FrmMain::CmdACMConverter, ListChecks, "Mark the items to convert.");

@@ -9,7 +9,7 @@ pkgs=(qt6-base-dev qt6-multimedia-dev libavformat-dev libavcodec-dev libswresamp
       libisofs-dev libcddb2-dev libpulse-dev pulseaudio pulseaudio-utils xvfb xauth sox pkg-config
       ninja-build cmake g++ libgtest-dev libgmock-dev ccache zlib1g-dev)
 if [ "$kind" = test ]; then
-  pkgs+=(libtag1-dev python3-mutagen clang-14 libclang-rt-14-dev dbus desktop-file-utils)
+  pkgs+=(libtag1-dev python3-mutagen clang-14 libclang-rt-14-dev dbus desktop-file-utils xorriso)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

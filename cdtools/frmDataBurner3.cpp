@@ -1,0 +1,887 @@
+#include "cdtools/frmDataBurner3.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include "audiotools/ConverterEvents.h"
+#include "audiotools/ConverterJob.h"
+#include "audiotools/JobSteps.h"
+#include "components/AudioJobErrors.h"
+#include "components/DataDiscBurn.h"
+#include "components/cAudioConverter.h"
+#include "components/cAudioDataBurner.h"
+#include "components/cBurner.h"
+#include "components/cGrid.h"
+#include "components/cProgressBar.h"
+#include "core/Edition.h"
+#include "core/FileCopy.h"
+#include "core/PathNames.h"
+#include "core/TextFiles.h"
+#include "lists/ItemRow.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
+#include "platform/UserSettings.h"
+#include "settings/SettingsWidgets.h"
+#include "toolframe/NameMacros.h"
+
+namespace {
+
+QPointer<FrmDataBurner3>& windowRef()
+{
+    static QPointer<FrmDataBurner3> p;
+    return p;
+}
+
+QString cell(cGrid* grid, long lRow, const QString& key)
+{
+    return grid->CellText(int(lRow), grid->ColumnIndex(key));
+}
+
+QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
+
+template <class T>
+T* named(T* widget, const char* name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+QLabel* caption(QWidget* parent, const char* name, const QString& text)
+{
+    return named(new QLabel(text, parent), name);
+}
+
+LinkLabel* link(QWidget* parent, const char* name, const QString& text, const QString& tip)
+{
+    auto* l = named(new LinkLabel(text, parent), name);
+    l->setToolTip(tip);
+    l->setAccessibleName(text);
+    l->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    return l;
+}
+
+const QString kEngine0 = QStringLiteral("IMAPI V1 - CDs only.");
+const QString kEngine1 = QStringLiteral("IMAPI V2 - CDs / DVDs");
+
+} // namespace
+
+ToolFrameDesign FrmDataBurner3::Design()
+{
+    ToolFrameDesign d;
+    d.objectName = QStringLiteral("g_frmDataBurner3");
+    d.caption = QStringLiteral("Audio Data Burner");
+    d.iconResource = QStringLiteral("cd_music");
+    d.startCaption = QStringLiteral("Burn");
+    d.settingsTabCaption = QStringLiteral("Options        ");
+    d.settingsTabIcon = 72;
+    d.openDestFolderCaption = QStringLiteral("Open destination folder");
+    d.noticeAppCaption = QStringLiteral("Execute external program ");
+    d.targetFormat = true;
+    d.formatDefaultLink = false;
+    d.fileNameTemplate = true;
+    d.templateAlwaysFirst = true;
+    d.parametersLink = true;
+    d.timeLeft = true;
+    return d;
+}
+
+FrmDataBurner3::FrmDataBurner3(QWidget* parent) : ToolWindow(Design(), parent)
+{
+    QWidget* page = TabSettings;
+    lblEngine = caption(page, "lblEngine", QStringLiteral("Burning Engine:"));
+    cmbEngine = named(new QComboBox(page), "cmbEngine");
+    cmbEngine->addItems({kEngine0, kEngine1});
+    cmbEngine->setCurrentIndex(-1);
+    lblDrv = caption(page, "lblDrv", QStringLiteral("Destination CD:"));
+    cboDrv = named(new QComboBox(page), "cboDrv");
+    lblCDStatus = caption(page, "lblCDStatus", QStringLiteral("Ready."));
+    lblRefreshCDInfo = link(page, "lblRefreshCDInfo", QStringLiteral("Refresh"), QStringLiteral("Refresh CD Information"));
+    lblOpenCDDoor = link(page, "lblOpenCDDoor", QStringLiteral("Open"), QStringLiteral("Open CD"));
+    lblCloseCDDoor = link(page, "lblCloseCDDoor", QStringLiteral("Close"), QStringLiteral("Close CD"));
+    lblSpeed = caption(page, "lblSpeed", QStringLiteral("Speeds:"));
+    cboSpeed = named(new QComboBox(page), "cboSpeed");
+    lblCDName = caption(page, "lblCDName", QStringLiteral("CD Name:"));
+    txtCDName = named(new QLineEdit(page), "txtCDName");
+    lblPublisherID = caption(page, "lblPublisherID", QStringLiteral("Publisher ID:"));
+    PublisherID = named(new QLineEdit(QStringLiteral("Publisher"), page), "PublisherID");
+    lblFileSys = caption(page, "lblFileSys", QStringLiteral("File Sytem:"));
+    chkISO = named(new QCheckBox(QStringLiteral("ISO"), page), "chkISO");
+    chkJOLIET = named(new QCheckBox(QStringLiteral("JOLIET"), page), "chkJOLIET");
+    chkUDF = named(new QCheckBox(QStringLiteral("UDF"), page), "chkUDF");
+    chkISO->setChecked(true);
+    chkJOLIET->setChecked(true);
+    chkDoNotConvertSource = named(
+        new QCheckBox(QStringLiteral("Do not convert the source files - Burn the files with the same format as they are."),
+                      page),
+        "chkDoNotConvertSource");
+    lblCDFormat = Label5;
+    lblCDFormat->setObjectName(QStringLiteral("lblCDFormat"));
+    lblCDFormat->setText(QStringLiteral("CD / DVD Format:"));
+    Label5 = nullptr;
+
+    // The boxes are named by the labels beside them.
+    cmbEngine->setAccessibleName(lblEngine->text());
+    cboDrv->setAccessibleName(lblDrv->text());
+    cboSpeed->setAccessibleName(lblSpeed->text());
+    txtCDName->setAccessibleName(lblCDName->text());
+    PublisherID->setAccessibleName(lblPublisherID->text());
+    cboTargetFormat->setAccessibleName(lblCDFormat->text());
+    cboFileName->setAccessibleName(Label21->text());
+
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(14, 8, 14, 6);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(4);
+    int row = 0;
+    grid->addWidget(lblEngine, row, 0);
+    grid->addWidget(cmbEngine, row++, 1);
+    grid->addWidget(lblDrv, row, 0);
+    auto* drive = new QHBoxLayout;
+    drive->addWidget(cboDrv, 1);
+    drive->addWidget(lblCDStatus);
+    drive->addWidget(lblRefreshCDInfo);
+    drive->addWidget(lblOpenCDDoor);
+    drive->addWidget(lblCloseCDDoor);
+    grid->addLayout(drive, row++, 1);
+    grid->addWidget(lblSpeed, row, 0);
+    auto* speed = new QHBoxLayout;
+    speed->addWidget(cboSpeed, 1);
+    speed->addWidget(lblFileSys);
+    speed->addWidget(chkISO);
+    speed->addWidget(chkJOLIET);
+    speed->addWidget(chkUDF);
+    grid->addLayout(speed, row++, 1);
+    grid->addWidget(lblCDName, row, 0);
+    auto* name = new QHBoxLayout;
+    name->addWidget(txtCDName, 1);
+    name->addWidget(lblPublisherID);
+    name->addWidget(PublisherID, 1);
+    grid->addLayout(name, row++, 1);
+    grid->addWidget(chkDoNotConvertSource, row++, 0, 1, 2);
+    grid->addWidget(lblCDFormat, row, 0);
+    auto* format = new QHBoxLayout;
+    format->addWidget(cboTargetFormat, 1);
+    format->addWidget(cmdEditTargetFormat);
+    grid->addLayout(format, row++, 1);
+    grid->addWidget(Label21, row, 0);
+    auto* names = new QHBoxLayout;
+    names->addWidget(cboFileName, 1);
+    names->addSpacing(10);
+    names->addWidget(lblParameters);
+    grid->addLayout(names, row++, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+
+    AddOpenCDdriveBox(QStringLiteral("Eject the CD door"), true);
+    chkEraseTempfiles = named(new QCheckBox(QStringLiteral("Erase Temp files"), TabEvents), "chkEraseTempfiles");
+    chkEraseTempfiles->setChecked(true);
+    QFont bold = chkEraseTempfiles->font();
+    bold.setBold(true);
+    chkEraseTempfiles->setFont(bold);
+    if (auto* boxes = qobject_cast<QBoxLayout*>(TabEvents->layout()))
+        boxes->insertWidget(2, chkEraseTempfiles);
+    lblErasetempfilesnow = link(TabEvents, "lblErasetempfilesnow", QStringLiteral("Erase temp files now."),
+                                QStringLiteral("Erase temp files now."));
+    if (auto* boxes = qobject_cast<QBoxLayout*>(TabEvents->layout()))
+        boxes->insertWidget(3, lblErasetempfilesnow);
+
+    cAudioConverter1 = new cAudioConverter(this);
+    cAudioConverter1->setObjectName("cAudioConverter1");
+    m_target.setComponent(cAudioConverter1);
+    ConnectConverterEvents(cAudioConverter1, this);
+
+    cAudioDataBurner1 = new cAudioDataBurner(this);
+    cAudioDataBurner1->setObjectName("cAudioDataBurner1");
+    connect(cAudioDataBurner1, &cAudioDataBurner::BurnStarted, this, [this] { cAudioDataBurner1_BurnStarted(); });
+    connect(cAudioDataBurner1, &cAudioDataBurner::BurnProgress, this,
+            [this](int p) { cAudioDataBurner1_BurnProgress(p); });
+    connect(cAudioDataBurner1, &cAudioDataBurner::ClosingSession, this, [this] { cAudioDataBurner1_ClosingSession(); });
+    connect(cAudioDataBurner1, &cAudioDataBurner::BurnFinished, this, [this] { cAudioDataBurner1_BurnFinished(); });
+    connect(cAudioDataBurner1, &cAudioDataBurner::BurnStopped, this,
+            [this](long code, const QString& text) { cAudioDataBurner1_BurnStopped(code, text); });
+
+    cBurner1 = new cBurner(this);
+    cBurner1->setObjectName("cBurner1");
+    connect(cBurner1, &cBurner::BurnerInitializing, this, [this] { cBurner1_BurnerInitializing(); });
+    connect(cBurner1, &cBurner::BurnerAdding, this, [this](const QString& p) { cBurner1_BurnerAdding(p); });
+    connect(cBurner1, &cBurner::BurnerFileCount, this, [this](long f, long d) { cBurner1_BurnerFileCount(f, d); });
+    connect(cBurner1, &cBurner::StartBurning, this, [this] { cBurner1_StartBurning(); });
+    connect(cBurner1, &cBurner::BurnerProgress, this, [this](long p) { cBurner1_BurnerProgress(p); });
+    connect(cBurner1, &cBurner::BurnerFinalization, this, [this] { cBurner1_BurnerFinalization(); });
+    connect(cBurner1, &cBurner::BurnerCompleted, this, [this] { cBurner1_BurnerCompleted(); });
+    connect(cBurner1, &cBurner::BurnerDoneBurn, this, [this] { cBurner1_BurnerDoneBurn(); });
+    connect(cBurner1, &cBurner::BurnerCanceled, this, [this] { cBurner1_BurnerCanceled(); });
+    connect(cBurner1, &cBurner::BurnerMessage, this,
+            [this](const QString& a, const QString& b) { cBurner1_BurnerMessage(a, b); });
+    connect(cBurner1, &cBurner::BurnerEnd, this, [this] { cBurner1_BurnerEnd(); });
+
+    connect(cmbEngine, &QComboBox::currentIndexChanged, this, [this] { cmbEngine_Click(); });
+    connect(cboDrv, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (i >= 0)
+            cboDrv_Click();
+    });
+    connect(chkDoNotConvertSource, &QCheckBox::stateChanged, this, [this] { chkDoNotConvertSource_Click(); });
+    connect(lblRefreshCDInfo, &LinkLabel::clicked, this, [this] { lblRefreshCDInfo_Click(); });
+    connect(lblOpenCDDoor, &LinkLabel::clicked, this, [this] { lblOpenCDDoor_Click(); });
+    connect(lblCloseCDDoor, &LinkLabel::clicked, this, [this] { lblCloseCDDoor_Click(); });
+    connect(lblErasetempfilesnow, &LinkLabel::clicked, this, [this] { lblErasetempfilesnow_Click(); });
+}
+
+FrmDataBurner3::~FrmDataBurner3() = default;
+
+QWidgetList FrmDataBurner3::OwnBackColorControls() const
+{
+    return {chkDoNotConvertSource, chkEraseTempfiles, chkISO, chkUDF, chkJOLIET};
+}
+
+// ---------------------------------------------------------------------------
+// Load and unload
+
+void FrmDataBurner3::LoadStepAfterIcon() { FillDriveList(); }
+
+void FrmDataBurner3::LoadStepBeforeTabs()
+{
+    const QString stored = GetSetting(g_sAppName, QStringLiteral("BurnerEngine"), QStringLiteral("cmbEngine"),
+                                      QStringLiteral("0"));
+    // The number at the start of the text; none gives 0.
+    int i = 0;
+    while (i < stored.size() && (stored.at(i).isDigit() || (i == 0 && (stored.at(i) == '-' || stored.at(i) == '+'))))
+        ++i;
+    bool ok = false;
+    const long index = stored.left(i).toLong(&ok);
+    const int engine = ok ? int(index) : 0;
+    if (engine == 0 || engine == 1)
+        cmbEngine->setCurrentIndex(engine);
+}
+
+void FrmDataBurner3::LoadOwnTail()
+{
+    ResetTimeFields();
+    CheckDoNotConvertEna();
+    lblCurrentTrack->setText(QStringLiteral("Ready."));
+}
+
+void FrmDataBurner3::UnloadOwnSteps()
+{
+    DeleteFolderFiles();
+    SaveSetting(g_sAppName, QStringLiteral("BurnerEngine"), QStringLiteral("cmbEngine"),
+                QString::number(cmbEngine->currentIndex()));
+    cAudioConverter1->ReleaseComponent();
+    cAudioDataBurner1->ReleaseComponent();
+    cBurner1->ReleaseComponent();
+}
+
+// ---------------------------------------------------------------------------
+// Settings page
+
+void FrmDataBurner3::CheckDoNotConvertEna()
+{
+    const bool copyOnly = CheckTicked(chkDoNotConvertSource);
+    cboTargetFormat->setEnabled(!copyOnly);
+    cmdEditTargetFormat->setEnabled(!copyOnly);
+    lblCDFormat->setEnabled(!copyOnly);
+}
+
+void FrmDataBurner3::chkDoNotConvertSource_Click() { CheckDoNotConvertEna(); }
+
+void FrmDataBurner3::cmbEngine_Click()
+{
+    if (cmbEngine->currentIndex() < 0)
+        return;
+    const bool second = cmbEngine->currentIndex() != 0;
+    for (QWidget* w : {static_cast<QWidget*>(chkJOLIET), static_cast<QWidget*>(chkISO),
+                       static_cast<QWidget*>(chkUDF), static_cast<QWidget*>(lblFileSys)})
+        w->setVisible(second);
+    if (!second) {
+        FillDriveList();
+        return;
+    }
+    if (CheckImapi2Installed())
+        FillImapiDriveList();
+    else
+        cmbEngine->setCurrentIndex(0);
+}
+
+QString FrmDataBurner3::GetTempFolder() const { return AppPath() + QStringLiteral("/datacdtmp/"); }
+
+void FrmDataBurner3::DeleteFolderFiles()
+{
+    const QDir dir(GetTempFolder());
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(GetTempFolder() + name);
+}
+
+void FrmDataBurner3::lblErasetempfilesnow_Click()
+{
+    DeleteFolderFiles();
+    MsgBox("Done." + blanks(28), vbInformation, QString(), this);
+}
+
+QString FrmDataBurner3::RowFileName(long lRow)
+{
+    FileNameTemplateInput in;
+    in.sTemplate = cboFileName->currentText();
+    in.lRow = lRow;
+    in.sSourcePath = cell(cGrid1, lRow, COL_FILE);
+    in.sItemName = cell(cGrid1, lRow, COL_ITEM_NAME);
+    in.sDestExtension = CheckTicked(chkDoNotConvertSource) ? GetLastExtension(GetFileNameFromPath(in.sSourcePath))
+                                                           : DestExtension();
+    return ::ExpandFileNameTemplate(in);
+}
+
+QString FrmDataBurner3::DriveLetter() const { return cboDrv->currentText().left(1); }
+
+QString FrmDataBurner3::CreateID3TagsString(const QString& sStr)
+{
+    TagMacroValues values;
+    values.lTrackNum = cGrid1->SelectedRow();
+    values.bRowMacros = true;
+    const int row = int(m_lCurrentRow);
+    values.bRowKnown = row >= 1 && row <= cGrid1->RowCount();
+    if (values.bRowKnown) {
+        values.sSourceName = GetFileNameFromPath(cell(cGrid1, row, COL_FILE));
+        values.sItemName = cell(cGrid1, row, COL_ITEM_NAME);
+        values.sRange = cell(cGrid1, row, COL_RANGE);
+    }
+    return ExpandTagMacros(sStr, values);
+}
+
+// ---------------------------------------------------------------------------
+// The job
+
+void FrmDataBurner3::SetButtonsEnabled(bool enabled)
+{
+    cmdConvert->setEnabled(enabled);
+    cmdExit->setEnabled(enabled);
+}
+
+void FrmDataBurner3::LogAndLabel(const QString& text)
+{
+    AddLogLine(text, txtLog);
+    lblCurrentTrack->setText(text);
+}
+
+void FrmDataBurner3::cmdConvert_Click()
+{
+    if (JobRunning() || m_bChecking)
+        return;
+    StartLogSection(txtLog);
+    m_bAbortRequested = false;
+    prgCurrnet->setProgressValue(0);
+    prgTotal->setProgressValue(0);
+    AddLogLine("Preparing to burn: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
+
+    if (cmbEngine->currentIndex() == 0) {
+        const QString letter = DriveLetter();
+        const QString driveText = cboDrv->currentText().left(2);
+        m_bChecking = true;
+        const bool ready = cAudioDataBurner1->IsDriveReady(letter);
+        const bool empty = ready && cAudioDataBurner1->IsDiscEmpty(letter);
+        m_bChecking = false;
+        if (!ready || !empty) {
+            AddLogLine("The CD drive '" + driveText + (ready ? "' is not empty." : "' is not ready."), txtLog);
+            MsgBox("Please insert an empty media into drive: " + driveText, vbInformation | vbOKOnly, QString(), this);
+            AddLogLine(QStringLiteral("Aborted."), txtLog);
+            return;
+        }
+    } else if (CheckTicked(chkUDF) && !CheckTicked(chkISO) && !CheckTicked(chkJOLIET)) {
+        // Nothing here writes UDF: refuse before any row is converted.
+        const QString text = QStringLiteral("UDF discs cannot be written here. Tick ISO or JOLIET to burn the disc.");
+        AddLogLine(text, txtLog);
+        MsgBox(text, vbExclamation | vbOKOnly, QString(), this);
+        AddLogLine(QStringLiteral("Aborted."), txtLog);
+        return;
+    }
+
+    SetDestination();
+    CreateFolderPath(GetTempFolder().chopped(1));
+    ResetJobState();
+    ShowLogTab();
+    m_bFirstCall = true;
+    ConvertTracks();
+}
+
+void FrmDataBurner3::ConvertTracks()
+{
+    const long rows = cGrid1->RowCount();
+    SetButtonsEnabled(false);
+    Timer1->start();
+    lblCurrentTrack->setText(QStringLiteral("Ready."));
+    if (m_bFirstCall) {
+        m_bFirstCall = false;
+        DeleteFolderFiles();
+    }
+
+    long result = RowStarted;
+    if (CheckTicked(chkDoNotConvertSource)) {
+        prgTotal->setProgressMax(rows);
+        for (long n = 1; n <= rows; ++n) {
+            if (m_bAbortRequested) {
+                DeleteFolderFiles();
+                result = RowCancelled;
+                AddLogLine(QStringLiteral("Aborted."), txtLog);
+                break;
+            }
+            const QString name = RowFileName(n);
+            const QString problem = OutputNameProblem(name);
+            const QString source = cell(cGrid1, n, COL_FILE);
+            const QString target = GetTempFolder() + name;
+            bool copy = problem.isEmpty();
+            if (!problem.isEmpty()) {
+                NoteRowError();
+                AddLogLine("Error: " + problem + "(" + QString::number(kvaudio::ErrOutputPath) + ")", txtLog);
+            } else if (FileAtOutputPath(target)) {
+                const int answer =
+                    MsgBox("The file name " + name + " is already existed in the list to be burn. \r\n\r\nOverwtie it?",
+                           vbYesNoCancel | vbInformation, QString(), this);
+                if (answer == vbCancel)
+                    break;
+                copy = answer == vbYes;
+            }
+            if (copy) {
+                FileCopyClass copier;
+                copier.setCacheSize(1 << 20);
+                copier.Copy(source, target);
+                if (!copier.Sucessfull()) {
+                    NoteRowError();
+                    AddLogLine("Error: " + copier.ErrorText().simplified() + "(" + QString::number(kvaudio::ErrWrite) + ")", txtLog);
+                }
+            }
+            prgTotal->setProgressValue(n);
+            lblFilesToConvert->setText("Files: " + QString::number(n) + "/" + QString::number(rows));
+        }
+        // An Abort clicked during the last copy still ends the job.
+        if (result != RowCancelled && m_bAbortRequested) {
+            DeleteFolderFiles();
+            result = RowCancelled;
+            AddLogLine(QStringLiteral("Aborted."), txtLog);
+        }
+    } else {
+        prgTotal->setProgressMax(rows * 100);
+        for (long n = m_lCurrentRow; n <= rows; ++n) {
+            m_lCurrentRow = n;
+            setCursor(Qt::WaitCursor);
+            result = ConvertTask(m_lCurrentRow);
+            if (result == RowStarted)
+                return; // the converter's events go on from here
+            if (result == RowCancelled) {
+                AddLogLine(QStringLiteral("Aborted."), txtLog);
+                break;
+            }
+        }
+        if (result == RowSkipped)
+            result = RowStarted;
+    }
+
+    SetButtonsEnabled(true);
+    unsetCursor();
+    if (result == RowCancelled) {
+        lblCurrentTrack->setText(QStringLiteral("Aborted."));
+        setWindowTitle(lblCurrentTrack->text());
+        ShowJobBalloon(QStringLiteral("Aborted."));
+        return;
+    }
+    lblCurrentTrack->setText(QStringLiteral("Ready."));
+    setWindowTitle(lblCurrentTrack->text());
+    prgTotal->setProgressValue(prgTotal->ProgressMax());
+    prgCurrnet->setProgressValue(100);
+    Timer1->stop();
+    prgTotal->setProgressValue(0);
+
+    bool anyFile = false;
+    for (long n = 1; n <= rows && !anyFile; ++n)
+        anyFile = FileExists(GetTempFolder() + RowFileName(n));
+    if (!anyFile) {
+        EndWithoutBurn(QStringLiteral("Nothing to burn."));
+        return;
+    }
+    if (MsgBox("Burn CD?" + blanks(46), vbOKCancel, QString(), this) != vbOK)
+        return;
+    if (cmbEngine->currentIndex() == 0)
+        BurnWithDataBurner();
+    else
+        BurnWithImapi2();
+}
+
+void FrmDataBurner3::EndWithoutBurn(const QString& text)
+{
+    LogAndLabel(text);
+    setWindowTitle(text);
+    ShowJobBalloon(text);
+}
+
+long FrmDataBurner3::ConvertTask(long lRow)
+{
+    const QString name = RowFileName(lRow);
+    const QString problem = OutputNameProblem(name);
+    cGrid1->setSelectedRow(int(lRow));
+    m_ltmrItemSecs = RowSeconds(lRow);
+    m_ltmrItemSecsDone = 0;
+    SetID3Tags(lRow);
+
+    const QString source = cell(cGrid1, lRow, COL_FILE);
+    lblCurrentTrack->setText(GetFileNameFromPath(source));
+    lblFilesToConvert->setText("Files: " + QString::number(lRow) + "/" + QString::number(cGrid1->RowCount()));
+    AddLogLine("Start to convert: " + lblCurrentTrack->text() + "...", txtLog);
+    lblCurrentTrack->setText("Start to convert: " + GetFileNameFromPath(source) + "...");
+    cAudioConverter1->setInputFile(source);
+
+    if (!problem.isEmpty()) {
+        // No usable name: the row fails the way a converter error does.
+        QTimer::singleShot(0, this, [this, problem] { cAudioConverter1_JobError(kvaudio::ErrOutputPath, problem); });
+        return RowStarted;
+    }
+    const QString output = GetTempFolder() + name;
+    if (FileAtOutputPath(output)) {
+        const int answer = AskOverwrite(output, txtLog, this);
+        if (answer == vbNo)
+            return RowSkipped;
+        if (answer == vbCancel)
+            return RowCancelled;
+    }
+    if (cell(cGrid1, lRow, COL_RANGE_ALL) != QLatin1String("1")) {
+        cAudioConverter1->setRangeStart(int(cell(cGrid1, lRow, COL_RANGE_START_TIME).toLong()));
+        cAudioConverter1->setRangeLength(int(cell(cGrid1, lRow, COL_RANGE_LENGTH_TIME).toLong()));
+    }
+    cAudioConverter1->setOutputFile(output);
+    cAudioConverter1->StartConvert();
+    return RowStarted;
+}
+
+void FrmDataBurner3::cAudioConverter1_JobProgress(int percent)
+{
+    if (percent < 1)
+        return;
+    unsetCursor();
+    prgCurrnet->setProgressValue(percent);
+    prgTotal->setProgressValue((m_lCurrentRow - 1) * 100 + percent);
+    setWindowTitle(ConvertingCaption(prgCurrnet->ProgressValue(), prgTotal->ProgressValue(), prgTotal->ProgressMax()));
+    NoteRowProgress(percent);
+}
+
+void FrmDataBurner3::cAudioConverter1_JobDone()
+{
+    if (!JobRunning())
+        return;
+    NoteRowDone();
+    ++m_lCurrentRow;
+    ConvertTracks();
+}
+
+void FrmDataBurner3::cAudioConverter1_JobError(int code, const QString& text)
+{
+    NoteRowError();
+    const QString line = "Error: " + text + "(" + QString::number(code) + ")";
+    AddLogLine(line, txtLog);
+    lblCurrentTrack->setText(line);
+    setWindowTitle(line);
+    SetButtonsEnabled(true);
+    ++m_lCurrentRow;
+    ConvertTracks();
+    unsetCursor();
+}
+
+void FrmDataBurner3::cAudioConverter1_JobAborted()
+{
+    SetButtonsEnabled(true);
+    AddLogLine(QStringLiteral("Aborted."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+    unsetCursor();
+    setWindowTitle(lblCurrentTrack->text());
+}
+
+void FrmDataBurner3::cmdAbort_Click()
+{
+    if (!JobRunning())
+        return;
+    if (!ConfirmAbort(this))
+        return;
+    if (!JobRunning())
+        return;
+    // A burn is cancelled; it ends through the engine's own end event.
+    if (m_bBurning) {
+        if (cmbEngine->currentIndex() == 0)
+            cAudioDataBurner1->CancelBurn();
+        else
+            cBurner1->CancelBurn();
+    } else {
+        cAudioConverter1->AbortJob();
+    }
+    ShowJobBalloon(QStringLiteral("Aborted."));
+    Timer1->stop();
+    m_bAbortRequested = true;
+}
+
+void FrmDataBurner3::DoEndEvents()
+{
+    if (CheckTicked(chkEraseTempfiles)) {
+        AddLogLine(QStringLiteral("Erase temp files..."), txtLog);
+        DeleteFolderFiles();
+    }
+    ToolWindow::DoEndEvents();
+}
+
+void FrmDataBurner3::FinishBurn()
+{
+    m_bBurning = false;
+    SetButtonsEnabled(true);
+    FinishJobDone();
+    AddLogLine(DoneText(), txtLog);
+}
+
+QString FrmDataBurner3::EndFolderToOpen() const
+{
+    // A stdio writer's disc is a file: its folder is what there is to open.
+    const QString text = cboDrv->currentText();
+    const int at = text.indexOf(QLatin1String("stdio:"));
+    if (at < 0)
+        return QString();
+    return GetFolderOfFile(text.mid(at + 6));
+}
+
+void FrmDataBurner3::EjectTrayAtEnd() { cAudioDataBurner1->EjectTray(DriveLetter()); }
+
+// ---------------------------------------------------------------------------
+// First engine
+
+void FrmDataBurner3::FillDriveList()
+{
+    cboDrv->clear();
+    const int n = cAudioDataBurner1->DriveCount();
+    for (int i = 1; i <= n; ++i)
+        cboDrv->addItem(cAudioDataBurner1->DriveName(i));
+    if (n > 0) {
+        const QSignalBlocker block(cboDrv);
+        cboDrv->setCurrentIndex(0);
+    }
+    if (n > 0)
+        cboDrv_Click();
+}
+
+void FrmDataBurner3::cboDrv_Click()
+{
+    if (cmbEngine->currentIndex() == 0)
+        FillSpeedList();
+    if (UpdateCDInfo())
+        lblCDStatus->setText(QStringLiteral("Ready."));
+}
+
+void FrmDataBurner3::FillSpeedList()
+{
+    const QString letter = DriveLetter();
+    const int n = cAudioDataBurner1->SpeedCount(letter);
+    cboSpeed->clear();
+    for (int i = 1; i <= n; ++i) {
+        const int s = cAudioDataBurner1->SpeedKBs(i);
+        cboSpeed->addItem(QString::number(s) + " KB/s (" + QString::number(s / 176) + "x)", s);
+    }
+    cboSpeed->addItem(QStringLiteral("Max."), 65535);
+    cboSpeed->setCurrentIndex(cboSpeed->count() - 1);
+}
+
+bool FrmDataBurner3::UpdateCDInfo() { return false; }
+
+void FrmDataBurner3::lblRefreshCDInfo_Click() { UpdateCDInfo(); }
+
+void FrmDataBurner3::lblOpenCDDoor_Click() { cAudioDataBurner1->EjectTray(DriveLetter()); }
+
+void FrmDataBurner3::lblCloseCDDoor_Click() { cAudioDataBurner1->CloseTray(DriveLetter()); }
+
+void FrmDataBurner3::BurnWithDataBurner()
+{
+    SetButtonsEnabled(false);
+    AddLogLine(QStringLiteral("Add files to burn."), txtLog);
+    QStringList added;
+    for (long n = 1; n <= cGrid1->RowCount(); ++n) {
+        const QString path = GetTempFolder() + RowFileName(n);
+        // Rows whose names agree share one file: it goes on the disc once.
+        if (added.contains(path))
+            continue;
+        added << path;
+        if (!cAudioDataBurner1->AddDiscFile(path)) {
+            MsgBox("Couldn't add the file " + path, vbExclamation, QStringLiteral("Error"), this);
+            AddLogLine("Couldn't add the file " + GetFileNameFromPath(path), txtLog);
+        }
+    }
+    for (XP_ProgressBar* bar : {prgCurrnet, prgTotal}) {
+        bar->setProgressMin(0);
+        bar->setProgressMax(100);
+        bar->setProgressValue(0);
+    }
+    cAudioDataBurner1->setVolumeLabel(txtCDName->text());
+    cAudioDataBurner1->setFileSystem(QStringLiteral("CDFS"));
+    cAudioDataBurner1->setIdentityText1(g_sAppName);
+    cAudioDataBurner1->setIdentityText2(g_sAppName);
+    cAudioDataBurner1->setBurnFlag(false);
+    m_bBurning = true;
+    cAudioDataBurner1->BurnToDrive(DriveLetter(), cboSpeed->currentData().isValid() ? cboSpeed->currentData().toLongLong()
+                                                                                     : 65535);
+}
+
+void FrmDataBurner3::cAudioDataBurner1_BurnStarted() { LogAndLabel(QStringLiteral("Start the burning process...")); }
+
+void FrmDataBurner3::cAudioDataBurner1_BurnProgress(int percent)
+{
+    prgTotal->setProgressValue(percent);
+    prgCurrnet->setProgressValue(percent);
+    lblCurrentTrack->setText(QString::number(percent) + "%");
+}
+
+void FrmDataBurner3::cAudioDataBurner1_ClosingSession() { LogAndLabel(QStringLiteral("Closing session...")); }
+
+void FrmDataBurner3::cAudioDataBurner1_BurnFinished()
+{
+    LogAndLabel(QStringLiteral("Finished"));
+    FinishBurn();
+}
+
+void FrmDataBurner3::cAudioDataBurner1_BurnStopped(long code, const QString& text)
+{
+    m_bBurning = false;
+    m_bJobError = true;
+    SetButtonsEnabled(true);
+    LogAndLabel(text);
+    if (code == datadisc::ErrCancelled)
+        setWindowTitle(text);
+}
+
+// ---------------------------------------------------------------------------
+// Second engine
+
+bool FrmDataBurner3::CheckImapi2Installed()
+{
+    if (cBurner::Available())
+        return true;
+    MsgBox(QStringLiteral("The disc writing library could not be started, so this engine cannot burn."),
+           vbInformation | vbOKOnly, QString(), this);
+    return false;
+}
+
+void FrmDataBurner3::FillImapiDriveList()
+{
+    cboDrv->clear();
+    const int n = cBurner1->DriveCount();
+    for (int i = 0; i < n; ++i)
+        cboDrv->addItem(cBurner1->DrivePath(i) + " - " + cBurner1->DriveName(i));
+    if (n > 0)
+        cboDrv->setCurrentIndex(0);
+}
+
+void FrmDataBurner3::EnableBurnControls(bool bEnable)
+{
+    cmdConvert->setEnabled(bEnable);
+    cmdExit->setEnabled(bEnable);
+    lblOpenCDDoor->setEnabled(bEnable);
+    lblCloseCDDoor->setEnabled(bEnable);
+}
+
+void FrmDataBurner3::BurnWithImapi2()
+{
+    if (!CheckImapi2Installed())
+        return;
+    cBurner1->NewDiscImage();
+    cBurner1->setUseISO9660(false);
+    cBurner1->setUseJoliet(false);
+    cBurner1->setUseUDF(false);
+    if (CheckTicked(chkISO))
+        cBurner1->setUseISO9660(true);
+    if (CheckTicked(chkJOLIET))
+        cBurner1->setUseJoliet(true);
+    if (CheckTicked(chkUDF)) {
+        cBurner1->setUseUDF(true);
+        AddLogLine(QStringLiteral("UDF is not written here; the disc gets the other file systems."), txtLog);
+    }
+    cBurner1->setVolumeLabel(txtCDName->text());
+    for (long n = 1; n <= cGrid1->RowCount(); ++n)
+        cBurner1->AddDiscFile(GetTempFolder() + RowFileName(n));
+    for (XP_ProgressBar* bar : {prgCurrnet, prgTotal}) {
+        bar->setProgressMin(0);
+        bar->setProgressMax(100);
+        bar->setProgressValue(0);
+    }
+    EnableBurnControls(false);
+    cmdAbort->setEnabled(true);
+    m_bBurning = true;
+    cBurner1->BurnToDrive(cboDrv->currentIndex());
+}
+
+void FrmDataBurner3::cBurner1_BurnerInitializing() { LogAndLabel(QStringLiteral("BurnerInitializing...")); }
+
+void FrmDataBurner3::cBurner1_BurnerAdding(const QString& path) { LogAndLabel("Adding:" + GetFileNameFromPath(path)); }
+
+void FrmDataBurner3::cBurner1_BurnerFileCount(long files, long folders)
+{
+    AddLogLine(QString::number(files) + " files to burn.\r\n" + QString::number(folders) + " dirs to burn.", txtLog);
+}
+
+void FrmDataBurner3::cBurner1_StartBurning()
+{
+    EnableBurnControls(false);
+    // Abort stays available: it cancels the burn.
+    LogAndLabel(QStringLiteral("StartBurning..."));
+}
+
+void FrmDataBurner3::cBurner1_BurnerProgress(long percent)
+{
+    prgTotal->setProgressValue(percent);
+    prgCurrnet->setProgressValue(percent);
+    lblCurrentTrack->setText(QString::number(percent) + "%");
+}
+
+void FrmDataBurner3::cBurner1_BurnerFinalization()
+{
+    AddLogLine(QStringLiteral("BurnerFinalization - Please wait..."), txtLog);
+    lblCurrentTrack->setText(QStringLiteral("BurnerFinalization"));
+}
+
+void FrmDataBurner3::cBurner1_BurnerCompleted() { LogAndLabel(QStringLiteral("BurnerCompleted.")); }
+
+void FrmDataBurner3::cBurner1_BurnerDoneBurn() { LogAndLabel(QStringLiteral("BurnerDoneBurn.")); }
+
+void FrmDataBurner3::cBurner1_BurnerCanceled()
+{
+    LogAndLabel(QStringLiteral("BurnerCanceled..."));
+    m_bBurning = false;
+    m_bJobError = true;
+    EnableBurnControls(true);
+    LogAndLabel(QStringLiteral("Aborted."));
+    setWindowTitle(QStringLiteral("Aborted."));
+}
+
+void FrmDataBurner3::cBurner1_BurnerMessage(const QString& first, const QString& second)
+{
+    LogAndLabel(second + " (" + first + ")");
+    m_bBurning = false;
+    m_bJobError = true;
+    EnableBurnControls(true);
+}
+
+void FrmDataBurner3::cBurner1_BurnerEnd()
+{
+    LogAndLabel(QStringLiteral("BurnerEnd."));
+    EnableBurnControls(true);
+    FinishBurn();
+}
+
+// ---------------------------------------------------------------------------
+
+FrmDataBurner3* g_frmDataBurner3()
+{
+    if (!windowRef() || windowRef()->Unloaded()) {
+        windowRef() = new FrmDataBurner3(nullptr);
+        windowRef()->Form_Load();
+    }
+    return windowRef();
+}
+
+bool g_frmDataBurner3Loaded() { return windowRef() && !windowRef()->Unloaded(); }

@@ -1,0 +1,396 @@
+// Both data burner components against stdio: writers (files standing for
+// discs): what they list and check, the image they write read back through
+// libisofs, and their event contracts on success, refusal and cancel.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "components/DataDiscBurn.h"
+#include "components/cAudioDataBurner.h"
+#include "components/cBurner.h"
+#include "tests/components/IsoReadBack.h"
+
+namespace {
+
+QByteArray Pattern(int size, int seed)
+{
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 31 + seed * 7) & 0xff);
+    return b;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// A temporary folder with files to burn and the stdio writers named in
+// KELVANE_DATA_WRITERS ("Z:" the first, "Y:" the second).
+class DataBurnerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_target = m_dir.filePath("disc.iso");
+        m_second = m_dir.filePath("second.iso");
+        qputenv("KELVANE_DATA_WRITERS", (m_target + ":" + m_second).toLocal8Bit());
+    }
+    void TearDown() override { qunsetenv("KELVANE_DATA_WRITERS"); }
+
+    QString MakeFile(const QString& name, const QByteArray& bytes)
+    {
+        const QString p = m_dir.filePath(name);
+        EXPECT_TRUE(WriteFile(p, bytes));
+        return p;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_target;
+    QString m_second;
+};
+
+// The events of a first-engine burn, in order.
+struct V1Events {
+    QStringList log;
+    long stopCode = 0;
+    QString stopText;
+    void attach(cAudioDataBurner& b)
+    {
+        QObject::connect(&b, &cAudioDataBurner::BurnStarted, [this] { log << "started"; });
+        QObject::connect(&b, &cAudioDataBurner::BurnProgress, [this](int p) {
+            if (p == 100)
+                log << "100%";
+        });
+        QObject::connect(&b, &cAudioDataBurner::ClosingSession, [this] { log << "closing"; });
+        QObject::connect(&b, &cAudioDataBurner::BurnFinished, [this] { log << "finished"; });
+        QObject::connect(&b, &cAudioDataBurner::BurnStopped, [this](long code, const QString& text) {
+            stopCode = code;
+            stopText = text;
+            log << "stopped";
+        });
+    }
+    bool ended() const { return log.contains("finished") || log.contains("stopped"); }
+    bool wait()
+    {
+        const bool ok = QTest::qWaitFor([&] { return ended(); }, 60000);
+        QTest::qWait(100); // a second end event would show here
+        return ok;
+    }
+};
+
+TEST_F(DataBurnerTest, ListsTheStdioWritersByLetterAfterTheMachinesDrives)
+{
+    cAudioDataBurner burner;
+    const int n = burner.DriveCount();
+    ASSERT_GE(n, 2);
+    EXPECT_EQ(burner.DriveName(n - 1), "Z: stdio:" + m_target);
+    EXPECT_EQ(burner.DriveName(n), "Y: stdio:" + m_second);
+    EXPECT_EQ(burner.DriveName(0), "");
+    EXPECT_EQ(burner.DriveName(n + 1), "");
+
+    cBurner v2;
+    ASSERT_EQ(v2.DriveCount(), n);
+    EXPECT_EQ(v2.DrivePath(n - 2), "Z:");
+    EXPECT_EQ(v2.DriveName(n - 2), "stdio:" + m_target);
+    EXPECT_EQ(v2.DrivePath(n), "");
+}
+
+TEST_F(DataBurnerTest, BurnsBothFilesWithLabelAndJolietNamesAndEqualBytes)
+{
+    const QByteArray a = Pattern(300000, 1), b = Pattern(5000, 2);
+    const QString fa = MakeFile("First Song - long name.mp3", a);
+    const QString fb = MakeFile("b.wma", b);
+
+    cAudioDataBurner burner;
+    burner.DriveCount();
+    EXPECT_TRUE(burner.IsDriveReady("Z"));
+    EXPECT_TRUE(burner.IsDiscEmpty("Z"));
+    EXPECT_FALSE(QFileInfo::exists(m_target)) << "checking a drive writes nothing";
+    ASSERT_TRUE(burner.AddDiscFile(fa));
+    ASSERT_TRUE(burner.AddDiscFile(fb));
+    burner.setVolumeLabel("My List");
+    burner.setFileSystem("CDFS");
+    burner.setIdentityText1("Kelvane");
+    burner.setIdentityText2("Kelvane");
+    burner.setBurnFlag(false);
+
+    V1Events ev;
+    ev.attach(burner);
+    burner.BurnToDrive("Z", 65535);
+    EXPECT_TRUE(ev.log.isEmpty()) << "events arrive queued, never inside the call";
+    ASSERT_TRUE(ev.wait());
+    EXPECT_EQ(ev.log, QStringList({"started", "100%", "closing", "finished"}));
+    EXPECT_FALSE(burner.Burning());
+
+    const IsoContents iso = ReadIsoImage(m_target);
+    ASSERT_TRUE(iso.ok) << iso.error.toStdString();
+    EXPECT_EQ(iso.volumeId, "My List");
+    EXPECT_TRUE(iso.hasJoliet);
+    ASSERT_EQ(iso.rootFiles.keys(), QStringList({"First Song - long name.mp3", "b.wma"}));
+    EXPECT_EQ(iso.rootFiles.value("First Song - long name.mp3"), a);
+    EXPECT_EQ(iso.rootFiles.value("b.wma"), b);
+
+    // Written once, the disc is no longer empty; the added files were used up.
+    EXPECT_TRUE(burner.IsDriveReady("Z"));
+    EXPECT_FALSE(burner.IsDiscEmpty("Z"));
+    EXPECT_TRUE(burner.DiscFiles().isEmpty());
+}
+
+TEST_F(DataBurnerTest, AcceptsOnlyReadableFilesEachNameOnce)
+{
+    const QString good = MakeFile("a.mp3", "abc");
+    QDir().mkpath(m_dir.filePath("sub"));
+    const QString sameName = m_dir.filePath("sub/a.mp3");
+    WriteFile(sameName, "xyz");
+    struct Case {
+        const char* what;
+        QString path;
+        bool accepted;
+    } cases[] = {
+        {"a readable file", good, true},
+        {"the same name again", sameName, false},
+        {"a missing file", m_dir.filePath("missing.mp3"), false},
+        {"a folder", m_dir.filePath("sub"), false},
+        {"an empty path", QString(), false},
+    };
+    cAudioDataBurner burner;
+    for (const Case& c : cases)
+        EXPECT_EQ(burner.AddDiscFile(c.path), c.accepted) << c.what;
+    EXPECT_EQ(burner.DiscFiles(), QStringList({good}));
+}
+
+TEST_F(DataBurnerTest, TheLabelIsCutToThirtyTwoBytesOnACharacterBoundary)
+{
+    struct Case {
+        QString typed;
+        QString written;
+    } cases[] = {
+        {"", ""},
+        {QString(40, 'x'), QString(32, 'x')},
+        {QString(20, QChar(0xe4)), QString(16, QChar(0xe4))}, // two bytes each
+        {"a" + QString(20, QChar(0xe4)), "a" + QString(15, QChar(0xe4))},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(datadisc::CutVolumeLabel(c.typed), c.written) << c.typed.toStdString();
+
+    // The cut label is what the disc carries.
+    const QString f = MakeFile("x.mp3", "123");
+    cAudioDataBurner burner;
+    burner.DriveCount();
+    burner.AddDiscFile(f);
+    burner.setVolumeLabel(QString(20, QChar(0xe4)));
+    V1Events ev;
+    ev.attach(burner);
+    burner.BurnToDrive("Z", 65535);
+    ASSERT_TRUE(ev.wait());
+    ASSERT_TRUE(ev.log.contains("finished")) << ev.stopText.toStdString();
+    EXPECT_EQ(ReadIsoImage(m_target).volumeId, QString(16, QChar(0xe4)));
+}
+
+TEST_F(DataBurnerTest, ATargetHoldingDataIsNotEmptyAndIsLeftAlone)
+{
+    const QByteArray old = Pattern(4096, 9);
+    ASSERT_TRUE(WriteFile(m_target, old));
+    const QString f = MakeFile("a.mp3", "abc");
+
+    cAudioDataBurner burner;
+    burner.DriveCount();
+    EXPECT_TRUE(burner.IsDriveReady("Z"));
+    EXPECT_FALSE(burner.IsDiscEmpty("Z"));
+    burner.AddDiscFile(f);
+    V1Events ev;
+    ev.attach(burner);
+    burner.BurnToDrive("Z", 65535);
+    ASSERT_TRUE(ev.wait());
+    EXPECT_EQ(ev.log, QStringList({"stopped"}));
+    EXPECT_EQ(ev.stopCode, datadisc::ErrNotBlank);
+    QFile t(m_target);
+    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+    EXPECT_EQ(t.readAll(), old);
+}
+
+TEST_F(DataBurnerTest, UnknownDriveLettersAreRefused)
+{
+    cAudioDataBurner burner;
+    burner.DriveCount();
+    EXPECT_FALSE(burner.IsDriveReady("Q"));
+    EXPECT_FALSE(burner.IsDiscEmpty(""));
+    EXPECT_EQ(burner.SpeedCount("Q"), 0);
+    V1Events ev;
+    ev.attach(burner);
+    burner.BurnToDrive("Q", 65535);
+    ASSERT_TRUE(ev.wait());
+    EXPECT_EQ(ev.stopCode, datadisc::ErrNoWriter);
+}
+
+TEST_F(DataBurnerTest, ACancelledBurnEndsAbortedAndLeavesTheTargetBlank)
+{
+    // A sparse file big enough that the burn is still writing when cancelled.
+    const QString big = m_dir.filePath("big.wav");
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(qint64(400) * 1024 * 1024));
+    }
+    cAudioDataBurner burner;
+    burner.DriveCount();
+    burner.AddDiscFile(big);
+    V1Events ev;
+    ev.attach(burner);
+    QObject::connect(&burner, &cAudioDataBurner::BurnStarted, &burner, [&] { burner.CancelBurn(); });
+    burner.BurnToDrive("Z", 65535);
+    ASSERT_TRUE(ev.wait());
+    EXPECT_EQ(ev.log.last(), "stopped");
+    EXPECT_FALSE(ev.log.contains("finished"));
+    EXPECT_EQ(ev.stopCode, datadisc::ErrCancelled);
+    EXPECT_EQ(ev.stopText, "Aborted.");
+    EXPECT_FALSE(QFileInfo::exists(m_target)) << "a cancelled burn leaves the pseudo-disc blank";
+    EXPECT_TRUE(burner.IsDiscEmpty("Z"));
+}
+
+// The events of a second-engine burn, in order.
+struct V2Events {
+    QStringList log;
+    void attach(cBurner& b)
+    {
+        QObject::connect(&b, &cBurner::BurnerInitializing, [this] { log << "init"; });
+        QObject::connect(&b, &cBurner::BurnerAdding, [this](const QString& p) { log << "add " + QFileInfo(p).fileName(); });
+        QObject::connect(&b, &cBurner::BurnerFileCount,
+                         [this](long files, long dirs) { log << QStringLiteral("count %1 %2").arg(files).arg(dirs); });
+        QObject::connect(&b, &cBurner::StartBurning, [this] { log << "start"; });
+        QObject::connect(&b, &cBurner::BurnerFinalization, [this] { log << "final"; });
+        QObject::connect(&b, &cBurner::BurnerCompleted, [this] { log << "completed"; });
+        QObject::connect(&b, &cBurner::BurnerDoneBurn, [this] { log << "done"; });
+        QObject::connect(&b, &cBurner::BurnerCanceled, [this] { log << "canceled"; });
+        QObject::connect(&b, &cBurner::BurnerMessage,
+                         [this](const QString& first, const QString& second) { log << "message " + first; });
+        QObject::connect(&b, &cBurner::BurnerEnd, [this] { log << "end"; });
+    }
+    bool ended() const
+    {
+        return log.contains("end") || log.contains("canceled") ||
+               std::any_of(log.begin(), log.end(), [](const QString& s) { return s.startsWith("message"); });
+    }
+    bool wait()
+    {
+        const bool ok = QTest::qWaitFor([&] { return ended(); }, 60000);
+        QTest::qWait(100);
+        return ok;
+    }
+};
+
+TEST_F(DataBurnerTest, SecondEngineBurnsTheLayoutAndFollowsTheJolietSwitch)
+{
+    const QByteArray a = Pattern(70000, 3);
+    const QString fa = MakeFile("Track One.mp3", a);
+    const QString missing = m_dir.filePath("gone.mp3");
+    for (bool joliet : {true, false}) {
+        QFile::remove(m_target);
+        cBurner burner;
+        const int z = burner.DriveCount() - 2;
+        burner.NewDiscImage();
+        burner.setUseISO9660(true);
+        burner.setUseJoliet(joliet);
+        burner.setUseUDF(false);
+        burner.setVolumeLabel("Disc");
+        burner.AddDiscFile(fa);
+        burner.AddDiscFile(missing);
+        V2Events ev;
+        ev.attach(burner);
+        burner.BurnToDrive(z);
+        EXPECT_TRUE(ev.log.isEmpty());
+        ASSERT_TRUE(ev.wait());
+        EXPECT_EQ(ev.log, QStringList({"init", "add Track One.mp3", "count 1 0", "start", "final", "completed", "done",
+                                       "end"}));
+        const IsoContents iso = ReadIsoImage(m_target);
+        ASSERT_TRUE(iso.ok) << iso.error.toStdString() << " joliet " << joliet;
+        EXPECT_EQ(iso.hasJoliet, joliet);
+        EXPECT_EQ(iso.volumeId, "Disc");
+        ASSERT_EQ(iso.rootFiles.size(), 1);
+        EXPECT_EQ(iso.rootFiles.first(), a);
+    }
+}
+
+TEST_F(DataBurnerTest, SecondEngineReportsRefusalsAndCancelAsItsEnd)
+{
+    const QString f = MakeFile("a.mp3", Pattern(1000, 4));
+    {
+        // A written target.
+        WriteFile(m_target, "data");
+        cBurner burner;
+        const int z = burner.DriveCount() - 2;
+        burner.NewDiscImage();
+        burner.AddDiscFile(f);
+        V2Events ev;
+        ev.attach(burner);
+        burner.BurnToDrive(z);
+        ASSERT_TRUE(ev.wait());
+        EXPECT_EQ(ev.log.last(), QStringLiteral("message %1").arg(datadisc::ErrNotBlank));
+        EXPECT_FALSE(ev.log.contains("end"));
+        QFile::remove(m_target);
+    }
+    {
+        // Nothing readable to burn.
+        cBurner burner;
+        const int z = burner.DriveCount() - 2;
+        burner.NewDiscImage();
+        burner.AddDiscFile(m_dir.filePath("none.mp3"));
+        V2Events ev;
+        ev.attach(burner);
+        burner.BurnToDrive(z);
+        ASSERT_TRUE(ev.wait());
+        EXPECT_EQ(ev.log, QStringList({"init", "count 0 0", QStringLiteral("message %1").arg(datadisc::ErrNoFiles)}));
+    }
+    {
+        // Cancelled as soon as it starts.
+        const QString big = m_dir.filePath("big.wav");
+        QFile b(big);
+        ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(b.resize(qint64(400) * 1024 * 1024));
+        b.close();
+        cBurner burner;
+        const int z = burner.DriveCount() - 2;
+        burner.NewDiscImage();
+        burner.AddDiscFile(big);
+        V2Events ev;
+        ev.attach(burner);
+        QObject::connect(&burner, &cBurner::StartBurning, &burner, [&] { burner.CancelBurn(); });
+        burner.BurnToDrive(z);
+        ASSERT_TRUE(ev.wait());
+        EXPECT_EQ(ev.log.last(), "canceled");
+        EXPECT_FALSE(ev.log.contains("end"));
+        EXPECT_FALSE(QFileInfo::exists(m_target));
+    }
+}
+
+TEST_F(DataBurnerTest, ReleasingDuringABurnStopsItWithoutEvents)
+{
+    const QString big = m_dir.filePath("big.wav");
+    QFile b(big);
+    ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(b.resize(qint64(400) * 1024 * 1024));
+    b.close();
+    cAudioDataBurner burner;
+    burner.DriveCount();
+    burner.AddDiscFile(big);
+    V1Events ev;
+    ev.attach(burner);
+    bool released = false;
+    QObject::connect(&burner, &cAudioDataBurner::BurnStarted, &burner, [&] {
+        burner.ReleaseComponent();
+        released = true;
+    });
+    burner.BurnToDrive("Z", 65535);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return released; }, 60000));
+    QTest::qWait(200);
+    EXPECT_EQ(ev.log, QStringList({"started"}));
+    EXPECT_FALSE(burner.Burning());
+    EXPECT_FALSE(QFileInfo::exists(m_target));
+}
+
+} // namespace
