@@ -156,7 +156,7 @@ TEST_F(Notes, ANotesFileThatCannotBeReadIsNeverOverwritten)
 
 // Notes that cannot be written are not lost: the user is told where and why,
 // and the window stays open with the text until a save works.
-TEST(Notes, NotesThatCannotBeSavedStayOpenWithTheText)
+TEST_F(Notes, NotesThatCannotBeSavedStayOpenWithTheText)
 {
     ListWindow lw;
     noNotesWindow();
@@ -189,7 +189,7 @@ TEST(Notes, NotesThatCannotBeSavedStayOpenWithTheText)
     UnloadMain();
 }
 
-TEST(Notes, ANormalWindowOverTheMainOneThatSavesWhenTheWindowManagerClosesIt)
+TEST_F(Notes, ANormalWindowOverTheMainOneThatSavesWhenTheWindowManagerClosesIt)
 {
     ListWindow lw;
     FrmMain* w = lw.w;

@@ -109,7 +109,7 @@ void expectPanesApart(FrmMain* w)
 
 } // namespace
 
-TEST(MainWindowShot, PanesKeepApartFromTheMinimumSizeUp)
+TEST_F(MainWindowShot, PanesKeepApartFromTheMinimumSizeUp)
 {
     struct Case {
         const char* name;

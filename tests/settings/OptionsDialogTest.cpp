@@ -433,7 +433,7 @@ TEST_F(OptionsDialog, EditOpensTheAudioFormatDialogOnTheDefaultFormatsTab)
 // A default tag holding list markup would not read back from a list as typed:
 // OK refuses it with the reason, shows the tags page and stores nothing; any
 // other text (a lone "<", a look-alike tag) is stored as typed.
-TEST(OptionsDialog, DefaultTagsWithListMarkupAreRefusedWhereTyped)
+TEST_F(OptionsDialog, DefaultTagsWithListMarkupAreRefusedWhereTyped)
 {
     install();
     store("ID3 Tags", "txtTagAlbum", "Stored");
