@@ -266,15 +266,12 @@ long FrmACMConverter::ConvertTask(long lRow)
     }
     // The source itself at the output path is refused by the component.
     if (!CheckTicked(chkOverWrite) && FileAtOutputPath(output) && !SameFile(source, output)) {
-        const int answer = AskOverwrite(output, txtLog, this);
-        if (answer == vbNo)
-            return RowSkipped;
-        if (answer == vbCancel)
-            return RowCancelled;
+        if (const long answer = AskRowOverwrite(output, txtLog, this); answer != RowStarted)
+            return answer;
     }
-    if (cell(cGrid1, lRow, COL_RANGE_ALL) != QLatin1String("1")) {
-        cAudioConverter1->setRangeStart(int(cell(cGrid1, lRow, COL_RANGE_START_TIME).toLong()));
-        cAudioConverter1->setRangeLength(int(cell(cGrid1, lRow, COL_RANGE_LENGTH_TIME).toLong()));
+    if (const RowRange range = ItemRowRange(cGrid1, lRow); range.set) {
+        cAudioConverter1->setRangeStart(range.start);
+        cAudioConverter1->setRangeLength(range.length);
     }
     cAudioConverter1->setOutputFile(output);
     cAudioConverter1->StartConvert();

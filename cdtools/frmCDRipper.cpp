@@ -233,15 +233,12 @@ long FrmCDRipper::ConvertTask(long lRow)
         return RowStarted;
     }
     if (!CheckTicked(chkOverWrite) && FileAtOutputPath(output)) {
-        const int answer = AskOverwrite(output, txtLog, this);
-        if (answer == vbNo)
-            return RowSkipped;
-        if (answer == vbCancel)
-            return RowCancelled;
+        if (const long answer = AskRowOverwrite(output, txtLog, this); answer != RowStarted)
+            return answer;
     }
-    if (cell(cGrid1, lRow, COL_RANGE_ALL) != QLatin1String("1")) {
-        cAudioCDRipper1->setRangeStart(int(cell(cGrid1, lRow, COL_RANGE_START_TIME).toLong()));
-        cAudioCDRipper1->setRangeLength(int(cell(cGrid1, lRow, COL_RANGE_LENGTH_TIME).toLong()));
+    if (const RowRange range = ItemRowRange(cGrid1, lRow); range.set) {
+        cAudioCDRipper1->setRangeStart(range.start);
+        cAudioCDRipper1->setRangeLength(range.length);
     }
     cAudioCDRipper1->setOutputFile(output);
     cAudioCDRipper1->StartRip();

@@ -9,6 +9,7 @@
 
 #include <QLocale>
 #include "components/cGrid.h"
+#include "core/ItemsListText.h"
 #include "toolframe/ToolWindow.h"
 #include "components/cProgressBar.h"
 #include "core/TextFiles.h"
@@ -137,4 +138,18 @@ QString ConvertingCaption(long filePercent, long totalValue, long totalMax)
     const double share = totalMax != 0 ? double(totalValue) / double(totalMax) * 100.0 : 0.0;
     return QStringLiteral("Converting... [ ") + QString::number(filePercent) + QStringLiteral("% / ") +
            QLocale::c().toString(share, 'g', 15) + QStringLiteral("% ]");
+}
+
+long AskRowOverwrite(const QString& output, QPlainTextEdit* log, QWidget* owner)
+{
+    const int answer = AskOverwrite(output, log, owner);
+    return answer == vbNo ? 1 : answer == vbCancel ? 2 : 0;
+}
+
+RowRange ItemRowRange(cGrid* grid, long row)
+{
+    auto cell = [&](const QString& key) { return grid->CellText(int(row), grid->ColumnIndex(key)); };
+    if (cell(COL_RANGE_ALL) == QLatin1String("1"))
+        return {};
+    return {true, int(cell(COL_RANGE_START_TIME).toLong()), int(cell(COL_RANGE_LENGTH_TIME).toLong())};
 }

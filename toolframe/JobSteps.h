@@ -46,3 +46,17 @@ void AbortRowJob(ToolWindow* w, const std::function<void()>& abortComponent);
 // The window caption while a row converts: the current file's percent and
 // the whole job's share, e.g. "Converting... [ 40% / 46.6666666666667% ]".
 QString ConvertingCaption(long filePercent, long totalValue, long totalMax);
+
+class cGrid;
+
+// The overwrite question of a row whose output exists, as a row result:
+// 0 to go on (Yes), 1 to skip the row (No), 2 to stop the job (Cancel).
+long AskRowOverwrite(const QString& output, QPlainTextEdit* log, QWidget* owner);
+
+// The part of its item a row covers: nothing to set when it is the whole item.
+struct RowRange {
+    bool set = false;
+    int start = 0;
+    int length = 0;
+};
+RowRange ItemRowRange(cGrid* grid, long row);
