@@ -444,7 +444,10 @@ void FrmMicRecorder::cmdPlay_Click()
         return;
     WaveFileInfoRecord info;
     cWave1->WaveFileInfo(path, info);
+    QPointer<FrmMicRecorder> self(this); // the window may go while the file opens
     long code = cWave1->PlayWaveFile(path, cboDevices->currentIndex(), 8000);
+    if (!self)
+        return;
     if (code != 0) {
         log(QStringLiteral(": Error Play Start:") + cWave1->GetErrorText(code));
         return;

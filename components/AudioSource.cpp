@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "components/FFmpegUtil.h"
@@ -52,6 +53,20 @@ const AVInputFormat* signatureFormat(const QString& path, const QString& expecte
     else if (expected == QLatin1String("asf"))
         match = head == QByteArray::fromHex("3026B2758E66CF11A6D900AA0062CE6C");
     return match ? av_find_input_format(expected.toLatin1().constData()) : nullptr;
+}
+
+std::mutex g_openHookMutex;
+std::function<void()> g_openHook;
+
+void runOpenHook()
+{
+    std::function<void()> hook;
+    {
+        std::lock_guard<std::mutex> lock(g_openHookMutex);
+        hook = g_openHook;
+    }
+    if (hook)
+        hook();
 }
 
 int interruptWhenSet(void* flag)
@@ -344,9 +359,16 @@ QString AudioSource::statusText(int status, const QString& path)
     return QStringLiteral("The file '%1' cannot be opened.").arg(name);
 }
 
+void setSourceOpenHook(std::function<void()> hook)
+{
+    std::lock_guard<std::mutex> lock(g_openHookMutex);
+    g_openHook = std::move(hook);
+}
+
 int AudioSource::open(const QString& path, QString* errorText)
 {
     d->reset();
+    runOpenHook();
     auto fail = [&](int status) {
         d->reset();
         if (errorText)

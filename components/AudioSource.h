@@ -6,6 +6,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "components/AudioTags.h"
@@ -31,6 +32,10 @@ struct SourceInfo {
     QString container; // demuxer name: wav, mp3, asf, ogg
     QString codec;
 };
+
+// For tests: runs at the start of every AudioSource::open, on the thread
+// that opens, standing in for a file on a mount that stalls. Empty for none.
+void setSourceOpenHook(std::function<void()> hook);
 
 class AudioSource {
 public:

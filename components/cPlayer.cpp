@@ -4,6 +4,7 @@
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QPointer>
@@ -31,6 +32,8 @@ constexpr int kDeviceBufferMs = 500;
 constexpr int kFeedIntervalMs = 10;
 // How long a call waits for the device to open before it gives up on it.
 constexpr int kOpenTimeoutMs = 4000;
+// How long the release waits for the thread before it lets it go.
+constexpr int kReleaseWaitMs = 600;
 // How much audio the graphs can look back on, and how much they get.
 constexpr int kHistorySeconds = 2;
 constexpr int kGraphFrames = 4096;
@@ -390,6 +393,10 @@ void cPlayer::abandonWorker()
 
 long cPlayer::PlayFile(const QString& path, long device)
 {
+    if (m_openLoop) {
+        // Called again while the last file still opens (from a timer of the window).
+        return PlayBusy;
+    }
     m_lastPath = path;
     m_lastDetail.clear();
     if (m_released)
@@ -418,19 +425,44 @@ long cPlayer::PlayFile(const QString& path, long device)
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> ready = done->get_future();
     PlayerWorker* worker = m_worker;
+    std::shared_ptr<PlayerShared> shared = m_shared;
     const int volume = m_volume;
     QMetaObject::invokeMethod(
         worker,
-        [worker, path, chosen, generation, volume, result, done] {
+        [worker, shared, path, chosen, generation, volume, result, done] {
             worker->start(path, chosen, generation, volume, result.get());
             done->set_value();
+            std::lock_guard<std::mutex> lock(shared->ownerMutex);
+            if (cPlayer* owner = shared->owner)
+                QMetaObject::invokeMethod(
+                    owner, [owner, generation] { owner->openAnswered(generation); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
-    if (ready.wait_for(std::chrono::milliseconds(kOpenTimeoutMs)) != std::future_status::ready) {
+
+    // The window goes on painting and running its timers while the file and
+    // the device open; its clicks wait until then.
+    QPointer<cPlayer> self(this);
+    QEventLoop loop;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    m_openLoop = &loop;
+    m_openGeneration = generation;
+    timeout.start(kOpenTimeoutMs);
+    if (ready.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!self)
+        return PlayReleased; // gone with its window meanwhile
+    m_openLoop = nullptr;
+    if (ready.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+        if (m_released)
+            return PlayReleased;
         m_lastDetail = QStringLiteral("The audio device \"%1\" does not answer.").arg(chosen.description());
         abandonWorker();
         return PlayDeviceNoAnswer;
     }
+    if (m_released)
+        return PlayReleased;
     if (result->code != PlayOk) {
         m_lastDetail = result->detail;
         return result->code;
@@ -459,6 +491,8 @@ QString cPlayer::GetErrorText(long code) const
         return QStringLiteral("The audio output device does not answer.");
     case PlayReleased:
         return QStringLiteral("The player has been closed.");
+    case PlayBusy:
+        return QStringLiteral("The player is still opening another file.");
     }
     if (code >= PlayFileMissing && code <= PlayFileEmpty)
         return AudioSource::statusText(int(code), m_lastPath);
@@ -596,11 +630,19 @@ void cPlayer::workerEnded(quint64 generation)
     emit PlayEnded();
 }
 
+void cPlayer::openAnswered(quint64 generation)
+{
+    if (m_openLoop && generation == m_openGeneration)
+        m_openLoop->quit();
+}
+
 void cPlayer::ReleaseComponent()
 {
     if (m_released)
         return;
     m_released = true;
+    if (m_openLoop)
+        m_openLoop->quit();
     m_playing = false;
     m_paused = false;
     ++m_generation;
@@ -619,7 +661,7 @@ void cPlayer::ReleaseComponent()
             QThread::currentThread()->quit();
         },
         Qt::QueuedConnection);
-    if (m_thread->wait(kOpenTimeoutMs)) {
+    if (m_thread->wait(kReleaseWaitMs)) {
         delete m_thread;
         m_thread = nullptr;
         m_worker = nullptr;

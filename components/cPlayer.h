@@ -36,6 +36,7 @@ public:
         PlayDeviceBusy = 22,      // the device refused to open
         PlayDeviceNoAnswer = 23,  // the device did not answer in time
         PlayReleased = 24,        // the component has been released
+        PlayBusy = 25,            // another file is still being opened
     };
 
     explicit cPlayer(QObject* parent = nullptr);
@@ -44,7 +45,8 @@ public:
     // Starts playing path on output device `device` (its position in the
     // system's list of outputs; a negative number is the default output).
     // 0 means that playing has started. A file that plays already is stopped
-    // first, with its own PlayEnded.
+    // first, with its own PlayEnded. While the file and the device open, the
+    // caller's thread goes on with its timers and painting (not its input).
     long PlayFile(const QString& path, long device);
     // A sentence for the user about a PlayFile or ReadFileInfo result.
     QString GetErrorText(long code) const;
@@ -92,6 +94,7 @@ signals:
 private:
     friend class PlayerWorker;
     void workerEnded(quint64 generation);
+    void openAnswered(quint64 generation);
     bool ensureWorker();
     void abandonWorker();
     void takeFormat(const QString& path, int sampleRate, int channels, qint64 durationMs);
@@ -104,6 +107,8 @@ private:
     bool m_paused = false;
     bool m_released = false;
     quint64 m_generation = 0;
+    class QEventLoop* m_openLoop = nullptr; // while PlayFile waits for the open
+    quint64 m_openGeneration = 0;
     int m_volume = 100;
     double m_durationSeconds = 0;
     qint64 m_playingLengthMs = 0;

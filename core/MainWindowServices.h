@@ -14,6 +14,8 @@ class QTimer;
 class QWidget;
 
 class XP_ProgressBar;
+class AudioFileProbe;
+struct AudioFileFacts;
 class cAudioCDRipper;
 class cAudioConverter;
 class cAudioGraph;
@@ -47,16 +49,12 @@ public:
     // click on it does.
     virtual void LoadSelectedNode() {}
 
-    // The player as the items lists use it. ReadPlayerFileInfo reads a file's
-    // format without playing it (sample rate, bitrate, channels); false when
-    // the window has no player to ask. IsPlayerPlaying is true while an item
-    // is loaded in the player, playing or paused; PressPlayerStop presses the
-    // tools toolbar's "Stop" button.
-    virtual bool ReadPlayerFileInfo(const QString& path, int& sampleRate, int& bitrate, int& channels)
-    {
-        return false;
-    }
+    // The player as the items lists use it. IsPlayerPlaying is true while an
+    // item is loaded in the player, playing or paused; PressPlayerStop
+    // presses the tools toolbar's "Stop" button.
     virtual bool IsPlayerPlaying() { return false; }
+    // The file probe has read path, which the selected row names.
+    virtual void ItemFileFactsRead(const QString& path, const AudioFileFacts& facts) {}
     virtual void PressPlayerStop() {}
     // Shows the selected row's length in the player panel while nothing
     // plays; the items grid's mouse-up asks for it.
@@ -107,6 +105,9 @@ public:
     cAudioConverter* cAudioConverter1 = nullptr;
     cAudioCDRipper* cAudioCDRipper1 = nullptr;
     cPlayer* cPlayer1 = nullptr;
+    // Reads the selected item's format and length away from the window's
+    // thread, for the information grid and the player panel (ItemFileProbe).
+    AudioFileProbe* cFileProbe = nullptr;
     cAudioGraph* cAudioGraphAmp = nullptr;
     cAudioGraph* cAudioGraphFreq = nullptr;
     cSysTray* cSysTray1 = nullptr;

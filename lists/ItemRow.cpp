@@ -4,7 +4,7 @@
 #include <QFont>
 #include <cmath>
 
-#include "components/cAudioConverter.h"
+#include "components/AudioFileProbe.h"
 #include "components/cGrid.h"
 #include "components/cImageList.h"
 #include "components/cStatusBar.h"
@@ -171,6 +171,55 @@ void SetGridInfo(cGrid* grid)
     grid->setDisplaySwitchD(false);
 }
 
+namespace {
+
+// Rows of the information grid that the file probe fills.
+constexpr int kInfoSamplesRow = 6;
+constexpr int kInfoBitrateRow = 7;
+constexpr int kInfoChannelsRow = 8;
+
+QString channelsText(int channels) { return channels == 1 ? QStringLiteral("MONO") : QStringLiteral("STEREO"); }
+
+void showFileFacts(cGrid* info, const AudioFileFacts& facts)
+{
+    // A file that cannot be read shows no format rather than another file's.
+    info->SetCell(kInfoSamplesRow, 2, QString::number(facts.ok() ? facts.sampleRate : 0));
+    info->SetCell(kInfoBitrateRow, 2, QString::number(facts.ok() ? facts.bitrate : 0));
+    info->SetCell(kInfoChannelsRow, 2, channelsText(facts.ok() ? facts.channels : 0));
+}
+
+// The file the information grid describes now, or empty.
+QString describedFile(MainWindowServices* w)
+{
+    if (!w || !w->cGridInfo || !w->cGrid1 || w->cGridInfo->RowCount() < kInfoChannelsRow ||
+        w->cGrid1->RowCount() == 0)
+        return QString();
+    cGrid* grid = w->cGrid1;
+    return grid->CellText(grid->SelectedRow(), grid->ColumnIndex(COL_FILE));
+}
+
+} // namespace
+
+AudioFileProbe* ItemFileProbe()
+{
+    MainWindowServices* w = mainWindow();
+    if (!w)
+        return nullptr;
+    if (!w->cFileProbe) {
+        w->cFileProbe = new AudioFileProbe(w->Form());
+        QObject::connect(w->cFileProbe, &AudioFileProbe::factsRead, w->cFileProbe,
+                         [](const QString& path, const AudioFileFacts& facts) {
+                             MainWindowServices* now = mainWindow();
+                             if (!now)
+                                 return;
+                             if (describedFile(now) == path)
+                                 showFileFacts(now->cGridInfo, facts);
+                             now->ItemFileFactsRead(path, facts);
+                         });
+    }
+    return w->cFileProbe;
+}
+
 void GetFileInfoToGridInfo()
 {
     MainWindowServices* w = mainWindow();
@@ -187,35 +236,30 @@ void GetFileInfoToGridInfo()
     auto cell = [&](const QString& key) { return grid->CellValue(row, grid->ColumnIndex(key)); };
     const QString file = cell(COL_FILE).toString();
 
-    int sampleRate = 0, bitrate = 0, channels = 0;
-    if (!w->ReadPlayerFileInfo(file, sampleRate, bitrate, channels) && w->cAudioConverter1) {
-        // No player to ask: the converter reads the format; the bitrate is the
-        // file's average, in kbit/s.
-        cAudioConverter* c = w->cAudioConverter1;
-        if (c->OpenSourceFile(file) == 0) {
-            const qint64 ms = c->DurationMs();
-            if (ms > 0)
-                bitrate = int(RoundHalfEven(double(QFileInfo(file).size()) * 8.0 / double(ms)));
-        }
-        sampleRate = c->SampleRate();
-        channels = c->Channels();
-        c->CloseSourceFile();
-    }
-
     const QVariant lines[9][2] = {
         {QStringLiteral("File Name"), cell(COL_ITEM_NAME)},
         {QStringLiteral("Total Time"), cell(COL_TIME)},
         {QStringLiteral("File Size"), cell(COL_SIZE)},
         {QStringLiteral("Created"), cell(COL_CREATED)},
         {QStringLiteral("Format"), GetExtension(file).toUpper()},
-        {QStringLiteral("Samples"), QString::number(sampleRate)},
-        {QStringLiteral("Bitrate"), QString::number(bitrate)},
-        {QStringLiteral("Channels"), channels == 1 ? QStringLiteral("MONO") : QStringLiteral("STEREO")},
+        {QStringLiteral("Samples"), QString()},
+        {QStringLiteral("Bitrate"), QString()},
+        {QStringLiteral("Channels"), QString()},
         {QStringLiteral("Item"), QString::number(row)},
     };
     for (int i = 0; i < 9; ++i) {
         info->SetCell(i + 1, 1, lines[i][0]);
         info->SetCell(i + 1, 2, lines[i][1]);
+    }
+    // The file is read on the probe's thread (a slow or dead disk must not
+    // hold the window); what was read of it before shows meanwhile.
+    if (file.isEmpty()) {
+        showFileFacts(info, AudioFileFacts());
+    } else if (AudioFileProbe* probe = ItemFileProbe()) {
+        AudioFileFacts facts;
+        if (probe->cached(file, &facts))
+            showFileFacts(info, facts);
+        probe->request(file);
     }
     info->setRedraw(true);
 }

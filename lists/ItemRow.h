@@ -54,8 +54,13 @@ void SetGrid(cGrid* grid, cImageList* imageList = nullptr);
 // Sets up the information grid (null: the main window's cGridInfo).
 void SetGridInfo(cGrid* grid = nullptr);
 
-// Refills the main window's information grid for the current row of its items grid.
+// Refills the main window's information grid for the current row of its items
+// grid. The row's own cells go in at once; the file's format (samples,
+// bitrate, channels) follows when the main window's file probe has read it.
 void GetFileInfoToGridInfo();
+// The main window's file probe, made on first use.
+class AudioFileProbe;
+AudioFileProbe* ItemFileProbe();
 // Rewrites the list summary in the status panel "Items List Properties".
 void DisplayGridInfoStatusBar();
 // The summary text of a grid, e.g. "3 Items, 1.95 MB, 00:05:30".

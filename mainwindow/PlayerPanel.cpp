@@ -2,9 +2,11 @@
 // position slider, the bold playing row and the move to the next marked item.
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <cmath>
 
+#include "components/AudioFileProbe.h"
 #include "components/cAudioGraph.h"
 #include "components/cGrid.h"
 #include "components/cPlayer.h"
@@ -27,7 +29,8 @@ const QString kZeroTime = QStringLiteral("0:00:00");
 // Whole seconds as the classic conversion to a Long rounds them (halves to even).
 long wholeSeconds(double seconds) { return long(std::nearbyint(seconds)); }
 
-bool isDeviceFault(long code) { return code >= cPlayer::PlayNoDevice; }
+// A closed player or a start while another file opens is no fault of the device.
+bool isDeviceFault(long code) { return code >= cPlayer::PlayNoDevice && code <= cPlayer::PlayDeviceNoAnswer; }
 
 } // namespace
 
@@ -95,7 +98,11 @@ void FrmMain::StartPlay()
         return;
     }
 
+    // The window runs its timers while the file opens; it may even go.
+    QPointer<FrmMain> self(this);
     const long result = cPlayer1->PlayFile(path, g_lDeviceIndex);
+    if (!self)
+        return;
     if (result != 0) {
         // A file the player refuses changes nothing; a missing or busy sound
         // device is worth telling, or "Play" would just seem dead.
@@ -114,7 +121,8 @@ void FrmMain::StartPlay()
     lbTotalLengthSec->setText(cPlayer::SecondsToTime(length));
     tmSlider->start();
     tmrAudioData->start();
-    SetRowBold(row, true, cGrid1);
+    if (row <= cGrid1->RowCount() && cGrid1->CellText(row, cGrid1->ColumnIndex(COL_FILE)) == path)
+        SetRowBold(row, true, cGrid1);
 }
 
 void FrmMain::StopPlay()
@@ -239,32 +247,38 @@ void FrmMain::LoadItemToPlayer()
 {
     // While nothing plays the labels always show the selected row, so the row
     // and the player never disagree (an empty list or a row without a readable
-    // file included).
+    // file included). The row's own time shows until the file has been read,
+    // away from this thread.
     if (!cPlayer1 || cPlayer1->IsPlaying())
         return;
     long length = 0;
     const int row = cGrid1->SelectedRow();
     if (cGrid1->RowCount() > 0 && row >= 1) {
         const QString path = cGrid1->CellText(row, cGrid1->ColumnIndex(COL_FILE));
-        if (!path.isEmpty() && QFileInfo(path).isFile() && cPlayer1->ReadFileInfo(path) == 0)
-            length = wholeSeconds(cPlayer1->DurationSeconds());
-        else
-            length = long(TimeCellSeconds(cGrid1->CellText(row, cGrid1->ColumnIndex(COL_TIME))));
+        length = long(TimeCellSeconds(cGrid1->CellText(row, cGrid1->ColumnIndex(COL_TIME))));
+        AudioFileProbe* probe = path.isEmpty() ? nullptr : ItemFileProbe();
+        if (probe) {
+            AudioFileFacts facts;
+            if (probe->cached(path, &facts) && facts.ok())
+                length = wholeSeconds(facts.durationMs / 1000.0);
+            probe->request(path);
+        }
     }
     lbTotalLengthSec->setText(cPlayer::SecondsToTime(length));
     lblCurrentPositionSec->setText(kZeroTime);
 }
 
-bool FrmMain::ReadPlayerFileInfo(const QString& path, int& sampleRate, int& bitrate, int& channels)
+void FrmMain::ItemFileFactsRead(const QString& path, const AudioFileFacts& facts)
 {
-    if (!cPlayer1)
-        return false;
-    // A file the player cannot read leaves the last file's facts.
-    cPlayer1->ReadFileInfo(path);
-    sampleRate = cPlayer1->SampleRate();
-    bitrate = cPlayer1->Bitrate();
-    channels = cPlayer1->Channels();
-    return true;
+    if (!cPlayer1 || cPlayer1->IsPlaying() || cGrid1->RowCount() == 0)
+        return;
+    const int row = cGrid1->SelectedRow();
+    if (row < 1 || cGrid1->CellText(row, cGrid1->ColumnIndex(COL_FILE)) != path)
+        return;
+    const long length = facts.ok() ? wholeSeconds(facts.durationMs / 1000.0)
+                                   : long(TimeCellSeconds(cGrid1->CellText(row, cGrid1->ColumnIndex(COL_TIME))));
+    lbTotalLengthSec->setText(cPlayer::SecondsToTime(length));
+    lblCurrentPositionSec->setText(kZeroTime);
 }
 
 bool FrmMain::IsPlayerPlaying() { return cPlayer1 && cPlayer1->IsPlaying(); }

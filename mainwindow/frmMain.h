@@ -244,7 +244,7 @@ public:
     void tmrPlayer_Timer();
     void tmSlider_Timer();
     void tmrAudioData_Timer();
-    bool ReadPlayerFileInfo(const QString& path, int& sampleRate, int& bitrate, int& channels) override;
+    void ItemFileFactsRead(const QString& path, const AudioFileFacts& facts) override;
     bool IsPlayerPlaying() override;
     void PressPlayerStop() override;
 

@@ -2,9 +2,14 @@
 // information grid and the row copy.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTest>
+#include <memory>
 
 #include "lists/ItemRow.h"
+#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/audiocomponents/StalledOpens.h"
 #include "tests/lists/ListsWindow.h"
 #include "tests/support/TestEnv.h"
 
@@ -114,64 +119,109 @@ TEST(ItemRowTest, StatusSummaryOfTheExampleAndOfAnEmptyList)
     EXPECT_EQ(w.statusPanel("Items List Properties"), "3 Items, 1.95 MB, 00:05:30");
 }
 
+// The information grid's rows; the format rows come from the file itself.
+QStringList infoValues(cGrid* info)
+{
+    QStringList values;
+    for (int row = 1; row <= info->RowCount(); ++row)
+        values << info->CellText(row, 2);
+    return values;
+}
+
+bool waitForFormat(cGrid* info)
+{
+    return QTest::qWaitFor([info] { return info->RowCount() == 9 && !info->CellText(6, 2).isEmpty(); }, 10000);
+}
+
 TEST(ItemRowTest, InformationGridDescribesTheCurrentRow)
 {
     ListsWindow w;
     GetFileInfoToGridInfo();
     EXPECT_EQ(w.cGridInfo->RowCount(), 0);
 
-    w.hasPlayer = true;
-    w.playerRate = 22050;
-    w.playerBitrate = 128;
-    addTestRow(w.cGrid1, {1, "intro", "/music/intro.mp3", "00:03:25", 3280000});
-    addTestRow(w.cGrid1, {1, "outro", "/music/outro.wav", "00:00:10", 1764044});
+    const QString dir = testenv::tempRoot() + "/";
+    addTestRow(w.cGrid1, {1, "intro", dir + "missing.mp3", "00:03:25", 3280000});
     const QDateTime created(QDate(2021, 3, 4), QTime(5, 6, 7), Qt::UTC);
-    w.cGrid1->SetCell(2, w.cGrid1->ColumnIndex(COL_CREATED), created);
-    w.cGrid1->setSelectedRow(2);
-
     struct Case {
         int channels;
+        const char* bitrate; // 1 s of 22,050 Hz 16-bit PCM and its header, in kbit/s
         const char* shown;
     };
-    for (const Case c : {Case{1, "MONO"}, Case{2, "STEREO"}, Case{6, "STEREO"}}) {
-        w.playerChannels = c.channels;
+    for (const Case c : {Case{1, "353", "MONO"}, Case{2, "706", "STEREO"}, Case{6, "2117", "STEREO"}}) {
+        SCOPED_TRACE(c.channels);
+        const QString file = fixtures::writeToneWav(dir + QString("outro%1.wav").arg(c.channels), 1, 22050, c.channels);
+        addTestRow(w.cGrid1, {1, "outro", file, "00:00:10", 1764044});
+        const int row = w.cGrid1->RowCount();
+        w.cGrid1->SetCell(row, w.cGrid1->ColumnIndex(COL_CREATED), created);
+        w.cGrid1->setSelectedRow(row);
         GetFileInfoToGridInfo();
         cGrid* info = w.cGridInfo;
         ASSERT_EQ(info->RowCount(), 9);
         const QStringList labels{"File Name", "Total Time", "File Size", "Created", "Format",
                                  "Samples",   "Bitrate",    "Channels",  "Item"};
-        const QStringList values{"outro",  "00:00:10", "1.68 MB", "2021-03-04 05:06:07", "WAV",
-                                 "22050", "128",      c.shown,   "2"};
-        for (int row = 1; row <= 9; ++row) {
-            EXPECT_EQ(info->CellText(row, 1), labels[row - 1]);
-            EXPECT_EQ(info->CellText(row, 2), values[row - 1]) << labels[row - 1].toStdString();
-        }
+        for (int i = 1; i <= 9; ++i)
+            EXPECT_EQ(info->CellText(i, 1), labels[i - 1]);
+        // The row's own cells at once; the file's format once it has been read.
+        EXPECT_EQ(infoValues(info), (QStringList{"outro", "00:00:10", "1.68 MB", "2021-03-04 05:06:07", "WAV", "",
+                                                 "", "", QString::number(row)}));
+        ASSERT_TRUE(waitForFormat(info));
+        EXPECT_EQ(infoValues(info), (QStringList{"outro", "00:00:10", "1.68 MB", "2021-03-04 05:06:07", "WAV",
+                                                 "22050", c.bitrate, c.shown, QString::number(row)}));
     }
-    EXPECT_EQ(w.playerReads.last(), "/music/outro.wav");
-}
 
-TEST(ItemRowTest, InformationGridWithoutAPlayerAsksTheConverter)
-{
-    ListsWindow w;
-    const QString wav = testenv::tempRoot() + "/mono.wav";
-    // 1 s of 8 kHz mono 16-bit: 16,044 bytes, an average of 128 kbit/s.
-    {
-        QFile f(wav);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        QByteArray h("RIFF");
-        auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
-        auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
-        h += le32(36 + 16000) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) + le32(16000) + le16(2) +
-             le16(16) + "data" + le32(16000);
-        f.write(h);
-        f.write(QByteArray(16000, '\0'));
-    }
-    addTestRow(w.cGrid1, {1, "mono", wav, "00:00:01", 16044});
+    // A file that cannot be read shows no format, not the last file's.
     w.cGrid1->setSelectedRow(1);
     GetFileInfoToGridInfo();
-    EXPECT_EQ(w.cGridInfo->CellText(6, 2), "8000");
-    EXPECT_EQ(w.cGridInfo->CellText(7, 2), "128");
-    EXPECT_EQ(w.cGridInfo->CellText(8, 2), "MONO");
+    ASSERT_TRUE(waitForFormat(w.cGridInfo));
+    EXPECT_EQ(infoValues(w.cGridInfo).mid(4), (QStringList{"MP3", "0", "0", "STEREO", "1"}));
+
+    // Back on a row read before: its format shows at once.
+    w.cGrid1->setSelectedRow(2);
+    GetFileInfoToGridInfo();
+    EXPECT_EQ(infoValues(w.cGridInfo).mid(5, 3), (QStringList{"22050", "353", "MONO"}));
+}
+
+// A disk that stalls (here: every read of the probe waits on a pipe nobody
+// writes to) never holds the window: no file is opened on its thread, other
+// rows still show, and the window goes at once.
+TEST(ItemRowTest, InformationGridNeverWaitsOnTheFile)
+{
+    const QString dir = testenv::tempRoot() + "/";
+    const QString slow = fixtures::writeToneWav(dir + "slow.wav", 1, 8000, 1);
+    const QString quick = fixtures::writeToneWav(dir + "quick.wav", 1, 11025, 2);
+    auto w = std::make_unique<ListsWindow>();
+    addTestRow(w->cGrid1, {1, "slow", slow, "00:00:01", 8044});
+    addTestRow(w->cGrid1, {1, "quick", quick, "00:00:01", 44144});
+
+    StalledOpens opens;
+    ASSERT_TRUE(opens.ready());
+    w->cGrid1->setSelectedRow(1);
+    QElapsedTimer t;
+    t.start();
+    GetFileInfoToGridInfo();
+    EXPECT_LT(t.elapsed(), 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opens.stalled() > 0; }, 5000));
+    EXPECT_EQ(w->cGridInfo->CellText(1, 2), "slow");
+    EXPECT_EQ(w->cGridInfo->CellText(6, 2), "");
+
+    // Another row while the first read hangs; asking again for the hung file
+    // starts no second read of it.
+    opens.letThrough();
+    w->cGrid1->setSelectedRow(2);
+    GetFileInfoToGridInfo();
+    ASSERT_TRUE(waitForFormat(w->cGridInfo));
+    EXPECT_EQ(infoValues(w->cGridInfo).mid(5, 3), (QStringList{"11025", "353", "STEREO"}));
+    opens.stall();
+    w->cGrid1->setSelectedRow(1);
+    GetFileInfoToGridInfo();
+    QTest::qWait(200);
+    EXPECT_EQ(opens.stalled(), 1);
+    EXPECT_EQ(w->cGridInfo->CellText(6, 2), "");
+
+    t.restart();
+    w.reset();
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_EQ(opens.onWindowThread(), 0);
 }
 
 TEST(ItemRowTest, CopyGridRowsTakesMarkedRowsOrAllWithTheirMarks)

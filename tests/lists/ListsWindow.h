@@ -62,16 +62,6 @@ public:
     QString GetNotesToStatus() override { return {}; }
     void setTree() override { ::setTree(); }
 
-    bool ReadPlayerFileInfo(const QString& path, int& sampleRate, int& bitrate, int& channels) override
-    {
-        if (!hasPlayer)
-            return false;
-        playerReads << path;
-        sampleRate = playerRate;
-        bitrate = playerBitrate;
-        channels = playerChannels;
-        return true;
-    }
     bool IsPlayerPlaying() override { return playing; }
     void PressPlayerStop() override
     {
@@ -82,9 +72,6 @@ public:
     QString statusPanel(const QString& key) const { return cStatusBar1->PanelText(key); }
 
     QWidget form;
-    bool hasPlayer = false;
-    int playerRate = 0, playerBitrate = 0, playerChannels = 0;
-    QStringList playerReads;
     bool playing = false;
     bool keepsPlaying = false;
     int stops = 0;

@@ -26,6 +26,7 @@ TEST(PlayerPanelNoDevice, PlayWithoutASoundServerGivesAClearMessage)
 
     // The window still works: the item's length is read without a device.
     w->LoadItemToPlayer();
-    EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:03");
+    EXPECT_TRUE(playerfx::waitFor([&] { return w->lbTotalLengthSec->text() == "0:00:03"; }, 5000))
+        << w->lbTotalLengthSec->text().toStdString();
     UnloadMain();
 }

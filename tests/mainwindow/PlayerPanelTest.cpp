@@ -1,4 +1,5 @@
 // The player panel of the main window, playing into the null sink.
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include "components/cToolbar.h"
 #include "settings/AppState.h"
 #include "settings/Options.h"
+#include "tests/audiocomponents/StalledOpens.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
 #include "tests/player/PlayerFixtures.h"
 
@@ -265,7 +267,8 @@ TEST_F(PlayerPanel, SelectingAnItemShowsItsLengthWithoutPlaying)
     for (const auto& [row, length] : rows) {
         SCOPED_TRACE(row);
         lw.select(row);
-        EXPECT_EQ(w->lbTotalLengthSec->text(), length);
+        EXPECT_TRUE(waitFor([&] { return w->lbTotalLengthSec->text() == length; }, 5000))
+            << w->lbTotalLengthSec->text().toStdString();
         EXPECT_EQ(w->lblCurrentPositionSec->text(), "0:00:00");
     }
     EXPECT_FALSE(w->cPlayer1->IsPlaying());
@@ -280,7 +283,8 @@ TEST_F(PlayerPanel, SelectingAnItemShowsItsLengthWithoutPlaying)
     EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:03");
     lw.click("Stop");
     ASSERT_TRUE(waitFor([&] { return ended.count() == 1; }, 2000));
-    EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:08");
+    EXPECT_TRUE(waitFor([&] { return w->lbTotalLengthSec->text() == "0:00:08"; }, 5000))
+        << w->lbTotalLengthSec->text().toStdString();
 
     // An emptied list shows no length.
     w->cGrid1->ClearRows();
@@ -335,4 +339,36 @@ TEST_F(PlayerPanel, ExitStopsAPlayingOrPausedItemAndReleasesThePlayer)
         EXPECT_FALSE(frmMainLoaded());
         g_bAppClosing = false;
     }
+}
+
+// A disk that stalls never holds the main window: choosing rows reads their
+// files elsewhere, and the window closes at once while "Play" waits on one.
+TEST_F(PlayerPanel, AStalledDiskNeverHoldsTheWindow)
+{
+    const QString a = writeSine(dir + "a.wav", 2, 440);
+    const QString b = writeSine(dir + "b.wav", 3, 440);
+    ListWindow lw([] { g_bDisplayMSGWhenExit = false; });
+    FrmMain* w = lw.w;
+    lw.add(a);
+    lw.add(b);
+    StalledOpens opens;
+    ASSERT_TRUE(opens.ready());
+    QElapsedTimer t;
+    t.start();
+    for (const int row : {1, 2, 1})
+        lw.select(row);
+    EXPECT_LT(t.elapsed(), 500);
+    ASSERT_TRUE(waitFor([&] { return opens.stalled() >= 2; }, 5000));
+    EXPECT_EQ(w->cGridInfo->CellText(1, 2), "a.wav");
+
+    bool closed = false;
+    QTimer::singleShot(300, [&] { closed = w->close(); });
+    t.restart();
+    lw.click("Play");
+    EXPECT_LT(t.elapsed(), 1500);
+    EXPECT_TRUE(closed);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(frmMainLoaded());
+    EXPECT_EQ(opens.onWindowThread(), 0);
+    g_bAppClosing = false;
 }

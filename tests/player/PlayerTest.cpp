@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "components/cAudioGraph.h"
 #include "components/cPlayer.h"
+#include "tests/audiocomponents/StalledOpens.h"
 #include "tests/player/PlayerFixtures.h"
 #include "tests/support/TestEnv.h"
 
@@ -269,4 +271,60 @@ TEST_F(PlayerTest, ReleasedPlayerStopsAndRefusesToPlay)
     EXPECT_EQ(player.PlayFile(tone, -1), cPlayer::PlayReleased);
     pump(200);
     EXPECT_EQ(ended.count(), 0);
+}
+
+// A file that never opens (a dead mount) keeps the window's timers running
+// and lets a release through at once; a second start meanwhile is refused.
+TEST_F(PlayerTest, AnOpenThatHangsNeitherFreezesNorHoldsTheWindow)
+{
+    const QString tone = writeSine(dir + "h.wav", 3, 440);
+    StalledOpens opens;
+    ASSERT_TRUE(opens.ready());
+    int ticks = 0;
+    QTimer clock;
+    QObject::connect(&clock, &QTimer::timeout, [&] { ++ticks; });
+    clock.start(50);
+
+    {
+        cPlayer player;
+        long again = -1;
+        QTimer::singleShot(300, [&] { again = player.PlayFile(tone, -1); });
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(player.PlayFile(tone, -1), cPlayer::PlayDeviceNoAnswer);
+        EXPECT_GE(t.elapsed(), 3500);
+        EXPECT_GT(ticks, 40) << "the window's timers stood still";
+        EXPECT_EQ(again, cPlayer::PlayBusy);
+        EXPECT_FALSE(player.IsPlaying());
+
+        // Usable again once the disk answers.
+        opens.letThrough();
+        ASSERT_EQ(player.PlayFile(tone, -1), 0);
+        EXPECT_NEAR(player.DurationSeconds(), 3.0, 0.01);
+        player.StopPlayback();
+        opens.stall();
+    }
+
+    for (const bool deleted : {false, true}) {
+        SCOPED_TRACE(deleted ? "deleted" : "released");
+        auto player = std::make_unique<cPlayer>();
+        QSignalSpy ended(player.get(), &cPlayer::PlayEnded);
+        QTimer::singleShot(300, [&] {
+            if (deleted)
+                player.reset(); // as its window goes
+            else
+                player->ReleaseComponent();
+        });
+        QElapsedTimer t;
+        t.start();
+        cPlayer* raw = player.get();
+        EXPECT_EQ(raw->PlayFile(tone, -1), cPlayer::PlayReleased);
+        EXPECT_LT(t.elapsed(), 1300);
+        pump(200);
+        if (player) {
+            EXPECT_FALSE(player->IsPlaying());
+            EXPECT_EQ(ended.count(), 0);
+        }
+    }
+    EXPECT_EQ(opens.onWindowThread(), 0);
 }
