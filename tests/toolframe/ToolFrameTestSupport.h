@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 #include "components/cImageList.h"
 #include "components/cGrid.h"
@@ -59,20 +61,24 @@ struct ServiceLog {
     }
 
     // Catches the turn-off countdown when it comes up, notes it with its
-    // seconds and cancels it.
+    // seconds and cancels it. The watch ends with this log, so a countdown of
+    // a later test is never caught by it.
     void cancelTurnOffWhenShown()
     {
-        auto* poll = new QTimer;
+        auto poll = std::make_unique<QTimer>();
         poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, poll, [this, poll] {
+        QTimer* t = poll.get();
+        QObject::connect(t, &QTimer::timeout, t, [this, t] {
             if (g_frmTurnOffLoaded() && g_frmTurnOff()->isVisible()) {
                 events << "turnoff " + g_frmTurnOff()->lblSecToShutDown->text();
+                t->stop();
                 g_frmTurnOff()->cmdCancel->click();
-                poll->deleteLater();
             }
         });
-        poll->start();
+        t->start();
+        polls.push_back(std::move(poll));
     }
+    std::vector<std::unique_ptr<QTimer>> polls;
 };
 
 class FakeMain : public MainWindowServices {
