@@ -188,12 +188,6 @@ FrmAudioCDDuplicator::FrmAudioCDDuplicator(QWidget* parent) : ToolWindow(Design(
 
 FrmAudioCDDuplicator::~FrmAudioCDDuplicator() = default;
 
-void FrmAudioCDDuplicator::LoadStepBeforeTabs()
-{
-    if (lblTimeLeft)
-        lblTimeLeft->hide();
-}
-
 void FrmAudioCDDuplicator::LoadOwnTail()
 {
     ResetTimeFields();
@@ -287,6 +281,9 @@ void FrmAudioCDDuplicator::ListCDTracks(const QString& drive)
                 const QString name = QStringLiteral("Track%1.cda").arg(n, 2, 10, QLatin1Char('0'));
                 cGrid1->SetCell(n, cGrid1->ColumnIndex(COL_ITEM_NAME), name);
                 cGrid1->SetCell(n, cGrid1->ColumnIndex(COL_FILE), drive + "/" + name);
+                // Whole tracks with their lengths, which the time-left estimate reads.
+                cGrid1->SetCell(n, cGrid1->ColumnIndex(COL_TIME), TimeCellText(cAudioCDRipper1->TrackLength(n)));
+                cGrid1->SetCell(n, cGrid1->ColumnIndex(COL_RANGE_ALL), QStringLiteral("1"));
             }
         } else {
             cGrid1->ClearRows();
@@ -387,6 +384,10 @@ void FrmAudioCDDuplicator::cmdConvert_Click()
     m_sBurnEnd.clear();
     ShowLogTab();
     m_ltmrSecsElapsed = 1;
+    // No launch hands this window its total: the disc's tracks are the job.
+    g_ltmrItemSecsTotal = 0;
+    for (int row = 1; row <= cGrid1->RowCount(); ++row)
+        g_ltmrItemSecsTotal += RowSeconds(row);
     m_colRippedFiles.clear();
     cAudioCDRipper1->setRipDevice(cboDevices->currentIndex());
     tmrState->stop();

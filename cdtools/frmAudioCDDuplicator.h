@@ -93,7 +93,6 @@ public:
 
 protected:
     AudioJobTarget* JobTarget() override { return &m_target; }
-    void LoadStepBeforeTabs() override;
     void LoadOwnTail() override;
     void UnloadOwnSteps() override;
     QString EndFolderToOpen() const override { return {}; }

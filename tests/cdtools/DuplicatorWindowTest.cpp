@@ -119,6 +119,36 @@ TEST_F(DuplicatorWindowTest, CopiesEveryTrackBitForBitAndEmptiesItsTemporaryFold
     EXPECT_TRUE(tempFiles().isEmpty()) << tempFiles().join(",").toStdString();
 }
 
+// The disc's tracks come with their lengths, and the rip shows the time it
+// still needs from them.
+TEST_F(DuplicatorWindowTest, TheTimeLeftFollowsTheRipOfTheDiscsTracks)
+{
+    open();
+    ASSERT_EQ(w->cGrid1->RowCount(), 3);
+    QStringList times;
+    for (int row = 1; row <= 3; ++row)
+        times << w->cGrid1->CellText(row, w->cGrid1->ColumnIndex(COL_TIME));
+    EXPECT_EQ(times, QStringList({"00:00:05", "00:00:06", "00:00:05"}));
+    EXPECT_FALSE(w->lblTimeLeft->isHidden());
+    EXPECT_EQ(w->lblTimeLeft->text(), "Time Left: 00:00:00");
+
+    long total = -1;
+    QString shown;
+    QObject::connect(w->cAudioCDRipper1, &cAudioCDRipper::JobProgress, w, [&](int percent) {
+        if (!shown.isEmpty() || percent < 20)
+            return;
+        total = w->g_ltmrItemSecsTotal;
+        w->Timer1_Timer();
+        shown = w->lblTimeLeft->text();
+    });
+    QPointer<FrmAudioCDDuplicator> guard(w);
+    w->cmdConvert->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !guard || guard->Unloaded(); }, 60000));
+    EXPECT_EQ(total, 16);
+    EXPECT_TRUE(shown.startsWith("Time Left: 00:00:")) << shown.toStdString();
+    EXPECT_NE(shown, "Time Left: 00:00:00");
+}
+
 TEST_F(DuplicatorWindowTest, TheSourcePollFollowsTheDisc)
 {
     open();
