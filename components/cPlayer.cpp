@@ -33,7 +33,7 @@ constexpr int kFeedIntervalMs = 10;
 // How long a call waits for the device to open before it gives up on it.
 constexpr int kOpenTimeoutMs = 4000;
 // How long the release waits for the thread before it lets it go.
-constexpr int kReleaseWaitMs = 600;
+constexpr int kReleaseWaitMs = 500;
 // How much audio the graphs can look back on, and how much they get.
 constexpr int kHistorySeconds = 2;
 constexpr int kGraphFrames = 4096;
