@@ -55,15 +55,23 @@ const AVInputFormat* signatureFormat(const QString& path, const QString& expecte
     return match ? av_find_input_format(expected.toLatin1().constData()) : nullptr;
 }
 
-std::mutex g_openHookMutex;
-std::function<void()> g_openHook;
+// Never destroyed: a read thread still under way at exit may look at it.
+struct OpenHook {
+    std::mutex mutex;
+    std::function<void()> hook;
+};
+OpenHook& openHook()
+{
+    static auto* h = new OpenHook;
+    return *h;
+}
 
 void runOpenHook()
 {
     std::function<void()> hook;
     {
-        std::lock_guard<std::mutex> lock(g_openHookMutex);
-        hook = g_openHook;
+        std::lock_guard<std::mutex> lock(openHook().mutex);
+        hook = openHook().hook;
     }
     if (hook)
         hook();
@@ -361,8 +369,8 @@ QString AudioSource::statusText(int status, const QString& path)
 
 void setSourceOpenHook(std::function<void()> hook)
 {
-    std::lock_guard<std::mutex> lock(g_openHookMutex);
-    g_openHook = std::move(hook);
+    std::lock_guard<std::mutex> lock(openHook().mutex);
+    openHook().hook = std::move(hook);
 }
 
 int AudioSource::open(const QString& path, QString* errorText)
