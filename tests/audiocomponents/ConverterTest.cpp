@@ -8,13 +8,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
-#include <unistd.h>
 
 #include "components/AudioJobErrors.h"
 #include "components/AudioJobRunner.h"
+#include "tests/audiocomponents/StalledReads.h"
 #include "components/cAudioConverter.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 
@@ -460,26 +459,8 @@ TEST_F(ConverterTest, ARefusedStartIsReportedAfterALaterStart)
 // a pipe nobody writes to) holds neither an abort nor a release.
 TEST_F(ConverterTest, AWorkerThatNeverReturnsIsLetGo)
 {
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    std::atomic<int> stuck{0};
-    kvaudio::setJobStartHook([&stuck, fd = fds[0]] {
-        ++stuck;
-        char c;
-        [[maybe_unused]] const ssize_t n = ::read(fd, &c, 1);
-    });
-    struct Cleanup {
-        int* fds;
-        ~Cleanup()
-        {
-            kvaudio::setJobStartHook({});
-            // Let the stuck workers go their way; they report to nobody.
-            [[maybe_unused]] const ssize_t n = ::write(fds[1], "xx", 2);
-            QTest::qWait(100);
-            ::close(fds[1]);
-            ::close(fds[0]);
-        }
-    } cleanup{fds};
+    StalledReads jobs(kvaudio::setJobStartHook);
+    ASSERT_TRUE(jobs.ready());
 
     for (const bool release : {false, true}) {
         SCOPED_TRACE(release ? "release" : "abort");
@@ -490,9 +471,9 @@ TEST_F(ConverterTest, AWorkerThatNeverReturnsIsLetGo)
         conv->SetWAVSettings({44100, 2, 16});
         conv->setInputFile(tone);
         conv->setOutputFile(out);
-        const int before = stuck;
+        const int before = jobs.stalled();
         conv->StartConvert();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return stuck > before; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return jobs.stalled() > before; }, 10000));
         QElapsedTimer t;
         t.start();
         if (release) {
@@ -510,16 +491,12 @@ TEST_F(ConverterTest, AWorkerThatNeverReturnsIsLetGo)
             EXPECT_EQ(ev.aborted.count(), 1);
             EXPECT_EQ(ev.ends(), 1);
             // Usable again at once.
-            kvaudio::setJobStartHook({});
+            jobs.letThrough();
             conv->StartConvert();
             ASSERT_TRUE(QTest::qWaitFor([&] { return ev.ends() >= 2; }, 60000));
             EXPECT_EQ(ev.done.count(), 1) << ev.errorText().toStdString();
             EXPECT_TRUE(QFile::exists(out));
-            kvaudio::setJobStartHook([&stuck, fd = fds[0]] {
-                ++stuck;
-                char c;
-                [[maybe_unused]] const ssize_t n = ::read(fd, &c, 1);
-            });
+            jobs.stall();
         }
     }
     EXPECT_FALSE(QFile::exists(path("released.wav")));

@@ -10,11 +10,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <unistd.h>
 
 #include "audiotools/ConverterJob.h"
 #include "components/AudioJobRunner.h"
+#include "tests/audiocomponents/StalledReads.h"
 #include "components/cAudioConverter.h"
 #include "components/cProgressBar.h"
 #include "core/Shutdown.h"
@@ -360,31 +359,13 @@ TEST_F(ConverterJobTest, AbortStopsTheRunningRowAndLeavesNoFile)
 // window closes at once.
 TEST_F(ConverterJobTest, AWorkerThatNeverReturnsFreezesNeitherTheAbortNorTheClose)
 {
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    std::atomic<bool> stuck{false};
-    kvaudio::setJobStartHook([&stuck, fd = fds[0]] {
-        stuck = true;
-        char c;
-        [[maybe_unused]] const ssize_t n = ::read(fd, &c, 1);
-    });
-    struct Cleanup {
-        int* fds;
-        ~Cleanup()
-        {
-            kvaudio::setJobStartHook({});
-            // The stuck worker goes its way and reports to nobody.
-            [[maybe_unused]] const ssize_t n = ::write(fds[1], "x", 1);
-            QTest::qWait(100);
-            ::close(fds[1]);
-            ::close(fds[0]);
-        }
-    } cleanup{fds};
+    StalledReads jobs(kvaudio::setJobStartHook);
+    ASSERT_TRUE(jobs.ready());
     open({whole(wav("a.wav"), 1)});
     testenv::ScriptedMessageBoxes boxes;
     boxes.answer(vbYes);
     w->cmdConvert->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return stuck.load(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jobs.stalled() > 0; }, 10000));
 
     QElapsedTimer t;
     t.start();

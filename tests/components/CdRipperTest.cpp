@@ -8,12 +8,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
-#include <unistd.h>
 
 #include "components/AudioJobRunner.h"
+#include "tests/audiocomponents/StalledReads.h"
 #include "components/cAudioCDRipper.h"
 #include "components/cAudioConverter.h"
 #include "tests/components/CdImageFixture.h"
@@ -488,26 +487,8 @@ TEST_F(CdRipperTest, ARipThatNeverReturnsIsLetGo)
 {
     const Image img = writeImage(dir.path(), "disc", {{kSecond}}, 11);
     useImages({img.cue});
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    std::atomic<int> stuck{0};
-    kvaudio::setJobStartHook([&stuck, fd = fds[0]] {
-        ++stuck;
-        char c;
-        [[maybe_unused]] const ssize_t n = ::read(fd, &c, 1);
-    });
-    struct Cleanup {
-        int* fds;
-        ~Cleanup()
-        {
-            kvaudio::setJobStartHook({});
-            // The stuck workers go their way and report to nobody.
-            [[maybe_unused]] const ssize_t n = ::write(fds[1], "xx", 2);
-            QTest::qWait(200);
-            ::close(fds[1]);
-            ::close(fds[0]);
-        }
-    } cleanup{fds};
+    StalledReads jobs(kvaudio::setJobStartHook);
+    ASSERT_TRUE(jobs.ready());
 
     for (const bool release : {false, true}) {
         SCOPED_TRACE(release ? "release" : "abort");
@@ -517,9 +498,9 @@ TEST_F(CdRipperTest, ARipThatNeverReturnsIsLetGo)
         r->setRipDevice(deviceIndex(*r, "disc.cue"));
         r->setRipTrack(1);
         r->setOutputFile(dir.path() + (release ? "/released.wav" : "/aborted.wav"));
-        const int before = stuck;
+        const int before = jobs.stalled();
         r->StartRip();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return stuck > before; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return jobs.stalled() > before; }, 10000));
         QElapsedTimer t;
         t.start();
         if (release) {

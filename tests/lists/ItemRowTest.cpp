@@ -9,7 +9,7 @@
 
 #include "lists/ItemRow.h"
 #include "tests/audiocomponents/AudioFixtures.h"
-#include "tests/audiocomponents/StalledOpens.h"
+#include "tests/audiocomponents/StalledReads.h"
 #include "tests/lists/ListsWindow.h"
 #include "tests/support/TestEnv.h"
 
@@ -193,7 +193,7 @@ TEST(ItemRowTest, InformationGridNeverWaitsOnTheFile)
     addTestRow(w->cGrid1, {1, "slow", slow, "00:00:01", 8044});
     addTestRow(w->cGrid1, {1, "quick", quick, "00:00:01", 44144});
 
-    StalledOpens opens;
+    StalledReads opens;
     ASSERT_TRUE(opens.ready());
     w->cGrid1->setSelectedRow(1);
     QElapsedTimer t;

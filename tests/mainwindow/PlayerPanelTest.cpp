@@ -12,7 +12,7 @@
 #include "components/cToolbar.h"
 #include "settings/AppState.h"
 #include "settings/Options.h"
-#include "tests/audiocomponents/StalledOpens.h"
+#include "tests/audiocomponents/StalledReads.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
 #include "tests/player/PlayerFixtures.h"
 
@@ -351,7 +351,7 @@ TEST_F(PlayerPanel, AStalledDiskNeverHoldsTheWindow)
     FrmMain* w = lw.w;
     lw.add(a);
     lw.add(b);
-    StalledOpens opens;
+    StalledReads opens;
     ASSERT_TRUE(opens.ready());
     QElapsedTimer t;
     t.start();

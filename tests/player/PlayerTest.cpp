@@ -8,7 +8,7 @@
 
 #include "components/cAudioGraph.h"
 #include "components/cPlayer.h"
-#include "tests/audiocomponents/StalledOpens.h"
+#include "tests/audiocomponents/StalledReads.h"
 #include "tests/player/PlayerFixtures.h"
 #include "tests/support/TestEnv.h"
 
@@ -278,7 +278,7 @@ TEST_F(PlayerTest, ReleasedPlayerStopsAndRefusesToPlay)
 TEST_F(PlayerTest, AnOpenThatHangsNeitherFreezesNorHoldsTheWindow)
 {
     const QString tone = writeSine(dir + "h.wav", 3, 440);
-    StalledOpens opens;
+    StalledReads opens;
     ASSERT_TRUE(opens.ready());
     int ticks = 0;
     QTimer clock;

@@ -1,41 +1,47 @@
 #pragma once
-// Makes every audio open stall, as on a dead mount: opens on other threads
-// wait on a pipe nobody writes to, until the object goes; an open on the
-// window's thread is counted instead (it would freeze the window) and goes on.
+// Makes audio work stall, as on a dead mount or drive: the code behind a test
+// hook (every audio open by default, or the start of every job's worker)
+// waits on a pipe nobody writes to, until this object goes. Such a wait on
+// the window's thread would freeze the window: it is counted instead, and
+// goes on.
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <functional>
 #include <unistd.h>
 
 #include "components/AudioSource.h"
 
-class StalledOpens {
+class StalledReads {
 public:
-    StalledOpens()
+    using HookSetter = void (*)(std::function<void()>);
+
+    explicit StalledReads(HookSetter setHook = kvaudio::setSourceOpenHook)
+        : m_setHook(setHook)
     {
         if (::pipe(m_fds) != 0)
             m_fds[0] = m_fds[1] = -1;
         stall();
     }
-    ~StalledOpens()
+    ~StalledReads()
     {
-        kvaudio::setSourceOpenHook({});
-        // Let the stalled opens go their way; they report to nobody by now.
+        letThrough();
+        // Let the stalled reads go their way; they report to nobody by now.
         for (int i = 0; i < 64; ++i)
             [[maybe_unused]] const ssize_t n = ::write(m_fds[1], "x", 1);
         QTest::qWait(100);
         ::close(m_fds[1]);
         ::close(m_fds[0]);
     }
-    StalledOpens(const StalledOpens&) = delete;
-    StalledOpens& operator=(const StalledOpens&) = delete;
+    StalledReads(const StalledReads&) = delete;
+    StalledReads& operator=(const StalledReads&) = delete;
 
     bool ready() const { return m_fds[0] >= 0; }
-    // Opens that start from now on stall again / go through.
+    // What starts from now on stalls again / goes through.
     void stall()
     {
-        kvaudio::setSourceOpenHook([this] {
+        m_setHook([this] {
             if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
                 ++m_onWindowThread;
                 return;
@@ -45,12 +51,13 @@ public:
             [[maybe_unused]] const ssize_t n = ::read(m_fds[0], &c, 1);
         });
     }
-    void letThrough() { kvaudio::setSourceOpenHook({}); }
+    void letThrough() { m_setHook({}); }
 
     int stalled() const { return m_stalled; }
     int onWindowThread() const { return m_onWindowThread; }
 
 private:
+    HookSetter m_setHook;
     int m_fds[2] = {-1, -1};
     std::atomic<int> m_stalled{0};
     std::atomic<int> m_onWindowThread{0};
