@@ -290,8 +290,7 @@ void FrmACMConverter::cAudioConverter1_JobProgress(int percent)
 
 void FrmACMConverter::cAudioConverter1_JobDone()
 {
-    AddLogLine(QStringLiteral("Done."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Done."));
+    LogStep(QStringLiteral("Done."));
     NoteRowDone();
     ++m_lCurrentRow;
     ConvertTracks();
@@ -309,8 +308,7 @@ void FrmACMConverter::cAudioConverter1_JobError(int code, const QString& text)
 void FrmACMConverter::cAudioConverter1_JobAborted()
 {
     SetButtonsEnabled(true);
-    AddLogLine(QStringLiteral("Aborted."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+    LogStep(QStringLiteral("Aborted."));
 }
 
 void FrmACMConverter::cmdAbort_Click()

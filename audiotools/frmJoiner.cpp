@@ -230,8 +230,7 @@ void FrmJoiner::cAudioJoin1_JobDone()
 void FrmJoiner::cAudioJoin1_JobAborted()
 {
     SetButtonsEnabled(true);
-    AddLogLine(QStringLiteral("Aborted."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+    LogStep(QStringLiteral("Aborted."));
 }
 
 void FrmJoiner::cAudioJoin1_JobError(int code, const QString& text)

@@ -191,8 +191,7 @@ void FrmSplitter::cmdConvert_Click()
     if (status != 0) {
         const QString line = "Error: The file '" + name + "' cannot be read.(" +
                              QString::number(kvaudio::ErrSourceUnreadable) + ")";
-        AddLogLine(line, txtLog);
-        lblCurrentTrack->setText(line);
+        LogStep(line);
         return;
     }
 
@@ -300,8 +299,7 @@ void FrmSplitter::cAudioConverter1_JobProgress(int percent)
 
 void FrmSplitter::cAudioConverter1_JobDone()
 {
-    AddLogLine(QStringLiteral("Done."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Done."));
+    LogStep(QStringLiteral("Done."));
     ++m_lPartNumber;
     ConvertTracks();
 }
@@ -318,8 +316,7 @@ void FrmSplitter::cAudioConverter1_JobError(int code, const QString& text)
 void FrmSplitter::cAudioConverter1_JobAborted()
 {
     SetButtonsEnabled(true);
-    AddLogLine(QStringLiteral("Aborted."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+    LogStep(QStringLiteral("Aborted."));
 }
 
 void FrmSplitter::cmdAbort_Click()

@@ -3,9 +3,30 @@
 // writer and speed lists and the disc information of the chosen writer.
 #include <QString>
 
+#include "components/cAudioBurner.h"
+
 class QComboBox;
 class QLabel;
-class cAudioBurner;
+
+// Makes a window's burner component and hands its events to the window's
+// handlers of the same names.
+template <class Window>
+cAudioBurner* CreateAudioBurner(Window* w)
+{
+    auto* b = new cAudioBurner(w);
+    b->setObjectName(QStringLiteral("cAudioBurner1"));
+    QObject::connect(b, &cAudioBurner::TrackProgress, w, [w](int p, int t) { w->cAudioBurner1_TrackProgress(p, t); });
+    QObject::connect(b, &cAudioBurner::CurrentProgress, w,
+                     [w](int p, int u) { w->cAudioBurner1_CurrentProgress(p, u); });
+    QObject::connect(b, &cAudioBurner::ClosingSession, w, [w] { w->cAudioBurner1_ClosingSession(); });
+    QObject::connect(b, &cAudioBurner::ClosingTrack, w, [w](int u) { w->cAudioBurner1_ClosingTrack(u); });
+    QObject::connect(b, &cAudioBurner::CachingTrack, w, [w] { w->cAudioBurner1_CachingTrack(); });
+    QObject::connect(b, &cAudioBurner::WritingTrack, w, [w] { w->cAudioBurner1_WritingTrack(); });
+    QObject::connect(b, &cAudioBurner::BurnFinished, w, [w] { w->cAudioBurner1_BurnFinished(); });
+    QObject::connect(b, &cAudioBurner::BurnError, w,
+                     [w](int code, const QString& text) { w->cAudioBurner1_BurnError(code, text); });
+    return b;
+}
 
 // "1764 KB/s (10x)": the multiple is the whole part of KB/s ÷ 176.
 QString SpeedEntryText(int kbs);

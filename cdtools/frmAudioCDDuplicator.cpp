@@ -156,19 +156,7 @@ FrmAudioCDDuplicator::FrmAudioCDDuplicator(QWidget* parent) : ToolWindow(Design(
     connect(cAudioCDRipper1, &cAudioCDRipper::JobError, this,
             [this](int code, const QString& text) { cAudioCDRipper1_JobError(code, text); });
 
-    cAudioBurner1 = new cAudioBurner(this);
-    cAudioBurner1->setObjectName("cAudioBurner1");
-    connect(cAudioBurner1, &cAudioBurner::TrackProgress, this,
-            [this](int p, int t) { cAudioBurner1_TrackProgress(p, t); });
-    connect(cAudioBurner1, &cAudioBurner::CurrentProgress, this,
-            [this](int p, int u) { cAudioBurner1_CurrentProgress(p, u); });
-    connect(cAudioBurner1, &cAudioBurner::ClosingSession, this, [this] { cAudioBurner1_ClosingSession(); });
-    connect(cAudioBurner1, &cAudioBurner::ClosingTrack, this, [this](int u) { cAudioBurner1_ClosingTrack(u); });
-    connect(cAudioBurner1, &cAudioBurner::CachingTrack, this, [this] { cAudioBurner1_CachingTrack(); });
-    connect(cAudioBurner1, &cAudioBurner::WritingTrack, this, [this] { cAudioBurner1_WritingTrack(); });
-    connect(cAudioBurner1, &cAudioBurner::BurnFinished, this, [this] { cAudioBurner1_BurnFinished(); });
-    connect(cAudioBurner1, &cAudioBurner::BurnError, this,
-            [this](int code, const QString& text) { cAudioBurner1_BurnError(code, text); });
+    cAudioBurner1 = CreateAudioBurner(this);
 
     connect(cboDevices, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
@@ -484,8 +472,7 @@ void FrmAudioCDDuplicator::cAudioCDRipper1_JobProgress(int percent)
 void FrmAudioCDDuplicator::cAudioCDRipper1_JobDone()
 {
     QApplication::restoreOverrideCursor();
-    AddLogLine(QStringLiteral("Done."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Done."));
+    LogStep(QStringLiteral("Done."));
     NoteRowDone();
     // The track was ripped before the abort reached the ripper: the job ends here.
     if (m_bAbortRequested) {
@@ -501,8 +488,7 @@ void FrmAudioCDDuplicator::cAudioCDRipper1_JobAborted()
     QApplication::restoreOverrideCursor();
     m_bJobRunning = false;
     EnableJobControls(true);
-    AddLogLine(QStringLiteral("Aborted."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+    LogStep(QStringLiteral("Aborted."));
     setWindowTitle(QStringLiteral("Aborted."));
 }
 
@@ -511,8 +497,7 @@ void FrmAudioCDDuplicator::cAudioCDRipper1_JobError(int code, const QString& tex
     QApplication::restoreOverrideCursor();
     m_bJobError = true;
     const QString message = "Error: " + text + "(" + QString::number(code) + ")";
-    AddLogLine(message, txtLog);
-    lblCurrentTrack->setText(message);
+    LogStep(message);
     setWindowTitle(message);
     ++m_lCurrentRow;
     // An abort asked for while this track failed ends the job here.
@@ -620,8 +605,7 @@ void FrmAudioCDDuplicator::cAudioBurner1_CurrentProgress(int percent, int)
 void FrmAudioCDDuplicator::cAudioBurner1_ClosingSession()
 {
     QApplication::processEvents();
-    AddLogLine(QStringLiteral("Closing session, please wait..."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Closing session, please wait..."));
+    LogStep(QStringLiteral("Closing session, please wait..."));
     prgCurrnet->setProgressValue(prgCurrnet->ProgressMax());
     prgTotal->setProgressValue(prgTotal->ProgressMax());
 }
@@ -629,30 +613,26 @@ void FrmAudioCDDuplicator::cAudioBurner1_ClosingSession()
 void FrmAudioCDDuplicator::cAudioBurner1_ClosingTrack(int)
 {
     QApplication::processEvents();
-    AddLogLine(QStringLiteral("Closing track..."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Closing track..."));
+    LogStep(QStringLiteral("Closing track..."));
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_CachingTrack()
 {
     QApplication::processEvents();
-    AddLogLine(QStringLiteral("Caching track..."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Caching track..."));
+    LogStep(QStringLiteral("Caching track..."));
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_WritingTrack()
 {
     QApplication::processEvents();
-    AddLogLine(QStringLiteral("Writing track..."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Writing track..."));
+    LogStep(QStringLiteral("Writing track..."));
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_BurnFinished()
 {
     QApplication::processEvents();
     prgTotal->setProgressValue(prgTotal->ProgressMax());
-    AddLogLine(QStringLiteral("Finished."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Finished."));
+    LogStep(QStringLiteral("Finished."));
     // The controls and the source poll come back once the burn call has returned.
     DoEndEvents();
 }
@@ -661,8 +641,7 @@ void FrmAudioCDDuplicator::cAudioBurner1_BurnError(int code, const QString& text
 {
     QApplication::processEvents();
     const QString line = "Error:" + text + "(" + QString::number(code) + ")";
-    AddLogLine(line, txtLog);
-    lblCurrentTrack->setText(line);
+    LogStep(line);
     m_sBurnEnd = line;
     m_bJobError = true;
 }

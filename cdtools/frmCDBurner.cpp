@@ -101,19 +101,7 @@ FrmCDBurner::FrmCDBurner(QWidget* parent) : ToolWindow(Design(), parent)
     grid->setRowStretch(8, 1);
     grid->setColumnStretch(1, 1);
 
-    cAudioBurner1 = new cAudioBurner(this);
-    cAudioBurner1->setObjectName("cAudioBurner1");
-    connect(cAudioBurner1, &cAudioBurner::TrackProgress, this,
-            [this](int p, int t) { cAudioBurner1_TrackProgress(p, t); });
-    connect(cAudioBurner1, &cAudioBurner::CurrentProgress, this,
-            [this](int p, int u) { cAudioBurner1_CurrentProgress(p, u); });
-    connect(cAudioBurner1, &cAudioBurner::ClosingSession, this, [this] { cAudioBurner1_ClosingSession(); });
-    connect(cAudioBurner1, &cAudioBurner::ClosingTrack, this, [this](int u) { cAudioBurner1_ClosingTrack(u); });
-    connect(cAudioBurner1, &cAudioBurner::CachingTrack, this, [this] { cAudioBurner1_CachingTrack(); });
-    connect(cAudioBurner1, &cAudioBurner::WritingTrack, this, [this] { cAudioBurner1_WritingTrack(); });
-    connect(cAudioBurner1, &cAudioBurner::BurnFinished, this, [this] { cAudioBurner1_BurnFinished(); });
-    connect(cAudioBurner1, &cAudioBurner::BurnError, this,
-            [this](int code, const QString& text) { cAudioBurner1_BurnError(code, text); });
+    cAudioBurner1 = CreateAudioBurner(this);
 
     connect(cboDrv, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
@@ -217,15 +205,13 @@ void FrmCDBurner::BurnDisk()
 {
     if (m_bAbortRequested) {
         cAudioBurner1->ResetBurner();
-        AddLogLine(QStringLiteral("Aborted."), txtLog);
-        lblCurrentTrack->setText(QStringLiteral("Aborted."));
+        LogStep(QStringLiteral("Aborted."));
         SetBurning(false);
         return;
     }
     if (cAudioBurner1->TrackCount() < 1) {
         SetBurning(false);
-        AddLogLine(QStringLiteral("Nothing to burn."), txtLog);
-        lblCurrentTrack->setText(QStringLiteral("Nothing to burn."));
+        LogStep(QStringLiteral("Nothing to burn."));
         MsgBox(QStringLiteral("Nothing to burn."), vbInformation | vbOKOnly, QString(), this);
         return;
     }
@@ -238,8 +224,7 @@ void FrmCDBurner::BurnDisk()
         return;
     cAudioBurner1->ResetBurner();
     if (result == cAudioBurner::ResultAborted) {
-        AddLogLine(QStringLiteral("Aborted."), txtLog);
-        lblCurrentTrack->setText(QStringLiteral("Aborted."));
+        LogStep(QStringLiteral("Aborted."));
     }
     SetBurning(false);
     // The disc has changed: show what the drive holds now.
@@ -306,26 +291,22 @@ void FrmCDBurner::cAudioBurner1_CurrentProgress(int percent, int)
 
 void FrmCDBurner::cAudioBurner1_ClosingSession()
 {
-    AddLogLine(QStringLiteral("Closing session..."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Closing session..."));
+    LogStep(QStringLiteral("Closing session..."));
 }
 
 void FrmCDBurner::cAudioBurner1_ClosingTrack(int)
 {
-    AddLogLine(QStringLiteral("Closing track..."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Closing track..."));
+    LogStep(QStringLiteral("Closing track..."));
 }
 
 void FrmCDBurner::cAudioBurner1_CachingTrack()
 {
-    AddLogLine(QStringLiteral("Caching track..."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Caching track..."));
+    LogStep(QStringLiteral("Caching track..."));
 }
 
 void FrmCDBurner::cAudioBurner1_WritingTrack()
 {
-    AddLogLine(QStringLiteral("Writing track..."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Writing track..."));
+    LogStep(QStringLiteral("Writing track..."));
 }
 
 void FrmCDBurner::cAudioBurner1_BurnFinished()
@@ -340,8 +321,7 @@ void FrmCDBurner::cAudioBurner1_BurnFinished()
 void FrmCDBurner::cAudioBurner1_BurnError(int code, const QString& text)
 {
     const QString line = "Error:" + text + "(" + QString::number(code) + ")";
-    AddLogLine(line, txtLog);
-    lblCurrentTrack->setText(line);
+    LogStep(line);
     m_bJobError = true;
 }
 

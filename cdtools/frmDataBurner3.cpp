@@ -367,8 +367,7 @@ void FrmDataBurner3::SetButtonsEnabled(bool enabled)
 
 void FrmDataBurner3::LogAndLabel(const QString& text)
 {
-    AddLogLine(text, txtLog);
-    lblCurrentTrack->setText(text);
+    LogStep(text);
 }
 
 void FrmDataBurner3::cmdConvert_Click()
@@ -579,8 +578,7 @@ void FrmDataBurner3::cAudioConverter1_JobError(int code, const QString& text)
 {
     NoteRowError();
     const QString line = "Error: " + text + "(" + QString::number(code) + ")";
-    AddLogLine(line, txtLog);
-    lblCurrentTrack->setText(line);
+    LogStep(line);
     setWindowTitle(line);
     SetButtonsEnabled(true);
     ++m_lCurrentRow;
@@ -591,8 +589,7 @@ void FrmDataBurner3::cAudioConverter1_JobError(int code, const QString& text)
 void FrmDataBurner3::cAudioConverter1_JobAborted()
 {
     SetButtonsEnabled(true);
-    AddLogLine(QStringLiteral("Aborted."), txtLog);
-    lblCurrentTrack->setText(QStringLiteral("Aborted."));
+    LogStep(QStringLiteral("Aborted."));
     unsetCursor();
     setWindowTitle(lblCurrentTrack->text());
 }

@@ -940,6 +940,12 @@ void ToolWindow::NoteRowDone()
     m_ltmrDoneItemsSecs += m_ltmrItemSecs;
 }
 
+void ToolWindow::LogStep(const QString& text)
+{
+    AddLogLine(text, txtLog);
+    lblCurrentTrack->setText(text);
+}
+
 void ToolWindow::NoteRowError()
 {
     m_bJobError = true;

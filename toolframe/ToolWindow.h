@@ -108,6 +108,8 @@ public:
     void ResetJobState();
     // Selects the "Log" tab and shows its page.
     void ShowLogTab();
+    // A step of the job: a line in the log and the same text in the status label.
+    void LogStep(const QString& text);
     // A row's seconds: its Time cell for a whole file, its range length otherwise.
     long RowSeconds(long lRow);
     // A progress report of the current row (percent of 1 or more counts).
