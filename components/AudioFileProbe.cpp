@@ -40,8 +40,6 @@ AudioFileProbe::AudioFileProbe(QObject* parent)
     : QObject(parent)
     , m_shared(std::make_shared<ProbeShared>())
 {
-    static const int registered = qRegisterMetaType<AudioFileFacts>();
-    Q_UNUSED(registered);
     m_shared->owner = this;
 }
 

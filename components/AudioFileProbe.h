@@ -41,5 +41,3 @@ private:
     QHash<QString, AudioFileFacts> m_cache;
     QSet<QString> m_pending;
 };
-
-Q_DECLARE_METATYPE(AudioFileFacts)

@@ -1,6 +1,5 @@
 #include "lists/ItemRow.h"
 
-#include <QFileInfo>
 #include <QFont>
 #include <cmath>
 
