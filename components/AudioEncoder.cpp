@@ -15,6 +15,7 @@
 #include "components/AudioEncoderBackends.h"
 #include "components/AudioJobErrors.h"
 #include "components/FFmpegUtil.h"
+#include "components/SampleConverter.h"
 
 namespace kvaudio {
 
@@ -100,6 +101,7 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
             outFormat.encoder = "pcm_s16le";
         else
             return m.fail(ErrSettings, QStringLiteral("WAV files are written with 8 or 16 bits, not %1.").arg(s.wav.BitsPerSample));
+        outFormat.writeTags = withTags; // a LIST/INFO chunk before the audio
         m.backend = makeFFBackend(outFormat, s.tags);
         break;
     }
@@ -119,6 +121,7 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
         outFormat.encoder = codec->name == QLatin1String("PCM") ? (f.bits == 8 ? "pcm_u8" : "pcm_s16le") : codec->encoder;
         outFormat.rate = f.rate;
         outFormat.channels = f.channels;
+        outFormat.writeTags = withTags;
         m.backend = makeFFBackend(outFormat, s.tags);
         break;
     }
@@ -206,6 +209,8 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
         AVChannelLayout in = defaultLayout(inputChannels), out = defaultLayout(m.backend->channels());
         int r = swr_alloc_set_opts2(&m.swr, &out, AV_SAMPLE_FMT_FLT, m.backend->rate(), &in, AV_SAMPLE_FMT_FLT,
                                     inputRate, 0, nullptr);
+        if (r >= 0 && !setPlainChannelMix(m.swr, inputChannels, m.backend->channels()))
+            r = AVERROR(EINVAL);
         if (r >= 0)
             r = swr_init(m.swr);
         av_channel_layout_uninit(&in);

@@ -99,6 +99,7 @@ public:
                           : m_enc->frame_size;
         m_smallLast = (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || m_enc->frame_size <= 0
                       || (codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME);
+        m_padsLast = !m_smallLast && !(codec->capabilities & AV_CODEC_CAP_DELAY);
         m_fifo = av_audio_fifo_alloc(m_enc->sample_fmt, m_channels, m_frameSize * 2);
         m_frame = av_frame_alloc();
         m_pkt = av_packet_alloc();
@@ -192,6 +193,7 @@ private:
             return fail(error, QStringLiteral("Out of memory."));
         m_frame->pts = m_pts;
         m_pts += size;
+        m_audioSamples += n;
         return encode(m_frame, error);
     }
 
@@ -206,6 +208,11 @@ private:
                 return true;
             if (r < 0)
                 return fail(error, QStringLiteral("Encoding failed: %1.").arg(ffErrorText(r)));
+            // The silence that fills a codec's last block is not audio: the
+            // packet's duration ends with the real samples, so that the
+            // container's sample count (a WAV's fact chunk) is the source's.
+            if (m_padsLast && m_pkt->pts != AV_NOPTS_VALUE && m_pkt->pts + m_pkt->duration > m_audioSamples)
+                m_pkt->duration = qMax<int64_t>(0, m_audioSamples - m_pkt->pts);
             m_pkt->stream_index = m_st->index;
             av_packet_rescale_ts(m_pkt, m_enc->time_base, m_st->time_base);
             r = av_interleaved_write_frame(m_oc, m_pkt);
@@ -258,6 +265,8 @@ private:
     int m_convCap = 0;
     int m_frameSize = 4096;
     bool m_smallLast = true;
+    bool m_padsLast = false; // whole blocks only, each packet at its frame's time
+    int64_t m_audioSamples = 0; // real samples handed to the encoder
     bool m_headerWritten = false;
     int64_t m_pts = 0;
 };

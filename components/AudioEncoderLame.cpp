@@ -78,7 +78,8 @@ public:
         if (!put(n, error))
             return false;
         if (lame_get_bWriteVbrTag(m_gf)) {
-            // The Xing/Info frame is only known now; it goes where the first frame was reserved.
+            // The Xing/Info frame is only known now; it goes where the first
+            // frame was reserved, right after the ID3v2 tag.
             unsigned char tag[2880];
             const size_t len = lame_get_lametag_frame(m_gf, tag, sizeof tag);
             if (len > 0 && len <= sizeof tag) {
@@ -177,7 +178,10 @@ lame_global_struct* newLameEncoder(const MP3Settings& s, int rate, int channels,
     lame_set_error_protection(gf, s.ErrorProtection != 0);
     lame_set_strict_ISO(gf, s.StrictISO != 0);
     lame_set_quality(gf, qBound(0, s.Quality, 9));
-    lame_set_bWriteVbrTag(gf, s.WriteVBRTag != 0);
+    // The Xing/Info frame goes into every mode, not only VBR: it carries the
+    // encoder's delay and padding, which decoders trim to give back the
+    // exact length.
+    lame_set_bWriteVbrTag(gf, 1);
     lame_set_write_id3tag_automatic(gf, 0);
 
     int minIdx = qBound(0, s.MinBitrate, 18), maxIdx = qBound(0, s.MaxBitrate, 18);

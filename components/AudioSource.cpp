@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "components/FFmpegUtil.h"
+#include "components/SampleConverter.h"
 #include "components/SourceCheck.h"
 
 namespace kvaudio {
@@ -255,6 +256,8 @@ struct AudioSource::Impl {
         AVChannelLayout out = defaultLayout(outChannels);
         int r = swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_FLT, outRate, &in, AVSampleFormat(frame->format),
                                     frame->sample_rate, 0, nullptr);
+        if (r >= 0 && !setPlainChannelMix(swr, in.nb_channels, outChannels))
+            r = AVERROR(EINVAL);
         if (r >= 0)
             r = swr_init(swr);
         av_channel_layout_uninit(&out);

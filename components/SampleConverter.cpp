@@ -21,6 +21,24 @@ AVSampleFormat avFormat(SampleConverter::Sample s)
 
 } // namespace
 
+namespace kvaudio {
+
+bool setPlainChannelMix(SwrContext* swr, int inChannels, int outChannels)
+{
+    // Rows are output channels, columns input channels.
+    if (inChannels == 2 && outChannels == 1) {
+        const double down[2] = {0.5, 0.5};
+        return swr_set_matrix(swr, down, 2) >= 0;
+    }
+    if (inChannels == 1 && outChannels == 2) {
+        const double up[2] = {1.0, 1.0};
+        return swr_set_matrix(swr, up, 1) >= 0;
+    }
+    return true;
+}
+
+} // namespace kvaudio
+
 struct SampleConverter::Impl {
     SwrContext* swr = nullptr;
     int inFrameBytes = 0;
@@ -40,7 +58,7 @@ bool SampleConverter::open(int inRate, int inChannels, Sample inSample, int outR
     if (swr_alloc_set_opts2(&d->swr, &outLayout, avFormat(outSample), outRate, &inLayout, avFormat(inSample), inRate,
                             0, nullptr)
             < 0
-        || swr_init(d->swr) < 0) {
+        || !kvaudio::setPlainChannelMix(d->swr, inChannels, outChannels) || swr_init(d->swr) < 0) {
         d.reset();
         return false;
     }

@@ -4,6 +4,16 @@
 #include <QByteArray>
 #include <memory>
 
+struct SwrContext;
+
+namespace kvaudio {
+// Sets the channel mix of an allocated, not yet initialised resampler where
+// one and two channels meet: mono is (L+R)/2, and stereo carries the mono
+// samples unchanged in both channels. Nothing clips and identical channels
+// keep their level. Other channel counts keep the library's mix.
+bool setPlainChannelMix(SwrContext* swr, int inChannels, int outChannels);
+} // namespace kvaudio
+
 class SampleConverter {
 public:
     enum Sample { U8, S16, S32, Float };

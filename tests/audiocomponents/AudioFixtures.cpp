@@ -2,8 +2,12 @@
 
 #include <QDataStream>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QJsonArray>
 #include <cmath>
+#include <cstring>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -44,6 +48,150 @@ QString writeToneWav(const QString& path, double seconds, int rate, int channels
     }
     out.writeRawData(buf.constData(), buf.size());
     return path;
+}
+
+QString writeSineWav(const QString& path, double seconds, int rate, int channels, double peak, double hz)
+{
+    const qint64 frames = qint64(seconds * rate);
+    QByteArray pcm;
+    pcm.reserve(int(frames * channels * 2));
+    for (qint64 i = 0; i < frames; ++i) {
+        const qint16 s = qint16(std::lround(peak * 32767 * std::sin(2 * M_PI * hz * double(i) / rate)));
+        for (int c = 0; c < channels; ++c) {
+            pcm.append(char(s & 0xFF));
+            pcm.append(char((s >> 8) & 0xFF));
+        }
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return QString();
+    QDataStream out(&f);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + pcm.size());
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate) << quint32(rate * channels * 2)
+        << quint16(channels * 2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << quint32(pcm.size());
+    out.writeRawData(pcm.constData(), pcm.size());
+    return path;
+}
+
+QList<RiffChunk> riffChunks(const QString& path)
+{
+    const QByteArray file = readAll(path);
+    QList<RiffChunk> out;
+    if (file.size() < 12 || (!file.startsWith("RIFF") && !file.startsWith("RF64")) || file.mid(8, 4) != "WAVE")
+        return out;
+    qint64 pos = 12;
+    while (pos + 8 <= file.size()) {
+        const auto* b = reinterpret_cast<const uchar*>(file.constData() + pos);
+        qint64 size = qint64(b[4]) | qint64(b[5]) << 8 | qint64(b[6]) << 16 | qint64(b[7]) << 24;
+        size = qMin(size, file.size() - pos - 8);
+        out.push_back({file.mid(pos, 4), file.mid(pos + 8, size)});
+        pos += 8 + size + (size & 1);
+    }
+    return out;
+}
+
+QByteArray riffChunk(const QString& path, const QByteArray& id)
+{
+    for (const RiffChunk& c : riffChunks(path))
+        if (c.id == id)
+            return c.data;
+    return QByteArray();
+}
+
+QMap<QString, QString> riffInfo(const QString& path)
+{
+    QMap<QString, QString> out;
+    for (const RiffChunk& c : riffChunks(path)) {
+        if (c.id != "LIST" || !c.data.startsWith("INFO"))
+            continue;
+        qint64 pos = 4;
+        while (pos + 8 <= c.data.size()) {
+            const auto* b = reinterpret_cast<const uchar*>(c.data.constData() + pos);
+            const qint64 size = qint64(b[4]) | qint64(b[5]) << 8 | qint64(b[6]) << 16 | qint64(b[7]) << 24;
+            QByteArray text = c.data.mid(pos + 8, size);
+            while (text.endsWith('\0'))
+                text.chop(1);
+            out.insert(QString::fromLatin1(c.data.mid(pos, 4)), QString::fromUtf8(text));
+            pos += 8 + size + (size & 1);
+        }
+    }
+    return out;
+}
+
+Pcm16 readPcm16(const QString& path)
+{
+    Pcm16 r;
+    const QByteArray fmt = riffChunk(path, "fmt ");
+    if (fmt.size() < 16)
+        return r;
+    const auto* f = reinterpret_cast<const uchar*>(fmt.constData());
+    const int tag = f[0] | f[1] << 8;
+    const int bits = f[14] | f[15] << 8;
+    if (tag != 1 || bits != 16)
+        return r;
+    const QByteArray data = riffChunk(path, "data");
+    r.channels = f[2] | f[3] << 8;
+    r.rate = int(f[4] | f[5] << 8 | f[6] << 16 | quint32(f[7]) << 24);
+    r.samples.resize(data.size() / 2);
+    std::memcpy(r.samples.data(), data.constData(), size_t(r.samples.size()) * 2);
+    return r;
+}
+
+qint64 ffmpegDecodedFrames(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), {"-hide_banner", "-loglevel", "error", "-i", path, "-ac", "1", "-f", "s16le",
+                                       "-acodec", "pcm_s16le", "-"});
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return -1;
+    return p.readAllStandardOutput().size() / 2;
+}
+
+QMap<QString, QString> ffprobeTags(const QString& path)
+{
+    QMap<QString, QString> out;
+    QProcess p;
+    p.start(QStringLiteral("ffprobe"), {"-hide_banner", "-loglevel", "error", "-of", "json", "-show_entries",
+                                        "format_tags:stream_tags", path});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return out;
+    const QJsonObject root = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    auto take = [&](const QJsonObject& tags) {
+        for (auto it = tags.begin(); it != tags.end(); ++it)
+            if (!out.contains(it.key().toLower()))
+                out.insert(it.key().toLower(), it.value().toString());
+    };
+    take(root.value("format").toObject().value("tags").toObject());
+    for (const auto& st : root.value("streams").toArray())
+        take(st.toObject().value("tags").toObject());
+    return out;
+}
+
+bool runSystemPython(const QString& script, const QStringList& args, QByteArray* out, QString* why)
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFile::exists(python)) {
+        *why = QStringLiteral("no /usr/bin/python3");
+        return false;
+    }
+    QProcess p;
+    p.start(python, QStringList{"-c", script} + args);
+    if (!p.waitForFinished(60000)) {
+        *why = QStringLiteral("python did not finish");
+        return false;
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        *why = QString::fromLocal8Bit(p.readAllStandardError());
+        return false;
+    }
+    if (out)
+        *out = p.readAllStandardOutput();
+    return true;
 }
 
 bool runFfmpeg(const QStringList& args)

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace fixtures {
 
@@ -15,6 +16,35 @@ bool runFfmpeg(const QStringList& args);
 QString writeTruncated(const QString& from, const QString& to, qint64 bytes);
 QString writeBytes(const QString& path, const QByteArray& bytes);
 QByteArray readAll(const QString& path);
+
+// A 16-bit PCM WAV whose channels all carry the same sine, peaking at `peak` (full scale 1).
+QString writeSineWav(const QString& path, double seconds, int rate, int channels, double peak, double hz = 1000);
+
+// The samples of a 16-bit PCM WAV, interleaved; no channels when it is not one.
+struct Pcm16 {
+    int rate = 0, channels = 0;
+    QVector<qint16> samples;
+    qint64 frames() const { return channels ? samples.size() / channels : 0; }
+};
+Pcm16 readPcm16(const QString& path);
+
+// The chunks of a RIFF WAVE file as written, in order.
+struct RiffChunk {
+    QByteArray id, data;
+};
+QList<RiffChunk> riffChunks(const QString& path);
+QByteArray riffChunk(const QString& path, const QByteArray& id);
+// The texts of the LIST/INFO chunk, keyed by their ids ("INAM", "IART" ...).
+QMap<QString, QString> riffInfo(const QString& path);
+
+// What the command-line tools read from a file: the sample frames ffmpeg
+// decodes (-1 when it fails) and the tags ffprobe shows, keys in lower case.
+qint64 ffmpegDecodedFrames(const QString& path);
+QMap<QString, QString> ffprobeTags(const QString& path);
+
+// Runs a Python script under the system interpreter (where Debian's mutagen
+// lives); false, with the reason, when it cannot run or fails.
+bool runSystemPython(const QString& script, const QStringList& args, QByteArray* out, QString* why);
 
 struct Probe {
     bool ok = false;

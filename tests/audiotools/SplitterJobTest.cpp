@@ -226,6 +226,24 @@ TEST_F(SplitterJobTest, OverwriteQuestionAndAPartThatWouldReplaceItsSource)
     EXPECT_TRUE(fixtures::probe(out + "Part_3_s.WAV").ok);
 }
 
+// MP3 parts carry the header that makes decoders drop the encoder's delay
+// and padding, behind the item's ID3 tag: each decodes to its own length.
+TEST_F(SplitterJobTest, Mp3PartsDecodeToTheirLength)
+{
+    open(fixtures::writeToneWav(audio + "seven.wav", 7.0), "MP3");
+    w->cGrid1->SetCell(1, w->cGrid1->ColumnIndex(COL_TAG_TITLE), "Seven");
+    byParts("3");
+    run();
+    const QStringList parts = attest::filesIn(out);
+    ASSERT_EQ(parts, QStringList({"Part_1_seven.MP3", "Part_2_seven.MP3", "Part_3_seven.MP3"}));
+    const qint64 frames[] = {2 * 44100, 2 * 44100, 3 * 44100};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(parts[i].toStdString());
+        EXPECT_NEAR(fixtures::ffmpegDecodedFrames(out + parts[i]), frames[i], 1152);
+        EXPECT_EQ(fixtures::probe(out + parts[i]).tags.value("title").toStdString(), "Seven");
+    }
+}
+
 TEST_F(SplitterJobTest, AbortLeavesNoPartialPart)
 {
     open(fixtures::writeToneWav(audio + "long.wav", 120.0), "MP3");
