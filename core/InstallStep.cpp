@@ -8,6 +8,7 @@
 #include <QImageWriter>
 #include <cmath>
 
+#include "components/AudioCodecLists.h"
 #include "core/Edition.h"
 #include "core/Formats.h"
 #include "core/Startup.h"
@@ -122,6 +123,40 @@ QList<FirstRunValue> FirstRunValues(const QString& programDir)
         {"Events", "chkNoticeApp", off},
         {"Events", "txtAppNotice", QString()},
         {"ID3 Tags", "chkCopyID3FromSource", on},
+    };
+    // The format settings as the Audio Format dialog shows them before it
+    // reads a store, written out in its own stored forms; PCM is CD audio.
+    const QString wav = "Formats\\WAV", acm = "Formats\\ACM", mp3 = "Formats\\MP3", wma = "Formats\\WMA",
+                  ogg = "Formats\\OGG", ape = "Formats\\APE";
+    values += QList<FirstRunValue>{
+        {wav, "cboSamplesWAV", "44100"},
+        {wav, "cboBitrateWAV", "16"},
+        {wav, "cboChannelsWAV", "1"}, // position of "Stereo"
+        {acm, "cboTags", "PCM"},
+        {acm, "cboFormats", kvaudio::acmFormatName({44100, 16, 2})},
+        {mp3, "cboMP3Bitrate", "128"},
+        {mp3, "cboMP3Quality", "5 "},
+        {mp3, "cboMP3Samplerate", "44100"},
+        {mp3, "cboMP3Mode", "0"},
+        {mp3, "chkMP3ErrorProtect", off},
+        {mp3, "chkMP3Original", on},
+        {mp3, "chkMP3Copyright", on},
+        {mp3, "chkMP3StrictISO", off},
+        {mp3, "cboMP3VBRQuality", "5 "},
+        {mp3, "cboMP3MinBitrate", "96"},
+        {mp3, "cboMP3MaxBitrate", "128"},
+        {mp3, "chkMP3VBRTag", on},
+        {mp3, "chkMP3VBRForceMinBitrate", off},
+        {mp3, "chkMP3ABR", off},
+        {mp3, "cboMP3ABRBitrate", "96"},
+        {mp3, "lblMP3Advanced", "Advanced..."},
+        {wma, "cboWMACodecs", "0"},
+        {wma, "cboWMAFormat", "0"},
+        {ogg, "ptnQualityOGG", "True"},
+        {ogg, "sldOGG", "50"},
+        {ogg, "optOggBit", "False"},
+        {ogg, "cboOggBitNom", "32"},
+        {ape, "cboAPELevel", "0"},
     };
     for (const char* tag : {"txtTagArtist", "txtTagSong", "txtTagAlbum", "txtTagTrack", "txtTagGenre", "txtTagYear",
                             "txtTagComment"})

@@ -21,8 +21,10 @@ struct FirstRunValue {
 };
 // What a first run starts with: the options' own defaults, plus a shown title
 // strip, player and audio graph, light text on a mid-blue strip, MP3 as the
-// default format and the first template. Values naming a file of the program
-// folder are left out when the folder is not given.
+// default format and the first template; and every format setting as the
+// Audio Format dialog starts, with CD audio (44100 Hz, 16 bit, stereo) for
+// WAV and ACM PCM. Values naming a file of the program folder are left out
+// when the folder is not given.
 QList<FirstRunValue> FirstRunValues(const QString& programDir = QString());
 // Writes every first-run value that is missing; a value that is there, even
 // an empty one, stays as it is. False when a write failed.

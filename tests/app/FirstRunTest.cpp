@@ -11,9 +11,11 @@
 #include <QHash>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMap>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
@@ -22,7 +24,9 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+#include "audiotools/frmSplitter.h"
 #include "components/cAudioGraph.h"
+#include "components/cGrid.h"
 #include "components/cTreeView.h"
 #include "core/Edition.h"
 #include "core/Formats.h"
@@ -33,6 +37,7 @@
 #include "platform/Colors.h"
 #include "platform/ProgramDir.h"
 #include "platform/SettingsStore.h"
+#include "settings/FormatSettings.h"
 #include "settings/Options.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
@@ -43,6 +48,8 @@
 
 using platform::Hive;
 using platform::SettingsStore;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -300,6 +307,114 @@ TEST_F(FirstRun, ConverterStartsOnMp3WithATemplateAndWritesMp3Files)
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.codec, "mp3");
     EXPECT_NEAR(p.seconds, 2.0, 0.1);
+}
+
+// Every stored format value, by sub-key and name.
+QMap<QString, QString> formatValues()
+{
+    QMap<QString, QString> out;
+    for (const QString& sub : MachineSubKeys()) {
+        if (!sub.startsWith("Formats"))
+            continue;
+        const QString key = MachineKeyRoot() + "\\" + sub;
+        for (const QString& name : SettingsStore::valueNames(Hive::LocalMachine, key))
+            out[sub + "/" + name] = SettingsStore::value(Hive::LocalMachine, key, name).value_or("<missing>");
+    }
+    return out;
+}
+
+// A fresh install starts every format where the Audio Format dialog starts,
+// with CD audio for WAV: a stereo file splits into stereo WAV parts.
+TEST_F(FirstRun, FormatSettingsStartAsTheAudioFormatDialogAndWavStaysStereo)
+{
+    ASSERT_TRUE(WriteFirstRunValues(AppPath()));
+    const QMap<QString, QString> seeded = formatValues();
+    g_lAppIncSplit = 1;
+    QDir(lists).removeRecursively();
+    const QString audio = testenv::tempRoot() + "/firstrun-audio/";
+    const QString dest = testenv::tempRoot() + "/firstrun-dest/";
+    for (const QString& d : {lists, audio, dest}) {
+        QDir(d).removeRecursively();
+        QDir().mkpath(d);
+    }
+    const QString tone = fixtures::writeToneWav(audio + "take.wav", 4.0);
+    ASSERT_TRUE(WriteItemsListFile(lists + "First.flst",
+                                   listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "take.wav"},
+                                                        {"COL_FILE", tone}, {"COL_RANGE_ALL", "1"}}) +
+                                       "\r\n"));
+    FrmMain* w = startLikeTheProgram();
+
+    EXPECT_EQ(g_lSamplesWAV, 44100);
+    EXPECT_EQ(g_lBitrateWAV, 16);
+    EXPECT_EQ(g_lChannelsWAV, 1); // stereo
+    EXPECT_EQ(g_sACMTag, "PCM");
+    EXPECT_EQ(g_sACMFormat, "44100 Hz, 16 bit, Stereo");
+    EXPECT_EQ(g_lMP3Bitrate, 128);
+    EXPECT_EQ(g_lMP3Quality, 5);
+    EXPECT_EQ(g_lMP3Samplerate, 44100);
+    EXPECT_EQ(g_lMP3Mode, 0);
+    EXPECT_FALSE(g_bMP3ErrorProtect);
+    EXPECT_TRUE(g_bMP3Original);
+    EXPECT_TRUE(g_bMP3Copyright);
+    EXPECT_FALSE(g_bMP3StrictISO);
+    EXPECT_EQ(g_lMP3VBRQuality, 5);
+    EXPECT_EQ(g_lMP3MinBitrate, 9);
+    EXPECT_EQ(g_lMP3MaxBitrate, 11);
+    EXPECT_TRUE(g_bMP3VBRTag);
+    EXPECT_FALSE(g_bMP3VBRForceMinBitrate);
+    EXPECT_FALSE(g_bMP3ABR);
+    EXPECT_EQ(g_lMP3ABRBitrate, 96);
+    EXPECT_EQ(g_lWMACodecs, 0);
+    EXPECT_EQ(g_lWMAFormat, 0);
+    EXPECT_TRUE(g_bQualityOGG);
+    EXPECT_EQ(g_lOGGQuality, 50);
+    EXPECT_FALSE(g_bOGGBitrate);
+    EXPECT_EQ(g_lOGGBitNom, 32);
+    EXPECT_EQ(g_lAPELevel, 0);
+    EXPECT_FALSE(g_frmAudioProp()->picMP3Advanced->isVisibleTo(g_frmAudioProp()));
+
+    // The seeds are the dialog's own stored forms: its OK writes them back unchanged.
+    g_frmAudioProp()->cmdOk->click();
+    EXPECT_EQ(formatValues(), seeded);
+
+    w->cTreeView1_NodeClick(w->cTreeView1->Nodes().NodeItem(lists + "First.flst"));
+    w->cGrid1->setSelectedRow(1);
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return g_frmSplitterLoaded() && g_frmSplitter()->isVisible(); }));
+        ran = true;
+        FrmSplitter* tool = g_frmSplitter();
+        for (int i = 0; i < tool->cboTargetFormat->count(); ++i)
+            if (tool->cboTargetFormat->itemText(i).startsWith("WAV"))
+                tool->cboTargetFormat->setCurrentIndex(i);
+        tool->txtToPath->setEditText(dest);
+        tool->chkCreateSubFolder->setChecked(false);
+        tool->ptnSplitByParts->setChecked(true);
+        tool->txtSplitParts->setText("2");
+        tool->cmdConvert->click();
+        EXPECT_TRUE(QTest::qWaitFor([tool] { return tool->cmdConvert->isEnabled(); }, 120000));
+        tool->close();
+    });
+    w->SendCommand("Audio Splitter");
+    ASSERT_TRUE(ran);
+    const QStringList parts = QDir(dest).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(parts.size(), 2) << parts.join(", ").toStdString();
+    for (const QString& part : parts) {
+        SCOPED_TRACE(part.toStdString());
+        const fixtures::Probe p = fixtures::probe(dest + part);
+        ASSERT_TRUE(p.ok);
+        EXPECT_EQ(p.codec, "pcm_s16le");
+        EXPECT_EQ(p.sampleRate, 44100);
+        EXPECT_EQ(p.channels, 2);
+        EXPECT_NEAR(p.seconds, 2.0, 0.01);
+    }
+
+    // A user's format choice stands through a later install step.
+    ASSERT_TRUE(setMachineValue("Formats\\WAV", "cboChannelsWAV", "0"));
+    ASSERT_TRUE(setMachineValue("Formats\\MP3", "cboMP3Bitrate", ""));
+    ASSERT_TRUE(WriteFirstRunValues(AppPath()));
+    EXPECT_EQ(machineValue("Formats\\WAV", "cboChannelsWAV"), "0");
+    EXPECT_EQ(machineValue("Formats\\MP3", "cboMP3Bitrate"), "");
 }
 
 // The entry is what desktop-file-validate accepts, for program folders
