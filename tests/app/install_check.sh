@@ -38,6 +38,10 @@ exec_line=$(grep '^Exec=' "$entry")
 general=$(find "$KELVANE_REGISTRY_ROOT" -path '*General*' -name values.json | head -n1)
 [ -n "$general" ] || fail "no General key in the store"
 grep -q 'MP3 - MPEG-1 Audio Layer 3 (\*.mp3)' "$general" || fail "no default format in $general"
+# WAV outputs of a fresh store are stereo CD audio.
+wav=$(find "$KELVANE_REGISTRY_ROOT" -path '*Formats*WAV*' -name values.json | head -n1)
+[ -n "$wav" ] || fail "no Formats\\WAV key in the store"
+grep -q '"cboChannelsWAV": "1"' "$wav" || fail "no stereo WAV default in $wav"
 before=$(find "$KELVANE_REGISTRY_ROOT" -type f -exec md5sum {} + | sort; find "$KELVANE_REGISTRY_ROOT" -type f -printf '%p %T@\n' | sort)
 sleep 0.05
 QT_QPA_PLATFORM=offscreen "$prefix/kelvane-setup" --program-dir "$prefix" >/dev/null || fail "second install step"
