@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -122,9 +123,18 @@ int main(int argc, char** argv)
     const double mo = median(ours), me = median(each), m1 = median(once);
     const double ratio = mo / me, ratioOnce = mo / m1;
     const bool ok = mo > 0 && m1 > 0 && ratioOnce <= 1.2;
-    std::printf("%-48s ours %.2f s  ffmpeg %.2f s  ratio %.3f (budget 1.2)  %s\n",
-                "20 x 1 min MP3 -> image writer vs one ffmpeg", mo, m1, ratioOnce, ok ? "ok" : "SLOWER");
+    std::printf("%-48s ours %.2f s  ffmpeg %.2f s  ratio %.3f\n", "20 x 1 min MP3 -> image writer vs one ffmpeg", mo,
+                m1, ratioOnce);
     std::printf("%-48s ours %.2f s  ffmpeg %.2f s  ratio %.3f\n", "  against ffmpeg once per item (20 starts)", mo, me,
                 ratio);
-    return ok ? 0 : 1;
+    // The disc's audio against the peer's: the bin holds 16-bit stereo at 44.1 kHz.
+    const qint64 binFrames = QFileInfo(QString(cue).replace(".cue", ".bin")).size() / 4;
+    const qint64 rawFrames = QFileInfo(dir.path() + "/raw/all.raw").size() / 4;
+    bench::Goals goals;
+    goals.judge("audio CD burn, ours / one ffmpeg process wall time", QString::number(ratioOnce, 'f', 3), "at most 1.2",
+                ok);
+    // Each track is padded to whole CD sectors (588 frames).
+    goals.judge("frames on the disc against ffmpeg's decode", QString::number(binFrames - rawFrames),
+                "within one sector (588) a track", rawFrames > 0 && std::llabs(binFrames - rawFrames) <= 588 * count);
+    return goals.finish();
 }

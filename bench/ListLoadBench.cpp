@@ -1,10 +1,12 @@
 // Loads items lists over real short WAV and MP3 files into the main grid and
 // saves them, printing the times; the window's event loop is watched during
 // the big load (longest gap between timer ticks, progress updates seen).
-// Reference: ffprobe reading the length of the same files, one run per file,
-// measured on a sample in the same run; the ratio is Kelvane's time per item
-// over ffprobe's time per file. Saving is compared with a plain write of the
-// same bytes.
+// The goals are absolute: the big list (100,000 items) shown in under 5 s,
+// with the window never more than 100 ms without handling events, every
+// item a row. No ratio is printed: the loader reads the files in this
+// process on its worker threads (1,000 distinct files, so most items hit
+// files already read), and no peer does that same work. Saving is compared
+// with a plain write of the same bytes.
 //   bench_lists [items, default 10000] [big list items, default 100000]
 #include <QApplication>
 #include <QDir>
@@ -14,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+
+#include "bench/BenchAudio.h"
 
 #include "lists/ListFile.h"
 #include "lists/ListLoader.h"
@@ -186,22 +190,13 @@ int main(int argc, char** argv)
                 "seen\n",
                 bigItems, big.seconds, big.rows, big.longestGapMs, big.progressSteps);
 
-    // Reference: ffprobe on a sample of the files, one run each.
-    const int sample = 100;
-    QElapsedTimer t;
-    t.start();
-    int probed = 0;
-    for (int i = 0; i < sample; ++i) {
-        QProcess p;
-        p.start("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", files[i]});
-        if (p.waitForFinished(30000) && p.exitCode() == 0)
-            ++probed;
-    }
-    const double ffprobePerFile = t.nsecsElapsed() / 1e9 / sample;
-    g_bCopyID3FromSource = false;
-    const LoadResult again = load(w, lists + "Items.flst");
-    const double perItem = again.seconds / items;
-    std::printf("  reference ffprobe: %.2f ms per file (%d of %d read); Kelvane: %.3f ms per item; ratio %.4f\n",
-                ffprobePerFile * 1e3, probed, sample, perItem * 1e3, perItem / ffprobePerFile);
-    return 0;
+    bench::Goals goals;
+    // 5 s for 100,000 items; another size gets the same time per item.
+    const double budget = 5.0 * bigItems / 100000;
+    goals.judge(QStringLiteral("load %1 items").arg(bigItems), QStringLiteral("%1 s").arg(big.seconds, 0, 'f', 3),
+                QStringLiteral("under %1 s").arg(budget), big.seconds < budget);
+    goals.judge("longest time the window went without handling events during that load",
+                QStringLiteral("%1 ms").arg(big.longestGapMs), "under 100 ms", big.longestGapMs < 100);
+    goals.judge("rows shown", QString::number(big.rows), QString::number(bigItems), big.rows == bigItems);
+    return goals.finish();
 }
