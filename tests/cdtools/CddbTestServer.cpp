@@ -9,8 +9,10 @@ CddbTestServer::CddbTestServer(Mode mode, QObject* parent) : QObject(parent), m_
 {
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket* s = m_server.nextPendingConnection())
+        while (QTcpSocket* s = m_server.nextPendingConnection()) {
+            ++connections;
             serve(s);
+        }
     });
 }
 

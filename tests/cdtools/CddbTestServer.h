@@ -30,7 +30,9 @@ public:
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
     // The command lines the clients sent, in order.
     QStringList commands;
-    // Connections that have ended (either side closing), and bytes sent in all.
+    // Connections accepted, those that have ended (either side closing), and
+    // bytes sent in all.
+    int connections = 0;
     int closedConnections = 0;
     qint64 bytesSent = 0;
 
