@@ -515,11 +515,16 @@ TEST_F(FreeDBWindowTest, AFailedLookupSaysSoOnceAndChangesNothing)
     }
 }
 
-TEST_F(FreeDBWindowTest, AbortClosesTheWindowAndTheConnectionAtOnce)
+TEST_F(FreeDBWindowTest, AbortOrClosingEndsTheWindowAndTheConnectionAtOnce)
 {
     const QStringList before = names();
-    for (CddbTestServer::Mode mode : {CddbTestServer::Silent, CddbTestServer::TrickleEntry}) {
-        SCOPED_TRACE(int(mode));
+    struct Case {
+        CddbTestServer::Mode mode;
+        bool closeWindow; // the window's close button rather than Abort
+    } cases[] = {{CddbTestServer::Silent, false}, {CddbTestServer::TrickleEntry, false}, {CddbTestServer::TrickleEntry, true}};
+    for (const Case& c : cases) {
+        const CddbTestServer::Mode mode = c.mode;
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(int(mode)).arg(c.closeWindow).toStdString());
         CddbTestServer server(mode);
         qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
         testenv::ScriptedMessageBoxes boxes;
@@ -535,7 +540,10 @@ TEST_F(FreeDBWindowTest, AbortClosesTheWindowAndTheConnectionAtOnce)
             if (busy.elapsed() < 200)
                 return;
             clicked.start();
-            g_frmFreeDB()->cmdAbort->click();
+            if (c.closeWindow)
+                g_frmFreeDB()->close();
+            else
+                g_frmFreeDB()->cmdAbort->click();
         });
         poll.start(20);
         QElapsedTimer clock;
