@@ -85,10 +85,6 @@ QString TrackItemName(const QString& itemName)
     return itemName.endsWith(QLatin1String(".cda"), Qt::CaseInsensitive) ? itemName.chopped(4) : itemName;
 }
 
-namespace {
-
-} // namespace
-
 ToolFrameDesign FrmCDRipper::Design()
 {
     ToolFrameDesign d;

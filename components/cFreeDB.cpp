@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QTimer>
+#include <functional>
 #include <mutex>
 #include <thread>
 
