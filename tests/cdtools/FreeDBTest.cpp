@@ -463,10 +463,14 @@ TEST_F(FreeDBWindowTest, TheOptionLooksUpAfterListingAndAShortEntryLeavesTheNode
     qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
     testenv::ScriptedMessageBoxes boxes;
     g_bAutoFreeDB = true;
-    QTimer::singleShot(20000, [] {
+    // A guard of this test only: a stray one-shot would close a later test's window.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
         if (g_frmFreeDBLoaded())
             g_frmFreeDB()->Unload();
     });
+    guard.start(20000);
 
     ShowCDTracks("Z:");
 
