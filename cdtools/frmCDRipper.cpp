@@ -21,6 +21,7 @@
 #include "core/TextFiles.h"
 #include "lists/ItemRow.h"
 #include "platform/MessageBox.h"
+#include "toolframe/NameMacros.h"
 
 namespace {
 
@@ -35,7 +36,54 @@ QString cell(cGrid* grid, long lRow, const QString& key)
     return grid->CellText(int(lRow), grid->ColumnIndex(key));
 }
 
+// What most file systems take as one name.
+constexpr int kMaxNameBytes = 255;
+
+bool isControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F);
+}
+
+// One step of a path, cut to kMaxNameBytes of UTF-8 on a character boundary;
+// a short extension stays.
+QString fitNameStep(const QString& step)
+{
+    if (step.toUtf8().size() <= kMaxNameBytes)
+        return step;
+    const int dot = step.lastIndexOf('.');
+    QString ext = dot > 0 ? step.mid(dot) : QString();
+    if (ext.toUtf8().size() > 32)
+        ext.clear();
+    QString base = step.left(step.size() - ext.size());
+    const int room = kMaxNameBytes - int(ext.toUtf8().size());
+    while (!base.isEmpty() && base.toUtf8().size() > room)
+        base.chop(base.size() >= 2 && base.back().isLowSurrogate() && base.at(base.size() - 2).isHighSurrogate() ? 2 : 1);
+    return base + ext;
+}
+
 } // namespace
+
+// The name a track is ripped to: server texts may hold control characters and
+// be longer than a file name can be.
+QString RipFileName(const QString& name)
+{
+    QString clean;
+    clean.reserve(name.size());
+    for (const QChar c : name)
+        if (!isControl(c))
+            clean += c;
+    QStringList steps = clean.split('/');
+    for (QString& step : steps)
+        step = fitNameStep(step);
+    return steps.join('/');
+}
+
+// A track row's item name without the ".cda" of the CD listing.
+QString TrackItemName(const QString& itemName)
+{
+    return itemName.endsWith(QLatin1String(".cda"), Qt::CaseInsensitive) ? itemName.chopped(4) : itemName;
+}
 
 ToolFrameDesign FrmCDRipper::Design()
 {
@@ -52,6 +100,7 @@ ToolFrameDesign FrmCDRipper::Design()
     d.overwrite = true;
     d.parametersLink = true;
     d.timeLeft = true;
+    d.settingsTabIcon = 25;
     return d;
 }
 
@@ -101,6 +150,10 @@ FrmCDRipper::~FrmCDRipper() = default;
 
 void FrmCDRipper::LoadOwnTail()
 {
+    // The user's own templates may hold neither the default nor a second
+    // entry: the box never opens without a template to rip with.
+    if (cboFileName && cboFileName->currentIndex() < 0 && cboFileName->count() > 0)
+        cboFileName->setCurrentIndex(cboFileName->count() > 1 ? 1 : 0);
     CheckUnderFolderEna();
     ResetTimeFields();
     lblCurrentTrack->setText(QStringLiteral("Ready."));
@@ -213,10 +266,26 @@ void FrmCDRipper::ConvertTracks()
     EndRowJob(this, result);
 }
 
+QString FrmCDRipper::RipOutputFile(long lRow, QString* problem)
+{
+    const QString itemName = cell(cGrid1, lRow, COL_ITEM_NAME);
+    FileNameTemplateInput in;
+    in.sTemplate = cboFileName ? cboFileName->currentText() : QString();
+    // The source extension is the item's own ("cda"), though the name drops it.
+    in.sTemplate.replace("[source_extension]", GetLastExtension(itemName).toLower().replace('/', '-'));
+    in.lRow = lRow;
+    in.sSourcePath = cell(cGrid1, lRow, COL_FILE);
+    in.sItemName = TrackItemName(itemName);
+    in.sDestExtension = DestExtension();
+    const QString name = RipFileName(::ExpandFileNameTemplate(in));
+    *problem = OutputNameProblem(name);
+    return problem->isEmpty() ? JoinFolderAndName(OutputFolder(), name) : QString();
+}
+
 long FrmCDRipper::ConvertTask(long lRow)
 {
     QString problem;
-    const QString output = OutputFileForRow(lRow, &problem);
+    const QString output = RipOutputFile(lRow, &problem);
     cGrid1->setSelectedRow(int(lRow));
     m_ltmrItemSecs = RowSeconds(lRow);
     m_ltmrItemSecsDone = 0;

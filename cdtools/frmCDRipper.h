@@ -35,6 +35,9 @@ public:
     void ConvertTracks() override;
     // Prepares row lRow (1-based, track lRow of the disc) and starts its rip.
     long ConvertTask(long lRow) override;
+    // The output file of row lRow from the template, its item name without
+    // ".cda"; "" and *problem set when the name cannot be used.
+    QString RipOutputFile(long lRow, QString* problem);
 
     // The component's events.
     void cAudioCDRipper1_JobProgress(int percent);
@@ -62,6 +65,13 @@ private:
     ComponentJobTarget<cAudioCDRipper> m_target;
     bool m_bCDOk = false;
 };
+
+// A file name made from texts of a disc or a server: no control characters,
+// and each step of the path cut to 255 bytes on a character boundary, with a
+// short extension kept.
+QString RipFileName(const QString& name);
+// A track row's item name without the ".cda" of the CD listing.
+QString TrackItemName(const QString& itemName);
 
 // The ripper window, created on first use (running its Form_Load) and
 // destroyed when it closes.

@@ -29,7 +29,9 @@ QPointer<FrmFreeDB>& windowRef()
     return p;
 }
 
-constexpr int kStages = 3; // reading the disc, asking the server, reading the entry
+// Reading the disc, asking the server, reading the entry, and the end: the
+// bar is full only once the entry has come in whole.
+constexpr int kStages = 4;
 
 } // namespace
 
@@ -153,7 +155,7 @@ bool FrmFreeDB::GetFreeDB()
 void FrmFreeDB::cFreeDB1_LookupState(const QString& text)
 {
     lblCurrentTrack->setText("FreeDB State:" + text);
-    prgCurrnet->setProgressValue(qMin<long>(kStages, prgCurrnet->ProgressValue() + 1));
+    prgCurrnet->setProgressValue(qMin<long>(kStages - 1, prgCurrnet->ProgressValue() + 1));
 }
 
 void FrmFreeDB::cFreeDB1_ArtistFound(const QString& artist)

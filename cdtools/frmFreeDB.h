@@ -17,8 +17,9 @@ public:
 
     // Runs once, right after construction (the accessor calls it).
     void Form_Load();
-    // Starts the lookup of the selected CD node's disc. False when the server
-    // cannot be reached: the user has been told and the window has unloaded.
+    // Starts the lookup of the selected CD node's disc. False when there is no
+    // network: the user has been told and the window has unloaded. A server
+    // that does not answer ends the lookup with an error naming it.
     bool GetFreeDB();
     // Cancels the lookup and closes the window for good.
     void Unload();

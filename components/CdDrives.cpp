@@ -10,8 +10,11 @@
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace cddrives {
 
@@ -34,13 +37,50 @@ struct CueFile {
     QString type; // upper case: BINARY, MOTOROLA, WAVE ...
 };
 
-// The FILE lines of a cue sheet, paths resolved against the cue's folder.
-bool readCueFiles(const QString& cuePath, std::vector<CueFile>* files)
+enum class CueRead { Ok, NotAFile, TooLarge, Unreadable, Bad };
+
+// The bytes of a cue sheet. Only a regular file is read, and it is opened
+// without blocking, so a FIFO or a device in its place cannot hang a caller.
+CueRead readCueBytes(const QString& cuePath, QByteArray* bytes)
 {
-    QFile f(cuePath);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxCueBytes)
-        return false;
-    QByteArray bytes = f.readAll();
+    const int fd = ::open(QFile::encodeName(cuePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENOENT ? CueRead::NotAFile : CueRead::Unreadable;
+    struct stat st {};
+    CueRead result = CueRead::Ok;
+    if (::fstat(fd, &st) != 0)
+        result = CueRead::Unreadable;
+    else if (!S_ISREG(st.st_mode))
+        result = CueRead::NotAFile;
+    else if (st.st_size > kMaxCueBytes)
+        result = CueRead::TooLarge;
+    if (result == CueRead::Ok) {
+        bytes->resize(qsizetype(st.st_size));
+        qsizetype got = 0;
+        while (got < bytes->size()) {
+            const ssize_t n = ::read(fd, bytes->data() + got, size_t(bytes->size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        bytes->truncate(got);
+        // Grown since the size was taken: still too large for a cue sheet.
+        char more = 0;
+        if (got == st.st_size && ::read(fd, &more, 1) > 0)
+            result = CueRead::TooLarge;
+    }
+    ::close(fd);
+    return result;
+}
+
+// The FILE lines of a cue sheet, paths resolved against the cue's folder.
+CueRead readCueFiles(const QString& cuePath, std::vector<CueFile>* files)
+{
+    QByteArray bytes;
+    if (const CueRead r = readCueBytes(cuePath, &bytes); r != CueRead::Ok)
+        return r;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     const QDir base = QFileInfo(cuePath).absoluteDir();
@@ -53,21 +93,21 @@ bool readCueFiles(const QString& cuePath, std::vector<CueFile>* files)
         if (rest.startsWith('"')) {
             const int close = rest.indexOf('"', 1);
             if (close < 0)
-                return false;
+                return CueRead::Bad;
             name = rest.mid(1, close - 1);
             type = rest.mid(close + 1).trimmed();
         } else {
             const int sp = rest.lastIndexOf(' ');
             if (sp < 0)
-                return false;
+                return CueRead::Bad;
             name = rest.left(sp).trimmed();
             type = rest.mid(sp + 1).trimmed();
         }
         if (name.isEmpty())
-            return false;
+            return CueRead::Bad;
         files->push_back({QDir::cleanPath(base.absoluteFilePath(name)), type.toUpper()});
     }
-    return true;
+    return CueRead::Ok;
 }
 
 QString statText(const QString& path)
@@ -196,7 +236,19 @@ std::unique_ptr<OpenedDisc> OpenedDisc::open(const Device& device, QString* why)
         }
     } else {
         std::vector<CueFile> files;
-        if (!QFileInfo(device.source).isFile() || !readCueFiles(device.source, &files)) {
+        switch (readCueFiles(device.source, &files)) {
+        case CueRead::Ok:
+            break;
+        case CueRead::TooLarge:
+            *why = QStringLiteral("The cue sheet %1 is too large (over 1 MB).").arg(device.source);
+            return nullptr;
+        case CueRead::Unreadable:
+            *why = QStringLiteral("The cue sheet %1 cannot be read.").arg(device.source);
+            return nullptr;
+        case CueRead::Bad:
+            *why = QStringLiteral("The cue sheet %1 names its files in a way that cannot be read.").arg(device.source);
+            return nullptr;
+        case CueRead::NotAFile:
             *why = QStringLiteral("No disc image at %1.").arg(device.source);
             return nullptr;
         }
@@ -248,7 +300,7 @@ QString imageSignature(const QString& cuePath)
 {
     QString sig = statText(cuePath);
     std::vector<CueFile> files;
-    if (readCueFiles(cuePath, &files))
+    if (readCueFiles(cuePath, &files) == CueRead::Ok)
         for (const CueFile& f : files)
             sig += '|' + f.path + '=' + statText(f.path);
     return sig;

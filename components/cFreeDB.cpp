@@ -1,35 +1,32 @@
 #include "components/cFreeDB.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTcpSocket>
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QNetworkInterface>
 #include <QTimer>
+#include <functional>
 #include <mutex>
 #include <thread>
 
-#include <cddb/cddb.h>
-
 #include "components/CdDrives.h"
+#include "components/CddbClient.h"
 
 namespace {
+
+constexpr int kDefaultTimeoutSecs = 30;
+// Lines of one reply: a real entry has a few hundred at most.
+constexpr int kMaxReplyLines = 20000;
 
 struct Request {
     QString drive, host, user, helloHost, client, version;
     int port = 8880;
-    int timeout = 20;
+    QDeadlineTimer deadline;
 };
 
 struct Answer {
-    QString artist, album;
-    struct Track {
-        QString artist, title;
-        int number = 0;
-    };
-    std::vector<Track> tracks;
+    cddb::Entry entry;
+    QString category;
 };
-
-QString text(const char* s) { return s ? QString::fromUtf8(s) : QString(); }
 
 // The device of a drive: the last one whose name begins with it, as the
 // drive nodes of the main window pick it.
@@ -44,33 +41,155 @@ bool findDevice(const QString& drive, cddrives::Device* out)
     return found;
 }
 
-// libcddb's connection and disc, released on every path.
-struct CddbHandles {
-    cddb_conn_t* conn = nullptr;
-    cddb_disc_t* disc = nullptr;
-    ~CddbHandles()
-    {
-        if (disc)
-            cddb_disc_destroy(disc);
-        if (conn)
-            cddb_destroy(conn);
-    }
-};
-
-// libcddb reports a time-out as a failed read: a call that took the whole
-// time-out is taken for one.
-QString connError(cddb_conn_t* conn, const QString& server, bool timedOut)
+// A server's line as shown in a message: decoded, on one line, not endless.
+QString shown(const QByteArray& line)
 {
-    if (timedOut)
-        return "The CD database server " + server + " did not answer in time.";
-    const cddb_error_t e = cddb_errno(conn);
-    switch (e) {
-    case CDDB_ERR_UNKNOWN_HOST_NAME:
-    case CDDB_ERR_CONNECT:
-        return "The CD database server " + server + " cannot be reached.";
-    default:
-        return "The CD database server " + server + " gave no usable answer: " + text(cddb_error_str(e)) + ".";
+    QString s = cddb::decodeText(line.left(200)).simplified();
+    if (s.size() > 80)
+        s = s.left(80) + "...";
+    return s;
+}
+
+int replyCode(const QByteArray& line)
+{
+    if (line.size() < 3)
+        return 0;
+    bool ok = false;
+    const int code = line.left(3).toInt(&ok);
+    return ok && (line.size() == 3 || line.at(3) == ' ' || line.at(3) == '-') ? code : 0;
+}
+
+// The whole lookup, on the worker. Returns "" with the answer filled, or the
+// reason it failed; a cancelled lookup returns "" with nothing filled.
+QString runLookup(const Request& r, const std::function<void(const QString&)>& state,
+                  const cddb::CancelHandle& cancel, Answer* answer)
+{
+    state("Reading the disc in " + r.drive + "...");
+    cddrives::Device device;
+    if (!findDevice(r.drive, &device))
+        return "There is no CD drive " + r.drive + ".";
+    const cddrives::Disc disc = cddrives::readDisc(device);
+    if (!disc.present || disc.tracks.empty())
+        return "There is no disc in the drive " + r.drive + ".";
+    if (!disc.hasAudio())
+        return "The disc in the drive " + r.drive + " is not an Audio CD.";
+    if (cancel.cancelled())
+        return {};
+
+    // Offsets count the two seconds before the first track (150 frames).
+    std::vector<int> offsets;
+    for (const cddrives::Track& t : disc.tracks)
+        offsets.push_back(t.firstSector + 150);
+    const int seconds = (disc.tracks.back().lastSector + 1 + 150) / 75;
+    const QString id = QStringLiteral("%1").arg(cddb::discId(offsets, seconds), 8, 16, QLatin1Char('0'));
+    QByteArray query = "cddb query " + id.toLatin1() + " " + QByteArray::number(int(offsets.size()));
+    for (int o : offsets)
+        query += " " + QByteArray::number(o);
+    query += " " + QByteArray::number(seconds);
+
+    const QString server = r.host + ":" + QString::number(r.port);
+    const QString prefix = "The CD database server " + server + " ";
+    state("Asking " + server + " about disc " + id + "...");
+
+    cddb::Connection c(cancel, r.deadline);
+    QString why;
+    QByteArray line;
+    // Any failed step ends the lookup; a cancel ends it without a word.
+    auto failed = [&](cddb::Connection::Status s) { return s != cddb::Connection::Ok; };
+    auto failure = [&](cddb::Connection::Status s) {
+        return s == cddb::Connection::Cancelled ? QString() : prefix + why + ".";
+    };
+    auto command = [&](const QByteArray& text) {
+        cddb::Connection::Status s = c.sendLine(text, &why);
+        if (!failed(s))
+            s = c.readLine(&line, &why);
+        return s;
+    };
+    auto unusable = [&] { return prefix + "gave no usable answer: " + shown(line) + "."; };
+
+    cddb::Connection::Status s = c.connectTo(r.host, r.port, &why);
+    if (!failed(s))
+        s = c.readLine(&line, &why);
+    if (failed(s))
+        return failure(s);
+    if (replyCode(line) != 200 && replyCode(line) != 201)
+        return prefix + "refused the connection: " + shown(line) + ".";
+
+    s = command("cddb hello " + r.user.toUtf8() + " " + r.helloHost.toUtf8() + " " + r.client.toUtf8() + " " +
+                r.version.toUtf8());
+    if (failed(s))
+        return failure(s);
+    if (replyCode(line) != 200 && replyCode(line) != 402)
+        return unusable();
+    // Level 6 sends UTF-8; a server that cannot still answers in Latin-1.
+    if (failed(s = command("proto 6")))
+        return failure(s);
+
+    if (failed(s = command(query)))
+        return failure(s);
+    QByteArray category, discid;
+    int matches = 0;
+    switch (replyCode(line)) {
+    case 200: {
+        const QList<QByteArray> w = line.split(' ');
+        category = w.value(1);
+        discid = w.value(2);
+        matches = 1;
+        break;
     }
+    case 210:
+    case 211:
+        for (int lines = 0;; ++lines) {
+            if (failed(s = c.readLine(&line, &why)))
+                return failure(s);
+            if (line == ".")
+                break;
+            if (lines >= kMaxReplyLines || matches >= 1000)
+                return prefix + "listed more than 1000 matches.";
+            const QList<QByteArray> w = line.simplified().split(' ');
+            if (w.size() < 2)
+                continue;
+            if (matches++ == 0) {
+                category = w.value(0);
+                discid = w.value(1);
+            }
+        }
+        break;
+    case 202:
+        return QStringLiteral("The CD database has no entry for this disc.");
+    default:
+        return unusable();
+    }
+    if (category.isEmpty() || discid.isEmpty())
+        return matches == 0 ? QStringLiteral("The CD database has no entry for this disc.") : unusable();
+    state(matches == 1 ? QStringLiteral("1 match found; reading it...")
+                       : QString::number(matches) + " matches found; reading the first...");
+
+    if (failed(s = command("cddb read " + category + " " + discid)))
+        return failure(s);
+    if (replyCode(line) != 210)
+        return unusable();
+    QList<QByteArray> entry;
+    for (;;) {
+        if (failed(s = c.readLine(&line, &why)))
+            return failure(s);
+        if (line == ".")
+            break;
+        if (entry.size() >= kMaxReplyLines)
+            return prefix + "sent an entry of more than " + QString::number(kMaxReplyLines) + " lines.";
+        if (!line.isEmpty())
+            entry << line;
+    }
+    c.sendLine("quit", &why); // the answer is in; how the server takes leave does not matter
+
+    answer->category = cddb::decodeText(category);
+    answer->entry = cddb::parseEntry(entry, int(disc.tracks.size()));
+    bool named = !answer->entry.artist.isEmpty() || !answer->entry.album.isEmpty();
+    for (const cddb::Entry::Track& t : answer->entry.tracks)
+        named = named || !t.title.isEmpty();
+    if (!named)
+        return QStringLiteral("The CD database's entry for this disc holds no names.");
+    return {};
 }
 
 } // namespace
@@ -78,6 +197,7 @@ QString connError(cddb_conn_t* conn, const QString& server, bool timedOut)
 struct cFreeDB::Lookup {
     std::mutex mutex;
     cFreeDB* owner = nullptr; // null once cancelled or released
+    cddb::CancelHandle cancel;
 
     // Runs f on the GUI thread, unless this lookup has been let go by then.
     template <class F>
@@ -104,87 +224,16 @@ struct cFreeDB::Lookup {
         std::lock_guard<std::mutex> lock(mutex);
         return owner == nullptr;
     }
+    // Lets go of the lookup and wakes its worker out of any wait on the server.
     void detach()
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        owner = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            owner = nullptr;
+        }
+        cancel.cancel();
     }
 };
-
-namespace {
-
-// The whole lookup, on the worker. Returns "" with the answer filled, or the
-// reason it failed.
-QString runLookup(const Request& r, const std::function<void(const QString&)>& state,
-                  const std::function<bool()>& cancelled, Answer* answer)
-{
-    state("Reading the disc in " + r.drive + "...");
-    cddrives::Device device;
-    if (!findDevice(r.drive, &device))
-        return "There is no CD drive " + r.drive + ".";
-    const cddrives::Disc disc = cddrives::readDisc(device);
-    if (!disc.present || disc.tracks.empty())
-        return "There is no disc in the drive " + r.drive + ".";
-    if (!disc.hasAudio())
-        return "The disc in the drive " + r.drive + " is not an Audio CD.";
-    if (cancelled())
-        return {};
-
-    const QString server = r.host + ":" + QString::number(r.port);
-    CddbHandles h;
-    h.conn = cddb_new();
-    h.disc = cddb_disc_new();
-    if (!h.conn || !h.disc)
-        return QStringLiteral("The CD database client could not start.");
-    cddb_cache_disable(h.conn);
-    cddb_http_disable(h.conn);
-    cddb_set_server_name(h.conn, r.host.toUtf8().constData());
-    cddb_set_server_port(h.conn, r.port);
-    cddb_set_timeout(h.conn, unsigned(qMax(1, r.timeout)));
-    cddb_set_client(h.conn, r.client.toUtf8().constData(), r.version.toUtf8().constData());
-    cddb_set_email_address(h.conn, (r.user + "@" + r.helloHost).toUtf8().constData());
-
-    // Offsets count the two seconds before the first track (150 frames).
-    for (const cddrives::Track& t : disc.tracks) {
-        cddb_track_t* track = cddb_track_new();
-        cddb_track_set_frame_offset(track, t.firstSector + 150);
-        cddb_disc_add_track(h.disc, track);
-    }
-    cddb_disc_set_length(h.disc, unsigned((disc.tracks.back().lastSector + 1 + 150) / 75));
-    cddb_disc_calc_discid(h.disc);
-
-    state("Asking " + server + " about disc " +
-          QStringLiteral("%1").arg(cddb_disc_get_discid(h.disc), 8, 16, QLatin1Char('0')) + "...");
-    const int timeoutMs = qMax(1, r.timeout) * 1000;
-    QElapsedTimer clock;
-    clock.start();
-    const int matches = cddb_query(h.conn, h.disc);
-    if (cancelled())
-        return {};
-    if (matches < 0)
-        return connError(h.conn, server, clock.elapsed() >= timeoutMs - 100);
-    if (matches == 0)
-        return QStringLiteral("The CD database has no entry for this disc.");
-    state(matches == 1 ? QStringLiteral("1 match found; reading it...")
-                       : QString::number(matches) + " matches found; reading the first...");
-    clock.restart();
-    if (cddb_read(h.conn, h.disc) != 1)
-        return cancelled() ? QString() : connError(h.conn, server, clock.elapsed() >= timeoutMs - 100);
-
-    answer->artist = text(cddb_disc_get_artist(h.disc));
-    answer->album = text(cddb_disc_get_title(h.disc));
-    for (cddb_track_t* t = cddb_disc_get_track_first(h.disc); t; t = cddb_disc_get_track_next(h.disc))
-        answer->tracks.push_back({text(cddb_track_get_artist(t)), text(cddb_track_get_title(t)),
-                                  cddb_track_get_number(t)});
-    bool named = !answer->artist.isEmpty() || !answer->album.isEmpty();
-    for (const Answer::Track& t : answer->tracks)
-        named = named || !t.title.isEmpty();
-    if (!named)
-        return QStringLiteral("The CD database's entry for this disc holds no names.");
-    return {};
-}
-
-} // namespace
 
 cFreeDB::Server cFreeDB::ConfiguredServer(const QString& storedValue)
 {
@@ -213,11 +262,7 @@ QString cFreeDB::DefaultServerHost()
     return QStringLiteral("gnudb.gnudb.org");
 }
 
-cFreeDB::cFreeDB(QObject* parent) : QObject(parent)
-{
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { cddb_log_set_level(CDDB_LOG_NONE); });
-}
+cFreeDB::cFreeDB(QObject* parent) : QObject(parent) {}
 
 cFreeDB::~cFreeDB()
 {
@@ -228,23 +273,22 @@ bool cFreeDB::IsConnected()
 {
     if (m_server.isEmpty() || m_port < 1 || m_port > 65535)
         return false;
-    QTcpSocket socket;
-    QEventLoop loop;
-    bool connected = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(&socket, &QTcpSocket::connected, &loop, [&] {
-        connected = true;
-        loop.quit();
-    });
-    connect(&socket, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
-    timer.start(qMax(1, m_timeout) * 1000);
-    socket.connectToHost(m_server, quint16(m_port));
-    if (socket.state() != QAbstractSocket::UnconnectedState)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    socket.abort();
-    return connected;
+    // A server on this machine needs no network; any other needs an interface
+    // that is up and has an address beyond the loop-back. Whether the server
+    // itself answers is the lookup's to find out and tell.
+    const QHostAddress address(m_server);
+    if (address.isLoopback() || m_server.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
+        const auto flags = i.flags();
+        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning) ||
+            (flags & QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry& e : i.addressEntries())
+            if (!e.ip().isLoopback() && !e.ip().isLinkLocal())
+                return true;
+    }
+    return false;
 }
 
 void cFreeDB::Query()
@@ -254,22 +298,36 @@ void cFreeDB::Query()
     lookup->owner = this;
     m_lookup = lookup;
 
+    const int timeoutMs = (m_timeout > 0 ? m_timeout : kDefaultTimeoutSecs) * 1000;
     Request r;
     r.drive = m_drive;
     r.host = m_server;
     r.port = m_port;
-    r.timeout = m_timeout;
+    r.deadline = QDeadlineTimer(timeoutMs);
     r.user = m_helloUser.isEmpty() ? QStringLiteral("user") : m_helloUser;
     r.helloHost = m_helloHost.isEmpty() ? QStringLiteral("localhost") : m_helloHost;
-    r.client = m_helloClient;
-    r.version = m_helloVersion;
+    r.client = m_helloClient.isEmpty() ? QStringLiteral("Kelvane") : m_helloClient;
+    r.version = m_helloVersion.isEmpty() ? QStringLiteral("1.0") : m_helloVersion;
+    // CDDB words are blank-separated: a blank inside one would shift the rest.
+    for (QString* w : {&r.user, &r.helloHost, &r.client, &r.version})
+        w->replace(' ', '_');
 
-    // A stuck server holds the worker until its time-out; nobody waits for it.
+    // The worker keeps to the deadline in every wait on the server; this ends
+    // the lookup on time even when it is stuck elsewhere (a name look-up).
+    const QString server = m_server + ":" + QString::number(m_port);
+    QTimer::singleShot(timeoutMs + 500, this, [this, lookup, server] {
+        if (m_lookup != lookup)
+            return;
+        CancelQuery();
+        emit LookupError(ErrLookupFailed, "The CD database server " + server + " did not answer in time.");
+    });
+
+    // Cancelled, the worker wakes at once, closes its socket and posts nothing.
     std::thread([lookup, r] {
         Answer answer;
         const QString error = runLookup(
             r, [&](const QString& s) { lookup->post(lookup, [s](cFreeDB* o) { emit o->LookupState(s); }); },
-            [&] { return lookup->cancelled(); }, &answer);
+            lookup->cancel, &answer);
         if (lookup->cancelled())
             return;
         if (!error.isEmpty()) {
@@ -280,16 +338,19 @@ void cFreeDB::Query()
             return;
         }
         lookup->post(lookup, [answer](cFreeDB* o) {
-            emit o->ArtistFound(answer.artist);
+            const cddb::Entry& e = answer.entry;
+            emit o->ArtistFound(e.artist);
             if (o->m_lookup)
-                emit o->AlbumFound(answer.album);
-            for (const Answer::Track& t : answer.tracks) {
+                emit o->AlbumFound(e.album);
+            if (o->m_lookup)
+                emit o->GenreFound(e.genre.isEmpty() ? answer.category : e.genre);
+            for (size_t i = 0; i < e.tracks.size(); ++i) {
                 // A handler may have cancelled the lookup or released the component.
                 if (!o->m_lookup)
                     return;
                 // An entry without this track's title names nothing.
-                if (!t.title.isEmpty())
-                    emit o->TrackFound(t.artist, t.number, t.title);
+                if (!e.tracks[i].title.isEmpty())
+                    emit o->TrackFound(e.tracks[i].artist, int(i + 1), e.tracks[i].title);
             }
             if (!o->m_lookup)
                 return;

@@ -7,8 +7,11 @@
 // cancelled or replaced query raises nothing more.
 //
 // Several matches: the first one the server lists is read. A track the entry
-// gives no title is not reported. Texts pass as the
-// server gives them; whoever makes a file name of one cleans it there.
+// gives no title is not reported; a title "Artist / Title" names the track's
+// own artist. Texts are UTF-8 or, where a line is not, Latin-1, on one line
+// without control characters; whoever makes a file name of one fits it there.
+// The whole lookup ends by its time-out, and a server that sends more than
+// an entry can hold is cut off with an error.
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -34,14 +37,15 @@ public:
     explicit cFreeDB(QObject* parent = nullptr);
     ~cFreeDB() override;
 
-    // Whether the server can be reached: a TCP connection to ServerName at
-    // ServerPort within the time-out. Waits in a local event loop, so the
-    // windows keep painting.
+    // Whether the network the server is on can be reached: true for a server
+    // on this machine, else when an interface is up with an address. Whether
+    // the server answers is the lookup's to tell, naming it and the reason.
     bool IsConnected();
     // The drive whose disc the next Query looks up ("D:").
     void SelectDrive(const QString& drive) { m_drive = drive; }
 
-    // Seconds the connection and each reply may take.
+    // Seconds the whole lookup may take, from Query to its end event (30
+    // when not above 0).
     void setTimeout(int seconds) { m_timeout = seconds; }
     int Timeout() const { return m_timeout; }
     void setServerName(const QString& host) { m_server = host; }
@@ -62,6 +66,8 @@ signals:
     void LookupState(const QString& text);
     void ArtistFound(const QString& artist);
     void AlbumFound(const QString& album);
+    // The disc's genre, or the database's category when the entry names none.
+    void GenreFound(const QString& genre);
     void TrackFound(const QString& artist, int track, const QString& title);
     void LookupEnded();
     void LookupError(int code, const QString& text);

@@ -9,15 +9,31 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPixmap>
+#include <QTabBar>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "cdtools/frmCDRipper.h"
 #include "components/cAudioCDRipper.h"
 #include "components/cGrid.h"
+#include "components/cImageList.h"
 #include "components/cProgressBar.h"
+#include "components/cTabControl.h"
 #include "core/TimeText.h"
 #include "lists/ItemRow.h"
+#include "platform/ProgramDir.h"
 #include "settings/FormatSettings.h"
+#include "settings/Options.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/components/CdImageFixture.h"
@@ -300,6 +316,148 @@ TEST_F(CdRipperJobTest, AbortDuringARipEndsAbortedWithoutAPartialFile)
     EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
     EXPECT_TRUE(attest::filesIn(out).isEmpty()) << attest::filesIn(out).join(' ').toStdString();
     EXPECT_FALSE(services.events.join(' ').contains("sound"));
+}
+
+} // namespace
+
+namespace {
+
+QImage iconImage(const QIcon& icon)
+{
+    return icon.pixmap(16, 16).toImage();
+}
+
+// Names from disc and server texts: no control characters, each step at most
+// 255 bytes cut on a character boundary, a short extension kept.
+TEST(RipFileNames, ControlCharactersGoAndLongStepsAreCutOnACharacter)
+{
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x8E\xB5"); // four bytes, two UTF-16 units
+    struct Case {
+        const char* what;
+        QString name, expected;
+    } cases[] = {
+        {"controls", QStringLiteral("A\tB\x1b" "C\x07" "D\rE\x7f" "F\x85.mp3"), "ABCDEF.mp3"},
+        {"short stays", "Song.mp3", "Song.mp3"},
+        {"1,000 characters", QString(1000, 'a') + ".mp3", QString(251, 'a') + ".mp3"},
+        {"two-byte characters", QString(1000, QChar(0x00e9)) + ".wav", QString(125, QChar(0x00e9)) + ".wav"},
+        {"four-byte characters", emoji.repeated(100) + ".ogg", emoji.repeated(62) + ".ogg"},
+        {"no extension", QString(300, 'b'), QString(255, 'b')},
+        {"an extension too long to keep", "x." + QString(300, 'c'), "x." + QString(253, 'c')},
+        {"each step", QString(300, 'd') + "/" + QString(300, 'e') + ".mp3",
+         QString(255, 'd') + "/" + QString(251, 'e') + ".mp3"},
+    };
+    for (const Case& c : cases) {
+        const QString got = RipFileName(c.name);
+        EXPECT_EQ(got.toStdString(), c.expected.toStdString()) << c.what;
+        for (const QString& step : got.split('/'))
+            EXPECT_LE(step.toUtf8().size(), 255) << c.what;
+    }
+    EXPECT_EQ(TrackItemName("Low Hum.cda"), "Low Hum");
+    EXPECT_EQ(TrackItemName("Low Hum.CDA"), "Low Hum");
+    EXPECT_EQ(TrackItemName("Low Hum.wav"), "Low Hum.wav");
+}
+
+class CdRipperWindowTest : public CdRipperJobTest {
+protected:
+    void TearDown() override
+    {
+        QFile::remove(AppPath() + "/FileNameFormats.txt");
+        CdRipperJobTest::TearDown();
+    }
+};
+
+// The user's own templates may hold neither the default template nor a
+// second entry: the window still opens with one, and the rip names its files.
+TEST_F(CdRipperWindowTest, OwnTemplatesStillGiveATemplateAndTheSettingsTabItsIcon)
+{
+    const Image img = writeImage(discs, "disc", {{kSecond}}, 41);
+    useImages({"disc"});
+    struct Case {
+        const char* what;
+        QByteArray file;
+        QString defaultTemplate, expected;
+    } cases[] = {
+        {"one entry", "[item_name]-[123].[dest_extension]\r\n", "", "[item_name]-[123].[dest_extension]"},
+        {"default not listed", "[123] [item_name].[dest_extension]\r\nmine_[item_name].[dest_extension]\r\n",
+         "[file_name].[dest_extension]", "mine_[item_name].[dest_extension]"},
+    };
+    const QString saved = g_sFileNameFormat;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fixtures::writeBytes(AppPath() + "/FileNameFormats.txt", c.file);
+        g_sFileNameFormat = c.defaultTemplate;
+        main.reset();
+        main = std::make_unique<tftest::FakeMain>(&services);
+        main->addRow(true, {{"Item Name", "Low Hum.cda"},
+                            {"Time", TimeCellText(1)},
+                            {"COL_FILE", "Z:/Track01.cda"},
+                            {"COL_RANGE_ALL", "1"}});
+        // Two images the tab could show, told apart by colour.
+        for (auto [index, colour] : {std::pair{9, Qt::red}, std::pair{25, Qt::blue}}) {
+            QPixmap p(16, 16);
+            p.fill(colour);
+            main->imgMenu->setImage(index, QIcon(p));
+        }
+        w = g_frmCDRipper();
+        EXPECT_EQ(w->cboFileName->currentText(), c.expected);
+        EXPECT_EQ(iconImage(w->cTabControl1->tabBar()->tabIcon(0)), iconImage(w->cTabControl1->ImageList()->Image(25)));
+        CopyGridRows(main->cGrid1, w->cGrid1, false);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        w->txtToPath->setEditText(out);
+        attest::chooseFormat(w, "WAV");
+        w->chkCreateSubFolder->setChecked(false);
+        for (QCheckBox* box :
+             {w->chkPlaySound, w->chkOpenDestFolder, w->chkTurnOffComputer, w->chkNoticeApp, w->chkOpenCDdrive})
+            box->setChecked(false);
+        run();
+        EXPECT_EQ(w->lblCurrentTrack->text(), "Done.") << log().join('\n').toStdString();
+        EXPECT_EQ(attest::filesIn(out),
+                  QStringList({QString(c.expected).replace("[item_name]", "Low Hum").replace("[123]", "1")
+                                   .replace("[dest_extension]", "wav")}));
+        w->close();
+        QTest::qWait(50);
+    }
+    g_sFileNameFormat = saved;
+}
+
+// A FIFO named as a disc image: the window opens at once and the drive holds no disc.
+TEST_F(CdRipperWindowTest, AFifoCueOpensAtOnceAsADriveWithoutADisc)
+{
+    const QString fifo = discs + "pipe.cue";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    qputenv("KELVANE_CD_IMAGES", fifo.toLocal8Bit());
+    // Writers from 5 s on let a blocking open go, so a hang fails by time.
+    std::atomic<bool> finished{false};
+    std::thread writer([&] {
+        for (int i = 0; !finished; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (i < 100)
+                continue;
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    int ticks = 0;
+    QTimer painter;
+    QObject::connect(&painter, &QTimer::timeout, [&] { ++ticks; });
+    painter.start(20);
+    QElapsedTimer clock;
+    clock.start();
+
+    w = g_frmCDRipper();
+    w->show();
+    QTest::qWait(300);
+
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_GE(ticks, 5); // the event loop ran all along
+    finished = true;
+    writer.join();
+    EXPECT_TRUE(w->cboDevices->currentText().startsWith("Z:"));
+    EXPECT_EQ(w->lblCDStatus->text(), "'Z:\\' is not an Audio CD.");
+    EXPECT_FALSE(w->CDCheckPassed());
+    w->close();
 }
 
 } // namespace

@@ -1,18 +1,25 @@
 #include "tests/cdtools/CddbTestServer.h"
 
+#include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
+#include <memory>
 
 CddbTestServer::CddbTestServer(Mode mode, QObject* parent) : QObject(parent), m_mode(mode)
 {
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket* s = m_server.nextPendingConnection())
+        while (QTcpSocket* s = m_server.nextPendingConnection()) {
+            ++connections;
             serve(s);
+        }
     });
 }
 
 QByteArray CddbTestServer::entry(const QString& discid) const
 {
+    if (!entryBody.isEmpty())
+        return entryBody + ".\r\n";
     QByteArray e = "# xmcd\r\n#\r\n# Track frame offsets:\r\n#\t150\r\n#\r\n# Disc length: 10 seconds\r\n#\r\n"
                    "# Revision: 3\r\n# Submitted via: test 1.0\r\n#\r\n";
     e += "DISCID=" + discid.toUtf8() + "\r\n";
@@ -28,8 +35,41 @@ QByteArray CddbTestServer::entry(const QString& discid) const
     return e;
 }
 
+void CddbTestServer::stream(QTcpSocket* socket, std::function<QByteArray()> next, int intervalMs)
+{
+    QPointer<QTcpSocket> s(socket);
+    auto send = [this, s, next] {
+        if (!s || s->state() != QAbstractSocket::ConnectedState)
+            return false;
+        const QByteArray chunk = next();
+        if (chunk.isEmpty())
+            return false;
+        bytesSent += chunk.size();
+        s->write(chunk);
+        return true;
+    };
+    if (intervalMs > 0) {
+        auto* timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [timer, send] {
+            if (!send())
+                timer->stop();
+        });
+        timer->start(intervalMs);
+        return;
+    }
+    // As fast as the client takes it, never much more than it took.
+    auto refill = [s, send] {
+        while (s && s->bytesToWrite() < 256 * 1024)
+            if (!send())
+                return;
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
+}
+
 void CddbTestServer::serve(QTcpSocket* socket)
 {
+    connect(socket, &QTcpSocket::disconnected, this, [this] { ++closedConnections; });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     if (m_mode == Silent)
         return;
@@ -47,9 +87,6 @@ void CddbTestServer::serve(QTcpSocket* socket)
             } else if (cmd == "cddb query") {
                 const QByteArray id = w.value(2).toUtf8();
                 switch (m_mode) {
-                case OneMatch:
-                    socket->write("200 rock " + id + " Ann Artist / Night Album\r\n");
-                    break;
                 case ThreeMatches:
                     socket->write("210 Found exact matches, list follows (until terminating `.')\r\n"
                                   "rock " + id + " Ann Artist / Night Album\r\n"
@@ -65,15 +102,52 @@ void CddbTestServer::serve(QTcpSocket* socket)
                 case Garbage:
                     socket->write("hello there, this is no reply\r\n");
                     break;
-                case Silent:
+                case MillionMatches: {
+                    socket->write("211 Found inexact matches, list follows (until terminating `.')\r\n");
+                    auto n = std::make_shared<int>(0);
+                    stream(socket, [n, id] {
+                        QByteArray chunk;
+                        for (int i = 0; i < 1000 && *n < 1000000; ++i, ++*n)
+                            chunk += "rock " + id + " Artist " + QByteArray::number(*n) + " / Album\r\n";
+                        if (*n == 1000000 && chunk.isEmpty()) {
+                            ++*n;
+                            return QByteArray(".\r\n");
+                        }
+                        return chunk;
+                    });
+                    break;
+                }
+                case EndlessLine:
+                    socket->write("200 rock " + id + " ");
+                    stream(socket, [] { return QByteArray(64 * 1024, 'x'); });
+                    break;
+                default:
+                    socket->write("200 rock " + id + " Ann Artist / Night Album\r\n");
                     break;
                 }
             } else if (cmd == "cddb read") {
-                if (w.value(2) == "rock")
-                    socket->write("210 rock " + w.value(3).toUtf8() +
-                                  " CD database entry follows (until terminating `.')\r\n" + entry(w.value(3)));
-                else
-                    socket->write("401 " + w.value(2).toUtf8() + " " + w.value(3).toUtf8() + " No such CD entry in database.\r\n");
+                if (w.value(2) != "rock") {
+                    socket->write("401 " + w.value(2).toUtf8() + " " + w.value(3).toUtf8() +
+                                  " No such CD entry in database.\r\n");
+                    continue;
+                }
+                socket->write("210 rock " + w.value(3).toUtf8() + " CD database entry follows (until terminating `.')\r\n");
+                if (m_mode == FloodEntry) {
+                    stream(socket, [] {
+                        QByteArray chunk;
+                        for (int i = 0; i < 64; ++i)
+                            chunk += "EXTD=" + QByteArray(1000, 'x') + "\r\n";
+                        return chunk;
+                    });
+                } else if (m_mode == TrickleEntry) {
+                    stream(socket, [] { return QByteArray("EXTD=still more\r\n"); }, 50);
+                } else if (m_mode == SlowEntry) {
+                    auto lines = std::make_shared<QList<QByteArray>>(entry(w.value(3)).split('\n'));
+                    lines->removeLast(); // after the last line end
+                    stream(socket, [lines] { return lines->isEmpty() ? QByteArray() : lines->takeFirst() + "\n"; }, 150);
+                } else {
+                    socket->write(entry(w.value(3)));
+                }
             } else if (w.value(0).toLower() == "quit") {
                 socket->write("230 test Closing connection.  Goodbye.\r\n");
                 socket->disconnectFromHost();

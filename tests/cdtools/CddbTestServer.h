@@ -6,17 +6,23 @@
 #include <QObject>
 #include <QStringList>
 #include <QTcpServer>
+#include <functional>
 
 class CddbTestServer : public QObject {
     Q_OBJECT
 public:
     enum Mode {
         OneMatch,
-        ThreeMatches,  // three exact matches; only the first has the entry
+        ThreeMatches,   // three exact matches; only the first has the entry
         NoMatch,
-        CloseAtQuery,  // drops the connection when the query comes
-        Silent,        // accepts and never says a word
-        Garbage,       // answers the query with a line no server sends
+        CloseAtQuery,   // drops the connection when the query comes
+        Silent,         // accepts and never says a word
+        Garbage,        // answers the query with a line no server sends
+        FloodEntry,     // an entry that never ends, sent as fast as it goes
+        TrickleEntry,   // an entry that never ends, a line every 50 ms
+        MillionMatches, // lists 1,000,000 matches
+        EndlessLine,    // answers the query with one line that never ends
+        SlowEntry,      // the entry one line every 150 ms, then its end
     };
     explicit CddbTestServer(Mode mode, QObject* parent = nullptr);
 
@@ -24,15 +30,24 @@ public:
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
     // The command lines the clients sent, in order.
     QStringList commands;
+    // Connections accepted, those that have ended (either side closing), and
+    // bytes sent in all.
+    int connections = 0;
+    int closedConnections = 0;
+    qint64 bytesSent = 0;
 
     // The entry's texts (the disc's tracks are named in order).
     QString artist = QStringLiteral("Ann Artist");
     QString album = QStringLiteral("Night Album");
     QStringList titles = {QStringLiteral("First Song"), QStringLiteral("Either/Or"), QStringLiteral("Last One")};
+    // When set, the entry's lines as sent, bytes as they are, instead of the above.
+    QByteArray entryBody;
 
 private:
     void serve(QTcpSocket* socket);
     QByteArray entry(const QString& discid) const;
+    // Sends what next() gives, as the socket takes it, until it gives nothing.
+    void stream(QTcpSocket* socket, std::function<QByteArray()> next, int intervalMs = 0);
 
     Mode m_mode;
     QTcpServer m_server;

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -19,6 +20,7 @@
 #include "cdtools/frmFreeDB.h"
 #include "components/cFreeDB.h"
 #include "components/cGrid.h"
+#include "components/cProgressBar.h"
 #include "components/cTreeView.h"
 #include "lists/CdDrives.h"
 #include "lists/ItemRow.h"
@@ -44,6 +46,7 @@ struct Recorder {
         QObject::connect(&db, &cFreeDB::LookupState, [this](const QString& s) { states << s; });
         QObject::connect(&db, &cFreeDB::ArtistFound, [this](const QString& s) { events << "artist " + s; });
         QObject::connect(&db, &cFreeDB::AlbumFound, [this](const QString& s) { events << "album " + s; });
+        QObject::connect(&db, &cFreeDB::GenreFound, [this](const QString& s) { events << "genre " + s; });
         QObject::connect(&db, &cFreeDB::TrackFound, [this](const QString& a, int n, const QString& t) {
             events << QStringLiteral("track %1|%2|%3").arg(a).arg(n).arg(t);
         });
@@ -57,6 +60,18 @@ struct Recorder {
     }
 };
 
+// The resident memory of this process, in KB.
+qint64 residentKb()
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return 0;
+}
+
 // A port nothing listens on.
 quint16 closedPort()
 {
@@ -65,6 +80,26 @@ quint16 closedPort()
     const quint16 port = s.serverPort();
     s.close();
     return port;
+}
+
+// A compilation's entry as some servers send it: no comments, a Latin-1 title
+// with control characters and its own artist, a title of invalid UTF-8, and a
+// 1,000-character title over several lines cut inside its characters.
+const QString kLatin1Title = QStringLiteral("Caf\u00e9 Noir Live");
+const QString kInvalidUtf8Title = QStringLiteral("Bad \u00c3( Bytes");
+QString longTitle()
+{
+    return QString(1000, QChar(0x00e9));
+}
+QByteArray compilationEntry()
+{
+    QByteArray e = "DISCID=0d000903\r\nDTITLE=Various / Mixed Bag\r\n";
+    e += "TTITLE0=Singer A / Caf\xe9\x1b\x07 Noir\tLive\x7f\r\n";
+    e += "TTITLE1=Bad \xc3\x28 Bytes\r\n";
+    const QByteArray title = longTitle().toUtf8();
+    for (qsizetype at = 0; at < title.size(); at += 255)
+        e += "TTITLE2=" + title.mid(at, 255) + "\r\n";
+    return e;
 }
 
 class FreeDBTest : public ::testing::Test {
@@ -110,7 +145,7 @@ protected:
 
 TEST_F(FreeDBTest, EachServerAnswerGivesItsEvents)
 {
-    const QStringList found = {"artist Ann Artist", "album Night Album", "track Ann Artist|1|First Song",
+    const QStringList found = {"artist Ann Artist", "album Night Album", "genre Test", "track Ann Artist|1|First Song",
                                "track Ann Artist|2|Either/Or", "track Ann Artist|3|Last One", "ended"};
     struct Case {
         const char* name;
@@ -157,11 +192,19 @@ TEST_F(FreeDBTest, NoServerADataDiscAndACancelledQuery)
     Recorder r;
     r.attach(db);
     db.setServerName("127.0.0.1");
-    db.setServerPort(closedPort());
+    const quint16 closed = closedPort();
+    db.setServerPort(closed);
     db.setTimeout(2);
-    EXPECT_FALSE(db.IsConnected());
+    db.SelectDrive("Z:");
+    // The network is there; the server is not, and the message says which and why.
+    EXPECT_TRUE(db.IsConnected());
+    db.Query();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.ended(); }, 10000));
+    EXPECT_EQ(r.events, QStringList({QStringLiteral("error 2 The CD database server 127.0.0.1:%1 cannot be reached: "
+                                                    "Connection refused.").arg(closed)}));
 
     CddbTestServer server(CddbTestServer::OneMatch);
+    r.events.clear();
     db.setServerPort(server.port());
     db.SelectDrive("Y:");
     db.Query();
@@ -180,6 +223,89 @@ TEST_F(FreeDBTest, NoServerADataDiscAndACancelledQuery)
     db.CancelQuery();
     QTest::qWait(1800);
     EXPECT_TRUE(r.events.isEmpty()) << r.events.join('\n').toStdString();
+}
+
+// A server that keeps sending is cut off: by the deadline when it trickles,
+// by the caps when it floods; either way one error naming the server, the
+// connection closed and little memory taken.
+TEST_F(FreeDBTest, AServerThatNeverStopsSendingIsCutOffInTimeWithAMessage)
+{
+    struct Case {
+        const char* name;
+        CddbTestServer::Mode mode;
+        int timeout;
+        QString reason;
+    } cases[] = {
+        {"entry flood", CddbTestServer::FloodEntry, 10, "sent more than 4096 KB."},
+        {"never-ending entry", CddbTestServer::TrickleEntry, 2, "did not answer in time."},
+        {"a million matches", CddbTestServer::MillionMatches, 10, "listed more than 1000 matches."},
+        {"endless line", CddbTestServer::EndlessLine, 10, "sent a line longer than 64 KB."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CddbTestServer server(c.mode);
+        const qint64 before = residentKb();
+        qint64 peak = before;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] { peak = qMax(peak, residentKb()); });
+        sampler.start(20);
+        QElapsedTimer clock;
+        clock.start();
+        const Recorder r = lookup(server, "Z:", c.timeout);
+        const qint64 took = clock.elapsed();
+        sampler.stop();
+        EXPECT_LT(took, c.timeout * 1000 + 1000);
+        ASSERT_EQ(r.events.size(), 1) << r.events.join('\n').toStdString();
+        EXPECT_EQ(r.events[0].toStdString(), ("error 2 The CD database server " + server.address() + " " + c.reason).toStdString());
+        EXPECT_LT(peak - before, 100 * 1024) << "KB grown";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedConnections == 1; }, 1000));
+    }
+}
+
+TEST_F(FreeDBTest, CancelClosesTheConnectionAtOnceWhateverTheServerDoes)
+{
+    // A flood is cut off by the caps at once; these two would go on.
+    for (CddbTestServer::Mode mode : {CddbTestServer::Silent, CddbTestServer::TrickleEntry}) {
+        SCOPED_TRACE(int(mode));
+        CddbTestServer server(mode);
+        cFreeDB db;
+        Recorder r;
+        r.attach(db);
+        db.setServerName("127.0.0.1");
+        db.setServerPort(server.port());
+        db.setTimeout(30);
+        db.SelectDrive("Z:");
+        db.Query();
+        // Cancelled once the server is busy sending (or, silent, has been for a while).
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.connections > 0; }, 5000));
+        if (mode != CddbTestServer::Silent)
+            ASSERT_TRUE(QTest::qWaitFor([&] { return server.bytesSent > 0; }, 5000));
+        QTest::qWait(300);
+        QElapsedTimer clock;
+        clock.start();
+        db.CancelQuery();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedConnections == 1; }, 1000));
+        EXPECT_LT(clock.elapsed(), 1000);
+        QTest::qWait(100);
+        EXPECT_TRUE(r.events.isEmpty()) << r.events.join('\n').toStdString();
+    }
+}
+
+// Titles come whole whatever their bytes: Latin-1 where a line is no UTF-8,
+// a long title joined from its lines even where a character is cut between
+// them, a track's own artist split off, control characters gone. An entry
+// without the usual comments is read at once.
+TEST_F(FreeDBTest, EveryTitleComesWholeWhateverItsBytes)
+{
+    CddbTestServer server(CddbTestServer::OneMatch);
+    server.entryBody = compilationEntry();
+    QElapsedTimer clock;
+    clock.start();
+    const Recorder r = lookup(server, "Z:", 20);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(r.events, QStringList({"artist Various", "album Mixed Bag", "genre rock",
+                                     "track Singer A|1|" + kLatin1Title, "track Various|2|" + kInvalidUtf8Title,
+                                     "track Various|3|" + longTitle(), "ended"}));
 }
 
 TEST_F(FreeDBTest, TheServerComesFromTheEnvironmentOverTheStoredValue)
@@ -313,11 +439,11 @@ TEST_F(FreeDBWindowTest, TheLookupNamesTheRowsAndTheDriveAndTheRipTakesTheNames)
     ASSERT_TRUE(ran);
 
     const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(files, QStringList({"Either-Or.cda.mp3", "First Song.cda.mp3"}));
+    EXPECT_EQ(files, QStringList({"Either-Or.mp3", "First Song.mp3"}));
     struct Expect {
         QString file;
         double seconds;
-    } expect[] = {{"First Song.cda.mp3", 2.0}, {"Either-Or.cda.mp3", 3.0}};
+    } expect[] = {{"First Song.mp3", 2.0}, {"Either-Or.mp3", 3.0}};
     for (const Expect& e : expect) {
         const fixtures::Probe p = fixtures::probe(out + e.file);
         ASSERT_TRUE(p.ok) << e.file.toStdString();
@@ -337,10 +463,14 @@ TEST_F(FreeDBWindowTest, TheOptionLooksUpAfterListingAndAShortEntryLeavesTheNode
     qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
     testenv::ScriptedMessageBoxes boxes;
     g_bAutoFreeDB = true;
-    QTimer::singleShot(20000, [] {
+    // A guard of this test only: a stray one-shot would close a later test's window.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
         if (g_frmFreeDBLoaded())
             g_frmFreeDB()->Unload();
     });
+    guard.start(20000);
 
     ShowCDTracks("Z:");
 
@@ -364,6 +494,7 @@ TEST_F(FreeDBWindowTest, TheOptionLooksUpAfterListingAndAShortEntryLeavesTheNode
 TEST_F(FreeDBWindowTest, AFailedLookupSaysSoOnceAndChangesNothing)
 {
     const QStringList before = names();
+    const quint16 closed = closedPort();
     struct Case {
         const char* name;
         CddbTestServer::Mode mode;
@@ -371,15 +502,14 @@ TEST_F(FreeDBWindowTest, AFailedLookupSaysSoOnceAndChangesNothing)
         QString message;
     } cases[] = {
         {"server down", CddbTestServer::OneMatch, false,
-         "There is no internet connection.\r\n\r\nGetting the information about the Audio CD (using the 'FreeDB') "
-         "has failed."},
+         QStringLiteral("The CD database server 127.0.0.1:%1 cannot be reached: Connection refused.(2)").arg(closed)},
         {"no match", CddbTestServer::NoMatch, true, "The CD database has no entry for this disc.(2)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CddbTestServer server(c.mode);
         qputenv("KELVANE_CDDB_SERVER", (c.serverUp ? server.address()
-                                                   : QStringLiteral("127.0.0.1:%1").arg(closedPort())).toLocal8Bit());
+                                                   : QStringLiteral("127.0.0.1:%1").arg(closed)).toLocal8Bit());
         testenv::ScriptedMessageBoxes boxes;
         sendFreeDB();
         EXPECT_EQ(boxes.prompts(), QStringList({c.message}));
@@ -389,27 +519,137 @@ TEST_F(FreeDBWindowTest, AFailedLookupSaysSoOnceAndChangesNothing)
     }
 }
 
-TEST_F(FreeDBWindowTest, AbortWhileTheServerIsSilentClosesTheWindowAtOnce)
+TEST_F(FreeDBWindowTest, AbortOrClosingEndsTheWindowAndTheConnectionAtOnce)
 {
     const QStringList before = names();
-    CddbTestServer server(CddbTestServer::Silent);
+    struct Case {
+        CddbTestServer::Mode mode;
+        bool closeWindow; // the window's close button rather than Abort
+    } cases[] = {{CddbTestServer::Silent, false}, {CddbTestServer::TrickleEntry, false}, {CddbTestServer::TrickleEntry, true}};
+    for (const Case& c : cases) {
+        const CddbTestServer::Mode mode = c.mode;
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(int(mode)).arg(c.closeWindow).toStdString());
+        CddbTestServer server(mode);
+        qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
+        testenv::ScriptedMessageBoxes boxes;
+        // Abort once the server is busy sending (or, silent, has been for a while).
+        QElapsedTimer busy, clicked;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (clicked.isValid() || !g_frmFreeDBLoaded() || !g_frmFreeDB()->isVisible() || server.connections < 1 ||
+                (mode != CddbTestServer::Silent && server.bytesSent == 0))
+                return;
+            if (!busy.isValid())
+                busy.start();
+            if (busy.elapsed() < 200)
+                return;
+            clicked.start();
+            if (c.closeWindow)
+                g_frmFreeDB()->close();
+            else
+                g_frmFreeDB()->cmdAbort->click();
+        });
+        poll.start(20);
+        QElapsedTimer clock;
+        clock.start();
+
+        sendFreeDB();
+
+        EXPECT_LT(clock.elapsed(), 5000); // not the 20 s the lookup may take
+        EXPECT_FALSE(g_frmFreeDBLoaded());
+        ASSERT_TRUE(clicked.isValid());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedConnections == 1; }, 1000));
+        EXPECT_LT(clicked.elapsed(), 1000);
+        EXPECT_TRUE(boxes.prompts().isEmpty());
+        EXPECT_EQ(names(), before);
+        QTest::qWait(100);
+        EXPECT_TRUE(boxes.prompts().isEmpty());
+    }
+}
+
+// While the entry is still coming in, the bar is not full.
+TEST_F(FreeDBWindowTest, TheProgressBarFillsOnlyWhenTheEntryIsIn)
+{
+    CddbTestServer server(CddbTestServer::SlowEntry);
     qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
     testenv::ScriptedMessageBoxes boxes;
-    QTimer::singleShot(300, [] {
-        if (g_frmFreeDBLoaded() && g_frmFreeDB()->isVisible())
-            g_frmFreeDB()->cmdAbort->click();
+    QStringList whileReading;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!g_frmFreeDBLoaded() || !g_frmFreeDB()->isVisible())
+            return;
+        FrmFreeDB* f = g_frmFreeDB();
+        if (f->lblCurrentTrack->text().contains("reading"))
+            whileReading << QStringLiteral("%1/%2").arg(f->prgCurrnet->ProgressValue()).arg(f->prgCurrnet->ProgressMax());
     });
-    QElapsedTimer clock;
-    clock.start();
+    poll.start(50);
 
     sendFreeDB();
 
-    EXPECT_LT(clock.elapsed(), 5000); // not the 20 s the server could take
-    EXPECT_FALSE(g_frmFreeDBLoaded());
-    EXPECT_TRUE(boxes.prompts().isEmpty());
-    EXPECT_EQ(names(), before);
-    QTest::qWait(100);
-    EXPECT_TRUE(boxes.prompts().isEmpty());
+    ASSERT_FALSE(whileReading.isEmpty());
+    for (const QString& v : whileReading)
+        EXPECT_NE(v.section('/', 0, 0), v.section('/', 1, 1)) << v.toStdString();
+    EXPECT_EQ(names().value(0), "First Song.cda|Ann Artist|Night Album");
+}
+
+// A compilation's titles, whatever their bytes, name the rows with each
+// track's artist, and the rip makes valid file names of them, tagged with
+// that artist.
+TEST_F(FreeDBWindowTest, ACompilationsTitlesReachTheRowsAndTheRippedFiles)
+{
+    CddbTestServer server(CddbTestServer::OneMatch);
+    server.entryBody = compilationEntry();
+    qputenv("KELVANE_CDDB_SERVER", server.address().toLocal8Bit());
+    testenv::ScriptedMessageBoxes boxes;
+
+    sendFreeDB();
+
+    EXPECT_TRUE(boxes.prompts().isEmpty()) << boxes.prompts().join('\n').toStdString();
+    EXPECT_EQ(names(), QStringList({kLatin1Title + ".cda|Singer A|Mixed Bag",
+                                    kInvalidUtf8Title + ".cda|Various|Mixed Bag",
+                                    longTitle() + ".cda|Various|Mixed Bag"}));
+    EXPECT_EQ(drive.NodeText(), "Various - Mixed Bag");
+
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return g_frmCDRipperLoaded() && g_frmCDRipper()->isVisible(); }));
+        ran = true;
+        FrmCDRipper* tool = g_frmCDRipper();
+        tool->txtToPath->setEditText(out);
+        for (int i = 0; i < tool->cboTargetFormat->count(); ++i)
+            if (tool->cboTargetFormat->itemText(i).startsWith("MP3"))
+                tool->cboTargetFormat->setCurrentIndex(i);
+        tool->cboFileName->addItem("[item_name].[dest_extension]");
+        tool->cboFileName->setCurrentIndex(tool->cboFileName->count() - 1);
+        tool->chkCreateSubFolder->setChecked(false);
+        for (QCheckBox* box : {tool->chkPlaySound, tool->chkOpenDestFolder, tool->chkTurnOffComputer,
+                               tool->chkNoticeApp, tool->chkOpenCDdrive})
+            box->setChecked(false);
+        tool->cmdConvert->click();
+        EXPECT_TRUE(QTest::qWaitFor([tool] { return tool->cmdConvert->isEnabled(); }, 120000));
+        EXPECT_EQ(tool->lblCurrentTrack->text(), "Done.");
+        tool->close();
+    });
+    w->SendCommand("Audio CD Ripper");
+    ASSERT_TRUE(ran);
+
+    // 125 two-byte characters and ".mp3": 254 bytes.
+    const QString longName = QString(125, QChar(0x00e9)) + ".mp3";
+    struct Expect {
+        QString file, artist;
+    } expect[] = {{kLatin1Title + ".mp3", "Singer A"}, {kInvalidUtf8Title + ".mp3", "Various"}, {longName, "Various"}};
+    QStringList wanted;
+    for (const Expect& e : expect)
+        wanted << e.file;
+    wanted.sort();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name), wanted);
+    for (const Expect& e : expect) {
+        EXPECT_LE(e.file.toUtf8().size(), 255);
+        const fixtures::Probe p = fixtures::probe(out + e.file);
+        ASSERT_TRUE(p.ok) << e.file.toStdString();
+        EXPECT_EQ(p.tags.value("artist"), e.artist) << e.file.toStdString();
+        EXPECT_EQ(p.tags.value("album"), "Mixed Bag");
+    }
 }
 
 TEST_F(FreeDBWindowTest, TrackNumbersOutsideTheRowsNameNothing)

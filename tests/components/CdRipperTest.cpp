@@ -8,8 +8,12 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #include "components/AudioJobRunner.h"
 #include "tests/audiocomponents/StalledReads.h"
@@ -620,6 +624,65 @@ TEST_F(CdRipperTest, CueNamingAnotherBinIsReadFromThatBin)
         ASSERT_TRUE(r2.SelectDevice(deviceIndex(r2, cueName))) << cueName;
         EXPECT_EQ(r2.TrackCount(), 0) << cueName;
     }
+}
+
+// A cue that is a FIFO is no disc and is never opened blocking; a cue over
+// 1 MB is refused as too large rather than as missing.
+TEST_F(CdRipperTest, ACueThatIsAFifoOrTooLargeIsNoDiscAndNeverBlocks)
+{
+    const QString fifo = dir.path() + "/pipe.cue";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const Image img = writeImage(dir.path(), "big", {{kSecond}}, 31);
+    {
+        QFile c(img.cue);
+        ASSERT_TRUE(c.open(QIODevice::Append));
+        const QByteArray rem(1000, 'x');
+        for (int i = 0; i < 1100; ++i)
+            c.write("REM " + rem + "\r\n");
+    }
+    useImages({fifo, img.cue});
+    // A blocking open of the FIFO would wait for a writer: writers come from
+    // 5 s on, so a hang shows as time instead of stopping the test run.
+    std::atomic<bool> finished{false};
+    std::thread writer([&] {
+        for (int i = 0; !finished; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (i < 100)
+                continue;
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    cAudioCDRipper r;
+    Events ev;
+    ev.attach(r);
+    QStringList texts;
+    QObject::connect(&r, &cAudioCDRipper::JobError, [&](int, const QString& t) { texts << t; });
+    for (const char* cueName : {"pipe.cue", "big.cue"}) {
+        SCOPED_TRACE(cueName);
+        const int dev = deviceIndex(r, cueName);
+        ASSERT_GE(dev, 0);
+        EXPECT_TRUE(r.SelectDevice(dev));
+        EXPECT_FALSE(r.IsAudioCD());
+        EXPECT_EQ(r.TrackCount(), 0);
+        r.setRipDevice(dev);
+        r.setRipTrack(1);
+        r.setOutputFile(dir.path() + "/x.wav");
+        ev.log.clear();
+        rip(r, ev);
+        ASSERT_TRUE(ev.waitEnds());
+        EXPECT_EQ(ev.log, QStringList{QStringLiteral("error %1").arg(cAudioCDRipper::ErrNoDisc)});
+    }
+    EXPECT_LT(clock.elapsed(), 4000);
+    finished = true;
+    writer.join();
+    EXPECT_EQ(texts, QStringList({"No disc image at " + fifo + ".",
+                                  "The cue sheet " + img.cue + " is too large (over 1 MB)."}));
+    EXPECT_FALSE(QFile::exists(dir.path() + "/x.wav"));
 }
 
 TEST(CdRipperNames, TrackRowNamesGiveTheTrackNumber)
