@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -126,7 +127,8 @@ void FillComboFromTextFile(const QString& path, QComboBox* combo)
 {
     if (!combo)
         return;
-    const QStringList parts = ReadTextFile(path).split("\r\n");
+    // Lines end CR LF as written; a file edited elsewhere may end them LF.
+    const QStringList parts = ReadTextFile(path).split(QRegularExpression(QStringLiteral("\r?\n")));
     combo->clear();
     for (const QString& p : parts)
         if (!p.isEmpty())

@@ -98,6 +98,10 @@ TEST(TextFiles, FillComboSkipsEmptyLines)
     box.addItem("old");
     FillComboFromTextFile(path, &box);
     EXPECT_EQ(items(box), QStringList({"[ARTIST] - [TITLE]", "[TRACK]. [TITLE]"}));
+    // A file saved by an editor that ends its lines LF alone.
+    writeBytes(path, "[ARTIST] - [TITLE]\n\n[TRACK]. [TITLE]\r\n[TITLE]");
+    FillComboFromTextFile(path, &box);
+    EXPECT_EQ(items(box), QStringList({"[ARTIST] - [TITLE]", "[TRACK]. [TITLE]", "[TITLE]"}));
     FillComboFromTextFile(dir.filePath("missing"), &box);
     EXPECT_EQ(box.count(), 0);
 }
