@@ -3,6 +3,7 @@
 // libisofs, and their event contracts on success, refusal and cancel.
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +84,37 @@ struct V1Events {
     }
 };
 
+// The events of a second-engine burn, in order.
+struct V2Events {
+    QStringList log;
+    void attach(cBurner& b)
+    {
+        QObject::connect(&b, &cBurner::BurnerInitializing, [this] { log << "init"; });
+        QObject::connect(&b, &cBurner::BurnerAdding, [this](const QString& p) { log << "add " + QFileInfo(p).fileName(); });
+        QObject::connect(&b, &cBurner::BurnerFileCount,
+                         [this](long files, long dirs) { log << QStringLiteral("count %1 %2").arg(files).arg(dirs); });
+        QObject::connect(&b, &cBurner::StartBurning, [this] { log << "start"; });
+        QObject::connect(&b, &cBurner::BurnerFinalization, [this] { log << "final"; });
+        QObject::connect(&b, &cBurner::BurnerCompleted, [this] { log << "completed"; });
+        QObject::connect(&b, &cBurner::BurnerDoneBurn, [this] { log << "done"; });
+        QObject::connect(&b, &cBurner::BurnerCanceled, [this] { log << "canceled"; });
+        QObject::connect(&b, &cBurner::BurnerMessage,
+                         [this](const QString& first, const QString& second) { log << "message " + first; });
+        QObject::connect(&b, &cBurner::BurnerEnd, [this] { log << "end"; });
+    }
+    bool ended() const
+    {
+        return log.contains("end") || log.contains("canceled") ||
+               std::any_of(log.begin(), log.end(), [](const QString& s) { return s.startsWith("message"); });
+    }
+    bool wait()
+    {
+        const bool ok = QTest::qWaitFor([&] { return ended(); }, 60000);
+        QTest::qWait(100);
+        return ok;
+    }
+};
+
 TEST_F(DataBurnerTest, ListsTheStdioWritersByLetterAfterTheMachinesDrives)
 {
     cAudioDataBurner burner;
@@ -129,7 +161,8 @@ TEST_F(DataBurnerTest, BurnsBothFilesWithLabelAndJolietNamesAndEqualBytes)
 
     const IsoContents iso = ReadIsoImage(m_target);
     ASSERT_TRUE(iso.ok) << iso.error.toStdString();
-    EXPECT_EQ(iso.volumeId, "My List");
+    EXPECT_EQ(iso.isoVolumeId, "MY_LIST");
+    EXPECT_EQ(iso.jolietVolumeId, "My List");
     EXPECT_TRUE(iso.hasJoliet);
     ASSERT_EQ(iso.rootFiles.keys(), QStringList({"First Song - long name.mp3", "b.wma"}));
     EXPECT_EQ(iso.rootFiles.value("First Song - long name.mp3"), a);
@@ -164,32 +197,90 @@ TEST_F(DataBurnerTest, AcceptsOnlyReadableFilesEachNameOnce)
     EXPECT_EQ(burner.DiscFiles(), QStringList({good}));
 }
 
-TEST_F(DataBurnerTest, TheLabelIsCutToThirtyTwoBytesOnACharacterBoundary)
+TEST_F(DataBurnerTest, LabelsAndPublisherTakeEachDescriptorsCharacters)
 {
     struct Case {
         QString typed;
-        QString written;
+        QString iso;
+        QString joliet;
     } cases[] = {
-        {"", ""},
-        {QString(40, 'x'), QString(32, 'x')},
-        {QString(20, QChar(0xe4)), QString(16, QChar(0xe4))}, // two bytes each
-        {"a" + QString(20, QChar(0xe4)), "a" + QString(15, QChar(0xe4))},
+        {"", "", ""},
+        {"Road-Trip 2024", "ROAD_TRIP_2024", "Road-Trip 2024"},
+        {QString(40, 'x'), QString(32, 'X'), QString(16, 'x')},
+        {QString::fromUtf8("Sommer äöü Mix"), "SOMMER_____MIX", QString::fromUtf8("Sommer äöü Mix")},
+        {QString::fromUtf8("a😀b"), "A_B", QString::fromUtf8("a😀b")},
+        {QString(15, 'y') + QString::fromUtf8("😀"), QString(15, 'Y') + "_", QString(15, 'y')}, // no half character
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(datadisc::CutVolumeLabel(c.typed), c.written) << c.typed.toStdString();
+    for (const Case& c : cases) {
+        EXPECT_EQ(datadisc::IsoVolumeId(c.typed), c.iso) << c.typed.toStdString();
+        EXPECT_EQ(datadisc::JolietVolumeId(c.typed), c.joliet) << c.typed.toStdString();
+    }
+    EXPECT_EQ(datadisc::IsoPublisherId(QString::fromUtf8("Pub-Co. (äö) #1")), "PUB-CO. (__) _1");
 
-    // The cut label is what the disc carries.
+    // What both engines write, read from the descriptors.
     const QString f = MakeFile("x.mp3", "123");
-    cAudioDataBurner burner;
-    burner.DriveCount();
-    burner.AddDiscFile(f);
-    burner.setVolumeLabel(QString(20, QChar(0xe4)));
-    V1Events ev;
-    ev.attach(burner);
-    burner.BurnToDrive("Z", 65535);
-    ASSERT_TRUE(ev.wait());
-    ASSERT_TRUE(ev.log.contains("finished")) << ev.stopText.toStdString();
-    EXPECT_EQ(ReadIsoImage(m_target).volumeId, QString(16, QChar(0xe4)));
+    const QString label = QString::fromUtf8("Sommer äöü Mix 2024 extra");
+    {
+        cAudioDataBurner burner;
+        burner.DriveCount();
+        burner.AddDiscFile(f);
+        burner.setVolumeLabel(label);
+        burner.setPublisherID("Publisher");
+        V1Events ev;
+        ev.attach(burner);
+        burner.BurnToDrive("Z", 65535);
+        ASSERT_TRUE(ev.wait());
+        ASSERT_TRUE(ev.log.contains("finished")) << ev.stopText.toStdString();
+    }
+    for (bool udf : {false, true}) {
+        cBurner burner;
+        const int y = burner.DriveCount() - 1;
+        burner.NewDiscImage();
+        burner.setUseJoliet(true);
+        burner.setUseUDF(udf);
+        burner.setVolumeLabel(label);
+        burner.setPublisherID("Publisher");
+        burner.AddDiscFile(f);
+        V2Events ev;
+        ev.attach(burner);
+        burner.BurnToDrive(y);
+        ASSERT_TRUE(ev.wait());
+        ASSERT_TRUE(ev.log.contains("end")) << ev.log.join(",").toStdString();
+        for (const QString& disc : {m_target, m_second}) {
+            if (disc == m_target && udf)
+                continue;
+            const IsoContents iso = ReadIsoImage(disc);
+            const std::string what = (disc == m_target ? "first engine" : udf ? "UDF" : "second engine");
+            ASSERT_TRUE(iso.ok) << what;
+            EXPECT_EQ(iso.isoVolumeId, "SOMMER_____MIX_2024_EXTRA") << what;
+            EXPECT_EQ(iso.jolietVolumeId, label.left(16)) << what;
+            EXPECT_EQ(iso.isoPublisherId, "PUBLISHER") << what;
+            EXPECT_EQ(iso.jolietPublisherId, "Publisher") << what;
+        }
+        if (udf) {
+            const UdfContents u = ReadUdfImage(m_second);
+            ASSERT_TRUE(u.ok) << u.error.toStdString();
+            EXPECT_EQ(u.label, label);
+        }
+        QFile::remove(m_second);
+    }
+    // isoinfo, a reader of its own, sees the publisher too.
+    QProcess isoinfo;
+    isoinfo.start("isoinfo", {"-d", "-i", m_target});
+    ASSERT_TRUE(isoinfo.waitForFinished(30000));
+    EXPECT_TRUE(QString::fromUtf8(isoinfo.readAllStandardOutput()).contains("Publisher id: PUBLISHER"));
+}
+
+TEST_F(DataBurnerTest, NamesTooLongForJolietAreCutKeepingTheirExtensionAndStayUnique)
+{
+    const QString dir = m_dir.path() + "/";
+    const QString long1 = QString(120, 'a') + ".mp3";
+    const QString long2 = QString(110, 'a') + ".mp3"; // cut to the same name as long1
+    const QString exact = QString(99, 'b') + ".mp3";   // 103: stays
+    const QStringList names = datadisc::DiscNames({dir + long1, dir + "short.mp3", dir + long2, dir + exact});
+    EXPECT_EQ(names, QStringList({QString(99, 'a') + ".mp3", "short.mp3", QString(97, 'a') + "~1.mp3", exact}));
+    for (const QString& n : names)
+        EXPECT_LE(n.size(), datadisc::kJolietNameLimit);
 }
 
 TEST_F(DataBurnerTest, ATargetHoldingDataIsNotEmptyAndIsLeftAlone)
@@ -253,37 +344,6 @@ TEST_F(DataBurnerTest, ACancelledBurnEndsAbortedAndLeavesTheTargetBlank)
     EXPECT_TRUE(burner.IsDiscEmpty("Z"));
 }
 
-// The events of a second-engine burn, in order.
-struct V2Events {
-    QStringList log;
-    void attach(cBurner& b)
-    {
-        QObject::connect(&b, &cBurner::BurnerInitializing, [this] { log << "init"; });
-        QObject::connect(&b, &cBurner::BurnerAdding, [this](const QString& p) { log << "add " + QFileInfo(p).fileName(); });
-        QObject::connect(&b, &cBurner::BurnerFileCount,
-                         [this](long files, long dirs) { log << QStringLiteral("count %1 %2").arg(files).arg(dirs); });
-        QObject::connect(&b, &cBurner::StartBurning, [this] { log << "start"; });
-        QObject::connect(&b, &cBurner::BurnerFinalization, [this] { log << "final"; });
-        QObject::connect(&b, &cBurner::BurnerCompleted, [this] { log << "completed"; });
-        QObject::connect(&b, &cBurner::BurnerDoneBurn, [this] { log << "done"; });
-        QObject::connect(&b, &cBurner::BurnerCanceled, [this] { log << "canceled"; });
-        QObject::connect(&b, &cBurner::BurnerMessage,
-                         [this](const QString& first, const QString& second) { log << "message " + first; });
-        QObject::connect(&b, &cBurner::BurnerEnd, [this] { log << "end"; });
-    }
-    bool ended() const
-    {
-        return log.contains("end") || log.contains("canceled") ||
-               std::any_of(log.begin(), log.end(), [](const QString& s) { return s.startsWith("message"); });
-    }
-    bool wait()
-    {
-        const bool ok = QTest::qWaitFor([&] { return ended(); }, 60000);
-        QTest::qWait(100);
-        return ok;
-    }
-};
-
 TEST_F(DataBurnerTest, SecondEngineBurnsTheLayoutAndFollowsTheJolietSwitch)
 {
     const QByteArray a = Pattern(70000, 3);
@@ -310,7 +370,8 @@ TEST_F(DataBurnerTest, SecondEngineBurnsTheLayoutAndFollowsTheJolietSwitch)
         const IsoContents iso = ReadIsoImage(m_target);
         ASSERT_TRUE(iso.ok) << iso.error.toStdString() << " joliet " << joliet;
         EXPECT_EQ(iso.hasJoliet, joliet);
-        EXPECT_EQ(iso.volumeId, "Disc");
+        EXPECT_EQ(iso.isoVolumeId, "DISC");
+        EXPECT_EQ(iso.jolietVolumeId, joliet ? "Disc" : "");
         ASSERT_EQ(iso.rootFiles.size(), 1);
         EXPECT_EQ(iso.rootFiles.first(), a);
     }
