@@ -354,10 +354,21 @@ TEST_F(DataBurnerWindowTest, TheSecondEngineWritesEachFileSystemChoiceReadableFr
     }
 }
 
-TEST_F(DataBurnerWindowTest, TheSecondEngineNamesTheCauseWhenTheTargetCannotTakeADisc)
+TEST_F(DataBurnerWindowTest, EachEngineNamesTheCauseWhenTheTargetCannotTakeADisc)
 {
     const QString a = fixtures::writeBytes(audio + "a.mp3", "abc");
     open({whole(a)});
+    ASSERT_EQ(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    {
+        testenv::ScriptedMessageBoxes boxes;
+        run();
+        EXPECT_EQ(boxes.prompts(), QStringList({"Please insert an empty media into drive: Z:"}));
+        EXPECT_EQ(log(), QStringList({"Preparing to burn: 1 tracks.", "The CD drive 'Z:' is not ready.",
+                                      "The target is not a regular file.", "Aborted."}));
+    }
+    QFile::remove(target);
+    w->txtLog->clear();
+
     w->cmbEngine->setCurrentIndex(1);
     w->chkDoNotConvertSource->setChecked(true);
     testenv::ScriptedMessageBoxes boxes;
@@ -391,7 +402,7 @@ TEST_F(DataBurnerWindowTest, AFileThatChangesDuringTheBurnFailsItAndLeavesTheDis
         {
             QFile f(big);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            ASSERT_TRUE(f.resize(qint64(150) * 1024 * 1024));
+            ASSERT_TRUE(f.resize(qint64(64) * 1024 * 1024));
         }
         open({whole(big), whole(victim)});
         w->cmbEngine->setCurrentIndex(c.engine);

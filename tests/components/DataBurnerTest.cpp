@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "components/DataDiscBurn.h"
 #include "components/cAudioDataBurner.h"
@@ -455,3 +457,177 @@ TEST_F(DataBurnerTest, ReleasingDuringABurnStopsItWithoutEvents)
 }
 
 } // namespace
+
+namespace {
+
+datadisc::BurnResult BurnNow(const QString& address, const QStringList& files, bool udf = false,
+                             const std::function<void()>& onStart = {})
+{
+    datadisc::ImageLayout layout;
+    layout.files = files;
+    layout.volumeLabel = "Disc";
+    layout.udf = udf;
+    std::atomic<bool> cancel{false};
+    datadisc::BurnEvents ev;
+    ev.started = onStart;
+    return datadisc::BurnImage(address, layout, 0, cancel, ev);
+}
+
+QStringList FilesIn(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+} // namespace
+
+// A target that cannot take a disc is refused with its own cause, and left as it was.
+TEST_F(DataBurnerTest, StdioTargetsThatCannotTakeADiscSayWhy)
+{
+    const QString f = MakeFile("a.mp3", Pattern(3000, 5));
+    const QString fifo = m_dir.filePath("pipe.iso");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString full = m_dir.filePath("full.iso");
+    WriteFile(full, "data");
+    QDir().mkpath(m_dir.filePath("folder.iso"));
+    struct Case {
+        QString address;
+        int code;
+        QString text;
+    } cases[] = {
+        {"stdio:", datadisc::ErrNoWriter, "The writer names no file to write the disc to."},
+        {"stdio:" + fifo, datadisc::ErrNoWriter, "The target is not a regular file."},
+        {"stdio:" + m_dir.filePath("folder.iso"), datadisc::ErrNoWriter, "The target is a folder."},
+        {"stdio:" + m_dir.filePath("no/such/disc.iso"), datadisc::ErrNoWriter, "The folder of the target does not exist."},
+        {"stdio:" + full, datadisc::ErrNotBlank, "The disc is not empty."},
+    };
+    for (const Case& c : cases) {
+        const datadisc::DriveState st = datadisc::ProbeDrive(c.address);
+        EXPECT_FALSE(st.ready && st.blank) << c.address.toStdString();
+        EXPECT_EQ(st.why, c.code == datadisc::ErrNotBlank ? QString() : c.text) << c.address.toStdString();
+        const datadisc::BurnResult r = BurnNow(c.address, {f});
+        EXPECT_EQ(r.code, c.code) << c.address.toStdString();
+        EXPECT_EQ(r.text, c.text) << c.address.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+    QFile t(full);
+    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+    EXPECT_EQ(t.readAll(), "data");
+}
+
+// A link standing for the disc: a good burn writes where it leads, a failed
+// one leaves the link and no file behind it.
+TEST_F(DataBurnerTest, ALinkTargetGetsTheDiscOnlyWhenTheBurnEndsWell)
+{
+    const QString small = MakeFile("a.mp3", Pattern(3000, 6));
+    const QString link = m_dir.filePath("link.iso");
+    const QString dest = m_dir.filePath("dest.iso");
+    ASSERT_TRUE(QFile::link(dest, link));
+    const QString big = m_dir.filePath("big.wav");
+    {
+        QFile b(big);
+        ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(b.resize(qint64(200) * 1024 * 1024));
+    }
+    // Failed: the big file changes while it is burned.
+    bool partSeen = false, targetSeen = true;
+    const datadisc::BurnResult failed = BurnNow("stdio:" + link, {big}, false, [&] {
+        partSeen = QFileInfo::exists(m_dir.filePath(".dest.iso.burning"));
+        targetSeen = QFileInfo::exists(dest);
+        QFile b(big);
+        b.open(QIODevice::ReadWrite);
+        b.resize(4096);
+    });
+    EXPECT_EQ(failed.code, datadisc::ErrRead) << failed.text.toStdString();
+    EXPECT_TRUE(failed.text.contains(big)) << failed.text.toStdString();
+    EXPECT_TRUE(partSeen) << "the image is written under a temporary name";
+    EXPECT_FALSE(targetSeen);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(dest));
+    EXPECT_EQ(FilesIn(m_dir.path()), QStringList({"a.mp3", "big.wav", "link.iso"}));
+
+    const datadisc::BurnResult good = BurnNow("stdio:" + link, {small});
+    ASSERT_EQ(good.code, datadisc::Ok) << good.text.toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    const IsoContents iso = ReadIsoImage(dest);
+    ASSERT_TRUE(iso.ok);
+    EXPECT_EQ(iso.rootFiles.value("a.mp3"), Pattern(3000, 6));
+}
+
+// Files removed or cut short while the burn runs, with either kind of image.
+TEST_F(DataBurnerTest, AFileRemovedOrTruncatedDuringTheBurnFailsItNamingTheFile)
+{
+    const QString big = m_dir.filePath("a_big.wav");
+    struct Case {
+        bool udf;
+        bool remove;
+    } cases[] = {{false, true}, {false, false}, {true, true}, {true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.udf ? "udf" : "iso") + (c.remove ? " removed" : " truncated"));
+        {
+            QFile b(big);
+            ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(b.resize(qint64(100) * 1024 * 1024));
+        }
+        const QString victim = MakeFile("z_victim.mp3", Pattern(200000, 7));
+        const datadisc::BurnResult r = BurnNow("stdio:" + m_target, {big, victim}, c.udf, [&] {
+            if (c.remove) {
+                QFile::remove(victim);
+            } else {
+                QFile v(victim);
+                v.open(QIODevice::ReadWrite);
+                v.resize(1000);
+            }
+        });
+        EXPECT_EQ(r.code, datadisc::ErrRead);
+        EXPECT_EQ(r.text, QStringLiteral("The file %1 %2 while it was burned.").arg(victim, c.remove ? "was removed" : "changed"));
+        EXPECT_FALSE(QFileInfo::exists(m_target));
+        EXPECT_FALSE(QFileInfo::exists(datadisc::StdioPartPath("stdio:" + m_target)));
+    }
+}
+
+TEST_F(DataBurnerTest, AnImageLargerThanTheDiscIsRefusedBeforeWriting)
+{
+    QStringList files;
+    for (const char* name : {"one.wav", "two.wav"}) {
+        QFile f(m_dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(qint64(423) * 1000 * 1000));
+        files << f.fileName();
+    }
+    EXPECT_GT(datadisc::LayoutBytes(files), datadisc::kCdCapacityBytes);
+    EXPECT_EQ(datadisc::ProbeDrive("stdio:" + m_target).capacityBytes, datadisc::kCdCapacityBytes);
+    bool started = false;
+    const datadisc::BurnResult r = BurnNow("stdio:" + m_target, files, false, [&] { started = true; });
+    EXPECT_EQ(r.code, datadisc::ErrTooBig);
+    // The image itself: the files' 807 MB and its file system.
+    EXPECT_TRUE(QRegularExpression("^The files need 80[78] MB, more than the 703 MB the disc holds\\.$").match(r.text).hasMatch())
+        << r.text.toStdString();
+    EXPECT_FALSE(started);
+    EXPECT_FALSE(QFileInfo::exists(m_target));
+    EXPECT_FALSE(QFileInfo::exists(datadisc::StdioPartPath("stdio:" + m_target)));
+}
+
+TEST_F(DataBurnerTest, WithoutGenisoimageAUdfBurnSaysSoAndWritesNothing)
+{
+    const QString f = MakeFile("a.mp3", Pattern(1000, 8));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", m_dir.path().toLocal8Bit());
+    const datadisc::BurnResult r = BurnNow("stdio:" + m_target, {f}, true);
+    qputenv("PATH", path);
+    EXPECT_EQ(r.code, datadisc::ErrNoTool);
+    EXPECT_EQ(r.text, "UDF discs are made by genisoimage, which is not installed.");
+    EXPECT_FALSE(QFileInfo::exists(m_target));
+}
+
+TEST_F(DataBurnerTest, AStaleTemporaryDiscIsClearedAndNothingElse)
+{
+    const QString part = datadisc::StdioPartPath("stdio:" + m_target);
+    EXPECT_EQ(part, m_dir.filePath(".disc.iso.burning"));
+    WriteFile(part, "half");
+    WriteFile(m_second, "kept");
+    cAudioDataBurner burner;
+    burner.ClearStaleImages();
+    EXPECT_FALSE(QFileInfo::exists(part));
+    EXPECT_TRUE(QFileInfo::exists(m_second));
+    datadisc::ClearStaleImage("stdio:"); // names no file: nothing to do
+}
