@@ -1,6 +1,7 @@
 #include "components/DataDiscBurn.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <signal.h>
 #include <thread>
 
 // libisofs declares struct burn_source at global scope; libburn defines it in
@@ -378,6 +380,18 @@ QString StdioPartPath(const QString& address)
     return fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".burning");
 }
 
+void ClearStaleUdfImages()
+{
+    const QDir tmp(QDir::tempPath());
+    for (const QString& name : tmp.entryList({QStringLiteral("kelvane-udf-*")}, QDir::Dirs | QDir::NoSymLinks)) {
+        bool ok = false;
+        const qint64 pid = name.section(QLatin1Char('-'), 2, 2).toLongLong(&ok);
+        // Only the folders of processes that are gone.
+        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            QDir(tmp.filePath(name)).removeRecursively();
+    }
+}
+
 void ClearStaleImage(const QString& address)
 {
     if (!isStdio(address) || stdioPath(address).trimmed().isEmpty())
@@ -565,7 +579,9 @@ struct BurnJob {
         const QString tool = QStandardPaths::findExecutable(QStringLiteral("genisoimage"));
         if (tool.isEmpty())
             return {ErrNoTool, QStringLiteral("UDF discs are made by genisoimage, which is not installed.")};
-        udfFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kelvane-udf-XXXXXX"));
+        // The process id in the name tells a later start whose folder it finds.
+        udfFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kelvane-udf-%1-XXXXXX")
+                                                                           .arg(QCoreApplication::applicationPid()));
         if (!udfFolder->isValid())
             return {ErrImage, QStringLiteral("No folder for the disc image: ") + udfFolder->errorString()};
         const QString out = udfFolder->filePath(QStringLiteral("disc.iso"));

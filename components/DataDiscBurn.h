@@ -94,6 +94,8 @@ QString StdioTargetPath(const QString& address);
 QString StdioPartPath(const QString& address);
 // Removes a temporary disc file left by a burn that never ended.
 void ClearStaleImage(const QString& address);
+// Removes the UDF images that burns of processes no longer running left.
+void ClearStaleUdfImages();
 
 struct BurnEvents {
     std::function<void()> started;       // writing has begun

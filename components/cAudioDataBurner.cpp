@@ -126,6 +126,7 @@ void cAudioDataBurner::ClearStaleImages()
     for (const auto& w : m_writers)
         if (w.pseudo)
             datadisc::ClearStaleImage(w.address);
+    datadisc::ClearStaleUdfImages();
 }
 
 bool cAudioDataBurner::AddDiscFile(const QString& path)

@@ -3,6 +3,7 @@
 // libisofs, and their event contracts on success, refusal and cancel.
 #include <QDir>
 #include <QFile>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QFileInfo>
@@ -461,7 +462,7 @@ TEST_F(DataBurnerTest, ReleasingDuringABurnStopsItWithoutEvents)
 namespace {
 
 datadisc::BurnResult BurnNow(const QString& address, const QStringList& files, bool udf = false,
-                             const std::function<void()>& onStart = {})
+                             const std::function<void()>& onWriting = {})
 {
     datadisc::ImageLayout layout;
     layout.files = files;
@@ -469,8 +470,18 @@ datadisc::BurnResult BurnNow(const QString& address, const QStringList& files, b
     layout.udf = udf;
     std::atomic<bool> cancel{false};
     datadisc::BurnEvents ev;
-    ev.started = onStart;
-    return datadisc::BurnImage(address, layout, 0, cancel, ev);
+    // Once the writer has written something (its file exists then).
+    bool called = false;
+    ev.progress = [&](int percent) {
+        if (percent > 0 && percent < 100 && !called && onWriting) {
+            called = true;
+            onWriting();
+        }
+    };
+    const datadisc::BurnResult r = datadisc::BurnImage(address, layout, 0, cancel, ev);
+    if (!called && onWriting && r.code == datadisc::Ok)
+        ADD_FAILURE() << "the burn ended before it was seen writing";
+    return r;
 }
 
 QStringList FilesIn(const QString& dir)
@@ -625,9 +636,19 @@ TEST_F(DataBurnerTest, AStaleTemporaryDiscIsClearedAndNothingElse)
     EXPECT_EQ(part, m_dir.filePath(".disc.iso.burning"));
     WriteFile(part, "half");
     WriteFile(m_second, "kept");
+    // UDF images of a process that cannot be running (above any pid_max), and of this one.
+    const QString goneDir = QDir::tempPath() + QStringLiteral("/kelvane-udf-999999999-test");
+    const QString ownDir = QDir::tempPath() + QStringLiteral("/kelvane-udf-%1-test").arg(QCoreApplication::applicationPid());
+    for (const QString& d : {goneDir, ownDir}) {
+        QDir().mkpath(d);
+        WriteFile(d + "/disc.iso", "half");
+    }
     cAudioDataBurner burner;
     burner.ClearStaleImages();
     EXPECT_FALSE(QFileInfo::exists(part));
     EXPECT_TRUE(QFileInfo::exists(m_second));
+    EXPECT_FALSE(QFileInfo::exists(goneDir));
+    EXPECT_TRUE(QFileInfo::exists(ownDir + "/disc.iso"));
+    QDir(ownDir).removeRecursively();
     datadisc::ClearStaleImage("stdio:"); // names no file: nothing to do
 }
