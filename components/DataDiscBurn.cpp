@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <signal.h>
@@ -71,6 +73,22 @@ QString isoErrorText(int err)
 }
 
 bool isStdio(const QString& address) { return address.startsWith(QLatin1String("stdio:")); }
+
+// Capacities that writer entries name, by address.
+std::mutex capacityLock;
+std::map<QString, qint64>& namedCapacities()
+{
+    static std::map<QString, qint64> m;
+    return m;
+}
+
+// What a stdio writer holds: what its entry names, else a CD.
+qint64 stdioCapacity(const QString& address)
+{
+    std::lock_guard<std::mutex> lock(capacityLock);
+    const auto it = namedCapacities().find(address);
+    return it == namedCapacities().end() ? kCdCapacityBytes : it->second;
+}
 
 QString stdioPath(const QString& address) { return address.mid(6); }
 
@@ -228,11 +246,29 @@ std::vector<Writer> EnumerateWriters()
     }
     char pseudoLetter = 'Z';
     const QStringList files = qEnvironmentVariable("KELVANE_DATA_WRITERS").split(':', Qt::SkipEmptyParts);
-    for (const QString& f : files) {
+    // An entry may name its disc's capacity: "path=4700M" (K, M or G of 1024).
+    static const QRegularExpression sized(QStringLiteral("^(.+)=([0-9]{1,15})([KMG]?)$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    for (const QString& entry : files) {
         if (pseudoLetter < letter)
             break;
-        const QString abs = QFileInfo(f.trimmed()).absoluteFilePath();
+        QString f = entry.trimmed();
+        qint64 capacity = 0;
+        if (const QRegularExpressionMatch m = sized.match(f); m.hasMatch()) {
+            f = m.captured(1);
+            const QString unit = m.captured(3).toUpper();
+            capacity = m.captured(2).toLongLong() *
+                       (unit == "K" ? 1024LL : unit == "M" ? 1024LL * 1024 : unit == "G" ? 1024LL * 1024 * 1024 : 1);
+        }
+        const QString abs = QFileInfo(f).absoluteFilePath();
         const QString adr = QStringLiteral("stdio:") + abs;
+        {
+            std::lock_guard<std::mutex> lock(capacityLock);
+            if (capacity > 0)
+                namedCapacities()[adr] = capacity;
+            else
+                namedCapacities().erase(adr);
+        }
         out.push_back({QStringLiteral("%1: %2").arg(QChar(pseudoLetter)).arg(adr), adr, true});
         --pseudoLetter;
     }
@@ -252,7 +288,7 @@ DriveState ProbeDrive(const QString& address)
         st.why = stdioProblem(address, &holdsData);
         st.ready = st.why.isEmpty();
         st.blank = st.ready && !holdsData;
-        st.capacityBytes = st.ready ? kCdCapacityBytes : 0;
+        st.capacityBytes = st.ready ? stdioCapacity(address) : 0;
         return st;
     }
     std::lock_guard<std::recursive_mutex> lock(libraryLock());
@@ -742,7 +778,7 @@ BurnResult BurnImage(const QString& address, const ImageLayout& layout, int spee
         r = job.compose(g.drive);
     if (r.code == Ok) {
         const qint64 need = job.imageBytes();
-        const qint64 space = stdio ? kCdCapacityBytes : qint64(burn_disc_available_space(g.drive, job.writeOpts));
+        const qint64 space = stdio ? stdioCapacity(address) : qint64(burn_disc_available_space(g.drive, job.writeOpts));
         if (space > 0 && need > space)
             r = {ErrTooBig, QStringLiteral("The files need %1 MB, more than the %2 MB the disc holds.")
                                 .arg(megabytesUp(need), megabytesDown(space))};

@@ -34,7 +34,7 @@ enum ErrorCode {
     ErrNoTool = 210,      // genisoimage, which writes UDF, is missing or failed
 };
 
-// What a CD holds (80 minutes of mode 1 sectors): the capacity of a stdio writer.
+// What a CD holds (80 minutes of mode 1 sectors): the capacity of a stdio writer that names none.
 constexpr qint64 kCdCapacityBytes = 360000LL * 2048;
 
 struct Writer {
@@ -47,6 +47,8 @@ struct Writer {
 bool LibrariesReady();
 
 // The machine's writers first (D:, E:, ...), then KELVANE_DATA_WRITERS (Z:, Y:, ...).
+// An entry "path=700M" names the capacity of its disc (K, M, G of 1024;
+// plain bytes without); one without holds a CD.
 std::vector<Writer> EnumerateWriters();
 
 struct DriveState {

@@ -468,6 +468,21 @@ TEST_F(DataBurnerWindowTest, ACopyOnlyDiscLargerThanACdIsRefusedBeforeAnythingIs
     }
 }
 
+// Converted files are only known once converted: they are measured before the question.
+TEST_F(DataBurnerWindowTest, ConvertedFilesTooBigForTheDiscAreRefusedBeforeTheBurnQuestion)
+{
+    qputenv("KELVANE_DATA_WRITERS", (target + "=1M").toLocal8Bit());
+    const QString a = fixtures::writeToneWav(audio + "alpha.wav", 1.0);
+    open({whole(a)});
+    testenv::ScriptedMessageBoxes boxes;
+    run();
+    EXPECT_EQ(boxes.prompts(), QStringList({"The files need 2 MB, more than the 1 MB the disc holds."}));
+    EXPECT_EQ(log().mid(log().size() - 2),
+              QStringList({"The files need 2 MB, more than the 1 MB the disc holds.", "Aborted."}));
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
+
 TEST_F(DataBurnerWindowTest, OpeningTheToolClearsWhatABurnThatNeverEndedLeft)
 {
     QDir().mkpath(testenv::programDir() + "/datacdtmp");

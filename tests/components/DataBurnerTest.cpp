@@ -652,3 +652,25 @@ TEST_F(DataBurnerTest, AStaleTemporaryDiscIsClearedAndNothingElse)
     QDir(ownDir).removeRecursively();
     datadisc::ClearStaleImage("stdio:"); // names no file: nothing to do
 }
+
+TEST_F(DataBurnerTest, AWriterEntryMayNameItsDiscsCapacity)
+{
+    const QString small = m_dir.filePath("small.iso");
+    qputenv("KELVANE_DATA_WRITERS", (m_target + ":" + small + "=1m").toLocal8Bit());
+    cBurner burner;
+    const int n = burner.DriveCount();
+    ASSERT_GE(n, 2);
+    EXPECT_EQ(burner.DriveName(n - 1), "stdio:" + small);
+    EXPECT_EQ(burner.DiscCapacity(n - 1), 1024 * 1024);
+    EXPECT_EQ(burner.DiscCapacity(n - 2), datadisc::kCdCapacityBytes);
+
+    burner.NewDiscImage();
+    burner.AddDiscFile(MakeFile("two.mp3", Pattern(2 * 1024 * 1024, 9)));
+    V2Events ev;
+    ev.attach(burner);
+    burner.BurnToDrive(n - 1);
+    ASSERT_TRUE(ev.wait());
+    EXPECT_EQ(ev.log.last(), QStringLiteral("message %1").arg(datadisc::ErrTooBig));
+    EXPECT_FALSE(ev.log.contains("start"));
+    EXPECT_FALSE(QFileInfo::exists(small));
+}
