@@ -411,24 +411,37 @@ TEST_F(DataBurnerTest, SecondEngineReportsRefusalsAndCancelAsItsEnd)
         EXPECT_EQ(ev.log, QStringList({"init", "count 0 0", QStringLiteral("message %1").arg(datadisc::ErrNoFiles)}));
     }
     {
-        // Cancelled as soon as it starts.
+        // Cancelled as soon as it starts writing, and (UDF) while its image is made.
         const QString big = m_dir.filePath("big.wav");
         QFile b(big);
         ASSERT_TRUE(b.open(QIODevice::WriteOnly));
         ASSERT_TRUE(b.resize(qint64(400) * 1024 * 1024));
         b.close();
-        cBurner burner;
-        const int z = burner.DriveCount() - 2;
-        burner.NewDiscImage();
-        burner.AddDiscFile(big);
-        V2Events ev;
-        ev.attach(burner);
-        QObject::connect(&burner, &cBurner::StartBurning, &burner, [&] { burner.CancelBurn(); });
-        burner.BurnToDrive(z);
-        ASSERT_TRUE(ev.wait());
-        EXPECT_EQ(ev.log.last(), "canceled");
-        EXPECT_FALSE(ev.log.contains("end"));
-        EXPECT_FALSE(QFileInfo::exists(m_target));
+        for (const char* when : {"writing", "writing udf", "making udf"}) {
+            SCOPED_TRACE(when);
+            const bool udf = QByteArray(when).contains("udf");
+            cBurner burner;
+            const int z = burner.DriveCount() - 2;
+            burner.NewDiscImage();
+            burner.setUseUDF(udf);
+            burner.AddDiscFile(big);
+            V2Events ev;
+            ev.attach(burner);
+            if (QByteArray(when) == "making udf")
+                QObject::connect(&burner, &cBurner::BurnerFileCount, &burner, [&] { burner.CancelBurn(); });
+            else
+                QObject::connect(&burner, &cBurner::StartBurning, &burner, [&] { burner.CancelBurn(); });
+            burner.BurnToDrive(z);
+            ASSERT_TRUE(ev.wait());
+            EXPECT_EQ(ev.log.last(), "canceled");
+            EXPECT_FALSE(ev.log.contains("end"));
+            EXPECT_FALSE(QFileInfo::exists(m_target));
+            EXPECT_TRUE(QDir(QDir::tempPath())
+                            .entryList({QStringLiteral("kelvane-udf-%1-*").arg(QCoreApplication::applicationPid())},
+                                       QDir::Dirs)
+                            .isEmpty())
+                << "the UDF image goes with the burn";
+        }
     }
 }
 
