@@ -660,7 +660,8 @@ struct BurnJob {
         errors += p.readAllStandardError();
         if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
             const QStringList lines = QString::fromLocal8Bit(errors).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-            const QString last = lines.mid(std::max<qsizetype>(0, lines.size() - 3)).join(QLatin1Char(' ')).simplified();
+            const QString last =
+                lines.mid(std::max<qsizetype>(0, lines.size() - 3)).join(QLatin1Char(' ')).simplified();
             const QString how = p.exitStatus() == QProcess::NormalExit ? QString::number(p.exitCode())
                                                                        : QStringLiteral("crashed");
             return {ErrImage, QStringLiteral("genisoimage failed (%1)").arg(how) +

@@ -521,7 +521,8 @@ TEST_F(DataBurnerTest, StdioTargetsThatCannotTakeADiscSayWhy)
         {"stdio:", datadisc::ErrNoWriter, "The writer names no file to write the disc to."},
         {"stdio:" + fifo, datadisc::ErrNoWriter, "The target is not a regular file."},
         {"stdio:" + m_dir.filePath("folder.iso"), datadisc::ErrNoWriter, "The target is a folder."},
-        {"stdio:" + m_dir.filePath("no/such/disc.iso"), datadisc::ErrNoWriter, "The folder of the target does not exist."},
+        {"stdio:" + m_dir.filePath("no/such/disc.iso"), datadisc::ErrNoWriter,
+         "The folder of the target does not exist."},
         {"stdio:" + full, datadisc::ErrNotBlank, "The disc is not empty."},
     };
     for (const Case& c : cases) {
@@ -603,7 +604,8 @@ TEST_F(DataBurnerTest, AFileRemovedOrTruncatedDuringTheBurnFailsItNamingTheFile)
             }
         });
         EXPECT_EQ(r.code, datadisc::ErrRead);
-        EXPECT_EQ(r.text, QStringLiteral("The file %1 %2 while it was burned.").arg(victim, c.remove ? "was removed" : "changed"));
+        EXPECT_EQ(r.text, QStringLiteral("The file %1 %2 while it was burned.")
+                              .arg(victim, c.remove ? "was removed" : "changed"));
         EXPECT_FALSE(QFileInfo::exists(m_target));
         EXPECT_FALSE(QFileInfo::exists(datadisc::StdioPartPath("stdio:" + m_target)));
     }
@@ -624,7 +626,8 @@ TEST_F(DataBurnerTest, AnImageLargerThanTheDiscIsRefusedBeforeWriting)
     const datadisc::BurnResult r = BurnNow("stdio:" + m_target, files, false, [&] { started = true; });
     EXPECT_EQ(r.code, datadisc::ErrTooBig);
     // The image itself: the files' 807 MB and its file system.
-    EXPECT_TRUE(QRegularExpression("^The files need 80[78] MB, more than the 703 MB the disc holds\\.$").match(r.text).hasMatch())
+    const QRegularExpression refusal("^The files need 80[78] MB, more than the 703 MB the disc holds\\.$");
+    EXPECT_TRUE(refusal.match(r.text).hasMatch())
         << r.text.toStdString();
     EXPECT_FALSE(started);
     EXPECT_FALSE(QFileInfo::exists(m_target));
@@ -651,7 +654,8 @@ TEST_F(DataBurnerTest, AStaleTemporaryDiscIsClearedAndNothingElse)
     WriteFile(m_second, "kept");
     // UDF images of a process that cannot be running (above any pid_max), and of this one.
     const QString goneDir = QDir::tempPath() + QStringLiteral("/kelvane-udf-999999999-test");
-    const QString ownDir = QDir::tempPath() + QStringLiteral("/kelvane-udf-%1-test").arg(QCoreApplication::applicationPid());
+    const QString ownDir =
+        QDir::tempPath() + QStringLiteral("/kelvane-udf-%1-test").arg(QCoreApplication::applicationPid());
     for (const QString& d : {goneDir, ownDir}) {
         QDir().mkpath(d);
         WriteFile(d + "/disc.iso", "half");

@@ -70,7 +70,8 @@ UdfContents ReadUdfImage(const QString& path)
     QProcess x;
     x.start(QStringLiteral("7z"), {"x", "-tUdf", "-y", "-o" + dir.path(), path});
     if (!x.waitForFinished(120000) || x.exitStatus() != QProcess::NormalExit || x.exitCode() != 0) {
-        out.error = "7z: " + QString::fromLocal8Bit(x.readAllStandardOutput() + x.readAllStandardError()) + x.errorString();
+        out.error =
+            "7z: " + QString::fromLocal8Bit(x.readAllStandardOutput() + x.readAllStandardError()) + x.errorString();
         return out;
     }
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden)) {
