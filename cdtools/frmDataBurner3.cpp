@@ -209,6 +209,8 @@ FrmDataBurner3::FrmDataBurner3(QWidget* parent) : ToolWindow(Design(), parent)
     connect(cAudioDataBurner1, &cAudioDataBurner::BurnFinished, this, [this] { cAudioDataBurner1_BurnFinished(); });
     connect(cAudioDataBurner1, &cAudioDataBurner::BurnStopped, this,
             [this](long code, const QString& text) { cAudioDataBurner1_BurnStopped(code, text); });
+    connect(cAudioDataBurner1, &cAudioDataBurner::FileRenamed, this,
+            [this](const QString& path, const QString& name) { LogDiscName(path, name); });
 
     cBurner1 = new cBurner(this);
     cBurner1->setObjectName("cBurner1");
@@ -224,6 +226,8 @@ FrmDataBurner3::FrmDataBurner3(QWidget* parent) : ToolWindow(Design(), parent)
     connect(cBurner1, &cBurner::BurnerMessage, this,
             [this](const QString& a, const QString& b) { cBurner1_BurnerMessage(a, b); });
     connect(cBurner1, &cBurner::BurnerEnd, this, [this] { cBurner1_BurnerEnd(); });
+    connect(cBurner1, &cBurner::FileRenamed, this,
+            [this](const QString& path, const QString& name) { LogDiscName(path, name); });
 
     connect(cmbEngine, &QComboBox::currentIndexChanged, this, [this] { cmbEngine_Click(); });
     connect(cboDrv, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -266,6 +270,9 @@ void FrmDataBurner3::LoadStepBeforeTabs()
 
 void FrmDataBurner3::LoadOwnTail()
 {
+    // What a burn that never ended left behind.
+    DeleteFolderFiles();
+    cAudioDataBurner1->ClearStaleImages();
     ResetTimeFields();
     CheckDoNotConvertEna();
     lblCurrentTrack->setText(QStringLiteral("Ready."));
@@ -323,6 +330,12 @@ void FrmDataBurner3::DeleteFolderFiles()
 
 void FrmDataBurner3::lblErasetempfilesnow_Click()
 {
+    // The running job reads and writes these files.
+    if (JobRunning() || m_bBurning || m_bChecking) {
+        MsgBox(QStringLiteral("The temporary files are in use until the job ends."), vbExclamation | vbOKOnly,
+               QString(), this);
+        return;
+    }
     DeleteFolderFiles();
     MsgBox("Done." + blanks(28), vbInformation, QString(), this);
 }
@@ -365,6 +378,11 @@ void FrmDataBurner3::SetButtonsEnabled(bool enabled)
     cmdExit->setEnabled(enabled);
 }
 
+void FrmDataBurner3::LogDiscName(const QString& path, const QString& discName)
+{
+    AddLogLine("Name on the disc: " + discName + " (was " + GetFileNameFromPath(path) + ")", txtLog);
+}
+
 void FrmDataBurner3::LogAndLabel(const QString& text)
 {
     LogStep(text);
@@ -389,17 +407,21 @@ void FrmDataBurner3::cmdConvert_Click()
         m_bChecking = false;
         if (!ready || !empty) {
             AddLogLine("The CD drive '" + driveText + (ready ? "' is not empty." : "' is not ready."), txtLog);
+            if (!ready && !cAudioDataBurner1->DriveProblem().isEmpty())
+                AddLogLine(cAudioDataBurner1->DriveProblem(), txtLog);
             MsgBox("Please insert an empty media into drive: " + driveText, vbInformation | vbOKOnly, QString(), this);
             AddLogLine(QStringLiteral("Aborted."), txtLog);
             return;
         }
-    } else if (CheckTicked(chkUDF) && !CheckTicked(chkISO) && !CheckTicked(chkJOLIET)) {
-        // Nothing here writes UDF: refuse before any row is converted.
-        const QString text = QStringLiteral("UDF discs cannot be written here. Tick ISO or JOLIET to burn the disc.");
-        AddLogLine(text, txtLog);
-        MsgBox(text, vbExclamation | vbOKOnly, QString(), this);
-        AddLogLine(QStringLiteral("Aborted."), txtLog);
-        return;
+    }
+    if (CheckTicked(chkDoNotConvertSource)) {
+        // The copies are as big as their sources: a disc they cannot fit is
+        // refused before anything is copied.
+        QStringList sources;
+        for (long n = 1; n <= cGrid1->RowCount(); ++n)
+            sources << cell(cGrid1, n, COL_FILE);
+        if (!LayoutFits(sources))
+            return;
     }
 
     SetDestination();
@@ -504,12 +526,41 @@ void FrmDataBurner3::ConvertTracks()
         EndWithoutBurn(QStringLiteral("Nothing to burn."));
         return;
     }
+    QStringList prepared;
+    for (long n = 1; n <= rows; ++n)
+        prepared << GetTempFolder() + RowFileName(n);
+    if (!LayoutFits(prepared)) {
+        lblCurrentTrack->setText(QStringLiteral("Aborted."));
+        setWindowTitle(lblCurrentTrack->text());
+        return;
+    }
     if (MsgBox("Burn CD?" + blanks(46), vbOKCancel, QString(), this) != vbOK)
         return;
     if (cmbEngine->currentIndex() == 0)
         BurnWithDataBurner();
     else
         BurnWithImapi2();
+}
+
+bool FrmDataBurner3::LayoutFits(const QStringList& files)
+{
+    const qint64 capacity = cmbEngine->currentIndex() == 0 ? cAudioDataBurner1->DiscCapacity(DriveLetter())
+                                                           : cBurner1->DiscCapacity(cboDrv->currentIndex());
+    QStringList unique;
+    for (const QString& f : files)
+        if (!unique.contains(f))
+            unique << f;
+    const qint64 need = datadisc::LayoutBytes(unique);
+    if (capacity <= 0 || need <= capacity)
+        return true;
+    // What is needed rounds up, what the disc holds down.
+    const QString text = QStringLiteral("The files need %1 MB, more than the %2 MB the disc holds.")
+                             .arg((need + 1024 * 1024 - 1) / (1024 * 1024))
+                             .arg(capacity / (1024 * 1024));
+    AddLogLine(text, txtLog);
+    MsgBox(text, vbExclamation | vbOKOnly, QString(), this);
+    AddLogLine(QStringLiteral("Aborted."), txtLog);
+    return false;
 }
 
 void FrmDataBurner3::EndWithoutBurn(const QString& text)
@@ -717,6 +768,7 @@ void FrmDataBurner3::BurnWithDataBurner()
     cAudioDataBurner1->setIdentityText1(g_sAppName);
     cAudioDataBurner1->setIdentityText2(g_sAppName);
     cAudioDataBurner1->setBurnFlag(false);
+    cAudioDataBurner1->setPublisherID(PublisherID->text());
     m_bBurning = true;
     cAudioDataBurner1->BurnToDrive(DriveLetter(), cboSpeed->currentData().isValid() ? cboSpeed->currentData().toLongLong()
                                                                                      : 65535);
@@ -791,11 +843,10 @@ void FrmDataBurner3::BurnWithImapi2()
         cBurner1->setUseISO9660(true);
     if (CheckTicked(chkJOLIET))
         cBurner1->setUseJoliet(true);
-    if (CheckTicked(chkUDF)) {
+    if (CheckTicked(chkUDF))
         cBurner1->setUseUDF(true);
-        AddLogLine(QStringLiteral("UDF is not written here; the disc gets the other file systems."), txtLog);
-    }
     cBurner1->setVolumeLabel(txtCDName->text());
+    cBurner1->setPublisherID(PublisherID->text());
     for (long n = 1; n <= cGrid1->RowCount(); ++n)
         cBurner1->AddDiscFile(GetTempFolder() + RowFileName(n));
     for (XP_ProgressBar* bar : {prgCurrnet, prgTotal}) {

@@ -129,6 +129,9 @@ private:
     void EndWithoutBurn(const QString& text);
     void FinishBurn();
     void LogAndLabel(const QString& text);
+    void LogDiscName(const QString& path, const QString& discName);
+    // True when the files fit the disc in the chosen drive; otherwise says so.
+    bool LayoutFits(const QStringList& files);
 
     ComponentJobTarget<cAudioConverter> m_target;
     bool m_bFirstCall = false;

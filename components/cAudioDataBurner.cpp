@@ -84,9 +84,14 @@ bool cAudioDataBurner::IsDriveReady(const QString& driveLetter)
     if (!m_writersRead)
         refreshWriters();
     const QString adr = addressOf(driveLetter);
-    if (adr.isEmpty() || Burning())
+    if (adr.isEmpty() || Burning()) {
+        m_driveProblem = adr.isEmpty() ? "No writer drive " + driveLetter.left(1) + ":"
+                                       : QStringLiteral("A burn is running.");
         return false;
-    return ProbeDriveOffThread(adr).ready;
+    }
+    const datadisc::DriveState st = ProbeDriveOffThread(adr);
+    m_driveProblem = st.why;
+    return st.ready;
 }
 
 bool cAudioDataBurner::IsDiscEmpty(const QString& driveLetter)
@@ -94,10 +99,34 @@ bool cAudioDataBurner::IsDiscEmpty(const QString& driveLetter)
     if (!m_writersRead)
         refreshWriters();
     const QString adr = addressOf(driveLetter);
-    if (adr.isEmpty() || Burning())
+    if (adr.isEmpty() || Burning()) {
+        m_driveProblem = adr.isEmpty() ? "No writer drive " + driveLetter.left(1) + ":"
+                                       : QStringLiteral("A burn is running.");
         return false;
+    }
     const datadisc::DriveState st = ProbeDriveOffThread(adr);
+    m_driveProblem = !st.ready ? st.why : st.blank ? QString() : QStringLiteral("The disc is not empty.");
     return st.ready && st.blank;
+}
+
+qint64 cAudioDataBurner::DiscCapacity(const QString& driveLetter)
+{
+    if (!m_writersRead)
+        refreshWriters();
+    const QString adr = addressOf(driveLetter);
+    if (adr.isEmpty() || Burning())
+        return 0;
+    return ProbeDriveOffThread(adr).capacityBytes;
+}
+
+void cAudioDataBurner::ClearStaleImages()
+{
+    if (!m_writersRead)
+        refreshWriters();
+    for (const auto& w : m_writers)
+        if (w.pseudo)
+            datadisc::ClearStaleImage(w.address);
+    datadisc::ClearStaleUdfImages();
 }
 
 bool cAudioDataBurner::AddDiscFile(const QString& path)
@@ -131,7 +160,15 @@ void cAudioDataBurner::BurnToDrive(const QString& driveLetter, long speed)
     layout.joliet = true;
     layout.applicationId = m_identity1;
     layout.preparerId = m_identity2;
+    layout.publisherId = m_publisher;
+    layout.names = datadisc::DiscNames(layout.files);
     m_files.clear();
+    for (int i = 0; i < layout.files.size(); ++i) {
+        if (layout.names.at(i) != QFileInfo(layout.files.at(i)).fileName()) {
+            const QString path = layout.files.at(i), name = layout.names.at(i);
+            QTimer::singleShot(0, this, [this, path, name] { emit FileRenamed(path, name); });
+        }
+    }
     m_worker->Start(
         adr, layout, int(speed), [this] { emit BurnStarted(); }, [this](int p) { emit BurnProgress(p); },
         [this] { emit ClosingSession(); },

@@ -28,6 +28,12 @@ public:
     int SpeedKBs(int speed) const; // 1-based
     bool IsDriveReady(const QString& driveLetter);
     bool IsDiscEmpty(const QString& driveLetter);
+    // Why the last drive checked is not ready or not empty; empty when it is both.
+    QString DriveProblem() const { return m_driveProblem; }
+    // Bytes a blank disc in the drive holds (a CD for a stdio writer); 0 when unknown.
+    qint64 DiscCapacity(const QString& driveLetter);
+    // Removes what a burn to a stdio writer left when it never ended.
+    void ClearStaleImages();
 
     // True when the file can be read and no file of that name is on the disc yet.
     bool AddDiscFile(const QString& path);
@@ -39,6 +45,7 @@ public:
     void setIdentityText1(const QString& t) { m_identity1 = t; }
     void setIdentityText2(const QString& t) { m_identity2 = t; }
     void setBurnFlag(bool flag) { m_burnFlag = flag; }
+    void setPublisherID(const QString& t) { m_publisher = t; }
 
     // Speed in KB/s; 65535 or 0 for the drive's fastest. The added files are
     // cleared once the burn ends.
@@ -59,6 +66,8 @@ signals:
     void BurnStarted();
     void BurnProgress(int percent);
     void BurnStopped(long code, const QString& text);
+    // A file goes on the disc under another name (Joliet's name length); sent before BurnStarted.
+    void FileRenamed(const QString& path, const QString& discName);
 
 private:
     QString addressOf(const QString& driveLetter) const;
@@ -72,6 +81,8 @@ private:
     QString m_fileSystem;
     QString m_identity1;
     QString m_identity2;
+    QString m_publisher;
+    QString m_driveProblem;
     bool m_burnFlag = false;
     std::unique_ptr<DataBurnWorker> m_worker;
 };

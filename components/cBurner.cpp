@@ -39,6 +39,16 @@ void cBurner::NewDiscImage()
 {
     m_files.clear();
     m_volumeLabel.clear();
+    m_publisher.clear();
+}
+
+qint64 cBurner::DiscCapacity(long drive)
+{
+    if (m_writers.empty())
+        DriveCount();
+    if (drive < 0 || drive >= long(m_writers.size()) || Burning())
+        return 0;
+    return ProbeDriveOffThread(m_writers[size_t(drive)].address).capacityBytes;
 }
 
 void cBurner::AddDiscFile(const QString& path) { m_files << path; }
@@ -59,19 +69,23 @@ void cBurner::BurnToDrive(long drive)
     }
 
     // The layout as it will be written: readable files, each name once.
-    QStringList files, names;
+    QStringList files, own;
     for (const QString& f : m_files) {
         const QFileInfo fi(f);
-        if (!fi.isFile() || !fi.isReadable() || names.contains(fi.fileName()))
+        if (!fi.isFile() || !fi.isReadable() || own.contains(fi.fileName()))
             continue;
         files << fi.absoluteFilePath();
-        names << fi.fileName();
+        own << fi.fileName();
     }
     m_files.clear();
-    later([this, files] {
+    const QStringList names = (m_joliet || m_udf) ? datadisc::DiscNames(files) : own;
+    later([this, files, names] {
         emit BurnerInitializing();
-        for (const QString& f : files)
-            emit BurnerAdding(f);
+        for (int i = 0; i < files.size(); ++i) {
+            emit BurnerAdding(files.at(i));
+            if (names.at(i) != QFileInfo(files.at(i)).fileName())
+                emit FileRenamed(files.at(i), names.at(i));
+        }
         emit BurnerFileCount(long(files.size()), 0);
     });
     if (files.isEmpty()) {
@@ -82,7 +96,10 @@ void cBurner::BurnToDrive(long drive)
     datadisc::ImageLayout layout;
     layout.files = files;
     layout.volumeLabel = m_volumeLabel;
+    layout.names = names;
     layout.joliet = m_joliet;
+    layout.udf = m_udf;
+    layout.publisherId = m_publisher;
     const QString adr = m_writers[size_t(drive)].address;
     m_worker->Start(
             adr, layout, 0, [this] { emit StartBurning(); }, [this](int p) { emit BurnerProgress(p); },

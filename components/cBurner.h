@@ -6,8 +6,8 @@
 // BurnerEnd (after BurnerCompleted and BurnerDoneBurn), BurnerMessage (a
 // failure) or BurnerCanceled.
 //
-// UseUDF is kept but not written: no library at hand writes UDF that reads
-// back. ISO 9660 is always written; UseJoliet adds the Joliet names.
+// ISO 9660 is always written; UseJoliet adds the Joliet names and UseUDF a
+// UDF file system beside them (an ISO 9660 / UDF bridge disc).
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -39,12 +39,15 @@ public:
     bool UseJoliet() const { return m_joliet; }
     bool UseUDF() const { return m_udf; }
     void setVolumeLabel(const QString& label) { m_volumeLabel = label; }
+    void setPublisherID(const QString& text) { m_publisher = text; }
     QString VolumeLabel() const { return m_volumeLabel; }
     // A file that cannot be read when the burn starts, or whose name is
     // already on the disc, is left out: BurnerAdding names only the files
     // that go on the disc.
     void AddDiscFile(const QString& path);
     QStringList DiscFiles() const { return m_files; }
+    // Bytes a blank disc in the drive holds (a CD for a stdio writer); 0 when unknown.
+    qint64 DiscCapacity(long drive);
 
     void BurnToDrive(long drive);
     bool Burning() const;
@@ -65,11 +68,14 @@ signals:
     void BurnerCanceled();
     void BurnerMessage(const QString& first, const QString& second);
     void BurnerEnd();
+    // A file goes on the disc under another name (Joliet's name length); sent before StartBurning.
+    void FileRenamed(const QString& path, const QString& discName);
 
 private:
     std::vector<datadisc::Writer> m_writers;
     QStringList m_files;
     QString m_volumeLabel;
+    QString m_publisher;
     bool m_iso = true;
     bool m_joliet = true;
     bool m_udf = false;

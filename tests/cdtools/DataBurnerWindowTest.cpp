@@ -11,9 +11,11 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "cdtools/frmDataBurner3.h"
 #include "components/cAudioDataBurner.h"
+#include "components/cBurner.h"
 #include "components/cGrid.h"
 #include "components/cProgressBar.h"
 #include "core/Shutdown.h"
@@ -72,7 +74,10 @@ protected:
         w->txtCDName->setText(label);
         for (QCheckBox* box : {w->chkPlaySound, w->chkOpenDestFolder, w->chkTurnOffComputer, w->chkNoticeApp})
             box->setChecked(false);
-        const int z = w->cboDrv->findText("Z: stdio:" + target);
+        // Either engine's entry for the writer, whichever was stored.
+        int z = w->cboDrv->findText("Z: stdio:" + target);
+        if (z < 0)
+            z = w->cboDrv->findText("Z: - stdio:" + target);
         EXPECT_GE(z, 0);
         w->cboDrv->setCurrentIndex(z);
         return w;
@@ -118,7 +123,9 @@ TEST_F(DataBurnerWindowTest, ConvertsTwoRowsAndBurnsThemUnderTheListsName)
         EXPECT_EQ(fixtures::probe(temp() + name).codec, "mp3") << name;
     const IsoContents iso = ReadIsoImage(target);
     ASSERT_TRUE(iso.ok) << iso.error.toStdString();
-    EXPECT_EQ(iso.volumeId, "Road-Trip");
+    EXPECT_EQ(iso.isoVolumeId, "ROAD_TRIP");
+    EXPECT_EQ(iso.jolietVolumeId, "Road-Trip");
+    EXPECT_EQ(iso.isoPublisherId, "PUBLISHER");
     EXPECT_TRUE(iso.hasJoliet);
     ASSERT_EQ(iso.rootFiles.keys(), QStringList({"alpha.mp3", "beta.mp3"}));
     for (const QString& name : iso.rootFiles.keys())
@@ -285,51 +292,207 @@ TEST_F(DataBurnerWindowTest, AbortDuringTheBurnCancelsItAndTheWindowCanClose)
     EXPECT_FALSE(g_frmDataBurner3Loaded());
 }
 
-TEST_F(DataBurnerWindowTest, TheSecondEngineBurnsWithItsFileSystemsAndRefusesUdfAlone)
+// Each choice of file systems, read back by readers that are not ours: UDF
+// through udfinfo and 7z, ISO 9660 and Joliet through their descriptors and libisofs.
+TEST_F(DataBurnerWindowTest, TheSecondEngineWritesEachFileSystemChoiceReadableFromOutside)
 {
-    const QString a = fixtures::writeToneWav(audio + "alpha.wav", 1.0);
-    open({whole(a)});
-    w->cmbEngine->setCurrentIndex(1);
-    EXPECT_FALSE(w->chkUDF->isHidden());
-    EXPECT_EQ(w->cboDrv->currentText(), "Z: - stdio:" + target);
+    const QByteArray bytesA = QByteArray(300000, 'a') + "end", bytesB = QByteArray(7000, 'b');
+    const QString longName = QString(110, 'L') + ".mp3";
+    const QString a = fixtures::writeBytes(audio + QString::fromUtf8("Café = Bar.mp3"), bytesA);
+    const QString b = fixtures::writeBytes(audio + longName, bytesB);
+    const QString cutName = QString(99, 'L') + ".mp3";
+    struct Case {
+        const char* what;
+        bool iso, joliet, udf;
+    } cases[] = {
+        {"UDF alone", false, false, true},
+        {"ISO, Joliet and UDF", true, true, true},
+        {"ISO and Joliet", true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(target);
+        open({whole(a), whole(b)}, "MP3", QString::fromUtf8("Straße Mix"));
+        w->cmbEngine->setCurrentIndex(1);
+        w->chkDoNotConvertSource->setChecked(true);
+        w->chkISO->setChecked(c.iso);
+        w->chkJOLIET->setChecked(c.joliet);
+        w->chkUDF->setChecked(c.udf);
+        testenv::ScriptedMessageBoxes boxes;
+        boxes.answer(vbOK);
+        run();
+        const QStringList lines = log();
+        ASSERT_TRUE(lines.contains("BurnerEnd.")) << lines.join("\n").toStdString();
+        EXPECT_EQ(lines.last(), "Done.");
+        EXPECT_TRUE(lines.contains("Name on the disc: " + cutName + " (was " + longName + ")"));
 
-    // UDF alone: refused before any row is converted.
-    w->chkISO->setChecked(false);
-    w->chkJOLIET->setChecked(false);
-    w->chkUDF->setChecked(true);
+        const IsoContents iso = ReadIsoImage(target);
+        ASSERT_TRUE(iso.ok) << iso.error.toStdString();
+        EXPECT_EQ(iso.isoVolumeId, "STRA_E_MIX");
+        EXPECT_EQ(iso.isoPublisherId, "PUBLISHER");
+        EXPECT_EQ(iso.hasJoliet, c.joliet);
+        if (c.joliet) {
+            EXPECT_EQ(iso.jolietVolumeId, QString::fromUtf8("Straße Mix"));
+            EXPECT_EQ(iso.rootFiles.keys(), QStringList({QString::fromUtf8("Café = Bar.mp3"), cutName}));
+        }
+        // Whatever names the ISO side has, its bytes are the files'.
+        QList<QByteArray> isoBytes = iso.rootFiles.values();
+        std::sort(isoBytes.begin(), isoBytes.end());
+        EXPECT_EQ(isoBytes, QList<QByteArray>({bytesA, bytesB}));
+
+        const UdfContents udf = ReadUdfImage(target);
+        EXPECT_EQ(udf.ok, c.udf) << udf.error.toStdString();
+        if (c.udf) {
+            EXPECT_EQ(udf.label, QString::fromUtf8("Straße Mix"));
+            EXPECT_EQ(udf.fileCount, 2);
+            ASSERT_EQ(udf.rootFiles.keys(), QStringList({QString::fromUtf8("Café = Bar.mp3"), cutName}));
+            EXPECT_EQ(udf.rootFiles.value(QString::fromUtf8("Café = Bar.mp3")), bytesA);
+            EXPECT_EQ(udf.rootFiles.value(cutName), bytesB);
+        }
+        w->close();
+        main->cGrid1->ClearRows();
+    }
+}
+
+TEST_F(DataBurnerWindowTest, EachEngineNamesTheCauseWhenTheTargetCannotTakeADisc)
+{
+    const QString a = fixtures::writeBytes(audio + "a.mp3", "abc");
+    open({whole(a)});
+    ASSERT_EQ(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
     {
         testenv::ScriptedMessageBoxes boxes;
         run();
-        ASSERT_EQ(boxes.shown().size(), 1u);
-        EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("UDF discs cannot be written here."));
-        EXPECT_EQ(log().last(), "Aborted.");
-        EXPECT_TRUE(attest::filesIn(temp()).isEmpty());
+        EXPECT_EQ(boxes.prompts(), QStringList({"Please insert an empty media into drive: Z:"}));
+        EXPECT_EQ(log(), QStringList({"Preparing to burn: 1 tracks.", "The CD drive 'Z:' is not ready.",
+                                      "The target is not a regular file.", "Aborted."}));
     }
-
-    // ISO without Joliet.
-    w->chkISO->setChecked(true);
-    w->chkUDF->setChecked(false);
+    QFile::remove(target);
     w->txtLog->clear();
+
+    w->cmbEngine->setCurrentIndex(1);
+    w->chkDoNotConvertSource->setChecked(true);
     testenv::ScriptedMessageBoxes boxes;
     boxes.answer(vbOK);
-    run();
-    EXPECT_EQ(log(), QStringList({"Preparing to burn: 1 tracks.", "Destination format: MP3",
-                                  "Start to convert: alpha.wav...", "BurnerInitializing...", "Adding:alpha.mp3",
-                                  "1 files to burn.", "0 dirs to burn.", "StartBurning...",
-                                  "BurnerFinalization - Please wait...", "BurnerCompleted.", "BurnerDoneBurn.",
-                                  "BurnerEnd.", "Erase temp files...", "Done."}));
-    const IsoContents iso = ReadIsoImage(target);
-    ASSERT_TRUE(iso.ok);
-    EXPECT_FALSE(iso.hasJoliet);
-    EXPECT_EQ(iso.volumeId, "Road-Trip");
-    EXPECT_EQ(iso.rootFiles.size(), 1);
-
-    // A written target ends the second engine's burn with its message.
-    w->txtLog->clear();
-    boxes.answer(vbOK);
+    fixtures::writeBytes(target, "data");
     run();
     EXPECT_EQ(log().last(), QStringLiteral("The disc is not empty. (202)"));
     EXPECT_TRUE(w->cmdExit->isEnabled());
+
+    QFile::remove(target);
+    ASSERT_EQ(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+    w->txtLog->clear();
+    boxes.answer(vbOK);
+    run();
+    EXPECT_EQ(log().last(), QStringLiteral("The target is not a regular file. (201)"));
+    QFile::remove(target);
+}
+
+// A file of the layout removed or cut short while the burn reads it: the
+// burn fails naming it and the disc is blank.
+TEST_F(DataBurnerWindowTest, AFileThatChangesDuringTheBurnFailsItAndLeavesTheDiscBlank)
+{
+    const struct {
+        int engine;
+        bool remove;
+    } cases[] = {{0, true}, {0, false}, {1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.engine) + (c.remove ? " removed" : " truncated"));
+        const QString big = audio + "a_big.wav", victim = audio + "z_victim.mp3";
+        fixtures::writeBytes(victim, QByteArray(100000, 'v'));
+        {
+            QFile f(big);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(f.resize(qint64(64) * 1024 * 1024));
+        }
+        open({whole(big), whole(victim)});
+        w->cmbEngine->setCurrentIndex(c.engine);
+        w->cboDrv->setCurrentIndex(w->cboDrv->findText(c.engine == 0 ? "Z: stdio:" + target : "Z: - stdio:" + target));
+        w->chkDoNotConvertSource->setChecked(true);
+        testenv::ScriptedMessageBoxes boxes;
+        boxes.answer(vbOK);
+        const QString copied = w->GetTempFolder() + "z_victim.mp3";
+        bool erased = true;
+        auto change = [&] {
+            if (c.remove) {
+                QFile::remove(copied);
+            } else {
+                QFile f(copied);
+                f.open(QIODevice::ReadWrite);
+                f.resize(10);
+            }
+            // The link cannot empty the folder under the running burn.
+            boxes.answer(vbOK);
+            w->lblErasetempfilesnow->click();
+            erased = attest::filesIn(w->GetTempFolder()).isEmpty();
+        };
+        QMetaObject::Connection conn =
+            c.engine == 0 ? QObject::connect(w->cAudioDataBurner1, &cAudioDataBurner::BurnStarted, w, change)
+                          : QObject::connect(w->cBurner1, &cBurner::StartBurning, w, change);
+        run();
+        QObject::disconnect(conn);
+        EXPECT_FALSE(erased);
+        EXPECT_EQ(boxes.prompts().last(), "The temporary files are in use until the job ends.");
+        const QString lastLine = log().last();
+        EXPECT_TRUE(lastLine.contains(copied) && lastLine.contains(c.remove ? "removed" : "changed"))
+            << lastLine.toStdString();
+        EXPECT_FALSE(log().contains("Done."));
+        EXPECT_FALSE(QFileInfo::exists(target)) << "the disc is blank";
+        EXPECT_TRUE(QDir(discs).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "no partial image beside it";
+        w->close();
+        main->cGrid1->ClearRows();
+    }
+}
+
+TEST_F(DataBurnerWindowTest, ACopyOnlyDiscLargerThanACdIsRefusedBeforeAnythingIsWritten)
+{
+    QStringList sources;
+    for (const char* name : {"one.wav", "two.wav"}) {
+        QFile f(audio + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(qint64(423) * 1000 * 1000));
+        sources << f.fileName();
+    }
+    for (int engine : {0, 1}) {
+        open({whole(sources[0]), whole(sources[1])});
+        w->cmbEngine->setCurrentIndex(engine);
+        w->chkDoNotConvertSource->setChecked(true);
+        testenv::ScriptedMessageBoxes boxes;
+        run();
+        ASSERT_EQ(boxes.prompts().size(), 1u) << engine;
+        EXPECT_EQ(boxes.prompts()[0], "The files need 808 MB, more than the 703 MB the disc holds.");
+        EXPECT_EQ(log().last(), "Aborted.");
+        EXPECT_TRUE(attest::filesIn(temp()).isEmpty()) << "nothing copied";
+        EXPECT_FALSE(QFileInfo::exists(target));
+        w->close();
+        main->cGrid1->ClearRows();
+    }
+}
+
+// Converted files are only known once converted: they are measured before the question.
+TEST_F(DataBurnerWindowTest, ConvertedFilesTooBigForTheDiscAreRefusedBeforeTheBurnQuestion)
+{
+    qputenv("KELVANE_DATA_WRITERS", (target + "=1M").toLocal8Bit());
+    const QString a = fixtures::writeToneWav(audio + "alpha.wav", 1.0);
+    open({whole(a)});
+    testenv::ScriptedMessageBoxes boxes;
+    run();
+    EXPECT_EQ(boxes.prompts(), QStringList({"The files need 2 MB, more than the 1 MB the disc holds."}));
+    EXPECT_EQ(log().mid(log().size() - 2),
+              QStringList({"The files need 2 MB, more than the 1 MB the disc holds.", "Aborted."}));
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
+
+TEST_F(DataBurnerWindowTest, OpeningTheToolClearsWhatABurnThatNeverEndedLeft)
+{
+    QDir().mkpath(testenv::programDir() + "/datacdtmp");
+    fixtures::writeBytes(testenv::programDir() + "/datacdtmp/left.mp3", "x");
+    const QString part = discs + ".disc.iso.burning";
+    fixtures::writeBytes(part, QByteArray(4096, 'p'));
+    open({});
+    EXPECT_TRUE(attest::filesIn(temp()).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(part));
+    EXPECT_FALSE(QFileInfo::exists(target));
 }
 
 TEST_F(DataBurnerWindowTest, TheEngineChoiceIsStoredAndRestoredAndItsControlsFollowIt)

@@ -146,7 +146,8 @@ TEST_F(DataBurnerLaunchTest, WmaCdMakerWritesWmaFilesOnTheDisc)
 
     const IsoContents iso = ReadIsoImage(target);
     ASSERT_TRUE(iso.ok) << iso.error.toStdString();
-    EXPECT_EQ(iso.volumeId, "Road-Trip");
+    EXPECT_EQ(iso.isoVolumeId, "ROAD_TRIP");
+    EXPECT_EQ(iso.jolietVolumeId, "Road-Trip");
     ASSERT_EQ(iso.rootFiles.keys(), QStringList({"alpha.wma", "gamma.wma"}));
     for (const QString& name : iso.rootFiles.keys()) {
         const QString copy = discs + name;
