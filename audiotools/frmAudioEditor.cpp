@@ -1,6 +1,7 @@
 #include "audiotools/frmAudioEditor.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -28,6 +29,7 @@
 #include "lists/ListFile.h"
 #include "lists/frmStat.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
 
 namespace {
 
@@ -240,6 +242,9 @@ void FrmAudioEditor::Form_Unload()
     // Whatever closes the window: a save still running is stopped and its
     // partial output removed before the component goes.
     cAudioEditor1->ReleaseComponent();
+    // The converted copy the launch made is of no use once the window is
+    // gone; nothing reads it any more.
+    QFile::remove(platform::programDir() + QStringLiteral("/tmpeditor.wav"));
 }
 
 void FrmAudioEditor::closeEvent(QCloseEvent* event)

@@ -3,6 +3,7 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -72,6 +73,8 @@ cAudioEditor::cAudioEditor(QWidget* parent) : QWidget(parent)
 cAudioEditor::~cAudioEditor()
 {
     ReleaseComponent();
+    // Nothing queued for this object may arrive while its bases go.
+    QCoreApplication::removePostedEvents(this);
 }
 
 void cAudioEditor::raiseError(long code, const QString& text)
@@ -693,7 +696,10 @@ long cAudioEditor::StartPlayback()
     m_stallMs = 0;
     m_paused = false;
 
-    m_sink = new QAudioSink(device, fmt, this);
+    // Not a child: the sink is stopped and handed to deleteLater when playing
+    // ends, and its destructor runs the event loop, so it must never be
+    // deleted again with this widget.
+    m_sink = new QAudioSink(device, fmt);
     m_sink->setBufferSize(qsizetype(fmt.sampleRate()) * kPlayBufferMs / 1000 * fmt.bytesPerFrame());
     m_sinkIo = m_sink->start();
     if (!m_sinkIo || m_sink->error() != QAudio::NoError) {

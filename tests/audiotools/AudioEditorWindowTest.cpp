@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "audiotools/frmAudioEditor.h"
@@ -18,6 +19,7 @@
 #include "components/cGrid.h"
 #include "components/cToolbar.h"
 #include "lists/ItemRow.h"
+#include "platform/ProgramDir.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
@@ -228,6 +230,77 @@ TEST_F(AudioEditorWindowTest, ClosingDuringASaveLeavesNoOutputAndNoWork)
         EXPECT_FALSE(guard);
         EXPECT_EQ(files(), QStringList({"long.wav"}));
     }
+}
+
+TEST_F(AudioEditorWindowTest, ClosingAtAnyMomentStopsCleanlyAndRemovesTheWorkFile)
+{
+    // The converted copy the launch hands over, long enough that nothing
+    // ends by itself before the window closes.
+    const QString work = platform::programDir() + "/tmpeditor.wav";
+    const bool device = !QMediaDevices::audioOutputs().isEmpty();
+    enum Moment { Playing, Paused, Saving, Drawing };
+    const struct {
+        const char* name;
+        Moment moment;
+    } moments[] = {{"playing", Playing}, {"paused", Paused}, {"saving", Saving}, {"drawing", Drawing}};
+    const char* ways[] = {"Exit", "close box", "Escape"};
+    for (const auto& m : moments) {
+        for (const char* way : ways) {
+            SCOPED_TRACE(std::string(m.name) + " / " + way);
+            if (!device && (m.moment == Playing || m.moment == Paused))
+                continue;
+            QFile::remove(dir + "out.wav");
+            ASSERT_FALSE(fixtures::writeToneWav(work, 120.0).isEmpty());
+            FrmAudioEditor* w = g_frmAudioEditor();
+            QPointer<FrmAudioEditor> guard(w);
+            w->txtWavFile->setText(work);
+            w->show();
+            w->cAudioEditor1->LoadWaveFile(work);
+            if (m.moment != Drawing) {
+                ASSERT_TRUE(QTest::qWaitFor([&] { return w->cAudioEditor1->IsWaveformReady(); }, 20000));
+                w->cAudioEditor1->SelectFrames(44100, 44100 * 110);
+            }
+            switch (m.moment) {
+            case Playing:
+            case Paused:
+                press(w, "Play");
+                ASSERT_TRUE(w->cAudioEditor1->IsPlaying());
+                QTest::qWait(100);
+                if (m.moment == Paused) {
+                    press(w, "Pause");
+                    ASSERT_TRUE(w->cAudioEditor1->IsPlaybackPaused());
+                }
+                break;
+            case Saving:
+                dialogs.choose({dir + "out.wav"});
+                press(w, "Save Selection");
+                ASSERT_TRUE(w->cAudioEditor1->Saving());
+                break;
+            case Drawing:
+                break;
+            }
+            // Shown modally as the launch does: the window goes as its modal run ends.
+            bool busyAtClose = false;
+            QTimer::singleShot(m.moment == Saving ? 0 : 50, w, [&, w, way] {
+                busyAtClose = m.moment == Saving ? w->cAudioEditor1->Saving()
+                            : m.moment == Drawing ? !w->cAudioEditor1->IsWaveformReady()
+                                                  : w->cAudioEditor1->IsPlaying();
+                if (QLatin1String(way) == QLatin1String("Exit"))
+                    w->cmdExit->click();
+                else if (QLatin1String(way) == QLatin1String("Escape"))
+                    QTest::keyClick(w, Qt::Key_Escape);
+                else
+                    w->close();
+            });
+            w->exec();
+            EXPECT_FALSE(guard);
+            EXPECT_TRUE(busyAtClose);
+            QTest::qWait(100);
+            EXPECT_FALSE(QFile::exists(work));
+            EXPECT_EQ(files(), QStringList());
+        }
+    }
+    EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
 }
 
 } // namespace
