@@ -330,6 +330,11 @@ QString FrmAudioEditor::SaveSelection()
         cAudioEditor1->setRangeStart(start);
     if (leadingNumber(lblTimeEnd->text(), &end) && leadingNumber(lblTimeStart->text(), &start))
         cAudioEditor1->setRangeLength(end - start);
+    // The frames shown beside the times, so that the file holds exactly them.
+    long firstFrame = -1, endFrame = -1;
+    if (!leadingNumber(lblSamplesStart->text(), &firstFrame) || !leadingNumber(lblSamplesEnd->text(), &endFrame))
+        firstFrame = endFrame = -1;
+    cAudioEditor1->setRangeFrames(firstFrame, endFrame);
     setSaveControlsEnabled(false);
     cAudioEditor1->SaveRange();
     return path;

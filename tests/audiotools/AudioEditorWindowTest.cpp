@@ -1,7 +1,9 @@
 // The audio editor window over its component: the file's format and the
 // selection in the captions, the saved selection, "Add Selection", errors
 // shown to the user, and closing while a save runs.
+#include <QAccessible>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QAudioDevice>
 #include <QLabel>
@@ -9,6 +11,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -21,6 +24,7 @@
 #include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"
 #include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/audiocomponents/EditorFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 
@@ -45,8 +49,9 @@ protected:
     {
         FrmAudioEditor* w = g_frmAudioEditor();
         w->txtWavFile->setText(path);
+        QSignalSpy info(w->cAudioEditor1, &cAudioEditor::EditorFileInfo);
         w->cAudioEditor1->LoadWaveFile(path);
-        (void)QTest::qWaitFor([&] { return w->lblInfoSamples->text() != "Info Samples"; }, 10000);
+        (void)info.wait(10000);
         return w;
     }
     void press(FrmAudioEditor* w, const QString& key) { w->tlbrList_ButtonClick(w->tlbrList->ButtonIndex(key)); }
@@ -301,6 +306,87 @@ TEST_F(AudioEditorWindowTest, ClosingAtAnyMomentStopsCleanlyAndRemovesTheWorkFil
         }
     }
     EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
+}
+
+TEST_F(AudioEditorWindowTest, AMouseSelectionSavesExactlyTheSamplesItShows)
+{
+    const QString src = fixtures::writeToneWav(dir + "src.wav", 5.5);
+    FrmAudioEditor* w = open(src);
+    w->show();
+    cAudioEditor* graph = w->cAudioEditor1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->IsWaveformReady(); }, 10000));
+    kvaudio::WavFormat in;
+    ASSERT_EQ(kvaudio::ReadWavHeader(src, &in, nullptr), 0);
+    const QByteArray source = fixtures::readAll(src);
+
+    // A drag over the whole view, then one inside the view zoomed to it.
+    for (const bool zoomed : {false, true}) {
+        SCOPED_TRACE(zoomed ? "zoomed" : "whole view");
+        if (zoomed)
+            press(w, "Zoom");
+        const int y = graph->height() / 2;
+        QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(graph->width() * 37 / 100, y));
+        QTest::mouseMove(graph, QPoint(graph->width() / 2, y));
+        QTest::mouseRelease(graph, Qt::LeftButton, {}, QPoint(graph->width() * 81 / 100, y));
+        const qint64 first = w->lblSamplesStart->text().toLongLong();
+        const qint64 end = w->lblSamplesEnd->text().toLongLong();
+        ASSERT_GT(end, first);
+        // Frames that fall between whole milliseconds, or the test shows nothing.
+        EXPECT_TRUE(first * 1000 % 44100 != 0 || end * 1000 % 44100 != 0);
+
+        const QString out = dir + (zoomed ? "zoomed.wav" : "cut.wav");
+        dialogs.choose({out});
+        press(w, "Save Selection");
+        ASSERT_TRUE(waitForSaveEnd(w));
+        kvaudio::WavFormat cut;
+        ASSERT_EQ(kvaudio::ReadWavHeader(out, &cut, nullptr), 0);
+        EXPECT_EQ(cut.frames, end - first);
+        EXPECT_EQ(fixtures::readAll(out).mid(cut.dataOffset),
+                  source.mid(in.dataOffset + first * in.blockAlign, (end - first) * in.blockAlign));
+    }
+    EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
+}
+
+TEST_F(AudioEditorWindowTest, APipeOrAWavOfMillionsOfChunksKeepsTheWindowPaintingAndTellsTheUser)
+{
+    editorfixtures::Fifo fifo(dir + "pipe.wav");
+    ASSERT_TRUE(fifo.ok());
+    const QByteArray small = fixtures::readAll(fixtures::writeToneWav(dir + "small.wav", 0.01));
+    const QString chunky = fixtures::writeBytes(dir + "chunky.wav", editorfixtures::withManyChunks(small, 4'000'000));
+    const struct {
+        const char* name;
+        QString path;
+        const char* says;
+    } cases[] = {
+        {"named pipe", fifo.path(), "not a regular file"},
+        {"millions of chunks", chunky, "more than 1024 chunks"},
+    };
+    FrmAudioEditor* w = g_frmAudioEditor();
+    w->show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes.clear();
+        // A timer of the window's thread: the longest pause between its ticks.
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        clock.start();
+        ticker.start();
+        dialogs.choose({c.path});
+        w->cmdSelectPath->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 10000));
+        QTest::qWait(50);
+        ticker.stop();
+        EXPECT_LT(longest, 1000);
+        EXPECT_TRUE(boxes.prompts().first().contains(c.says)) << boxes.prompts().first().toStdString();
+        EXPECT_TRUE(boxes.prompts().first().contains(c.path));
+        EXPECT_EQ(w->lblInfoSamples->text(), "Info Samples");
+    }
 }
 
 } // namespace
