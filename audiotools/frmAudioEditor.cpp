@@ -1,6 +1,7 @@
 #include "audiotools/frmAudioEditor.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -28,6 +29,7 @@
 #include "lists/ListFile.h"
 #include "lists/frmStat.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
 
 namespace {
 
@@ -47,7 +49,8 @@ QLabel* addRow(QGridLayout* grid, int row, const QString& caption, const QString
     grid->addWidget(new QLabel(QStringLiteral("-")), row, 1);
     auto* value = new QLabel(designed);
     value->setObjectName(name);
-    value->setAccessibleName(caption);
+    // No fixed name: a screen reader reads the number shown, then the caption.
+    value->setAccessibleDescription(caption);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(value, row, 2);
     grid->setColumnStretch(2, 1);
@@ -230,6 +233,10 @@ void FrmAudioEditor::Form_Load()
     rbrList->CreateRebar(picList);
     rbrList->AddBand(tlbrList->ToolbarHandle(), QString(), false, false, QStringLiteral("Toolbar1"));
     rbrList->setRebarBandOption(0);
+    // The strip is laid out by hand, so the window's layout must be told how
+    // much it needs: every caption whole, down to the smallest window.
+    tlbrList->setMinimumSize(tlbrList->sizeHint());
+    picList->setMinimumSize(rbrList->minimumSizeHint().expandedTo(QSize(0, 30)));
 }
 
 void FrmAudioEditor::Form_Unload()
@@ -240,6 +247,9 @@ void FrmAudioEditor::Form_Unload()
     // Whatever closes the window: a save still running is stopped and its
     // partial output removed before the component goes.
     cAudioEditor1->ReleaseComponent();
+    // The converted copy the launch made is of no use once the window is
+    // gone; nothing reads it any more.
+    QFile::remove(platform::programDir() + QStringLiteral("/tmpeditor.wav"));
 }
 
 void FrmAudioEditor::closeEvent(QCloseEvent* event)
@@ -325,6 +335,11 @@ QString FrmAudioEditor::SaveSelection()
         cAudioEditor1->setRangeStart(start);
     if (leadingNumber(lblTimeEnd->text(), &end) && leadingNumber(lblTimeStart->text(), &start))
         cAudioEditor1->setRangeLength(end - start);
+    // The frames shown beside the times, so that the file holds exactly them.
+    long firstFrame = -1, endFrame = -1;
+    if (!leadingNumber(lblSamplesStart->text(), &firstFrame) || !leadingNumber(lblSamplesEnd->text(), &endFrame))
+        firstFrame = endFrame = -1;
+    cAudioEditor1->setRangeFrames(firstFrame, endFrame);
     setSaveControlsEnabled(false);
     cAudioEditor1->SaveRange();
     return path;
