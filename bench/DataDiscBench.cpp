@@ -129,7 +129,7 @@ int main(int argc, char** argv)
     const QString peerTarget = dir.filePath("xorriso.iso");
     const QString temp = dir.filePath("datacdtmp");
     // A writer whose medium takes the whole image (a DVD's capacity).
-    qputenv("KELVANE_DATA_WRITERS", ourTarget.toLocal8Bit());
+    qputenv("KELVANE_DATA_WRITERS", (ourTarget + "=4482M").toLocal8Bit());
 
     std::vector<bench::Cost> ours, peer;
     for (int round = 0; round < 3; ++round) {
