@@ -285,6 +285,11 @@ FrmMP3TagsEditor::FrmMP3TagsEditor(QWidget* parent)
     cmdClose->setGeometry(width - 95, height - 40, 85, 28);
     cmdClose->setAccessibleName(cmdClose->text());
     cmdApply->setEnabled(false);
+    // Enter in a box edits text; it presses no button.
+    for (QPushButton* b : {cmdSelectFile, cmdApply, cmdClose}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
 
     connect(cboID3, &QComboBox::currentIndexChanged, this, [this] { cboID3_Click(); });
     connect(cTabControl1, &cTabControl::TabClick, this, &FrmMP3TagsEditor::cTabControl1_TabClick);

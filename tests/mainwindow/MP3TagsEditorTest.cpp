@@ -583,7 +583,10 @@ TEST_F(MP3TagsEditor, IsADialogToAssistiveTechnology)
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->role(), QAccessible::Dialog);
     EXPECT_EQ(a->text(QAccessible::Name), "MP3 Tags Editor");
-    // Escape closes and unloads it like its close box.
+    // Enter in a box presses no button; Escape closes and unloads it like its close box.
+    testenv::ScriptedDialogs dialogs;
+    QTest::keyClick(e->txtTitle, Qt::Key_Return);
+    EXPECT_TRUE(dialogs.requests().empty());
     QTest::keyClick(e, Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(g_frmMP3TagsEditorLoaded());
