@@ -240,9 +240,16 @@ void FrmMicRecorder::Form_Load()
     ApplyCommonLook(this, picTitle, lblTitle);
     bool ok = false;
     const qint64 back = g_sViewBackColor.toLongLong(&ok);
-    if (ok)
+    if (ok) {
         cSlider1->setBarColor(long(back));
+        prgMeter->setProgressBackColor(quint32(back));
+    }
     prgMeter->setBarColor(g_lAppColor);
+    if (!g_sViewFormPicture.isEmpty()) {
+        const QPixmap picture(AppPath() + QStringLiteral("/View/") + g_sViewFormPicture);
+        if (!picture.isNull())
+            prgMeter->setProgressPicture(picture);
+    }
     prgMeter->setProgressMax(100);
 
     cboBitPerSample->addItems({QStringLiteral("8"), QStringLiteral("16")});

@@ -169,6 +169,13 @@ bool FrmSplitter::PlanParts()
     return true;
 }
 
+// The log's "Preparing" and format lines get their outcome before the message.
+void FrmSplitter::RefuseTooSmall()
+{
+    LogStep(kTooSmall.trimmed());
+    MsgBox(kTooSmall, vbInformation | vbOKOnly, QString(), this);
+}
+
 void FrmSplitter::cmdConvert_Click()
 {
     if (JobRunning())
@@ -199,13 +206,13 @@ void FrmSplitter::cmdConvert_Click()
     if (m_bByParts) {
         // Every part at least a second long.
         if (d < qint64(m_lSplitParts) * 1000) {
-            MsgBox(kTooSmall, vbInformation | vbOKOnly, QString(), this);
+            RefuseTooSmall();
             return;
         }
         m_lPartCount = m_lSplitParts;
     } else {
         if (m_dSplitSecs * 1000.0 >= double(d)) {
-            MsgBox(kTooSmall, vbInformation | vbOKOnly, QString(), this);
+            RefuseTooSmall();
             return;
         }
         const qint64 step = qint64(m_lPartLength) * 1000;

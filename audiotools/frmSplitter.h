@@ -62,6 +62,7 @@ private:
     // Reads the mode and its box; false (after a message) when the job
     // cannot run on this source.
     bool PlanParts();
+    void RefuseTooSmall();
     void SetPartRange();
     void SetButtonsEnabled(bool enabled);
 

@@ -41,6 +41,32 @@ void cProgressBar::setBarColor(quint32 colour)
     setPalette(p);
 }
 
+void cProgressBar::setProgressBackColor(quint32 colour)
+{
+    m_backColour = colour;
+    m_hasBackColour = true;
+    updateBackground();
+}
+
+void cProgressBar::setProgressPicture(const QPixmap& picture)
+{
+    m_picture = picture;
+    updateBackground();
+}
+
+// Styles paint the groove with the base brush; plain ones fill the window brush.
+void cProgressBar::updateBackground()
+{
+    QPalette p = palette();
+    QBrush brush = m_hasBackColour ? QBrush(components::oleColour(m_backColour, p)) : QBrush(p.color(QPalette::Base));
+    if (!m_picture.isNull())
+        brush.setTexture(m_picture);
+    p.setBrush(QPalette::Base, brush);
+    p.setBrush(QPalette::Window, brush);
+    setPalette(p);
+    setAutoFillBackground(true);
+}
+
 void cProgressBar::updateBar()
 {
     int shown = 0;

@@ -638,7 +638,8 @@ long cWave::WaveFileInfo(const QString& path, WaveFileInfoRecord& rec)
     rec.wFormatTag = 1;
     rec.nChannels = quint16(m_player->Channels());
     rec.nSamplesPerSec = m_player->SampleRate();
-    rec.SecondsLength = qint32(std::floor(m_player->DurationSeconds()));
+    // Whole seconds to the nearest, as every other time text shows them.
+    rec.SecondsLength = qint32(std::nearbyint(m_player->DurationSeconds()));
     return 0;
 }
 
@@ -661,7 +662,7 @@ long cWave::PlayPosition() const
     return qBound(0L, long(std::lround(m_player->PlayPosition() * 100000.0 / double(m_playLengthMs))), 100L);
 }
 
-long cWave::PlayedSeconds() const { return long(std::floor(m_player->PlayPosition())); }
+long cWave::PlayedSeconds() const { return long(std::nearbyint(m_player->PlayPosition())); }
 
 long cWave::StopPlayback()
 {

@@ -29,7 +29,7 @@ std::array<int*, 6> switches()
 QString GetAudioFilesFilter()
 {
     static const char* const parts[] = {
-        "All supported audio files (*.acm;*.wav;*.mp3;*.wav;*.wma;)", "*.acm;*.wav;*.mp3;*.wav;*.wma;",
+        "All supported audio files (*.acm;*.wav;*.mp3;*.wma)",         "*.acm;*.wav;*.mp3;*.wma",
         "Windows legacy audio components (*.acm;*.wav)",               "*.acm;*.wav",
         "MPEG-1 Audio Layer 3 (MP3) (*.mp3)",                          "*.mp3",
         "Waveform audio format (*.wav)",                               "*.wav",

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QWidget>
 #include <cmath>
 
@@ -152,4 +153,33 @@ void WaitCursor::restore()
     if (m_on)
         QGuiApplication::restoreOverrideCursor();
     m_on = false;
+}
+
+QRect KeepInside(QRect r, const QRect& area)
+{
+    if (!area.isValid())
+        return r;
+    r.moveRight(qMin(r.right(), area.right()));
+    r.moveBottom(qMin(r.bottom(), area.bottom()));
+    r.moveLeft(qMax(r.left(), area.left()));
+    r.moveTop(qMax(r.top(), area.top()));
+    return r;
+}
+
+void PlaceBesideOwner(QWidget* window, const QWidget* owner)
+{
+    if (!window || !owner)
+        return;
+    const QWidget* top = owner->window();
+    const QRect o = top->frameGeometry();
+    const QScreen* screen = top->screen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect();
+    // A window not yet shown has no frame: it will get one like its owner's.
+    QSize size = window->frameGeometry().size();
+    if (!window->isVisible())
+        size = window->size() + (o.size() - top->geometry().size());
+    QRect r(QPoint(o.right() + 1, o.top()), size);
+    if (avail.isValid() && r.right() > avail.right() && o.left() - r.width() >= avail.left())
+        r.moveLeft(o.left() - r.width());
+    window->move(KeepInside(r, avail).topLeft());
 }

@@ -15,7 +15,10 @@ bool FrmMain::CmdAudioRecorder(int)
 
 bool FrmMain::CmdTextToSpeech(int)
 {
+    // The hourglass stays over the main window while the speech window is open.
+    setCursor(Qt::WaitCursor);
     FrmWaveTTS* speech = g_frmWaveTTS();
     speech->exec(); // unloads itself when it closes
+    unsetCursor();
     return true;
 }

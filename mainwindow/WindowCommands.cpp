@@ -66,6 +66,8 @@ bool FrmMain::CmdMP3TagsEditor(int)
     setCursor(Qt::WaitCursor);
     FrmMP3TagsEditor* editor = g_frmMP3TagsEditor();
     unsetCursor();
+    if (!editor->isVisible())
+        PlaceBesideOwner(editor, this);
     editor->show();
     editor->raise();
     return true;

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -113,10 +114,78 @@ struct V1Snapshot {
     }
 };
 
+TagEditorTexts textsOf(const cMP3ID3v1& t)
+{
+    TagEditorTexts x;
+    x.title = t.Title();
+    x.artist = t.Artist();
+    x.album = t.Album();
+    x.year = t.Year();
+    x.comment = t.Comment();
+    x.genre = t.Genre();
+    return x;
+}
+
+TagEditorTexts textsOf(const cMP3ID3v2& t)
+{
+    TagEditorTexts x;
+    x.title = t.Title();
+    x.artist = t.Artist();
+    x.album = t.Album();
+    x.year = t.Year();
+    x.comment = t.Comment();
+    x.track = t.Track();
+    x.originalArtist = t.OriginalArtist();
+    x.url = t.LinkTo();
+    x.encodedBy = t.EncodedBy();
+    x.copyright = t.Copyright();
+    x.lyrics = t.Lyrics();
+    x.genreText = t.OtherGenreName();
+    x.genre = t.Genre();
+    x.hasGenreFrame = t.TagsInFrame(QStringLiteral("TCON")) > 0;
+    return x;
+}
+
+bool sameGenre(const TagEditorTexts& a, const TagEditorTexts& b)
+{
+    return a.genre == b.genre && a.genreText == b.genreText && a.hasGenreFrame == b.hasGenreFrame;
+}
+
+// A digest of the audio between the ID3v2 tag and the ID3v1 block: what a
+// tag editor may change is left out, so only a changed recording differs.
+// Empty when the file cannot be read.
+QByteArray audioPrint(const QString& path)
+{
+    tagio::File f;
+    if (!f.openRead(path))
+        return {};
+    qint64 from = 0;
+    qint64 to = f.size();
+    char head[id3v2::kHeaderSize];
+    if (to >= id3v2::kHeaderSize && f.readAt(0, head, id3v2::kHeaderSize))
+        if (const auto h = id3v2::parseHeader(head, to))
+            from = std::min<qint64>(h->space(), to);
+    char marker[3];
+    if (to - from >= kV1Block && f.readAt(to - kV1Block, marker, 3) && std::memcmp(marker, "TAG", 3) == 0)
+        to -= kV1Block;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(QByteArray::number(to - from));
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (qint64 at = from; at < to;) {
+        const qint64 got = f.readUpTo(at, buffer.data(), std::min<qint64>(buffer.size(), to - at));
+        if (got <= 0)
+            return {};
+        hash.addData(QByteArrayView(buffer.constData(), got));
+        at += got;
+    }
+    return hash.result();
+}
+
 } // namespace
 
 FrmMP3TagsEditor::FrmMP3TagsEditor(QWidget* parent)
-    : QWidget(parent, Qt::Window)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("g_frmMP3TagsEditor"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -216,6 +285,11 @@ FrmMP3TagsEditor::FrmMP3TagsEditor(QWidget* parent)
     cmdClose->setGeometry(width - 95, height - 40, 85, 28);
     cmdClose->setAccessibleName(cmdClose->text());
     cmdApply->setEnabled(false);
+    // Enter in a box edits text; it presses no button.
+    for (QPushButton* b : {cmdSelectFile, cmdApply, cmdClose}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
 
     connect(cboID3, &QComboBox::currentIndexChanged, this, [this] { cboID3_Click(); });
     connect(cTabControl1, &cTabControl::TabClick, this, &FrmMP3TagsEditor::cTabControl1_TabClick);
@@ -299,7 +373,7 @@ void FrmMP3TagsEditor::placePages()
 
 void FrmMP3TagsEditor::showEvent(QShowEvent* e)
 {
-    QWidget::showEvent(e);
+    QDialog::showEvent(e);
     placePages();
 }
 
@@ -413,6 +487,29 @@ void FrmMP3TagsEditor::LoadTagsFromFile(const QString& path)
     }
     m_bGenreEdited = false;
     m_bFilling = false;
+
+    m_loadedBoxes = boxTexts();
+    m_loadedV1 = m_bReadV1 ? textsOf(id3v1()) : TagEditorTexts();
+    m_loadedV2 = m_bReadV2 ? textsOf(id3v2()) : TagEditorTexts();
+    m_loadedAudio = audioPrint(path);
+}
+
+TagEditorTexts FrmMP3TagsEditor::boxTexts() const
+{
+    TagEditorTexts x;
+    x.title = txtTitle->text();
+    x.artist = txtArtist->text();
+    x.album = txtAlbum->text();
+    x.year = txtYear->text();
+    x.comment = txtDescription->toPlainText();
+    x.track = txtTrackNum->text();
+    x.originalArtist = txtOriginalArtist->text();
+    x.url = txtURL->text();
+    x.encodedBy = txtEncodedBy->text();
+    x.copyright = txtCopyright->text();
+    x.lyrics = txtLyric->toPlainText();
+    x.genreText = cboGenre->currentText();
+    return x;
 }
 
 int FrmMP3TagsEditor::matchGenre(const QString& text) const
@@ -454,62 +551,97 @@ void FrmMP3TagsEditor::cmdApply_Click()
         if (i > 0)
             shown = cboGenre->itemData(i).toInt();
     }
+    const bool genreEdited = m_bGenreEdited;
+    const int chosenGenre = entry >= 0 ? cboGenre->itemData(entry).toInt() : kBlankGenre;
 
-    QStringList lossyBoxes;
-    if (m_bWriteV1) {
-        cMP3ID3v1& t = id3v1();
-        t.setArtist(txtArtist->text());
-        t.setTitle(txtTitle->text());
-        t.setAlbum(txtAlbum->text());
-        t.setYear(txtYear->text());
-        t.setComment(txtDescription->toPlainText());
-        if (m_bGenreEdited) {
-            t.setGenre(quint8(entry >= 0 ? cboGenre->itemData(entry).toInt() : kBlankGenre));
-        } else {
-            // A genre number without a name is kept: the combo could not show it.
-            const bool unnamed = t.Genre() != kBlankGenre && t.GenreName(t.Genre()).isEmpty();
-            if (!unnamed && shown >= 0)
-                t.setGenre(quint8(shown));
-        }
-        const std::pair<const char*, QString> texts[] = {{"Title", t.Title()},   {"Artist", t.Artist()},
-                                                         {"Album", t.Album()},   {"Year", t.Year()},
-                                                         {"Comment", t.Comment()}};
-        for (const auto& [caption, text] : texts)
-            if (beyondLatin1(text))
-                lossyBoxes << QLatin1String(caption);
-    }
-    if (m_bWriteV2) {
-        cMP3ID3v2& t = id3v2();
-        t.setArtist(txtArtist->text());
-        t.setTitle(txtTitle->text());
-        t.setAlbum(txtAlbum->text());
-        t.setYear(txtYear->text());
-        t.setComment(txtDescription->toPlainText());
-        if (m_bGenreEdited) {
-            const int genre = entry >= 0 ? cboGenre->itemData(entry).toInt() : kBlankGenre;
-            t.setGenre(quint8(genre));
-            t.setOtherGenreName(genreText);
-        } else if (t.TagsInFrame(QStringLiteral("TCON")) == 0 && shown >= 0) {
-            // The genre the combo shows from the ID3v1 tag joins the ID3v2 tag.
-            t.setGenre(quint8(shown));
-            t.setOtherGenreName(genreText);
-        }
-        t.setTrack(txtTrackNum->text());
-        t.setOriginalArtist(txtOriginalArtist->text());
-        t.setCopyright(txtCopyright->text());
-        t.setEncodedBy(txtEncodedBy->text());
-        t.setLinkTo(txtURL->text());
-        t.setLyrics(txtLyric->toPlainText());
-    }
+    // The file is read again at Apply: what another program wrote since the
+    // load stays, and only the boxes the user changed overwrite it. A box left
+    // alone is written where its tag still holds what it held at the load.
+    const TagEditorTexts boxes = boxTexts();
+    const TagEditorTexts atLoad = m_loadedBoxes;
+    const TagEditorTexts v1AtLoad = m_loadedV1;
+    const TagEditorTexts v2AtLoad = m_loadedV2;
+    const QByteArray audioAtLoad = m_loadedAudio;
+    auto take = [](const QString& box, const QString& boxAtLoad, const QString& tagNow, const QString& tagAtLoad,
+                   const auto& set) {
+        if (box != boxAtLoad || tagNow == tagAtLoad)
+            set(box);
+    };
 
-    // The file work (a rewrite copies the whole file) runs off the GUI thread;
-    // the window keeps painting and takes no input meanwhile.
     const bool writeV1 = m_bWriteV1, writeV2 = m_bWriteV2;
     cMP3ID3v1* v1 = writeV1 ? &id3v1() : nullptr;
     cMP3ID3v2* v2 = writeV2 ? &id3v2() : nullptr;
-    auto write = [path, writeV1, writeV2, v1, v2]() -> TagError {
+    bool audioChanged = false;
+    QStringList lossyBoxes;
+    auto fill = [&] {
+        if (v1) {
+            cMP3ID3v1& t = *v1;
+            t.setMP3File(path); // a file that cannot be read fails at Update
+            const TagEditorTexts now = textsOf(t);
+            take(boxes.artist, atLoad.artist, now.artist, v1AtLoad.artist, [&](const QString& v) { t.setArtist(v); });
+            take(boxes.title, atLoad.title, now.title, v1AtLoad.title, [&](const QString& v) { t.setTitle(v); });
+            take(boxes.album, atLoad.album, now.album, v1AtLoad.album, [&](const QString& v) { t.setAlbum(v); });
+            take(boxes.year, atLoad.year, now.year, v1AtLoad.year, [&](const QString& v) { t.setYear(v); });
+            take(boxes.comment, atLoad.comment, now.comment, v1AtLoad.comment,
+                 [&](const QString& v) { t.setComment(v); });
+            if (genreEdited) {
+                t.setGenre(quint8(chosenGenre));
+            } else if (now.genre == v1AtLoad.genre) {
+                // A genre number without a name is kept: the combo could not show it.
+                const bool unnamed = t.Genre() != kBlankGenre && t.GenreName(t.Genre()).isEmpty();
+                if (!unnamed && shown >= 0)
+                    t.setGenre(quint8(shown));
+            }
+            const std::pair<const char*, QString> texts[] = {{"Title", t.Title()},   {"Artist", t.Artist()},
+                                                             {"Album", t.Album()},   {"Year", t.Year()},
+                                                             {"Comment", t.Comment()}};
+            for (const auto& [caption, text] : texts)
+                if (beyondLatin1(text))
+                    lossyBoxes << QLatin1String(caption);
+        }
+        if (v2) {
+            cMP3ID3v2& t = *v2;
+            t.setMP3File(path);
+            const TagEditorTexts now = textsOf(t);
+            const TagEditorTexts& was = v2AtLoad;
+            take(boxes.artist, atLoad.artist, now.artist, was.artist, [&](const QString& v) { t.setArtist(v); });
+            take(boxes.title, atLoad.title, now.title, was.title, [&](const QString& v) { t.setTitle(v); });
+            take(boxes.album, atLoad.album, now.album, was.album, [&](const QString& v) { t.setAlbum(v); });
+            take(boxes.year, atLoad.year, now.year, was.year, [&](const QString& v) { t.setYear(v); });
+            take(boxes.comment, atLoad.comment, now.comment, was.comment, [&](const QString& v) { t.setComment(v); });
+            if (genreEdited) {
+                t.setGenre(quint8(chosenGenre));
+                t.setOtherGenreName(genreText);
+            } else if (sameGenre(now, was) && !now.hasGenreFrame && shown >= 0) {
+                // The genre the combo shows from the ID3v1 tag joins the ID3v2 tag.
+                t.setGenre(quint8(shown));
+                t.setOtherGenreName(genreText);
+            }
+            take(boxes.track, atLoad.track, now.track, was.track, [&](const QString& v) { t.setTrack(v); });
+            take(boxes.originalArtist, atLoad.originalArtist, now.originalArtist, was.originalArtist,
+                 [&](const QString& v) { t.setOriginalArtist(v); });
+            take(boxes.copyright, atLoad.copyright, now.copyright, was.copyright,
+                 [&](const QString& v) { t.setCopyright(v); });
+            take(boxes.encodedBy, atLoad.encodedBy, now.encodedBy, was.encodedBy,
+                 [&](const QString& v) { t.setEncodedBy(v); });
+            take(boxes.url, atLoad.url, now.url, was.url, [&](const QString& v) { t.setLinkTo(v); });
+            take(boxes.lyrics, atLoad.lyrics, now.lyrics, was.lyrics, [&](const QString& v) { t.setLyrics(v); });
+        }
+    };
+
+    // The file work (a rewrite copies the whole file) runs off the GUI thread;
+    // the window keeps painting and takes no input meanwhile.
+    auto write = [&]() -> TagError {
         if (TagError e = checkTarget(path, writeV1 ? "cMP3ID3v1" : "cMP3ID3v2"); e.isError())
             return e;
+        if (!audioAtLoad.isEmpty()) {
+            const QByteArray audioNow = audioPrint(path);
+            if (!audioNow.isEmpty() && audioNow != audioAtLoad) {
+                audioChanged = true;
+                return {};
+            }
+        }
+        fill();
         V1Snapshot before;
         if (writeV1 && writeV2)
             before.take(path);
@@ -535,11 +667,25 @@ void FrmMP3TagsEditor::cmdApply_Click()
         m_bWriting = false;
     }
 
+    if (audioChanged) {
+        MsgBox(QStringLiteral("The audio of ") + path +
+                   QStringLiteral(" has changed since the file was opened: its tags were not written.\n\n"
+                                  "Open the file again to edit its tags."),
+               vbExclamation, QString(), this);
+        return;
+    }
     if (failure.isError()) {
         MsgBox(failure.Description + QLatin1Char('(') + QString::number(failure.Number) + QLatin1Char(')'),
                vbInformation, QString(), this);
         return;
     }
+    // What is in the file now is the base of the next Apply.
+    m_loadedBoxes = boxes;
+    m_loadedBoxes.genreText = cboGenre->currentText();
+    if (v1)
+        m_loadedV1 = textsOf(*v1);
+    if (v2)
+        m_loadedV2 = textsOf(*v2);
     QString done = QStringLiteral("Done.");
     if (!lossyBoxes.isEmpty())
         done += QStringLiteral("\n\nID3 v1 cannot hold some characters of %1: it holds \"?\" in their place.")
@@ -554,8 +700,12 @@ void FrmMP3TagsEditor::closeEvent(QCloseEvent* e)
         e->ignore();
         return;
     }
-    QWidget::closeEvent(e);
+    // Not QDialog's: that one would go through reject(), which closes.
+    e->accept();
 }
+
+// Escape closes (and unloads) the window like its close box.
+void FrmMP3TagsEditor::reject() { close(); }
 
 void FrmMP3TagsEditor::cmdClose_Click() { close(); }
 

@@ -2,7 +2,8 @@
 // The MP3 Tags Editor: one MP3 file's ID3v1 and ID3v2 texts, shown and
 // written back through the two tag classes. It stays open beside the main
 // window. What it has no box for is left in the file as it was.
-#include <QWidget>
+#include <QByteArray>
+#include <QDialog>
 #include <memory>
 
 class QComboBox;
@@ -14,7 +15,16 @@ class cTabControl;
 class cMP3ID3v1;
 class cMP3ID3v2;
 
-class FrmMP3TagsEditor : public QWidget {
+// What the boxes showed, and what each tag held, when the file was loaded:
+// Apply writes what the user changed over what the file holds by then.
+struct TagEditorTexts {
+    QString title, artist, album, year, comment, track, originalArtist, url, encodedBy, copyright, lyrics;
+    QString genreText;
+    quint8 genre = 255;
+    bool hasGenreFrame = false;
+};
+
+class FrmMP3TagsEditor : public QDialog {
     Q_OBJECT
 public:
     explicit FrmMP3TagsEditor(QWidget* parent = nullptr);
@@ -55,6 +65,9 @@ public:
     void cmdApply_Click();
     void cmdClose_Click();
 
+public slots:
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -67,6 +80,7 @@ private:
     // The genre entry chosen for a text: exact name first, then the first
     // name that contains it; -1 when nothing matches (0, the blank entry, for "").
     int matchGenre(const QString& text) const;
+    TagEditorTexts boxTexts() const;
 
     std::unique_ptr<cMP3ID3v1> m_cID3v1;
     std::unique_ptr<cMP3ID3v2> m_cID3v2;
@@ -79,6 +93,12 @@ private:
     bool m_bFilling = false;
     bool m_bGenreEdited = false;
     bool m_bWriting = false;
+
+    TagEditorTexts m_loadedBoxes;
+    TagEditorTexts m_loadedV1;
+    TagEditorTexts m_loadedV2;
+    // The audio between the tags at load; empty when the file could not be read.
+    QByteArray m_loadedAudio;
 };
 
 // The editor, created (and loaded) on first use; closing unloads it.

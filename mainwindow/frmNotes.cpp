@@ -12,6 +12,7 @@
 #include "core/MainWindowServices.h"
 #include "core/TextFiles.h"
 #include "core/TwipsGeometry.h"
+#include "core/WindowHelpers.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 
@@ -54,13 +55,8 @@ void FrmNotes::PlaceOver(QWidget* owner)
     const QRect area = owner->frameGeometry();
     QRect r(QPoint(0, 0), frameGeometry().size());
     r.moveCenter(area.center());
-    if (const QScreen* screen = owner->screen()) {
-        const QRect avail = screen->availableGeometry();
-        r.moveRight(qMin(r.right(), avail.right()));
-        r.moveBottom(qMin(r.bottom(), avail.bottom()));
-        r.moveLeft(qMax(r.left(), avail.left()));
-        r.moveTop(qMax(r.top(), avail.top()));
-    }
+    if (const QScreen* screen = owner->screen())
+        r = KeepInside(r, screen->availableGeometry());
     move(r.topLeft());
 }
 

@@ -671,6 +671,12 @@ void ToolWindow::lblOpenDestinationDestinationFolder_Click()
     }
 }
 
+// The settings tab as the window shows it ("Joiner Options", "Converter" ...).
+QString ToolWindow::settingsPageName() const
+{
+    return QLatin1Char('"') + m_design.settingsTabCaption.simplified() + QLatin1Char('"');
+}
+
 bool ToolWindow::PrepareOutputFolder()
 {
     // Without a format the names would keep "[dest_extension]" and the files
@@ -685,8 +691,8 @@ bool ToolWindow::PrepareOutputFolder()
     if (!txtToPath)
         return true;
     if (txtToPath->currentText().trimmed().isEmpty()) {
-        MsgBox(QStringLiteral("There is no destination folder.\r\n\r\nChoose the folder for the new files on the "
-                              "Settings page."),
+        MsgBox(QStringLiteral("There is no destination folder.\r\n\r\nChoose the folder for the new files on the ") +
+                   settingsPageName() + QStringLiteral(" page."),
                vbExclamation, appTitle(), this);
         return false;
     }
@@ -705,8 +711,8 @@ bool ToolWindow::PrepareOutputFolder()
         CreateFolderPath(folder.size() > 1 && folder.endsWith('/') ? folder.chopped(1) : folder);
     if (!QFileInfo(folder).isDir()) {
         MsgBox(QStringLiteral("The destination folder ") + folder +
-                   QStringLiteral(" does not exist and cannot be created.\r\n\r\nChoose another folder on the "
-                                  "Settings page."),
+                   QStringLiteral(" does not exist and cannot be created.\r\n\r\nChoose another folder on the ") +
+                   settingsPageName() + QStringLiteral(" page."),
                vbExclamation, appTitle(), this);
         return false;
     }
@@ -915,6 +921,8 @@ void ToolWindow::ResetJobState()
             bar->setProgressValue(bar->ProgressMin());
     if (lblCurrentTrack)
         lblCurrentTrack->setText(QString());
+    // The caption may still show the last job's end or error.
+    setWindowTitle(m_design.caption);
     if (lblTimeLeft)
         lblTimeLeft->setText(TimeLeftZeroText());
     m_lCurrentRow = 1;

@@ -207,6 +207,8 @@ public:
     virtual void cmdAbort_Click() {}
 
     const ToolFrameDesign& design() const { return m_design; }
+    // The name of the settings tab, quoted, for messages that send the user there.
+    QString settingsPageName() const;
 
 public slots:
     // Escape and the close box go through the unload guard.

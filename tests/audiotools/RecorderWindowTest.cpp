@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +16,8 @@
 #include "components/cProgressBar.h"
 #include "components/cSlider.h"
 #include "components/cWave.h"
+#include "core/CommonLook.h"
+#include "platform/ProgramDir.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/player/PlayerFixtures.h"
 #include "tests/player/PrivateSink.h"
@@ -49,6 +52,8 @@ protected:
             g_frmMicRecorder()->close();
         playerfx::pump(20); // the closed window's deferred delete
         s_sink->stopPlaying();
+        g_sViewBackColor.clear();
+        g_sViewFormPicture.clear();
     }
     QStringList log() const { return attest::logMessages(w->txtResults); }
     // Selects the test's own source in the device list; false without a sound server.
@@ -325,6 +330,67 @@ TEST_F(RecorderWindowTest, ClosingWhileRecordingKeepsAValidTake)
     EXPECT_EQ(wav.channels, 1);
     EXPECT_EQ(qint64(wav.dataSize), wav.fileSize - 44);
     EXPECT_NEAR(wav.seconds(), 1.5, 0.4);
+}
+
+// The end of a take, however it came, stops the clock: a second later
+// Record is still available and the time shown has not moved.
+TEST_F(RecorderWindowTest, TheClockStopsWhenTheTakeEnds)
+{
+    if (!useOwnSource())
+        GTEST_SKIP() << "no sound server";
+    w->txtAudioFile->setText(m_dir + "stopped.wav");
+    s_sink->startPlaying(s_tone);
+    w->cmdRecord->click();
+    ASSERT_TRUE(w->tmrRec->isActive());
+    ASSERT_TRUE(playerfx::waitFor([this] { return w->lblRecTime->text() == "0:00:01"; }, 4000));
+    w->cmdStopRec->click();
+    ASSERT_TRUE(playerfx::waitFor([this] { return log().contains(" DoneRecord Event."); }, 8000));
+    EXPECT_FALSE(w->tmrRec->isActive());
+    EXPECT_TRUE(w->cmdRecord->isEnabled());
+    const QString shown = w->lblRecTime->text();
+    const long elapsed = w->ElapsedSeconds;
+    playerfx::pump(1300);
+    EXPECT_TRUE(w->cmdRecord->isEnabled());
+    EXPECT_EQ(w->lblRecTime->text(), shown);
+    EXPECT_EQ(w->ElapsedSeconds, elapsed);
+}
+
+// The player's times are whole seconds to the nearest, as elsewhere.
+TEST_F(RecorderWindowTest, ThePlayersLengthIsRoundedToTheNearestSecond)
+{
+    struct Row {
+        double seconds;
+        const char* shown;
+    } rows[] = {{5.8, "0:00:06"}, {3.2, "0:00:03"}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.seconds);
+        const QString file = m_dir + QString::number(r.seconds) + ".wav";
+        playerfx::writeSine(file, r.seconds, 440);
+        w->txtAudioFile->setText(file);
+        w->cmdPlay->click();
+        ASSERT_TRUE(w->tmSlider->isActive()) << attest::logMessages(w->txtResults).join("|").toStdString();
+        EXPECT_EQ(w->lbTotalLengthSec->text(), r.shown);
+        w->cmdStop->click();
+    }
+}
+
+// The level meter shows the view's back colour and form picture behind its bar.
+TEST_F(RecorderWindowTest, TheMeterTakesTheViewsBackColourAndPicture)
+{
+    w->close();
+    playerfx::pump(20);
+    QDir().mkpath(AppPath() + "/View");
+    QImage image(8, 6, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    ASSERT_TRUE(image.save(AppPath() + "/View/recorder-test.png"));
+    g_sViewBackColor = "255"; // red, as 0x00BBGGRR
+    g_sViewFormPicture = "recorder-test.png";
+    w = g_frmMicRecorder();
+    EXPECT_EQ(w->prgMeter->ProgressBackColor(), 255u);
+    EXPECT_EQ(w->prgMeter->palette().brush(QPalette::Base).color(), QColor(255, 0, 0));
+    EXPECT_EQ(w->prgMeter->ProgressPicture().size(), QSize(8, 6));
+    EXPECT_EQ(w->prgMeter->palette().brush(QPalette::Base).texture().size(), QSize(8, 6));
+    QFile::remove(AppPath() + "/View/recorder-test.png");
 }
 
 } // namespace

@@ -276,4 +276,71 @@ TEST_F(SpeechWindowTest, EditOpensTheChosenFormatsPageAndThenFollowsTheOptionsDe
     EXPECT_EQ(w->cboTargetFormat->currentIndex(), optionsDefault);
 }
 
+// Speaking to a file uses the output, voice and format of the window with
+// rate 0 and volume 100: the sliders are for "Say It" only.
+TEST_F(SpeechWindowTest, SpeakingToAFileIgnoresTheSliders)
+{
+    testenv::ScriptedDialogs dialogs;
+    testenv::ScriptedMessageBoxes boxes;
+    FrmWaveTTS* w = g_frmWaveTTS();
+    chooseTarget(w, "WAV");
+    const QString text = "Rate and volume.";
+    w->txtSpeak->setPlainText(text);
+    w->sldRate->setSliderValue(-7);
+    w->sldVolume->setSliderValue(20);
+    dialogs.choose({dir + "sliders.wav"});
+    w->cmdSaveAs->click();
+    ASSERT_TRUE(boxes.prompts().isEmpty()) << boxes.prompts().join("\n").toStdString();
+    const recfx::WavFile spoken = recfx::readWav(AppPath() + "/tmptts.wav");
+    ASSERT_TRUE(spoken.valid);
+
+    // The same text at rate 0 and volume 100 straight from the component:
+    // as long, and as loud (the sliders' -7 and 20 would be far slower and softer).
+    cWaveTTS reference;
+    reference.InitSpeech();
+    reference.setSpeechOutput(w->cboAudioOutputs->currentIndex());
+    reference.setSpeechVoice(w->cboVoices->currentIndex());
+    reference.setSpeechRate(0);
+    reference.setSpeechVolume(100);
+    reference.setSpeechOptions(11);
+    reference.setSpeechFormat(long(w->cboFormats->currentData().toLongLong()));
+    const QString expected = dir + "reference.wav";
+    ASSERT_EQ(reference.SpeakToFile(text, expected), 0);
+    const recfx::WavFile ref = recfx::readWav(expected);
+    ASSERT_TRUE(ref.valid);
+    ASSERT_GT(ref.seconds(), 0.3);
+    EXPECT_NEAR(spoken.seconds(), ref.seconds(), ref.seconds() * 0.1);
+    auto peak = [](const recfx::WavFile& f) {
+        int top = 0;
+        for (int i = 0; i + 1 < f.data.size(); i += 2)
+            top = qMax(top, qAbs(int(qint16(quint8(f.data[i]) | (quint8(f.data[i + 1]) << 8)))));
+        return top;
+    };
+    ASSERT_EQ(spoken.bits, 16);
+    EXPECT_NEAR(peak(spoken), peak(ref), peak(ref) * 0.2);
+}
+
+// "Add to Items List" names the file with the first three letters of the
+// destination format: an ACM WAV file ends in ".acm".
+TEST_F(SpeechWindowTest, AddNamesTheFileAfterTheDestinationFormat)
+{
+    testenv::ScriptedMessageBoxes boxes;
+    const QStringList before = QDir(AppPath()).entryList({"TTS_*"}, QDir::Files);
+    for (const QString& f : before)
+        QFile::remove(AppPath() + "/" + f);
+    FrmWaveTTS* w = g_frmWaveTTS();
+    chooseTarget(w, "ACM");
+    ASSERT_TRUE(w->cboTargetFormat->currentText().startsWith("ACM"));
+    w->txtSpeak->setPlainText("Short.");
+    w->cmdAdd->click();
+    EXPECT_TRUE(boxes.prompts().isEmpty()) << boxes.prompts().join("\n").toStdString();
+    EXPECT_FALSE(g_frmWaveTTSLoaded());
+    const QStringList made = QDir(AppPath()).entryList({"TTS_*"}, QDir::Files);
+    ASSERT_EQ(made.size(), 1) << made.join(",").toStdString();
+    EXPECT_TRUE(made.first().endsWith(".acm")) << made.first().toStdString();
+    const fixtures::Probe p = fixtures::probe(AppPath() + "/" + made.first());
+    EXPECT_TRUE(p.ok);
+    QFile::remove(AppPath() + "/" + made.first());
+}
+
 } // namespace

@@ -147,6 +147,15 @@ TEST_F(SplitterJobTest, BadNumbersAndShortSourcesStartNothing)
         QTest::qWait(20);
         EXPECT_TRUE(attest::filesIn(out).isEmpty());
         EXPECT_FALSE(log().contains("Start to split: short.wav..."));
+        if (QString(k.message).startsWith("Source")) {
+            // The job's first lines get their outcome, in the log and the status line.
+            const QStringList lines = log();
+            ASSERT_GE(lines.size(), 3);
+            EXPECT_EQ(lines.last(), "Source file length is to small.");
+            EXPECT_TRUE(lines.at(lines.size() - 3).startsWith("Preparing to split: short.wav"));
+            EXPECT_TRUE(lines.at(lines.size() - 2).startsWith("Destination format:"));
+            EXPECT_EQ(w->lblCurrentTrack->text(), "Source file length is to small.");
+        }
     }
 }
 

@@ -33,7 +33,7 @@ TEST(OpenDialog, StartsInTheLastChoiceAndRemembersTheFolderOfSeveralFiles)
     EXPECT_EQ(q.parent, &owner);
     ASSERT_EQ(q.nameFilters.size(), 5);
     EXPECT_EQ(q.nameFilters[0],
-              "All supported audio files (*.acm;*.wav;*.mp3;*.wav;*.wma;) (*.acm *.wav *.mp3 *.wav *.wma)");
+              "All supported audio files (*.acm;*.wav;*.mp3;*.wma) (*.acm *.wav *.mp3 *.wma)");
     EXPECT_EQ(q.nameFilters[2], "MPEG-1 Audio Layer 3 (MP3) (*.mp3) (*.mp3)");
 
     EXPECT_FALSE(r.bCanceled);

@@ -41,8 +41,8 @@ TEST_F(Formats, InputFilterIsFivePairsEachPartEndedByNul)
     EXPECT_EQ(filter.count(QChar(0)), 10);
     EXPECT_TRUE(filter.endsWith(QChar(0)));
     const QStringList parts = filter.split(QChar(0));
-    EXPECT_EQ(parts, QStringList({"All supported audio files (*.acm;*.wav;*.mp3;*.wav;*.wma;)",
-                                  "*.acm;*.wav;*.mp3;*.wav;*.wma;",
+    EXPECT_EQ(parts, QStringList({"All supported audio files (*.acm;*.wav;*.mp3;*.wma)",
+                                  "*.acm;*.wav;*.mp3;*.wma",
                                   "Windows legacy audio components (*.acm;*.wav)", "*.acm;*.wav",
                                   "MPEG-1 Audio Layer 3 (MP3) (*.mp3)", "*.mp3",
                                   "Waveform audio format (*.wav)", "*.wav",

@@ -181,12 +181,15 @@ TEST_F(AudioIOLaunchTest, AFailedSpeakingAddsNothingAndTellsTheUser)
     ASSERT_TRUE(QDir().mkpath(temp + "/blocked"));
     const QStringList before = QDir(AppPath()).entryList({"TTS_*"}, QDir::Files);
     const bool ran = withSpeechWindow(w, [&](FrmWaveTTS* tts) {
+        // The hourglass stays over the main window while the speech window is open.
+        EXPECT_EQ(w->cursor().shape(), Qt::WaitCursor);
         tts->cmdAdd->click();
         EXPECT_TRUE(g_frmWaveTTSLoaded());
         tts->close();
     });
     QDir(temp).removeRecursively();
     ASSERT_TRUE(ran);
+    EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
     ASSERT_EQ(boxes.prompts().size(), 1);
     EXPECT_TRUE(boxes.prompts().at(0).startsWith("The speech file cannot be written"));
     EXPECT_EQ(w->cGrid1->RowCount(), 1);

@@ -1,4 +1,5 @@
 // The MP3 Tags Editor window: what it shows, and what Apply leaves in the file.
+#include <QAccessible>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -7,11 +8,15 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <QThread>
 #include <atomic>
 #include <cstdio>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "components/cTabControl.h"
 #include "core/Edition.h"
@@ -150,6 +155,17 @@ TEST_F(MP3TagsEditor, TheCommandOpensTheEditorBesideAnOrdinaryMainWindow)
     EXPECT_FALSE(g_frmMP3TagsEditor()->isModal());
     EXPECT_FALSE(w->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(w->cursor().shape(), Qt::ArrowCursor);
+    // Beside the main window, inside the main window's screen.
+    const QRect avail = w->screen()->availableGeometry();
+    const QRect editor = g_frmMP3TagsEditor()->frameGeometry();
+    EXPECT_TRUE(avail.contains(editor)) << editor.x() << "," << editor.y() << " " << editor.width() << "x"
+                                        << editor.height() << " main " << w->frameGeometry().x() << ","
+                                        << w->frameGeometry().y() << " " << w->frameGeometry().width() << "x"
+                                        << w->frameGeometry().height();
+    if (w->frameGeometry().right() + editor.width() < avail.right())
+        EXPECT_EQ(editor.left(), w->frameGeometry().right() + 1);
+    else
+        EXPECT_FALSE(editor.contains(w->frameGeometry().topLeft()));
 
     // Closing unloads it; the next command loads a fresh one.
     g_frmMP3TagsEditor()->cmdClose->click();
@@ -493,4 +509,118 @@ TEST_F(MP3TagsEditor, TextBeyondLatin1IsKeptInVersionTwoAndMarkedInVersionOne)
     ASSERT_EQ(titles.size(), 1u);
     EXPECT_EQ(titles[0].data, utf16Text(title));
     EXPECT_EQ(open(path)->txtTitle->text(), title);
+}
+
+// Another program writes the file between the load and Apply: its frames and
+// its changes to boxes the user left alone stay; the user's edits win where
+// the user edited. A hard-linked file is written in place, one inode for both names.
+TEST_F(MP3TagsEditor, ApplyKeepsWhatAnotherProgramWroteSinceTheLoad)
+{
+    const QByteArray audio = mpegAudio(12, 7);
+    const QByteArray ours = text3("TIT2", "t") + text3("TPE1", "artist") + text3("TALB", "album");
+    const QString path = writeFile("shared.mp3", tag(3, ours, 600) + audio + v1Block("t", "artist", "album", "2000", "", 17));
+    const QString link = path + ".link";
+    QFile::remove(link);
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(link).constData()), 0);
+
+    FrmMP3TagsEditor* e = open(path);
+    e->txtTitle->setText("Mine");
+
+    // The other program's tag is larger, so the audio starts further on.
+    const QByteArray theirs = text3("TIT2", "t") + text3("TPE1", "artist") + text3("TALB", "Their Album") +
+                              text3("TBPM", "120") + text3("TKEY", "Am");
+    {
+        QFile f(path); // the same inode
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(tag(3, theirs, 900) + audio + v1Block("t", "artist", "Their Album", "2000", "", 17));
+    }
+    ASSERT_EQ(apply(e), QStringList{"Done."});
+
+    const QByteArray written = readFile(path);
+    const RawTag after = readV23(written);
+    auto text = [&](const QByteArray& id) {
+        const auto f = framesWithId(after, id);
+        return f.size() == 1 ? f[0].data : QByteArray("<" + QByteArray::number(qulonglong(f.size())) + " frames>");
+    };
+    EXPECT_EQ(text("TBPM"), latin1Text("120"));
+    EXPECT_EQ(text("TKEY"), latin1Text("Am"));
+    EXPECT_EQ(text("TIT2"), latin1Text("Mine"));
+    EXPECT_EQ(text("TALB"), latin1Text("Their Album"));
+    EXPECT_EQ(v1Field(v1Of(written), 3, 30), "Mine");
+    EXPECT_EQ(v1Field(v1Of(written), 63, 30), "Their Album");
+    EXPECT_EQ(written.mid(after.space(), audio.size()), audio);
+
+    struct stat a {}, b {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &a), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(link).constData(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+    EXPECT_EQ(a.st_nlink, 2u);
+    EXPECT_EQ(readFile(link), written);
+}
+
+TEST_F(MP3TagsEditor, ApplyRefusesAFileWhoseAudioChangedSinceTheLoad)
+{
+    const QByteArray frames = text3("TIT2", "t");
+    const QString path = writeFile("replaced.mp3", tag(3, frames, 200) + mpegAudio(12, 7));
+    FrmMP3TagsEditor* e = open(path);
+    e->txtTitle->setText("Mine");
+    const QByteArray replaced = tag(3, frames, 200) + mpegAudio(12, 8);
+    writeFile("replaced.mp3", replaced);
+
+    testenv::ScriptedMessageBoxes boxes;
+    e->cmdApply->click();
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_TRUE(boxes.prompts()[0].startsWith("The audio of " + path + " has changed since the file was opened"))
+        << boxes.prompts()[0].toStdString();
+    EXPECT_EQ(readFile(path), replaced);
+}
+
+TEST_F(MP3TagsEditor, IsADialogToAssistiveTechnology)
+{
+    FrmMP3TagsEditor* e = g_frmMP3TagsEditor();
+    e->show();
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(e);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::Dialog);
+    EXPECT_EQ(a->text(QAccessible::Name), "MP3 Tags Editor");
+    // Enter in a box presses no button; Escape closes and unloads it like its close box.
+    testenv::ScriptedDialogs dialogs;
+    QTest::keyClick(e->txtTitle, Qt::Key_Return);
+    EXPECT_TRUE(dialogs.requests().empty());
+    QTest::keyClick(e, Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(g_frmMP3TagsEditorLoaded());
+}
+
+// A new window opens beside its owner, inside the screen that holds the owner.
+TEST_F(MP3TagsEditor, OpensBesideItsOwnerInsideTheOwnersScreen)
+{
+    FrmMP3TagsEditor* e = g_frmMP3TagsEditor();
+    QWidget owner;
+    const QRect avail = owner.screen()->availableGeometry();
+    const QSize size = e->frameGeometry().size();
+    ASSERT_LT(size.width() + 300, avail.width());
+    struct Case {
+        const char* name;
+        QRect owner;
+        bool right;
+    } cases[] = {
+        {"room on the right", QRect(avail.topLeft() + QPoint(10, 10), QSize(150, 150)), true},
+        {"near the bottom right corner",
+         QRect(avail.bottomRight() - QPoint(199, 149), QSize(150, 150)), false},
+        {"as wide as the screen", QRect(avail.topLeft() + QPoint(0, avail.height() - 80), QSize(avail.width(), 60)),
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        owner.setGeometry(c.owner);
+        PlaceBesideOwner(e, &owner);
+        const QRect r(e->pos(), size);
+        EXPECT_TRUE(avail.contains(r)) << r.x() << "," << r.y();
+        if (c.right) {
+            EXPECT_EQ(r.left(), owner.frameGeometry().right() + 1);
+        } else if (r.width() <= owner.frameGeometry().left() - avail.left()) {
+            EXPECT_LE(r.right(), owner.frameGeometry().left() - 1);
+        }
+    }
 }

@@ -30,6 +30,7 @@
 #include "tests/toolframe/ToolFrameTestSupport.h"
 #include "toolframe/NameMacros.h"
 #include "toolframe/frmConverter.h"
+#include "toolframe/JobSteps.h"
 
 using platform::Hive;
 using platform::SettingsStore;
@@ -532,8 +533,13 @@ TEST_F(ConverterWindow, TimeLeftTickShowsTheEstimateAndStopsAfterTheJob)
     EXPECT_FALSE(w->Timer1->isActive());
     EXPECT_EQ(w->lblTimeLeft->text(), "Time Left: 00:00:00");
 
-    // A second job counts its finished rows from zero again.
+    // A second job counts its finished rows from zero again, and nothing of
+    // the last job's error stays in the status line or the caption.
+    NoteRowJobError(w, 7, "The file cannot be read.");
+    ASSERT_EQ(w->lblCurrentTrack->text(), "Error: The file cannot be read.(7)");
     w->ResetJobState();
+    EXPECT_EQ(w->lblCurrentTrack->text(), "");
+    EXPECT_EQ(w->windowTitle(), w->design().caption);
     EXPECT_EQ(w->m_ltmrDoneItemsSecs, 0);
     EXPECT_EQ(w->m_ltmrSecsElapsed, 1);
     EXPECT_FALSE(w->m_bJobError);

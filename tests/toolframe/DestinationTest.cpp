@@ -249,6 +249,7 @@ TEST_F(Destination, JobStartRefusesAnEmptyDestinationAndCreatesTheSubFolder)
     EXPECT_FALSE(w->PrepareOutputFolder());
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.shown()[0].prompt.contains("no destination folder"));
+    EXPECT_TRUE(boxes.shown()[0].prompt.endsWith("on the \"Converter\" page.")) << boxes.shown()[0].prompt.toStdString();
     EXPECT_EQ(history(), QStringList{"/a/"});
 
     const QString dest = scratch("jobs/");
@@ -276,4 +277,5 @@ TEST_F(Destination, JobStartRefusesAnEmptyDestinationAndCreatesTheSubFolder)
     EXPECT_FALSE(w->PrepareOutputFolder());
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.shown()[0].prompt.contains("cannot be created"));
+    EXPECT_TRUE(boxes.shown()[0].prompt.endsWith("on the \"Converter\" page.")) << boxes.shown()[0].prompt.toStdString();
 }
