@@ -15,7 +15,7 @@ public:
     bool ok() const { return m_ok; }
     QString sinkName() const { return m_sink; }
     QString sourceName() const { return m_source; }
-    // The position of the source among the inputs Qt lists, -1 when it does not show up.
+    // The position of the source among the recorder's inputs, -1 when it does not show up.
     long inputIndex(int waitMs = 5000) const;
     // Plays a WAV file into the sink in the background (paplay); stopPlaying ends it.
     bool startPlaying(const QString& wav);
