@@ -382,7 +382,7 @@ struct Stream::Callbacks {
     static void write(pa_stream* s, size_t nbytes, void* u)
     {
         auto* self = static_cast<Stream*>(u);
-        if (self->m_draining)
+        if (self->m_draining || !self->m_fill)
             return;
         const size_t frame = size_t(self->m_format.bytesPerFrame());
         while (nbytes >= frame) {
@@ -507,7 +507,8 @@ bool Stream::start(bool playback, const QString& id, const StreamFormat& format,
     }
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
-    attr.prebuf = uint32_t(-1);
+    // Written as it comes: plays as soon as anything is in.
+    attr.prebuf = playback && !m_fill ? uint32_t(format.bytesPerFrame()) : uint32_t(-1);
     attr.minreq = uint32_t(-1);
     const uint32_t latencyBytes = uint32_t(pa_usec_to_bytes(pa_usec_t(std::max(latencyMs, 1)) * 1000, &spec));
     attr.tlength = playback ? latencyBytes : uint32_t(-1);
@@ -584,6 +585,33 @@ void Stream::stop()
     if (pa_stream_get_state(s) == PA_STREAM_READY || pa_stream_get_state(s) == PA_STREAM_CREATING)
         pa_stream_disconnect(s);
     pa_stream_unref(s);
+}
+
+qint64 Stream::write(const void* data, qint64 bytes)
+{
+    if (!m_stream || m_fill || bytes <= 0)
+        return 0;
+    LoopLock lock;
+    if (pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        return 0;
+    const size_t frame = size_t(m_format.bytesPerFrame());
+    const size_t room = pa_stream_writable_size(m_stream);
+    if (room == size_t(-1))
+        return 0;
+    const size_t n = std::min(room, size_t(bytes)) / frame * frame;
+    if (n == 0)
+        return 0;
+    int rc;
+    if (m_gain >= 0.9999f) {
+        rc = pa_stream_write(m_stream, data, n, nullptr, 0, PA_SEEK_RELATIVE);
+    } else {
+        std::vector<char> copy(static_cast<const char*>(data), static_cast<const char*>(data) + n);
+        applyGain(copy.data(), n, m_format.type, m_gain);
+        rc = pa_stream_write(m_stream, copy.data(), n, nullptr, 0, PA_SEEK_RELATIVE);
+    }
+    if (rc < 0)
+        return 0;
+    return qint64(n);
 }
 
 void Stream::setPaused(bool paused)

@@ -66,12 +66,17 @@ public:
 
     // Starts a stream on device `id` (empty: the server's default). The
     // device holds about `latencyMs` of audio. Returns at once: false with
-    // *error for what fails at once, else Ready or Failed follows.
+    // *error for what fails at once, else Ready or Failed follows. A playback
+    // stream without `fill` takes what write() hands it and plays as soon as
+    // anything is in.
     bool startPlayback(const QString& id, const StreamFormat& format, int latencyMs, Fill fill, QString* error);
     bool startCapture(const QString& id, const StreamFormat& format, int latencyMs, Take take, QString* error);
     // Waits up to timeoutMs for the server to accept the stream: 1 ready,
     // 0 no answer, -1 refused (*error says why).
     int waitReady(int timeoutMs, QString* error = nullptr);
+    // A playback stream without fill: queues what the device has room for
+    // (whole frames), returns the bytes taken.
+    qint64 write(const void* data, qint64 bytes);
     // Ends the stream at once; no callback runs after this returns.
     void stop();
 
