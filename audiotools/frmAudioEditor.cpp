@@ -1,6 +1,7 @@
 #include "audiotools/frmAudioEditor.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -28,6 +29,7 @@
 #include "lists/ListFile.h"
 #include "lists/frmStat.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
 
 namespace {
 
@@ -240,6 +242,9 @@ void FrmAudioEditor::Form_Unload()
     // Whatever closes the window: a save still running is stopped and its
     // partial output removed before the component goes.
     cAudioEditor1->ReleaseComponent();
+    // The converted copy the launch made is of no use once the window is
+    // gone; nothing reads it any more.
+    QFile::remove(platform::programDir() + QStringLiteral("/tmpeditor.wav"));
 }
 
 void FrmAudioEditor::closeEvent(QCloseEvent* event)
@@ -325,6 +330,11 @@ QString FrmAudioEditor::SaveSelection()
         cAudioEditor1->setRangeStart(start);
     if (leadingNumber(lblTimeEnd->text(), &end) && leadingNumber(lblTimeStart->text(), &start))
         cAudioEditor1->setRangeLength(end - start);
+    // The frames shown beside the times, so that the file holds exactly them.
+    long firstFrame = -1, endFrame = -1;
+    if (!leadingNumber(lblSamplesStart->text(), &firstFrame) || !leadingNumber(lblSamplesEnd->text(), &endFrame))
+        firstFrame = endFrame = -1;
+    cAudioEditor1->setRangeFrames(firstFrame, endFrame);
     setSaveControlsEnabled(false);
     cAudioEditor1->SaveRange();
     return path;

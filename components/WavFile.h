@@ -8,6 +8,8 @@
 #include <QString>
 #include <cstdint>
 
+class QFile;
+
 namespace kvaudio {
 
 // Codes of the audio editor's EditorError events, beside the job error
@@ -19,7 +21,11 @@ enum EditorErrorCode {
     ErrWavUnsupported = 63,   // a WAV the editor cannot read (compressed, >2 channels)
     ErrNoFileLoaded = 64,     // playing or zooming with no file shown
     ErrPlayDevice = 65,       // no output device, or it refused the format
+    ErrWavTooManyChunks = 66, // more chunks before the sound than any WAV holds
 };
+
+// Chunks a header may hold before its format and data chunks are both found.
+constexpr int kMaxWavChunks = 1024;
 
 struct WavFormat {
     int channels = 0;
@@ -33,9 +39,15 @@ struct WavFormat {
     QByteArray fmtChunk; // the body of the fmt chunk as found, for copies in the same format
 };
 
+// Opens path for reading only when it is a regular file (a pipe or a device
+// is refused without waiting for a writer). 0, ErrSourceMissing or
+// ErrSourceUnreadable; text gets a sentence for the user.
+int OpenRegularFile(const QString& path, QFile* file, QString* text = nullptr);
+
 // Reads the header of path. Returns 0 or an error code (the EditorErrorCode
 // values, ErrSourceMissing, ErrSourceUnreadable, ErrSourceEmpty); text gets
-// a sentence for the user.
+// a sentence for the user. It reads the file: callers keep it off the
+// window's thread.
 int ReadWavHeader(const QString& path, WavFormat* format, QString* text);
 
 // Turns `frames` frames of raw samples into interleaved floats in -1..1.

@@ -3,6 +3,7 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -72,6 +73,8 @@ cAudioEditor::cAudioEditor(QWidget* parent) : QWidget(parent)
 cAudioEditor::~cAudioEditor()
 {
     ReleaseComponent();
+    // Nothing queued for this object may arrive while its bases go.
+    QCoreApplication::removePostedEvents(this);
 }
 
 void cAudioEditor::raiseError(long code, const QString& text)
@@ -130,8 +133,8 @@ namespace {
 bool scanBlocks(const QString& path, const WavFormat& f, int64_t firstBlock, int64_t lastBlock,
                 cAudioEditor::Peaks* fine, const std::atomic<bool>& abort, const std::function<void(int64_t)>& done)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (OpenRegularFile(path, &file))
         return false;
     const int ch = f.channels;
     const int64_t chunkBlocks = std::max<int64_t>(1, kChunkBytes / (kFineFrames * f.blockAlign));
@@ -190,28 +193,28 @@ void cAudioEditor::LoadWaveFile(const QString& path)
     m_anchor = -1;
     update();
 
-    WavFormat f;
-    QString text;
+    // The header is read on the worker too: a slow disk, or a file that is
+    // no WAV at all, never holds the window.
     const quint64 gen = m_scanGeneration;
-    if (const int rc = ReadWavHeader(path, &f, &text)) {
-        postTo(this, [this, gen, rc, text] {
-            if (!m_released && gen == m_scanGeneration)
-                emit EditorError(rc, text);
-        });
-        return;
-    }
-    m_path = path;
-    m_format = f;
-    m_viewEnd = f.frames;
-    const long seconds = long(std::llround(double(f.frames) / f.sampleRate));
-    postTo(this, [this, gen, f, seconds] {
-        if (!m_released && gen == m_scanGeneration)
-            emit EditorFileInfo(f.sampleRate, f.bitsPerSample, f.channels, seconds, long(f.frames));
-    });
-
     auto scan = std::make_shared<ScanState>();
     m_scan = scan;
-    m_scanThread = std::thread([this, scan, path, f, gen] {
+    m_scanThread = std::thread([this, scan, path, gen] {
+        WavFormat f;
+        QString headerText;
+        if (const int rc = ReadWavHeader(path, &f, &headerText)) {
+            postTo(this, [this, gen, rc, headerText] { scanFinished(gen, false, rc, headerText); });
+            return;
+        }
+        const long seconds = long(std::llround(double(f.frames) / f.sampleRate));
+        postTo(this, [this, gen, path, f, seconds] {
+            if (m_released || gen != m_scanGeneration)
+                return;
+            m_path = path;
+            m_format = f;
+            m_viewEnd = f.frames;
+            update();
+            emit EditorFileInfo(f.sampleRate, f.bitsPerSample, f.channels, seconds, long(f.frames));
+        });
         const int64_t blocks = (f.frames + kFineFrames - 1) / kFineFrames;
         scan->fine.channels = scan->coarse.channels = f.channels;
         scan->fine.blockFrames = kFineFrames;
@@ -334,8 +337,8 @@ void cAudioEditor::ensureRawCache()
     m_rawEnd = m_viewEnd;
     const qint64 n = m_viewEnd - m_viewStart;
     m_raw.assign(size_t(n * m_format.channels), 0.0f);
-    QFile file(m_path);
-    if (n <= 0 || !file.open(QIODevice::ReadOnly) || !file.seek(m_format.dataOffset + m_viewStart * m_format.blockAlign))
+    QFile file;
+    if (n <= 0 || OpenRegularFile(m_path, &file) || !file.seek(m_format.dataOffset + m_viewStart * m_format.blockAlign))
         return;
     const QByteArray bytes = file.read(n * m_format.blockAlign);
     DecodeWavSamples(bytes.constData(), bytes.size() / m_format.blockAlign, m_format, m_raw.data());
@@ -515,16 +518,15 @@ void cAudioEditor::SaveRange()
         raiseError(ErrBusy, QStringLiteral("A selection is being saved already."));
         return;
     }
-    WavFormat f;
-    QString text;
-    if (const int rc = ReadWavHeader(m_inputFile, &f, &text)) {
-        raiseError(rc, text);
-        return;
-    }
     const QString out = m_outputFile;
     const QFileInfo outInfo(out);
     if (out.isEmpty() || outInfo.isDir()) {
         raiseError(ErrOutputPath, QStringLiteral("No file to save the selection to was given."));
+        return;
+    }
+    if (outInfo.exists() && !outInfo.isFile()) {
+        raiseError(ErrOutputPath, QStringLiteral("The selection cannot be saved as \"%1\": it is not a regular file.")
+                                      .arg(out));
         return;
     }
     if (!outInfo.absoluteDir().exists()) {
@@ -541,17 +543,6 @@ void cAudioEditor::SaveRange()
         raiseError(ErrRange, QStringLiteral("No range to save was given."));
         return;
     }
-    const qint64 first = (qint64(m_rangeStartMs) * f.sampleRate + 500) / 1000;
-    qint64 count = (qint64(m_rangeLengthMs) * f.sampleRate + 500) / 1000;
-    if (count <= 0) {
-        raiseError(ErrRange, QStringLiteral("The selection is empty: there is nothing to save."));
-        return;
-    }
-    if (first >= f.frames) {
-        raiseError(ErrRange, QStringLiteral("The selection starts after the end of the file."));
-        return;
-    }
-    count = std::min(count, f.frames - first);
 
     if (m_saveThread.joinable())
         m_saveThread.join();
@@ -560,7 +551,9 @@ void cAudioEditor::SaveRange()
     m_saving = true;
     const quint64 gen = ++m_saveGeneration;
     const QString in = m_inputFile;
-    m_saveThread = std::thread([this, save, gen, in, out, f, first, count] {
+    const long startMs = m_rangeStartMs, lengthMs = m_rangeLengthMs;
+    const qint64 firstFrame = m_rangeFirstFrame, endFrame = m_rangeEndFrame;
+    m_saveThread = std::thread([this, save, gen, in, out, startMs, lengthMs, firstFrame, endFrame] {
         auto progress = [this, gen](int percent) {
             postTo(this, [this, gen, percent] {
                 if (!m_released && gen == m_saveGeneration && m_saving)
@@ -573,8 +566,30 @@ void cAudioEditor::SaveRange()
             save->text = text;
             postTo(this, [this, gen] { saveFinished(gen); });
         };
-        QFile src(in);
-        if (!src.open(QIODevice::ReadOnly) || !src.seek(f.dataOffset + first * f.blockAlign))
+        // The input's header is read here, off the window's thread.
+        WavFormat f;
+        QString headerText;
+        if (const int rc = ReadWavHeader(in, &f, &headerText))
+            return finish(SaveState::Error, rc, headerText);
+        // Each end maps to frames by rounding once, unless the frames
+        // themselves came with the range and agree with it.
+        qint64 first = (qint64(startMs) * f.sampleRate + 500) / 1000;
+        qint64 count = (qint64(lengthMs) * f.sampleRate + 500) / 1000;
+        auto nearMs = [&f](qint64 frame, qint64 ms) {
+            return std::llabs(frame * 1000 - ms * f.sampleRate) <= f.sampleRate;
+        };
+        if (firstFrame >= 0 && endFrame >= firstFrame && nearMs(firstFrame, startMs) &&
+            nearMs(endFrame, qint64(startMs) + lengthMs)) {
+            first = firstFrame;
+            count = endFrame - firstFrame;
+        }
+        if (count <= 0)
+            return finish(SaveState::Error, ErrRange, QStringLiteral("The selection is empty: there is nothing to save."));
+        if (first >= f.frames)
+            return finish(SaveState::Error, ErrRange, QStringLiteral("The selection starts after the end of the file."));
+        count = std::min(count, f.frames - first);
+        QFile src;
+        if (OpenRegularFile(in, &src) || !src.seek(f.dataOffset + first * f.blockAlign))
             return finish(SaveState::Error, ErrSourceUnreadable, QStringLiteral("The file \"%1\" cannot be read.").arg(in));
         // Written beside the target and renamed over it only when whole.
         QSaveFile dst(out);
@@ -679,8 +694,8 @@ long cAudioEditor::StartPlayback()
             return ErrPlayDevice;
         }
     }
-    auto file = std::make_unique<QFile>(m_path);
-    if (!file->open(QIODevice::ReadOnly)) {
+    auto file = std::make_unique<QFile>();
+    if (OpenRegularFile(m_path, file.get())) {
         raiseError(ErrSourceUnreadable, QStringLiteral("The file \"%1\" cannot be read.").arg(m_path));
         return ErrSourceUnreadable;
     }
@@ -693,7 +708,10 @@ long cAudioEditor::StartPlayback()
     m_stallMs = 0;
     m_paused = false;
 
-    m_sink = new QAudioSink(device, fmt, this);
+    // Not a child: the sink is stopped and handed to deleteLater when playing
+    // ends, and its destructor runs the event loop, so it must never be
+    // deleted again with this widget.
+    m_sink = new QAudioSink(device, fmt);
     m_sink->setBufferSize(qsizetype(fmt.sampleRate()) * kPlayBufferMs / 1000 * fmt.bytesPerFrame());
     m_sinkIo = m_sink->start();
     if (!m_sinkIo || m_sink->error() != QAudio::NoError) {

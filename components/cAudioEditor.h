@@ -43,6 +43,17 @@ public:
     long RangeStart() const { return m_rangeStartMs; }
     void setRangeLength(long ms) { m_rangeLengthMs = ms; }
     long RangeLength() const { return m_rangeLengthMs; }
+    // The same range as frames [first, end), as the selection shows them;
+    // negative while unset. Used in place of the milliseconds when it lies
+    // within a millisecond of them, so that a save holds exactly the frames
+    // shown rather than the ones the rounded milliseconds give back.
+    void setRangeFrames(qint64 first, qint64 end)
+    {
+        m_rangeFirstFrame = first;
+        m_rangeEndFrame = end;
+    }
+    qint64 RangeFirstFrame() const { return m_rangeFirstFrame; }
+    qint64 RangeEndFrame() const { return m_rangeEndFrame; }
     // Copies the range of the input file into the output file, sample for
     // sample with the input's format; returns at once.
     void SaveRange();
@@ -153,6 +164,7 @@ private:
     // Saving.
     QString m_inputFile, m_outputFile;
     long m_rangeStartMs = -1, m_rangeLengthMs = -1;
+    qint64 m_rangeFirstFrame = -1, m_rangeEndFrame = -1;
     std::shared_ptr<SaveState> m_save;
     std::thread m_saveThread;
     quint64 m_saveGeneration = 0;

@@ -3,6 +3,7 @@
 // zoom, playing, and stopping work that runs.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QAudioDevice>
@@ -16,6 +17,7 @@
 #include "components/AudioJobErrors.h"
 #include "components/WavFile.h"
 #include "components/cAudioEditor.h"
+#include "tests/audiocomponents/EditorFixtures.h"
 #include "tests/support/TestEnv.h"
 
 using namespace kvaudio;
@@ -572,6 +574,146 @@ TEST_F(AudioEditorTest, PlaysTheSelectionWithAMovingCursorOrSaysWhyNot)
     editor.AbortJob();
     EXPECT_TRUE(ev.waitFor("aborted"));
     EXPECT_EQ(ev.log, QStringList({"play ended", "aborted"}));
+}
+
+TEST_F(AudioEditorTest, EachEndOfAMillisecondRangeMapsToFramesByRoundingOnce)
+{
+    // Halves of a frame round up, in the start and in the length alike.
+    struct Case {
+        int rate;
+        long startMs, lengthMs;
+        qint64 first, count;
+    };
+    const Case cases[] = {
+        {44100, 0, 35, 0, 1544},    // 1543.5 frames
+        {44100, 5, 35, 221, 1544},  // 220.5 and 1543.5
+        {44100, 10, 1, 441, 44},    // 44.1
+        {22050, 3, 7, 66, 154},     // 66.15 and 154.35
+        {11025, 2, 3, 22, 33},      // 22.05 and 33.075
+        {8000, 7, 13, 56, 104},     // whole frames
+        {48000, 1001, 999, 48048, 47952},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 Hz, %2 ms + %3 ms").arg(c.rate).arg(c.startMs).arg(c.lengthMs).toStdString());
+        WavLayout s;
+        s.rate = c.rate;
+        const QByteArray data = sampleData(s, c.rate * 3);
+        const QString src = writeFile(dir + "src.wav", wavBytes(s, data));
+        QFile::remove(dir + "cut.wav");
+        cAudioEditor editor;
+        Events ev(&editor);
+        editor.SetInputFile(src);
+        editor.setOutputFile(dir + "cut.wav");
+        editor.setRangeStart(c.startMs);
+        editor.setRangeLength(c.lengthMs);
+        editor.SaveRange();
+        ASSERT_EQ(ev.waitForEnd(), "done") << ev.lastError.toStdString();
+        WavFormat cut;
+        ASSERT_EQ(ReadWavHeader(dir + "cut.wav", &cut, nullptr), 0);
+        EXPECT_EQ(cut.frames, c.count);
+        EXPECT_EQ(readFile(dir + "cut.wav").mid(cut.dataOffset, cut.dataBytes), data.mid(c.first * 4, c.count * 4));
+    }
+}
+
+TEST_F(AudioEditorTest, FramesThatComeWithTheRangeAreSavedExactly)
+{
+    const WavLayout s;
+    const QByteArray data = sampleData(s, 44100 * 6);
+    const QString src = writeFile(dir + "src.wav", wavBytes(s, data));
+    struct Case {
+        const char* name;
+        long startMs, lengthMs;
+        qint64 firstFrame, endFrame; // given with the range
+        qint64 first, end;           // saved
+    };
+    const Case cases[] = {
+        // A selection's frames and its rounded times: the frames are kept.
+        {"frames of a selection", 1989, 5497 - 1989, 87726, 242431, 87726, 242431},
+        {"whole file, end in whole milliseconds up", 0, 6000, 0, 44100 * 6, 0, 44100 * 6},
+        {"a frame thin", 1000, 0, 44100, 44101, 44100, 44101},
+        // Frames that do not belong to the times are stale: the times count.
+        {"frames of another selection", 1000, 1000, 500, 700, 44100, 88200},
+        {"frames unset", 1000, 1000, -1, -1, 44100, 88200},
+        {"frames reversed", 1000, 1000, 88200, 44100, 44100, 88200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(dir + "cut.wav");
+        cAudioEditor editor;
+        Events ev(&editor);
+        editor.SetInputFile(src);
+        editor.setOutputFile(dir + "cut.wav");
+        editor.setRangeStart(c.startMs);
+        editor.setRangeLength(c.lengthMs);
+        editor.setRangeFrames(c.firstFrame, c.endFrame);
+        editor.SaveRange();
+        ASSERT_EQ(ev.waitForEnd(), "done") << ev.lastError.toStdString();
+        WavFormat cut;
+        ASSERT_EQ(ReadWavHeader(dir + "cut.wav", &cut, nullptr), 0);
+        EXPECT_EQ(cut.frames, c.end - c.first);
+        EXPECT_EQ(readFile(dir + "cut.wav").mid(cut.dataOffset, cut.dataBytes),
+                  data.mid(c.first * 4, (c.end - c.first) * 4));
+    }
+}
+
+TEST_F(AudioEditorTest, APipeOrAFileOfEndlessChunksIsRefusedWithoutHoldingTheCaller)
+{
+    const WavLayout s;
+    const QString good = writeFile(dir + "good.wav", wavBytes(s, sampleData(s, 44100)));
+    editorfixtures::Fifo fifo(dir + "pipe.wav");
+    ASSERT_TRUE(fifo.ok());
+    const QByteArray small = wavBytes(s, sampleData(s, 100));
+    const QString chunky = writeFile(dir + "chunky.wav", editorfixtures::withManyChunks(small, 4'000'000));
+    ASSERT_FALSE(chunky.isEmpty());
+    // Many chunks, but fewer than the bound, are still a WAV.
+    const QString someChunks = writeFile(dir + "some.wav", editorfixtures::withManyChunks(small, kMaxWavChunks - 3));
+
+    struct Case {
+        const char* name;
+        QString path;
+        long code;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"named pipe", fifo.path(), ErrSourceUnreadable, "not a regular file"},
+        {"millions of chunks", chunky, ErrWavTooManyChunks, "more than 1024 chunks"},
+        {"folder", dir, ErrSourceUnreadable, "not a regular file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WavFormat f;
+        QString text;
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(ReadWavHeader(c.path, &f, &text), c.code) << text.toStdString();
+        EXPECT_LT(t.elapsed(), 1000);
+        EXPECT_TRUE(text.contains(c.says)) << text.toStdString();
+
+        // Opening and saving return at once; the refusal comes as an event.
+        for (const bool saving : {false, true}) {
+            SCOPED_TRACE(saving ? "SaveRange" : "LoadWaveFile");
+            cAudioEditor editor;
+            Events ev(&editor);
+            t.restart();
+            if (saving) {
+                editor.SetInputFile(c.path);
+                editor.setOutputFile(dir + "out.wav");
+                editor.setRangeStart(0);
+                editor.setRangeLength(100);
+                editor.SaveRange();
+            } else {
+                editor.LoadWaveFile(c.path);
+            }
+            EXPECT_LT(t.elapsed(), 300);
+            ASSERT_TRUE(ev.waitFor(QStringLiteral("error %1").arg(c.code))) << ev.log.join(" | ").toStdString();
+            EXPECT_TRUE(ev.lastError.contains(c.path));
+            EXPECT_FALSE(QFile::exists(dir + "out.wav"));
+        }
+    }
+    WavFormat f;
+    EXPECT_EQ(ReadWavHeader(someChunks, &f, nullptr), 0);
+    EXPECT_EQ(f.frames, 100);
+    EXPECT_EQ(ReadWavHeader(good, &f, nullptr), 0);
 }
 
 } // namespace
