@@ -1,6 +1,7 @@
 // The recorder/player component against the sound server: each test that
 // records plays a tone into a sink of its own and records that sink's source.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -121,6 +122,60 @@ TEST_F(WaveTest, RecordsTheToneInEveryFormatWithAMatchingHeader)
         EXPECT_NEAR(loudest, 50, 10);
         EXPECT_FALSE(QFileInfo::exists(m_dir + QString("/take_%1_%2_%3.recording.wav").arg(r.bits).arg(r.rate).arg(r.channels)));
     }
+}
+
+// What the computer plays: the sink's monitor is listed after every input
+// (a stored input position keeps naming the same input) and records the tone
+// that paplay plays into the sink, at its level, for as long as was recorded.
+TEST_F(WaveTest, RecordsWhatASinkPlaysThroughItsMonitor)
+{
+    const long n = wave->WaveDeviceCount(cWave::WaveInput);
+    long monitor = -1, lastInput = -1, firstMonitor = n;
+    for (long i = 0; i < n; ++i) {
+        WaveDeviceCapsRecord rec;
+        wave->WaveDeviceCaps(i, rec, cWave::WaveInput);
+        EXPECT_EQ(rec.DeviceNumber, i);
+        if (rec.DeviceId.endsWith(".monitor"))
+            firstMonitor = qMin(firstMonitor, i);
+        else
+            lastInput = i;
+        if (rec.DeviceId == s_sink->sinkName() + ".monitor") {
+            monitor = i;
+            EXPECT_TRUE(rec.DeviceName.startsWith("Monitor of")) << rec.DeviceName.toStdString();
+            EXPECT_EQ(rec.Channels, 2);
+        }
+    }
+    ASSERT_GE(monitor, 0) << "the sink's monitor is not listed";
+    EXPECT_LT(lastInput, firstMonitor) << "an input is listed after a monitor";
+    EXPECT_LT(m_device, firstMonitor);
+
+    const QString path = m_dir + "/monitor.wav";
+    s_sink->startPlaying(s_tone);
+    playerfx::pump(1000);
+    QSignalSpy done(wave.get(), &cWave::DoneRecord);
+    WAVEFORMATEX f = formatOf(16, 44100, 2);
+    QElapsedTimer recorded;
+    ASSERT_EQ(wave->StartRecording(monitor, path, f, 1600), 0);
+    recorded.start();
+    playerfx::pump(2500);
+    const qint64 ms = recorded.elapsed();
+    wave->StopRecording();
+    ASSERT_TRUE(playerfx::waitFor([&] { return done.count() == 1; }, 5000));
+    s_sink->stopPlaying();
+    EXPECT_EQ(wave->RecordEndError(), 0);
+    const recfx::WavFile w = readWav(path);
+    ASSERT_TRUE(w.valid);
+    EXPECT_EQ(qint64(w.dataSize), w.fileSize - 44);
+    EXPECT_NEAR(w.seconds() * 1000, double(ms), 50.0);
+    EXPECT_NEAR(recfx::dominantHz(w), 1000.0, 15.0);
+    // Played at half scale: the take peaks at half scale, on both channels.
+    int peak[2] = {0, 0};
+    const auto* p = reinterpret_cast<const qint16*>(w.data.constData());
+    for (qint64 i = 0; i + 1 < w.data.size() / 2; i += 2)
+        for (int c = 0; c < 2; ++c)
+            peak[c] = qMax(peak[c], std::abs(int(p[i + c])));
+    EXPECT_NEAR(peak[0], 16384, 1200);
+    EXPECT_NEAR(peak[1], 16384, 1200);
 }
 
 TEST_F(WaveTest, RefusedStartsSayWhyAndLeaveNoFile)
