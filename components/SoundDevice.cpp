@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace kvsound {
@@ -175,19 +176,9 @@ Device deviceOf(const Info* i)
     return d;
 }
 
-void sinkListed(pa_context*, const pa_sink_info* i, int eol, void* u)
-{
-    auto* req = static_cast<std::shared_ptr<ListRequest>*>(u);
-    if (eol) {
-        (*req)->failed = (*req)->failed || eol < 0;
-        listStepDone(req);
-        delete req;
-        return;
-    }
-    (*req)->devices.append(deviceOf(i));
-}
-
-void sourceListed(pa_context*, const pa_source_info* i, int eol, void* u)
+// One entry of a sink or source list; the last call only ends the list.
+template <class Info>
+void listed(pa_context*, const Info* i, int eol, void* u)
 {
     auto* req = static_cast<std::shared_ptr<ListRequest>*>(u);
     if (eol) {
@@ -197,7 +188,8 @@ void sourceListed(pa_context*, const pa_source_info* i, int eol, void* u)
         return;
     }
     Device d = deviceOf(i);
-    d.isMonitor = i->monitor_of_sink != PA_INVALID_INDEX;
+    if constexpr (std::is_same_v<Info, pa_source_info>)
+        d.isMonitor = i->monitor_of_sink != PA_INVALID_INDEX;
     (d.isMonitor ? (*req)->monitors : (*req)->devices).append(d);
 }
 
@@ -222,8 +214,8 @@ bool list(bool outputs, QList<Device>* out, QString* error)
     {
         LoopLock lock;
         req->pending = 2;
-        pa_operation* a = outputs ? pa_context_get_sink_info_list(context, sinkListed, new std::shared_ptr(req))
-                                  : pa_context_get_source_info_list(context, sourceListed, new std::shared_ptr(req));
+        pa_operation* a = outputs ? pa_context_get_sink_info_list(context, listed<pa_sink_info>, new std::shared_ptr(req))
+                                  : pa_context_get_source_info_list(context, listed<pa_source_info>, new std::shared_ptr(req));
         pa_operation* b = pa_context_get_server_info(context, serverInfo, new std::shared_ptr(req));
         if (!a || !b) {
             // The connection went meanwhile; what was asked for never answers.

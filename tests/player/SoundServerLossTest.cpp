@@ -11,11 +11,18 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "audiotools/frmMicRecorder.h"
 #include "components/SoundDevice.h"
 #include "components/cAudioEditor.h"
 #include "components/cPlayer.h"
 #include "components/cWave.h"
 #include "components/cWaveTTS.h"
+#include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/player/PlayerFixtures.h"
 #include "tests/player/PrivateSink.h"
 #include "tests/support/TestEnv.h"
@@ -232,6 +239,36 @@ TEST_F(SoundServerLossTest, EditorAndSpeechEndWhenTheServerGoes)
     EXPECT_TRUE(errors.last().at(1).toString().contains("sound system")) << errors.last().at(1).toString().toStdString();
     EXPECT_FALSE(editor.IsPlaying());
     EXPECT_FALSE(tts.IsSpeaking());
+}
+
+// The recorder window lists the only source there is, the sink's monitor,
+// and logs the loss when its server goes; the window stays usable.
+TEST_F(SoundServerLossTest, TheRecorderWindowLogsTheLossAndKeepsTheTake)
+{
+    attest::startProgram();
+    FrmMicRecorder* w = g_frmMicRecorder();
+    ASSERT_EQ(w->cboDevices->count(), 1);
+    EXPECT_TRUE(w->cboDevices->itemText(0).contains("Monitor of")) << w->cboDevices->itemText(0).toStdString();
+    cPlayer player;
+    ASSERT_EQ(player.PlayFile(tone, -1), 0);
+    const QString path = m_dir + "/window.wav";
+    w->txtAudioFile->setText(path);
+    w->cmdRecord->click();
+    ASSERT_FALSE(w->cmdRecord->isEnabled());
+    pump(3000);
+    server->kill();
+    ASSERT_TRUE(waitFor([&] { return w->cmdRecord->isEnabled(); }, 4000));
+    const QStringList log = attest::logMessages(w->txtResults);
+    ASSERT_GE(log.size(), 2);
+    EXPECT_TRUE(log.at(log.size() - 2).startsWith(" Error Record .")) << log.join('|').toStdString();
+    EXPECT_TRUE(log.at(log.size() - 2).contains("sound system")) << log.join('|').toStdString();
+    EXPECT_EQ(log.last(), " DoneRecord Event.");
+    const recfx::WavFile take = recfx::readWav(path);
+    ASSERT_TRUE(take.valid);
+    EXPECT_EQ(qint64(take.dataSize), take.fileSize - 44);
+    EXPECT_GT(take.seconds(), 1.0);
+    w->close();
+    pump(20);
 }
 
 } // namespace
