@@ -419,7 +419,8 @@ struct Stream::Callbacks {
             if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0)
                 return;
             if (data) {
-                self->m_level = peakOf(data, bytes, self->m_format.type);
+                if (self->m_levelWanted)
+                    self->m_level = peakOf(data, bytes, self->m_format.type);
                 self->m_take(data, bytes);
             } else {
                 // A gap the server lost: silence keeps the take's timing.

@@ -87,7 +87,8 @@ public:
     void setVolume(double gain) { m_gain = float(gain); }
     // Frames heard (playback) or taken (capture) since the start.
     qint64 position() const;
-    // Peak of the last part that passed, 0..1.
+    // Peak of the last part recorded, 0..1, while asked for.
+    void setLevelWanted(bool on) { m_levelWanted = on; }
     float level() const { return m_level; }
     const StreamFormat& format() const { return m_format; }
 
@@ -110,6 +111,7 @@ private:
     Take m_take;
     std::atomic<float> m_gain{1.0f};
     std::atomic<float> m_level{0.0f};
+    std::atomic<bool> m_levelWanted{false};
     std::atomic<int> m_state{0}; // 0 connecting, 1 ready, -1 failed
     std::atomic<qint64> m_taken{0};
     mutable std::atomic<qint64> m_heard{0};

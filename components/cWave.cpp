@@ -175,6 +175,7 @@ void cWave::WaveDeviceCaps(long& index, WaveDeviceCapsRecord& rec, long kind)
 void cWave::setMeterEnabled(bool on)
 {
     m_meterEnabled = on;
+    m_stream->setLevelWanted(on);
     if (m_shared)
         m_shared->meter = on;
 }
