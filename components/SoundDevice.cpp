@@ -231,12 +231,17 @@ bool list(bool outputs, QList<Device>* out, QString* error)
         if (b)
             pa_operation_unref(b);
     }
-    const bool answered = server().waitUntil(kListTimeoutMs, [&] { return req->pending == 0; });
+    // A connection lost meanwhile answers nothing more: no use waiting for it.
+    Server& srv = server();
+    const bool answered = srv.waitUntil(kListTimeoutMs, [&] {
+        return req->pending == 0 || srv.contextState == PA_CONTEXT_FAILED || srv.contextState == PA_CONTEXT_TERMINATED;
+    });
     LoopLock lock;
-    if (!answered || req->failed) {
+    if (req->pending != 0 || req->failed) {
         if (error)
-            *error = noServerText(answered ? QStringLiteral("the device list cannot be read")
-                                           : QStringLiteral("no answer in time"));
+            *error = noServerText(!answered           ? QStringLiteral("no answer in time")
+                                  : req->pending != 0 ? QStringLiteral("connection lost")
+                                                      : QStringLiteral("the device list cannot be read"));
         return false;
     }
     const QByteArray& def = outputs ? req->defaultSink : req->defaultSource;
