@@ -98,6 +98,17 @@ void PrivateSink::stopPlaying()
     }
 }
 
+WAVEFORMATEX pcmFormat(int bits, int rate, int channels)
+{
+    WAVEFORMATEX f;
+    f.nChannels = quint16(channels);
+    f.nSamplesPerSec = rate;
+    f.wBitsPerSample = quint16(bits);
+    f.nBlockAlign = quint16(bits / 8 * channels);
+    f.nAvgBytesPerSec = f.nBlockAlign * rate;
+    return f;
+}
+
 WavFile readWav(const QString& path)
 {
     WavFile w;

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "components/cWave.h"
+
 namespace recfx {
 
 class PrivateSink {
@@ -47,6 +49,8 @@ struct WavFile {
     double seconds() const { return blockAlign && rate ? double(dataSize / blockAlign) / rate : 0; }
 };
 WavFile readWav(const QString& path);
+// The PCM format record of bits, rate and channels.
+WAVEFORMATEX pcmFormat(int bits, int rate, int channels);
 // The frequency of the first channel from its zero crossings.
 double dominantHz(const WavFile& wav);
 

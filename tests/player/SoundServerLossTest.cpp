@@ -97,17 +97,6 @@ protected:
     }
     void TearDown() override { server.reset(); }
 
-    static WAVEFORMATEX cd()
-    {
-        WAVEFORMATEX f;
-        f.nChannels = 2;
-        f.nSamplesPerSec = 44100;
-        f.wBitsPerSample = 16;
-        f.nBlockAlign = 4;
-        f.nAvgBytesPerSec = 176400;
-        return f;
-    }
-
     std::unique_ptr<OwnServer> server;
     QString m_dir;
     QString tone;
@@ -151,7 +140,7 @@ TEST_F(SoundServerLossTest, RecordingEndsWithAnErrorAndKeepsAValidTake)
     });
     const QString path = m_dir + "/take.wav";
     long device = -1;
-    WAVEFORMATEX f = cd();
+    WAVEFORMATEX f = recfx::pcmFormat(16, 44100, 2);
     // Something plays into the sink, as the null sink's monitor gives sound only then.
     cPlayer player;
     ASSERT_EQ(player.PlayFile(tone, -1), 0);
@@ -184,7 +173,7 @@ TEST_F(SoundServerLossTest, AHungServerNeitherHoldsTheWindowNorLosesTheTake)
     ASSERT_EQ(player.PlayFile(tone, -1), 0);
     const QString path = m_dir + "/hung.wav";
     long device = -1;
-    WAVEFORMATEX f = cd();
+    WAVEFORMATEX f = recfx::pcmFormat(16, 44100, 2);
     ASSERT_EQ(wave.StartRecording(device, path, f, 1600), 0);
     pump(3000);
     server->hang();

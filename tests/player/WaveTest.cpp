@@ -19,16 +19,7 @@ using recfx::readWav;
 
 namespace {
 
-WAVEFORMATEX formatOf(int bits, int rate, int channels)
-{
-    WAVEFORMATEX f;
-    f.nChannels = quint16(channels);
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = quint16(bits);
-    f.nBlockAlign = quint16(bits / 8 * channels);
-    f.nAvgBytesPerSec = f.nBlockAlign * rate;
-    return f;
-}
+using recfx::pcmFormat;
 
 class WaveTest : public ::testing::Test {
 protected:
@@ -98,7 +89,7 @@ TEST_F(WaveTest, RecordsTheToneInEveryFormatWithAMatchingHeader)
         SCOPED_TRACE(QString("%1 bit %2 Hz %3 ch").arg(r.bits).arg(r.rate).arg(r.channels).toStdString());
         const QString path = m_dir + QString("/take_%1_%2_%3.wav").arg(r.bits).arg(r.rate).arg(r.channels);
         QSignalSpy meter(wave.get(), &cWave::MeterLevel);
-        ASSERT_EQ(recordTone(path, formatOf(r.bits, r.rate, r.channels), 3.0), 0);
+        ASSERT_EQ(recordTone(path, pcmFormat(r.bits, r.rate, r.channels), 3.0), 0);
         EXPECT_EQ(wave->RecordEndError(), 0);
         const recfx::WavFile w = readWav(path);
         ASSERT_TRUE(w.valid);
@@ -153,7 +144,7 @@ TEST_F(WaveTest, RecordsWhatASinkPlaysThroughItsMonitor)
     s_sink->startPlaying(s_tone);
     playerfx::pump(1000);
     QSignalSpy done(wave.get(), &cWave::DoneRecord);
-    WAVEFORMATEX f = formatOf(16, 44100, 2);
+    WAVEFORMATEX f = pcmFormat(16, 44100, 2);
     QElapsedTimer recorded;
     ASSERT_EQ(wave->StartRecording(monitor, path, f, 1600), 0);
     recorded.start();
@@ -182,7 +173,7 @@ TEST_F(WaveTest, RefusedStartsSayWhyAndLeaveNoFile)
 {
     const QString dirAsFile = m_dir + "/folder.wav";
     QDir().mkpath(dirAsFile);
-    WAVEFORMATEX wrongAlign = formatOf(16, 44100, 2);
+    WAVEFORMATEX wrongAlign = pcmFormat(16, 44100, 2);
     wrongAlign.nBlockAlign = 3;
     struct Row {
         const char* name;
@@ -191,13 +182,13 @@ TEST_F(WaveTest, RefusedStartsSayWhyAndLeaveNoFile)
         long device;
         long code;
     } rows[] = {
-        {"empty path", "", formatOf(16, 44100, 2), m_device, cWave::WaveNoPath},
-        {"missing folder", m_dir + "/no/such/take.wav", formatOf(16, 44100, 2), m_device, cWave::WaveFolderMissing},
-        {"a folder", dirAsFile, formatOf(16, 44100, 2), m_device, cWave::WaveNotWritable},
-        {"no room (a file system that holds nothing)", "/proc/kelvane-take.wav", formatOf(16, 44100, 2), m_device, cWave::WaveDiskFull},
-        {"24 bits", m_dir + "/a.wav", formatOf(24, 44100, 2), m_device, cWave::WaveBadFormat},
+        {"empty path", "", pcmFormat(16, 44100, 2), m_device, cWave::WaveNoPath},
+        {"missing folder", m_dir + "/no/such/take.wav", pcmFormat(16, 44100, 2), m_device, cWave::WaveFolderMissing},
+        {"a folder", dirAsFile, pcmFormat(16, 44100, 2), m_device, cWave::WaveNotWritable},
+        {"no room (a file system that holds nothing)", "/proc/kelvane-take.wav", pcmFormat(16, 44100, 2), m_device, cWave::WaveDiskFull},
+        {"24 bits", m_dir + "/a.wav", pcmFormat(24, 44100, 2), m_device, cWave::WaveBadFormat},
         {"block align", m_dir + "/b.wav", wrongAlign, m_device, cWave::WaveBadFormat},
-        {"no such device", m_dir + "/c.wav", formatOf(16, 44100, 2), 999, cWave::WaveDeviceNotFound},
+        {"no such device", m_dir + "/c.wav", pcmFormat(16, 44100, 2), 999, cWave::WaveDeviceNotFound},
     };
     for (Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -226,7 +217,7 @@ TEST_F(WaveTest, AnExistingFileStandsUntilTheNewTakeEndsAndTheTakeIsPlayableMidw
     s_sink->startPlaying(s_tone);
     playerfx::pump(1000);
     QSignalSpy done(wave.get(), &cWave::DoneRecord);
-    WAVEFORMATEX f = formatOf(16, 44100, 2);
+    WAVEFORMATEX f = pcmFormat(16, 44100, 2);
     ASSERT_EQ(wave->StartRecording(m_device, path, f, 1600), 0);
     // Recording into the same file again is refused while this one runs.
     EXPECT_EQ(wave->StartRecording(m_device, path, f, 1600), cWave::WaveAlreadyRecording);
@@ -255,7 +246,7 @@ TEST_F(WaveTest, AnExistingFileStandsUntilTheNewTakeEndsAndTheTakeIsPlayableMidw
 TEST_F(WaveTest, PausedAudioIsLeftOutAndReleasingCompletesTheFile)
 {
     const QString path = m_dir + "/paused.wav";
-    WAVEFORMATEX f = formatOf(16, 44100, 1);
+    WAVEFORMATEX f = pcmFormat(16, 44100, 1);
     QSignalSpy done(wave.get(), &cWave::DoneRecord);
     ASSERT_EQ(wave->StartRecording(m_device, path, f, 1600), 0);
     playerfx::pump(1000);
@@ -290,7 +281,7 @@ TEST_F(WaveTest, PlaysATakeToItsEndAndNeverRecordsOverIt)
     QSignalSpy donePlay(wave.get(), &cWave::DonePlay);
     ASSERT_EQ(wave->PlayWaveFile(path, int(m_device), 8000), 0);
     EXPECT_TRUE(wave->IsPlaying());
-    WAVEFORMATEX f = formatOf(16, 44100, 2);
+    WAVEFORMATEX f = pcmFormat(16, 44100, 2);
     long code = wave->StartRecording(m_device, path, f, 1600);
     EXPECT_EQ(code, cWave::WaveFileInUse);
     EXPECT_TRUE(wave->GetErrorText(code).contains("being played"));
