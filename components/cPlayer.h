@@ -81,7 +81,7 @@ public:
 
     cAudioData AudioData() const;
 
-    // Stops playing and ends the player's thread; the player plays no more.
+    // Stops playing; the player plays no more.
     void ReleaseComponent();
 
     // Inside a PlayEnded handler: true when the file played to its end,
