@@ -49,7 +49,8 @@ QLabel* addRow(QGridLayout* grid, int row, const QString& caption, const QString
     grid->addWidget(new QLabel(QStringLiteral("-")), row, 1);
     auto* value = new QLabel(designed);
     value->setObjectName(name);
-    value->setAccessibleName(caption);
+    // No fixed name: a screen reader reads the number shown, then the caption.
+    value->setAccessibleDescription(caption);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(value, row, 2);
     grid->setColumnStretch(2, 1);
@@ -232,6 +233,10 @@ void FrmAudioEditor::Form_Load()
     rbrList->CreateRebar(picList);
     rbrList->AddBand(tlbrList->ToolbarHandle(), QString(), false, false, QStringLiteral("Toolbar1"));
     rbrList->setRebarBandOption(0);
+    // The strip is laid out by hand, so the window's layout must be told how
+    // much it needs: every caption whole, down to the smallest window.
+    tlbrList->setMinimumSize(tlbrList->sizeHint());
+    picList->setMinimumSize(rbrList->minimumSizeHint().expandedTo(QSize(0, 30)));
 }
 
 void FrmAudioEditor::Form_Unload()

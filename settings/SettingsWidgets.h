@@ -3,7 +3,8 @@
 #include <QFrame>
 #include <QLabel>
 
-// A blue label with a hand pointer that reports clicks.
+// A blue label with a hand pointer that reports clicks. Tab reaches it and
+// Space or Enter presses it, as a button; screen readers meet a link.
 class LinkLabel : public QLabel {
     Q_OBJECT
 public:
@@ -16,6 +17,8 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A framed box that shows one colour and reports clicks.

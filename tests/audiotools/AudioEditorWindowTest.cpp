@@ -1,11 +1,14 @@
 // The audio editor window over its component: the file's format and the
 // selection in the captions, the saved selection, "Add Selection", errors
 // shown to the user, and closing while a save runs.
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -392,6 +395,75 @@ TEST_F(AudioEditorWindowTest, APipeOrAWavOfMillionsOfChunksKeepsTheWindowPaintin
         EXPECT_TRUE(boxes.prompts().first().contains(c.path));
         EXPECT_EQ(w->lblInfoSamples->text(), "Info Samples");
     }
+}
+
+TEST_F(AudioEditorWindowTest, ValueLabelsReadOutTheNumbersTheyShow)
+{
+    FrmAudioEditor* w = open(fixtures::writeToneWav(dir + "tone.wav", 2.0));
+    w->cAudioEditor1->SelectFrames(22050, 66150);
+    const struct {
+        QLabel* label;
+        const char* name;
+        const char* caption;
+        const char* shows;
+    } rows[] = {
+        {w->lblInfoSamples, "lblInfoSamples", "Info Samples", "44100"},
+        {w->lblInfoChannels, "lblInfoChannels", "Info Channels", "2"},
+        {w->lblInfoBits, "lblInfoBits", "Info Bits", "16"},
+        {w->lblLength, "lblLength", "Time Length", "0:00:02"},
+        {w->lblNumOfSamples, "lblNumOfSamples", "Total Samples", "88200"},
+        {w->lblSamplesStart, "lblSamplesStart", "Samples Start", "22050"},
+        {w->lblSamplesEnd, "lblSamplesEnd", "Samples End", "66150"},
+        {w->lblTimeStart, "lblTimeStart", "Time Start", "500 ms [0:00:00]"},
+        {w->lblTimeEnd, "lblTimeEnd", "Time End", "1500 ms [0:00:02]"},
+        {w->lblSelectedTime, "lblSelectedTime", "Selected Time", "1000 ms [0:00:01]"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(r.label->objectName(), r.name);
+        EXPECT_EQ(r.label->text(), r.shows);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(r.label);
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->text(QAccessible::Name), r.shows);
+        // The row's caption is still told, after the number.
+        EXPECT_EQ(a->text(QAccessible::Description), r.caption);
+    }
+}
+
+TEST_F(AudioEditorWindowTest, AtItsSmallestTheToolbarShowsEveryCaptionWhole)
+{
+    // The menu pictures, as the main window gives them: each caption sits beside one.
+    QPixmap picture(16, 16);
+    picture.fill(Qt::darkBlue);
+    for (int i = 0; i < 80; ++i)
+        main.imgMenu->setImage(i, QIcon(picture));
+    if (g_frmAudioEditorLoaded())
+        g_frmAudioEditor()->close();
+    QTest::qWait(1);
+    FrmAudioEditor* w = g_frmAudioEditor();
+    w->show();
+    w->resize(1, 1);
+    QTest::qWait(20);
+    ASSERT_LE(w->width(), w->minimumSizeHint().width() + 1);
+    cToolbar* bar = w->tlbrList;
+    int buttons = 0;
+    for (int i = 1; i <= bar->ButtonCount(); ++i) {
+        QAbstractButton* b = bar->ButtonWidget(i);
+        if (!b)
+            continue;
+        SCOPED_TRACE(b->text().toStdString());
+        ++buttons;
+        EXPECT_TRUE(b->isVisible());
+        EXPECT_FALSE(b->icon().isNull());
+        EXPECT_GE(b->width(), b->sizeHint().width());
+        EXPECT_GE(b->height(), b->sizeHint().height());
+        // Inside the strip that hosts the toolbar, and inside the window.
+        const QRect inList(b->mapTo(w->picList, QPoint(0, 0)), b->size());
+        EXPECT_TRUE(w->picList->rect().contains(inList));
+        const QRect inWindow(b->mapTo(w, QPoint(0, 0)), b->size());
+        EXPECT_TRUE(w->rect().contains(inWindow));
+    }
+    EXPECT_EQ(buttons, 7);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -281,6 +284,53 @@ TEST_F(OptionsDialog, ParameterLinksOpenTheirHelpSections)
     f->lblParameters->click();
     setProgParametersOpener({});
     EXPECT_EQ(sections, (QList<int>{0, 1, 2}));
+}
+
+TEST_F(OptionsDialog, LinksAreReachedWithTabAndPressedWithSpaceOrEnter)
+{
+    install();
+    FrmOptions* f = frmOptions();
+    QList<int> sections;
+    setProgParametersOpener([&](int section, QWidget*) { sections << section; });
+    f->show();
+    QApplication::setActiveWindow(f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+
+    const struct {
+        const char* page;
+        LinkLabel* link;
+        Qt::Key key;
+        int section;
+    } cases[] = {{"General", f->lblParameters, Qt::Key_Space, 2},
+                 {"Events", f->lblNoticParameters, Qt::Key_Return, 0},
+                 {"ID3 Tags", f->lblID3TagParameters, Qt::Key_Enter, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        f->ShowPage(c.page);
+        sections.clear();
+        // Tab from the page's tree goes round the window and passes the link.
+        f->cTreeView1->setFocus();
+        bool reached = false;
+        for (int i = 0; i < 100 && !reached; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached = QApplication::focusWidget() == c.link;
+        }
+        ASSERT_TRUE(reached);
+        QTest::keyClick(c.link, c.key);
+        EXPECT_EQ(sections, QList<int>{c.section});
+        EXPECT_TRUE(f->isVisible()) << "the key reached the dialog's buttons";
+
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c.link);
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->role(), QAccessible::Link);
+        EXPECT_EQ(a->text(QAccessible::Name), "Parameters");
+        EXPECT_TRUE(a->state().focusable);
+        ASSERT_TRUE(a->actionInterface());
+        a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(sections.size(), 2);
+    }
+    setProgParametersOpener({});
+    f->hide();
 }
 
 TEST_F(OptionsDialog, FolderBrowserPutsTheChoiceOnTopOfTheHistory)
