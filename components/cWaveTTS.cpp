@@ -226,8 +226,7 @@ public:
         QByteArray voice;
         int rate = 175;
         int volume = 100;
-        QString deviceId; // empty: the default output
-        QString deviceName;
+        long output = -1; // position in the list of outputs; -1 the default
         const SpeechFormatEntry* format = nullptr;
     };
     struct Result {
@@ -366,12 +365,22 @@ private:
             // The sound system failed or went: speaking ends as a stop does.
             QObject::connect(m_stream, &kvsound::Stream::Failed, this, [this] { stopNow(true); });
         }
+        // Looked up here: the sound server never keeps the caller of Speak waiting.
+        QList<kvsound::Device> outputs;
         QString error;
-        if (!m_stream->startPlayback(m_settings.deviceId, m_format, kDeviceBufferMs, nullptr, &error)
+        if (!kvsound::listOutputs(&outputs, &error) || outputs.isEmpty()) {
+            r->code = cWaveTTS::TtsNoDevice;
+            r->detail = error;
+            return false;
+        }
+        const long at = m_settings.output;
+        const QString id = at >= 0 && at < outputs.size() ? outputs.at(int(at)).id : QString();
+        const QString name = at >= 0 && at < outputs.size() ? outputs.at(int(at)).description : QStringLiteral("default");
+        if (!m_stream->startPlayback(id, m_format, kDeviceBufferMs, nullptr, &error)
             || m_stream->waitReady(kOpenTimeoutMs, &error) <= 0) {
             m_stream->stop();
             r->code = cWaveTTS::TtsDeviceBusy;
-            r->detail = error.isEmpty() ? m_settings.deviceName : m_settings.deviceName + QStringLiteral(": ") + error;
+            r->detail = error.isEmpty() ? name : name + QStringLiteral(": ") + error;
             return false;
         }
         m_fedFrames = 0;
@@ -584,15 +593,7 @@ void cWaveTTS::Speak(const QString& text)
         s.voice = list[size_t(m_voice)].engineName;
     s.rate = EngineRate(m_rate);
     s.volume = EngineVolume(m_volume);
-    QList<kvsound::Device> outputs;
-    if (!kvsound::listOutputs(&outputs) || outputs.isEmpty())
-        return;
-    if (m_output >= 0 && m_output < outputs.size()) {
-        s.deviceId = outputs.at(int(m_output)).id;
-        s.deviceName = outputs.at(int(m_output)).description;
-    } else {
-        s.deviceName = QStringLiteral("default");
-    }
+    s.output = m_output;
     if (!m_speaking) {
         ++m_generation;
         m_shared->stop = false;
