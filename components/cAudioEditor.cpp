@@ -1,13 +1,9 @@
 #include "components/cAudioEditor.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaDevices>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSaveFile>
@@ -18,6 +14,7 @@
 #include <mutex>
 
 #include "components/AudioJobErrors.h"
+#include "components/SoundDevice.h"
 
 using namespace kvaudio;
 
@@ -31,6 +28,37 @@ constexpr int64_t kCoarseBlocks = 32;
 constexpr int64_t kChunkBytes = 1 << 20;
 constexpr int kPlayTickMs = 20;
 constexpr int kPlayBufferMs = 250;
+
+} // namespace
+
+// The range that plays: read on the sound thread while its stream runs.
+struct cAudioEditor::PlayState {
+    QFile file;
+    kvaudio::WavFormat format;
+    qint64 first = 0;
+    qint64 total = 0;
+    qint64 fed = 0;
+    std::vector<char> raw;
+
+    size_t fill(void* dst, size_t bytes)
+    {
+        const int ch = format.channels;
+        const qint64 n = std::min<qint64>(qint64(bytes / (sizeof(float) * size_t(ch))), total - fed);
+        if (n <= 0)
+            return 0;
+        raw.resize(size_t(n * format.blockAlign));
+        file.seek(format.dataOffset + (first + fed) * format.blockAlign);
+        const qint64 got = std::max<qint64>(0, file.read(raw.data(), qint64(raw.size()))) / format.blockAlign;
+        auto* out = static_cast<float*>(dst);
+        DecodeWavSamples(raw.data(), got, format, out);
+        // A short read plays as silence.
+        std::fill(out + got * ch, out + n * ch, 0.0f);
+        fed += n;
+        return size_t(n) * size_t(ch) * sizeof(float);
+    }
+};
+
+namespace {
 
 QColor colorOf(long bgr)
 {
@@ -67,7 +95,15 @@ cAudioEditor::cAudioEditor(QWidget* parent) : QWidget(parent)
     m_playTimer = new QTimer(this);
     m_playTimer->setTimerType(Qt::PreciseTimer);
     m_playTimer->setInterval(kPlayTickMs);
-    connect(m_playTimer, &QTimer::timeout, this, [this] { feedPlayback(); });
+    connect(m_playTimer, &QTimer::timeout, this, [this] { showPlayCursor(); });
+    m_stream = new kvsound::Stream(this);
+    connect(m_stream, &kvsound::Stream::Drained, this, [this] { finishPlayback(false); });
+    connect(m_stream, &kvsound::Stream::Failed, this, [this](const QString& text) {
+        if (!m_play)
+            return;
+        finishPlayback(false);
+        raiseError(ErrPlayDevice, QStringLiteral("Playing stopped: the sound system failed (%1).").arg(text));
+    });
 }
 
 cAudioEditor::~cAudioEditor()
@@ -178,7 +214,7 @@ void cAudioEditor::LoadWaveFile(const QString& path)
 {
     if (m_released)
         return;
-    if (m_sink)
+    if (m_play)
         finishPlayback(false);
     stopScan();
     m_path.clear();
@@ -671,127 +707,56 @@ long cAudioEditor::StartPlayback()
         raiseError(ErrNoFileLoaded, QStringLiteral("No WAV file is loaded, so there is nothing to play."));
         return ErrNoFileLoaded;
     }
-    if (m_sink)
+    if (m_play)
         finishPlayback(false);
 
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull()) {
-        raiseError(ErrPlayDevice, QStringLiteral("No audio output device was found."));
-        return ErrPlayDevice;
-    }
-    QAudioFormat fmt;
-    fmt.setSampleRate(m_format.sampleRate);
-    fmt.setChannelCount(m_format.channels);
-    fmt.setSampleFormat(QAudioFormat::Float);
-    m_playFloat = device.isFormatSupported(fmt);
-    if (!m_playFloat) {
-        fmt.setSampleFormat(QAudioFormat::Int16);
-        if (!device.isFormatSupported(fmt)) {
-            raiseError(ErrPlayDevice, QStringLiteral("The audio device \"%1\" cannot play %2 Hz audio with %3 channels.")
-                                          .arg(device.description())
-                                          .arg(m_format.sampleRate)
-                                          .arg(m_format.channels));
-            return ErrPlayDevice;
-        }
-    }
-    auto file = std::make_unique<QFile>();
-    if (OpenRegularFile(m_path, file.get())) {
+    auto play = std::make_shared<PlayState>();
+    if (OpenRegularFile(m_path, &play->file)) {
         raiseError(ErrSourceUnreadable, QStringLiteral("The file \"%1\" cannot be read.").arg(m_path));
         return ErrSourceUnreadable;
     }
-    m_playFormat = m_format;
+    play->format = m_format;
     const bool sel = m_selEnd > m_selStart;
-    m_playFirst = sel ? m_selStart : 0;
-    m_playEndFrame = sel ? m_selEnd : m_format.frames;
-    m_playFed = 0;
-    m_lastProcessed = -1;
-    m_stallMs = 0;
+    play->first = sel ? m_selStart : 0;
+    play->total = (sel ? m_selEnd : m_format.frames) - play->first;
     m_paused = false;
 
-    // Not a child: the sink is stopped and handed to deleteLater when playing
-    // ends, and its destructor runs the event loop, so it must never be
-    // deleted again with this widget.
-    m_sink = new QAudioSink(device, fmt);
-    m_sink->setBufferSize(qsizetype(fmt.sampleRate()) * kPlayBufferMs / 1000 * fmt.bytesPerFrame());
-    m_sinkIo = m_sink->start();
-    if (!m_sinkIo || m_sink->error() != QAudio::NoError) {
-        m_sink->deleteLater();
-        m_sink = nullptr;
-        m_sinkIo = nullptr;
-        raiseError(ErrPlayDevice,
-                   QStringLiteral("The audio device \"%1\" cannot be opened; another program may be using it.")
-                       .arg(device.description()));
+    // The sound system converts to what the device takes.
+    kvsound::StreamFormat format;
+    format.rate = m_format.sampleRate;
+    format.channels = m_format.channels;
+    format.type = kvsound::SampleType::F32;
+    QString error;
+    m_stream->setPaused(false);
+    if (!m_stream->startPlayback(
+            QString(), format, kPlayBufferMs, [play](void* dst, size_t bytes) { return play->fill(dst, bytes); },
+            &error)) {
+        raiseError(ErrPlayDevice, QStringLiteral("The audio output cannot be opened: %1").arg(error));
         return ErrPlayDevice;
     }
-    m_playFile = file.release();
-    m_playFrame = m_playFirst;
-    feedPlayback();
+    m_play = play;
+    m_playFrame = play->first;
     m_playTimer->start();
     update();
     return 0;
 }
 
-void cAudioEditor::feedPlayback()
+void cAudioEditor::showPlayCursor()
 {
-    if (!m_sink || m_paused)
+    if (!m_play)
         return;
-    const int ch = m_playFormat.channels;
-    const qint64 total = m_playEndFrame - m_playFirst;
-    const int outBytesPerFrame = ch * (m_playFloat ? 4 : 2);
-    std::vector<char> raw;
-    std::vector<float> samples;
-    for (int guard = 0; guard < 16; ++guard) {
-        const qint64 freeFrames = m_sink->bytesFree() / outBytesPerFrame;
-        if (freeFrames < 64)
-            break;
-        qint64 n = std::min(freeFrames, total - m_playFed);
-        samples.assign(size_t(std::max(n, freeFrames) * ch), 0.0f);
-        if (n > 0) {
-            raw.resize(size_t(n * m_playFormat.blockAlign));
-            m_playFile->seek(m_playFormat.dataOffset + (m_playFirst + m_playFed) * m_playFormat.blockAlign);
-            const qint64 got = m_playFile->read(raw.data(), qint64(raw.size())) / m_playFormat.blockAlign;
-            DecodeWavSamples(raw.data(), got, m_playFormat, samples.data());
-            m_playFed += n; // a short read plays as silence
-        } else {
-            // Past the end: silence lets the device play out what it holds.
-            n = freeFrames;
-        }
-        if (m_playFloat) {
-            m_sinkIo->write(reinterpret_cast<const char*>(samples.data()), n * outBytesPerFrame);
-        } else {
-            std::vector<qint16> s16(size_t(n * ch));
-            for (size_t i = 0; i < s16.size(); ++i)
-                s16[i] = qint16(std::clamp(samples[i], -1.0f, 1.0f) * 32767.0f);
-            m_sinkIo->write(reinterpret_cast<const char*>(s16.data()), n * outBytesPerFrame);
-        }
-    }
-    const qint64 heard = std::min<qint64>(total, m_sink->processedUSecs() * m_playFormat.sampleRate / 1000000);
-    m_playFrame = m_playFirst + heard;
+    m_playFrame = m_play->first + std::min(m_play->total, m_stream->position());
     update();
-    if (heard != m_lastProcessed) {
-        m_lastProcessed = heard;
-        m_stallMs = 0;
-    } else {
-        m_stallMs += kPlayTickMs;
-    }
-    // Done once everything has been heard, or when the device stops moving.
-    if (m_playFed >= total && (heard >= total || m_stallMs > 3000 + kPlayBufferMs))
-        finishPlayback(false);
 }
 
 void cAudioEditor::finishPlayback(bool aborted)
 {
-    if (!m_sink)
+    if (!m_play)
         return;
     m_playTimer->stop();
-    // Deleted later: a sink's destructor may run queued events.
-    QAudioSink* sink = m_sink;
-    m_sink = nullptr;
-    m_sinkIo = nullptr;
-    sink->stop();
-    sink->deleteLater();
-    delete m_playFile;
-    m_playFile = nullptr;
+    // After the stop the sound thread no longer reads the file.
+    m_stream->stop();
+    m_play.reset();
     m_playFrame = -1;
     m_paused = false;
     update();
@@ -806,23 +771,23 @@ void cAudioEditor::finishPlayback(bool aborted)
 
 void cAudioEditor::PausePlayback()
 {
-    if (!m_sink || m_paused)
+    if (!m_play || m_paused)
         return;
     m_paused = true;
-    m_sink->suspend();
+    m_stream->setPaused(true);
 }
 
 void cAudioEditor::ResumePlayback()
 {
-    if (!m_sink || !m_paused)
+    if (!m_play || !m_paused)
         return;
     m_paused = false;
-    m_sink->resume();
+    m_stream->setPaused(false);
 }
 
 bool cAudioEditor::IsPlaybackPaused() const
 {
-    return m_sink && m_paused;
+    return m_play && m_paused;
 }
 
 void cAudioEditor::StopPlayback()
@@ -838,7 +803,7 @@ void cAudioEditor::AbortJob()
         return;
     if (m_saving && m_save)
         m_save->abort = true;
-    if (m_sink)
+    if (m_play)
         finishPlayback(true);
     if (m_scan)
         m_scan->abort = true;
@@ -849,14 +814,10 @@ void cAudioEditor::ReleaseComponent()
     if (m_released)
         return;
     m_released = true;
-    if (m_sink) {
+    if (m_play) {
         m_playTimer->stop();
-        m_sink->stop();
-        m_sink->deleteLater();
-        m_sink = nullptr;
-        m_sinkIo = nullptr;
-        delete m_playFile;
-        m_playFile = nullptr;
+        m_stream->stop();
+        m_play.reset();
     }
     stopSave();
     stopScan();

@@ -18,7 +18,9 @@
 
 #include "components/WavFile.h"
 
-class QAudioSink;
+namespace kvsound {
+class Stream;
+}
 class QFile;
 class QIODevice;
 class QTimer;
@@ -64,7 +66,7 @@ public:
     void PausePlayback();
     void ResumePlayback();
     bool IsPlaybackPaused() const;
-    bool IsPlaying() const { return m_sink != nullptr; }
+    bool IsPlaying() const { return m_play != nullptr; }
     void StopPlayback();
 
     void ZoomSelection();
@@ -132,7 +134,7 @@ private:
     void scanFinished(quint64 generation, bool aborted, int code, const QString& text);
     void stopSave();
     void saveFinished(quint64 generation);
-    void feedPlayback();
+    void showPlayCursor();
     void finishPlayback(bool aborted);
     qint64 frameAt(double x) const;
     double xOfFrame(qint64 frame) const;
@@ -171,16 +173,11 @@ private:
     bool m_saving = false;
 
     // Playing.
-    QAudioSink* m_sink = nullptr;
-    QIODevice* m_sinkIo = nullptr;
-    QFile* m_playFile = nullptr;
-    QTimer* m_playTimer = nullptr;
-    kvaudio::WavFormat m_playFormat;
-    bool m_playFloat = true;
-    qint64 m_playFirst = 0, m_playEndFrame = 0, m_playFed = 0;
+    struct PlayState;
+    kvsound::Stream* m_stream = nullptr;
+    std::shared_ptr<PlayState> m_play;
+    QTimer* m_playTimer = nullptr; // moves the play cursor
     qint64 m_playFrame = -1;
-    qint64 m_lastProcessed = -1;
-    qint64 m_stallMs = 0;
     bool m_paused = false;
     bool m_released = false;
 };

@@ -1,7 +1,7 @@
 #pragma once
 // Plays one audio file at a time on an output device. Decoding and feeding the
-// device run on the player's own thread; the calls below return at once and
-// the end of playing comes back as the queued PlayEnded event.
+// device run on the sound thread; the calls below return at once and the end
+// of playing comes back as the queued PlayEnded event.
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -15,8 +15,9 @@ struct cAudioData {
     bool isEmpty() const { return sampleRate <= 0 || samples.isEmpty(); }
 };
 
-class PlayerWorker;
-class QThread;
+namespace kvsound {
+class Stream;
+}
 
 class cPlayer : public QObject {
     Q_OBJECT
@@ -37,6 +38,7 @@ public:
         PlayDeviceNoAnswer = 23,  // the device did not answer in time
         PlayReleased = 24,        // the component has been released
         PlayBusy = 25,            // another file is still being opened
+        PlayDeviceLost = 26,      // the sound system failed while playing
     };
 
     explicit cPlayer(QObject* parent = nullptr);
@@ -79,12 +81,15 @@ public:
 
     cAudioData AudioData() const;
 
-    // Stops playing and ends the player's thread; the player plays no more.
+    // Stops playing; the player plays no more.
     void ReleaseComponent();
 
     // Inside a PlayEnded handler: true when the file played to its end,
     // false when StopPlayback stopped it.
     bool PlayEndedAtEndOfFile() const { return m_endedAtEnd; }
+    // Inside a PlayEnded handler: 0, or PlayDeviceLost when the sound system
+    // failed or went away while playing (GetErrorText says more).
+    long PlayEndError() const { return m_endError; }
 
 signals:
     // Playing has stopped: the file reached its end or StopPlayback was
@@ -92,23 +97,21 @@ signals:
     void PlayEnded();
 
 private:
-    friend class PlayerWorker;
-    void workerEnded(quint64 generation);
-    void openAnswered(quint64 generation);
-    bool ensureWorker();
-    void abandonWorker();
+    void ended(long error, const QString& detail);
+    bool startStream(qint64 fromMs, QString* error);
     void takeFormat(const QString& path, int sampleRate, int channels, qint64 durationMs);
 
-    QThread* m_thread = nullptr;
-    PlayerWorker* m_worker = nullptr;
+    kvsound::Stream* m_stream = nullptr;
     std::shared_ptr<struct PlayerShared> m_shared;
+    QString m_deviceId;
+    qint64 m_baseMs = 0;
+    long m_endError = 0;
 
     bool m_playing = false;
     bool m_paused = false;
     bool m_released = false;
-    quint64 m_generation = 0;
-    class QEventLoop* m_openLoop = nullptr; // while PlayFile waits for the open
-    quint64 m_openGeneration = 0;
+    bool m_opening = false; // while PlayFile waits for the file and the device
+    class QEventLoop* m_openLoop = nullptr;
     int m_volume = 100;
     double m_durationSeconds = 0;
     qint64 m_playingLengthMs = 0;

@@ -1,24 +1,21 @@
 #include "components/cWave.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSource>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QMediaDevices>
 #include <QStorageInfo>
-#include <QThread>
 #include <QTimer>
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <future>
+#include <cstring>
 #include <mutex>
+#include <thread>
 
-#include "components/SampleConverter.h"
+#include "components/SoundDevice.h"
 #include "components/WaveFileWriter.h"
 #include "components/cPlayer.h"
 
@@ -29,25 +26,9 @@ namespace {
 // once per buffer, so it stays short.
 constexpr int kDeviceBufferMs = 100;
 // How long a stop waits for the audio the server still holds back.
-constexpr int kCatchUpMs = 5000;
+constexpr int kCatchUpMs = 3000;
+constexpr int kCatchUpPollMs = 20;
 constexpr int kOpenTimeoutMs = 4000;
-constexpr int kMeterIntervalMs = 50;
-// How often the thread takes what the device gathered, besides its own signal.
-constexpr int kDrainIntervalMs = 250;
-
-SampleConverter::Sample sampleOf(QAudioFormat::SampleFormat f)
-{
-    switch (f) {
-    case QAudioFormat::UInt8:
-        return SampleConverter::U8;
-    case QAudioFormat::Int16:
-        return SampleConverter::S16;
-    case QAudioFormat::Int32:
-        return SampleConverter::S32;
-    default:
-        return SampleConverter::Float;
-    }
-}
 
 // The recording is written beside its destination under this name and renamed
 // when it ends; a crash leaves it there, playable.
@@ -74,294 +55,70 @@ bool samePath(const QString& a, const QString& b)
 
 } // namespace
 
-// What the component's thread and the window's thread both see.
-struct RecorderShared {
-    std::mutex ownerMutex;
-    cWave* owner = nullptr;
-    std::atomic<bool> paused{false};
-    std::atomic<bool> meter{false};
-    std::atomic<bool> abandoned{false};
-    std::atomic<qint64> frames{0};
-    // Pauses on the steady clock, so that a stop knows how long was recorded.
-    std::atomic<qint64> pausedSinceMs{-1};
-    std::atomic<qint64> pausedTotalMs{0};
-};
-
 qint64 steadyMs()
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
-// Lives on the component's thread: owns the input device and the file.
-class RecorderWorker : public QObject {
-public:
-    explicit RecorderWorker(std::shared_ptr<RecorderShared> shared)
-        : m_shared(std::move(shared))
+// The take: written on the sound thread while its stream runs, opened and
+// completed by other threads before and after.
+struct RecorderShared {
+    WaveFileWriter writer;
+    QString path;
+    QString partial;
+    int frameBytes = 4;
+    std::atomic<bool> paused{false};
+    std::atomic<bool> meter{false};
+    std::atomic<qint64> frames{0};
+    // Frames the take gets at most: the time recorded, set by the stop.
+    std::atomic<qint64> frameLimit{-1};
+    std::atomic<int> writeErrno{0};
+    std::atomic<bool> failPosted{false};
+    // Pauses on the steady clock, so that a stop knows how long was recorded.
+    std::atomic<qint64> pausedSinceMs{-1};
+    std::atomic<qint64> pausedTotalMs{0};
+
+    // On the sound thread: one part recorded. False once writing failed.
+    bool take(const char* data, qint64 bytes)
     {
-        m_chunk.resize(64 * 1024);
-    }
-    ~RecorderWorker() override { stop(); }
-
-    struct StartResult {
-        long code = cWave::WaveOk;
-        QString detail;
-    };
-
-    struct StartRequest {
-        QAudioDevice device;
-        QAudioFormat captureFormat;
-        QString path;
-        int rate = 0;
-        int channels = 0;
-        int bits = 0;
-        quint64 generation = 0;
-    };
-
-    void start(const StartRequest& q, StartResult* r)
-    {
-        stop();
-        m_path = q.path;
-        m_partial = partialPathFor(q.path);
-        m_generation = q.generation;
-        m_error = cWave::WaveOk;
-        m_errorDetail.clear();
-        m_shared->frames = 0;
-        m_bits = q.bits;
-        m_channels = q.channels;
-
-        const QAudioFormat& cf = q.captureFormat;
-        if (cf.sampleRate() != q.rate || cf.channelCount() != q.channels
-            || cf.sampleFormat() != (q.bits == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16)) {
-            if (!m_converter.open(cf.sampleRate(), cf.channelCount(), sampleOf(cf.sampleFormat()), q.rate, q.channels,
-                                  q.bits == 8 ? SampleConverter::U8 : SampleConverter::S16)) {
-                r->code = cWave::WaveFormatUnsupported;
-                return;
-            }
+        if (writeErrno || !writer.isOpen())
+            return false;
+        if (paused)
+            return true;
+        const qint64 limit = frameLimit;
+        if (limit >= 0)
+            bytes = qMin(bytes, qMax<qint64>(0, limit - writer.frames()) * frameBytes);
+        if (bytes > 0 && (!writer.write(data, bytes) || !writer.refreshHeader())) {
+            writeErrno = writer.lastErrno() ? writer.lastErrno() : EIO;
+            frames = writer.frames();
+            return false;
         }
-
-        QString error;
-        if (!m_writer.open(m_partial, q.rate, q.channels, q.bits, &error)) {
-            r->code = m_writer.lastErrno() == ENOSPC ? cWave::WaveDiskFull : cWave::WaveNotWritable;
-            r->detail = error;
-            m_converter.close();
-            return;
-        }
-
-        m_source = new QAudioSource(q.device, cf);
-        m_source->setBufferSize(qsizetype(cf.sampleRate()) * kDeviceBufferMs / 1000 * cf.bytesPerFrame());
-        m_io = m_source->start();
-        if (!m_io || m_source->error() != QAudio::NoError || m_source->state() == QAudio::StoppedState) {
-            r->code = cWave::WaveDeviceBusy;
-            r->detail = q.device.description();
-            discard();
-            return;
-        }
-        QObject::connect(m_io, &QIODevice::readyRead, this, [this] { drain(); });
-        if (!m_drainTimer) {
-            m_drainTimer = new QTimer(this);
-            m_drainTimer->setInterval(kDrainIntervalMs);
-            QObject::connect(m_drainTimer, &QTimer::timeout, this, [this] { drain(); });
-        }
-        m_drainTimer->start();
-        m_meterClock.start();
-        m_startMs = steadyMs();
-        m_frameLimit = -1;
-        m_rate = q.rate;
-        m_active = true;
+        frames = writer.frames();
+        return true;
     }
 
-    // Ends the recording as of `stopMs` on the steady clock (now when -1),
-    // completes the file under its name and tells the owner.
-    void stop(qint64 stopMs = -1)
+    // Completes the file under its name; the error and detail of the end.
+    void complete(long* error, QString* detail)
     {
-        if (!m_active)
-            return;
-        catchUp(stopMs < 0 ? steadyMs() : stopMs);
-        m_active = false;
-        closeSource();
-        if (m_converter.isOpen()) {
-            QByteArray tail;
-            m_converter.flush(tail);
-            if (!tail.isEmpty())
-                writeOut(tail.constData(), tail.size());
-            m_converter.close();
+        const bool ok = writer.finish();
+        const int err = writeErrno ? int(writeErrno) : writer.lastErrno();
+        if ((!ok || writeErrno) && *error == cWave::WaveOk) {
+            *error = err == ENOSPC ? cWave::WaveDiskFull : cWave::WaveWriteFailed;
+            *detail = QString::fromLocal8Bit(std::strerror(err ? err : EIO));
         }
-        const bool ok = m_writer.finish();
-        if (!ok && m_error == cWave::WaveOk)
-            fail();
-        if (std::rename(QFile::encodeName(m_partial).constData(), QFile::encodeName(m_path).constData()) != 0
-            && m_error == cWave::WaveOk) {
+        if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0
+            && *error == cWave::WaveOk) {
             // The take stays under its temporary name rather than being lost.
-            m_error = cWave::WaveWriteFailed;
-            m_errorDetail = QStringLiteral("it is kept as %1 (%2)").arg(m_partial, QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        const quint64 generation = m_generation;
-        const long error = m_error;
-        const QString detail = m_errorDetail;
-        std::lock_guard<std::mutex> lock(m_shared->ownerMutex);
-        if (cWave* owner = m_shared->owner)
-            QMetaObject::invokeMethod(
-                owner,
-                [owner, generation, error, detail] {
-                    owner->m_lastDetail = detail;
-                    owner->workerEnded(generation, error);
-                },
-                Qt::QueuedConnection);
-    }
-
-    void take(const char* data, qint64 bytes)
-    {
-        if (!m_active || m_shared->paused)
-            return;
-        if (m_converter.isOpen()) {
-            m_converted.clear();
-            m_converter.convert(data, bytes, m_converted);
-            writeOut(m_converted.constData(), m_converted.size());
-        } else {
-            writeOut(data, bytes);
+            *error = cWave::WaveWriteFailed;
+            *detail = QStringLiteral("it is kept as %1 (%2)").arg(partial, QString::fromLocal8Bit(std::strerror(errno)));
         }
     }
-
-private:
-    // The file gets as many frames as the time recorded holds: the server
-    // hands audio over late, so this waits for what it still holds back.
-    void catchUp(qint64 now)
-    {
-        qint64 paused = m_shared->pausedTotalMs;
-        const qint64 since = m_shared->pausedSinceMs;
-        if (since >= 0)
-            paused += now - since;
-        const qint64 activeMs = qMax<qint64>(0, now - m_startMs - paused);
-        m_frameLimit = activeMs * m_rate / 1000;
-        // Audio that arrives from here on was recorded before the stop.
-        m_shared->paused = false;
-        QElapsedTimer waited;
-        waited.start();
-        while (m_io && m_writer.isOpen() && m_writer.frames() < m_frameLimit && waited.elapsed() < kCatchUpMs) {
-            drain();
-            if (m_writer.frames() < m_frameLimit)
-                QThread::msleep(20);
-        }
-    }
-
-    // Takes everything the device has gathered.
-    void drain()
-    {
-        if (!m_io || !m_active)
-            return;
-        for (int guard = 0; guard < 64; ++guard) {
-            const qint64 got = m_io->read(m_chunk.data(), m_chunk.size());
-            if (got <= 0)
-                break;
-            take(m_chunk.constData(), got);
-            if (!m_io)
-                break;
-        }
-    }
-
-    void writeOut(const char* data, qint64 bytes)
-    {
-        if (bytes <= 0 || !m_writer.isOpen())
-            return;
-        if (m_frameLimit >= 0) {
-            const int frameBytes = m_bits / 8 * m_channels;
-            bytes = qMin(bytes, qMax<qint64>(0, m_frameLimit - m_writer.frames()) * frameBytes);
-            if (bytes <= 0)
-                return;
-        }
-        if (!m_writer.write(data, bytes) || !m_writer.refreshHeader()) {
-            fail();
-            // Keep what was written; the end comes back as usual.
-            m_shared->frames = m_writer.frames();
-            QMetaObject::invokeMethod(this, [this] { stop(); }, Qt::QueuedConnection);
-            return;
-        }
-        m_shared->frames = m_writer.frames();
-        if (m_shared->meter && m_meterClock.elapsed() >= kMeterIntervalMs) {
-            m_meterClock.restart();
-            sendMeter(peakOf(data, bytes));
-        }
-    }
-
-    void fail()
-    {
-        if (m_error != cWave::WaveOk)
-            return;
-        m_error = m_writer.lastErrno() == ENOSPC ? cWave::WaveDiskFull : cWave::WaveWriteFailed;
-        m_errorDetail = QString::fromLocal8Bit(std::strerror(m_writer.lastErrno() ? m_writer.lastErrno() : EIO));
-        closeSource();
-    }
-
-    int peakOf(const char* data, qint64 bytes) const
-    {
-        int peak = 0;
-        if (m_bits == 8) {
-            const auto* p = reinterpret_cast<const unsigned char*>(data);
-            for (qint64 i = 0; i < bytes; ++i)
-                peak = qMax(peak, std::abs(int(p[i]) - 128) * 256);
-        } else {
-            const auto* p = reinterpret_cast<const qint16*>(data);
-            for (qint64 i = 0; i < bytes / 2; ++i)
-                peak = qMax(peak, std::abs(int(p[i])));
-        }
-        return qMin(100, peak * 100 / 32767);
-    }
-
-    void sendMeter(int level)
-    {
-        std::lock_guard<std::mutex> lock(m_shared->ownerMutex);
-        if (cWave* owner = m_shared->owner)
-            QMetaObject::invokeMethod(owner, [owner, level] { owner->meterFromWorker(level); }, Qt::QueuedConnection);
-    }
-
-    // The device goes through deleteLater: its destructor may run queued events.
-    void closeSource()
-    {
-        if (m_source) {
-            QAudioSource* source = m_source;
-            m_source = nullptr;
-            source->stop();
-            source->deleteLater();
-        }
-        m_io = nullptr;
-        if (m_drainTimer)
-            m_drainTimer->stop();
-    }
-
-    // A start that failed leaves nothing behind.
-    void discard()
-    {
-        closeSource();
-        m_writer.finish();
-        QFile::remove(m_partial);
-        m_converter.close();
-    }
-
-    std::shared_ptr<RecorderShared> m_shared;
-    QAudioSource* m_source = nullptr;
-    QIODevice* m_io = nullptr;
-    QTimer* m_drainTimer = nullptr;
-    QByteArray m_chunk;
-    WaveFileWriter m_writer;
-    SampleConverter m_converter;
-    QByteArray m_converted;
-    QElapsedTimer m_meterClock;
-    QString m_path;
-    QString m_partial;
-    quint64 m_generation = 0;
-    long m_error = cWave::WaveOk;
-    QString m_errorDetail;
-    int m_bits = 16;
-    int m_channels = 2;
-    bool m_active = false;
-    qint64 m_startMs = 0;
-    qint64 m_frameLimit = -1;
-    int m_rate = 0;
 };
 
 cWave::cWave(QObject* parent)
     : QObject(parent)
+    , m_alive(std::make_shared<cWave*>(this))
 {
     m_player = new cPlayer(this);
     connect(m_player, &cPlayer::PlayEnded, this, [this] {
@@ -369,69 +126,58 @@ cWave::cWave(QObject* parent)
         if (m_player->PlayEndedAtEndOfFile())
             emit DonePlay();
     });
+    m_stream = new kvsound::Stream(this);
+    connect(m_stream, &kvsound::Stream::Failed, this, [this](const QString& text) {
+        if (m_recording)
+            finishRecording(WaveDeviceLost, text, false);
+    });
+    m_catchUp = new QTimer(this);
+    m_catchUp->setInterval(kCatchUpPollMs);
+    connect(m_catchUp, &QTimer::timeout, this, &cWave::catchUp);
 }
 
-cWave::~cWave() { ReleaseComponent(); }
+cWave::~cWave()
+{
+    ReleaseComponent();
+    *m_alive = nullptr;
+}
+
+namespace {
+
+bool listDevices(long kind, QList<kvsound::Device>* devices)
+{
+    return kind == cWave::WaveOutput ? kvsound::listOutputs(devices) : kvsound::listInputs(devices);
+}
+
+} // namespace
 
 long cWave::WaveDeviceCount(long kind)
 {
-    return kind == WaveOutput ? QMediaDevices::audioOutputs().size() : QMediaDevices::audioInputs().size();
+    QList<kvsound::Device> devices;
+    listDevices(kind, &devices);
+    return devices.size();
 }
 
 void cWave::WaveDeviceCaps(long& index, WaveDeviceCapsRecord& rec, long kind)
 {
-    const QList<QAudioDevice> devices = kind == WaveOutput ? QMediaDevices::audioOutputs() : QMediaDevices::audioInputs();
+    QList<kvsound::Device> devices;
+    listDevices(kind, &devices);
     rec = WaveDeviceCapsRecord();
     if (index < 0 || index >= devices.size())
         return;
-    const QAudioDevice& d = devices.at(int(index));
-    rec.DeviceName = d.description();
-    rec.DeviceId = QString::fromUtf8(d.id());
-    rec.Channels = d.maximumChannelCount();
+    const kvsound::Device& d = devices.at(int(index));
+    rec.DeviceName = d.description;
+    rec.DeviceId = d.id;
+    rec.Channels = d.channels;
     rec.DeviceNumber = qint32(index);
 }
 
 void cWave::setMeterEnabled(bool on)
 {
     m_meterEnabled = on;
+    m_stream->setLevelWanted(on);
     if (m_shared)
         m_shared->meter = on;
-}
-
-bool cWave::ensureWorker()
-{
-    if (m_worker)
-        return true;
-    if (m_released)
-        return false;
-    m_shared = std::make_shared<RecorderShared>();
-    m_shared->owner = this;
-    m_shared->meter = m_meterEnabled;
-    m_thread = new QThread;
-    m_thread->setObjectName(QStringLiteral("cWave"));
-    m_worker = new RecorderWorker(m_shared);
-    m_worker->moveToThread(m_thread);
-    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread->start();
-    return true;
-}
-
-// The thread hangs inside the sound system: let it go; a later start makes a new one.
-void cWave::abandonWorker()
-{
-    if (!m_worker)
-        return;
-    m_shared->abandoned = true;
-    {
-        std::lock_guard<std::mutex> lock(m_shared->ownerMutex);
-        m_shared->owner = nullptr;
-    }
-    QThread* thread = m_thread;
-    thread->quit();
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    m_thread = nullptr;
-    m_worker = nullptr;
-    m_shared.reset();
 }
 
 long cWave::StartRecording(long& device, const QString& path, WAVEFORMATEX& format, int)
@@ -464,63 +210,106 @@ long cWave::StartRecording(long& device, const QString& path, WAVEFORMATEX& form
         && storage.bytesAvailable() < qint64(format.nAvgBytesPerSec) + 44)
         return WaveDiskFull;
 
-    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
-    if (inputs.isEmpty())
-        return WaveNoDevice;
-    QAudioDevice chosen;
-    if (device < 0)
-        chosen = QMediaDevices::defaultAudioInput();
-    else if (device < inputs.size())
-        chosen = inputs.at(int(device));
-    if (chosen.isNull())
-        return WaveDeviceNotFound;
-
-    QAudioFormat wanted;
-    wanted.setSampleRate(rate);
-    wanted.setChannelCount(channels);
-    wanted.setSampleFormat(bits == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
-    QAudioFormat capture = wanted;
-    if (!chosen.isFormatSupported(capture)) {
-        capture = chosen.preferredFormat();
-        if (!chosen.isFormatSupported(capture)) {
-            m_lastDetail = chosen.description();
-            return WaveFormatUnsupported;
-        }
-    }
-
-    if (!ensureWorker())
-        return WaveReleased;
-    RecorderWorker::StartRequest q;
-    q.device = chosen;
-    q.captureFormat = capture;
-    q.path = target.absoluteFilePath();
-    q.rate = rate;
-    q.channels = channels;
-    q.bits = bits;
-    q.generation = ++m_generation;
-    m_shared->paused = false;
-    m_shared->pausedSinceMs = -1;
-    m_shared->pausedTotalMs = 0;
-    auto result = std::make_shared<RecorderWorker::StartResult>();
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> ready = done->get_future();
-    RecorderWorker* worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker,
-        [worker, q, result, done] {
-            worker->start(q, result.get());
-            done->set_value();
+    // The device list and creating the file may keep the caller waiting, not past the deadline.
+    struct Opened {
+        bool listed = false;
+        QList<kvsound::Device> inputs;
+        bool created = false;
+        QString error;
+    };
+    auto opened = std::make_shared<Opened>();
+    auto sh = std::make_shared<RecorderShared>();
+    sh->path = target.absoluteFilePath();
+    sh->partial = partialPathFor(sh->path);
+    sh->frameBytes = bits / 8 * channels;
+    sh->meter = m_meterEnabled;
+    const bool answered = kvsound::runWithDeadline(
+        [opened, sh, rate, channels, bits] {
+            opened->listed = kvsound::listInputs(&opened->inputs);
+            if (opened->listed && !opened->inputs.isEmpty())
+                opened->created = sh->writer.open(sh->partial, rate, channels, bits, &opened->error);
         },
-        Qt::QueuedConnection);
-    if (ready.wait_for(std::chrono::milliseconds(kOpenTimeoutMs)) != std::future_status::ready) {
-        m_lastDetail = chosen.description();
-        abandonWorker();
+        kOpenTimeoutMs, false);
+    // A file made after the deadline goes again.
+    auto discard = [sh] {
+        std::thread([sh] {
+            if (sh->writer.isOpen()) {
+                sh->writer.finish(false);
+                QFile::remove(sh->partial);
+            }
+        }).detach();
+    };
+    if (!answered) {
+        m_lastDetail = QStringLiteral("default");
+        discard();
         return WaveNoAnswer;
     }
-    if (result->code != WaveOk) {
-        m_lastDetail = result->detail;
-        return result->code;
+    if (!opened->listed || opened->inputs.isEmpty())
+        return WaveNoDevice;
+    QString deviceId;
+    QString deviceName = QStringLiteral("default");
+    if (device >= 0) {
+        if (device >= opened->inputs.size()) {
+            discard();
+            return WaveDeviceNotFound;
+        }
+        deviceId = opened->inputs.at(int(device)).id;
+        deviceName = opened->inputs.at(int(device)).description;
+    } else {
+        for (const kvsound::Device& d : opened->inputs)
+            if (d.isDefault)
+                deviceName = d.description;
     }
+    if (!opened->created) {
+        m_lastDetail = opened->error;
+        return sh->writer.lastErrno() == ENOSPC ? WaveDiskFull : WaveNotWritable;
+    }
+
+    // The sound system converts to the format asked for.
+    kvsound::StreamFormat captureFormat;
+    captureFormat.rate = rate;
+    captureFormat.channels = channels;
+    captureFormat.type = bits == 8 ? kvsound::SampleType::U8 : kvsound::SampleType::S16;
+    kvsound::Stream* stream = m_stream;
+    QString error;
+    const bool started = m_stream->startCapture(
+        deviceId, captureFormat, kDeviceBufferMs,
+        [this, sh, stream](const void* data, size_t bytes) {
+            if (!sh->take(static_cast<const char*>(data), qint64(bytes))) {
+                // Writing failed: the take ends with what it holds.
+                if (!sh->failPosted.exchange(true))
+                    QMetaObject::invokeMethod(
+                        stream, [this] { finishRecording(WaveOk, QString(), false); }, Qt::QueuedConnection);
+                return;
+            }
+            if (sh->meter) {
+                const int level = int(std::lround(stream->level() * 100));
+                QMetaObject::invokeMethod(
+                    stream,
+                    [this, level] {
+                        if (m_recording && m_meterEnabled)
+                            emit MeterLevel(level);
+                    },
+                    Qt::QueuedConnection);
+            }
+        },
+        &error);
+    const int ready = started ? m_stream->waitReady(kOpenTimeoutMs, &error) : -1;
+    if (ready <= 0) {
+        m_stream->stop();
+        discard();
+        if (ready == 0) {
+            m_lastDetail = deviceName;
+            return WaveNoAnswer;
+        }
+        m_lastDetail = deviceName;
+        return WaveDeviceBusy;
+    }
+    m_shared = sh;
+    m_startMs = steadyMs();
+    m_stopAskedMs = -1;
+    m_recordRate = rate;
+    ++m_generation;
     m_recording = true;
     m_recordPaused = false;
     m_recordEndError = 0;
@@ -564,6 +353,8 @@ QString cWave::GetErrorText(long& code) const
         return QStringLiteral("The input device \"%1\" does not answer.").arg(detail);
     case WaveReleased:
         return QStringLiteral("The recorder has been closed.");
+    case WaveDeviceLost:
+        return QStringLiteral("The recording stopped: %1.").arg(detail);
     case WaveWriteFailed:
         return QStringLiteral("Writing the recording failed: %1.").arg(detail);
     }
@@ -572,19 +363,73 @@ QString cWave::GetErrorText(long& code) const
 
 void cWave::StopRecording()
 {
-    if (!m_recording || !m_worker)
+    if (!m_recording || !m_shared || m_stopAskedMs >= 0)
         return;
-    // The take ends now, not when the thread gets to it.
-    const qint64 at = steadyMs();
-    RecorderWorker* worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker, at] { worker->stop(at); }, Qt::QueuedConnection);
+    // The take ends now: it gets as many frames as the time recorded, which
+    // the server hands over a little late.
+    const qint64 now = steadyMs();
+    m_stopAskedMs = now;
+    qint64 paused = m_shared->pausedTotalMs;
+    const qint64 since = m_shared->pausedSinceMs;
+    if (since >= 0)
+        paused += now - since;
+    const qint64 activeMs = qMax<qint64>(0, now - m_startMs - paused);
+    m_shared->frameLimit = activeMs * m_recordRate / 1000;
+    // Audio that arrives from here on was recorded before the stop.
+    m_shared->paused = false;
+    m_catchUp->start();
+    catchUp();
+}
+
+void cWave::catchUp()
+{
+    if (!m_recording || !m_shared) {
+        m_catchUp->stop();
+        return;
+    }
+    if (m_shared->frames < m_shared->frameLimit && steadyMs() - m_stopAskedMs < kCatchUpMs
+        && m_shared->writeErrno == 0)
+        return;
+    finishRecording(WaveOk, QString(), false);
+}
+
+// Ends the take: the stream stops at once; the file is completed on a thread
+// of its own (or here, when the component goes) and DoneRecord follows.
+void cWave::finishRecording(long error, const QString& detail, bool waitHere)
+{
+    if (!m_recording || !m_shared)
+        return;
+    m_catchUp->stop();
+    m_stream->stop();
+    std::shared_ptr<RecorderShared> sh = m_shared;
+    const quint64 generation = m_generation;
+    QString text = detail;
+    if (error == WaveDeviceLost)
+        text = QStringLiteral("the sound system failed (%1); the take so far is kept").arg(detail);
+    if (waitHere) {
+        // No DoneRecord from a component that is going.
+        sh->complete(&error, &text);
+        m_lastDetail = text;
+        m_recordEndError = error;
+        m_recording = false;
+        return;
+    }
+    std::shared_ptr<cWave*> alive = m_alive;
+    std::thread([sh, alive, generation, error, text]() mutable {
+        sh->complete(&error, &text);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [alive, generation, error, text] {
+                if (cWave* owner = *alive)
+                    owner->recordingEnded(generation, error, text);
+            },
+            Qt::QueuedConnection);
+    }).detach();
 }
 
 void cWave::PauseRecording()
 {
-    if (!m_recording)
-        return;
-    if (m_recordPaused)
+    if (!m_recording || m_recordPaused || !m_shared)
         return;
     m_recordPaused = true;
     m_shared->pausedSinceMs = steadyMs();
@@ -593,9 +438,7 @@ void cWave::PauseRecording()
 
 void cWave::ResumeRecording()
 {
-    if (!m_recording)
-        return;
-    if (!m_recordPaused)
+    if (!m_recording || !m_recordPaused || !m_shared)
         return;
     m_recordPaused = false;
     m_shared->paused = false;
@@ -606,20 +449,15 @@ void cWave::ResumeRecording()
 
 qint64 cWave::RecordedFrames() const { return m_shared ? m_shared->frames.load() : 0; }
 
-void cWave::workerEnded(quint64 generation, long error)
+void cWave::recordingEnded(quint64 generation, long error, const QString& detail)
 {
     if (generation != m_generation || !m_recording)
         return;
+    m_lastDetail = detail;
     m_recording = false;
     m_recordPaused = false;
     m_recordEndError = error;
     emit DoneRecord();
-}
-
-void cWave::meterFromWorker(int level)
-{
-    if (m_recording && m_meterEnabled)
-        emit MeterLevel(level);
 }
 
 QString cWave::SecondsToTime(long seconds) { return cPlayer::SecondsToTime(seconds); }
@@ -680,29 +518,19 @@ void cWave::ReleaseComponent()
         return;
     m_released = true;
     m_player->ReleaseComponent();
+    if (m_recording && m_shared) {
+        // The take is completed before the component goes, with what the
+        // server still holds back when it answers soon.
+        if (m_stopAskedMs < 0)
+            StopRecording();
+        QElapsedTimer waited;
+        waited.start();
+        while (m_shared->frames < m_shared->frameLimit && m_shared->writeErrno == 0 && m_stream->isActive()
+               && waited.elapsed() < kCatchUpMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        finishRecording(WaveOk, QString(), true);
+    }
     m_recording = false;
     m_recordPaused = false;
     ++m_generation;
-    if (!m_worker)
-        return;
-    {
-        std::lock_guard<std::mutex> lock(m_shared->ownerMutex);
-        m_shared->owner = nullptr;
-    }
-    // The recording is completed on the thread before it ends.
-    RecorderWorker* worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker,
-        [worker] {
-            worker->stop();
-            QThread::currentThread()->quit();
-        },
-        Qt::QueuedConnection);
-    if (m_thread->wait(kCatchUpMs + kOpenTimeoutMs)) {
-        delete m_thread;
-        m_thread = nullptr;
-        m_worker = nullptr;
-    } else {
-        abandonWorker();
-    }
 }

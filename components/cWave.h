@@ -1,7 +1,7 @@
 #pragma once
-// Records from a sound input into a PCM WAV file and plays WAV files back.
-// Capturing and writing run on the component's own thread; the calls below
-// return at once and the ends come back as queued events. A recording goes
+// Records from a sound input or an output's monitor into a PCM WAV file and
+// plays WAV files back. Capturing and writing run on the sound thread; the
+// calls below return at once and the ends come back as queued events. A recording goes
 // into a file beside the destination that takes the destination's name only
 // when the recording ends, so an existing file stands until then; its header
 // is brought up to date every second, so a crash leaves a playable file.
@@ -10,9 +10,11 @@
 #include <memory>
 
 class cPlayer;
-class QThread;
-class RecorderWorker;
+class QTimer;
 struct RecorderShared;
+namespace kvsound {
+class Stream;
+}
 
 // The PCM format record of a recording (field order and widths of the
 // classic wave format structure).
@@ -68,6 +70,7 @@ public:
         WaveNoAnswer = 71,
         WaveReleased = 72,
         WaveWriteFailed = 73,
+        WaveDeviceLost = 74,      // the sound system failed while recording
     };
 
     explicit cWave(QObject* parent = nullptr);
@@ -84,9 +87,9 @@ public:
     void StopMonitor() {}
 
     // Starts recording input device `device` (its position in the list of
-    // inputs) into `path` in the format `format` (8 or 16 bits, any rate and
+    // inputs, where the outputs' monitors follow the inputs) into `path` in the format `format` (8 or 16 bits, any rate and
     // 1 or 2 channels); a device that cannot take the format as such is
-    // recorded in its own and converted. 0 = recording; DoneRecord follows
+    // recorded in its own and converted by the sound system. 0 = recording; DoneRecord follows
     // its end. `bufferHint` is accepted and not used: the component sizes
     // the device buffer itself.
     long StartRecording(long& device, const QString& path, WAVEFORMATEX& format, int bufferHint);
@@ -98,7 +101,8 @@ public:
     void ResumeRecording();
     bool IsRecording() const { return m_recording; }
     bool IsRecordingPaused() const { return m_recording && m_recordPaused; }
-    // Inside DoneRecord: 0, or why the recording ended early (disk full).
+    // Inside DoneRecord: 0, or why the recording ended early (disk full, the
+    // sound system gone); the take so far is kept.
     long RecordEndError() const { return m_recordEndError; }
     // Frames the last recording wrote (its length in the file).
     qint64 RecordedFrames() const;
@@ -131,15 +135,17 @@ signals:
     void DonePlay();
 
 private:
-    friend class RecorderWorker;
-    void workerEnded(quint64 generation, long error);
-    void meterFromWorker(int level);
-    bool ensureWorker();
-    void abandonWorker();
+    void recordingEnded(quint64 generation, long error, const QString& detail);
+    void catchUp();
+    void finishRecording(long error, const QString& detail, bool waitHere);
 
-    QThread* m_thread = nullptr;
-    RecorderWorker* m_worker = nullptr;
+    kvsound::Stream* m_stream = nullptr;
+    QTimer* m_catchUp = nullptr;
     std::shared_ptr<RecorderShared> m_shared;
+    std::shared_ptr<cWave*> m_alive; // cleared when the component goes
+    qint64 m_startMs = 0;
+    qint64 m_stopAskedMs = -1;
+    int m_recordRate = 0;
     cPlayer* m_player = nullptr;
 
     bool m_meterEnabled = false;

@@ -1,14 +1,10 @@
 #include "components/cWaveTTS.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaDevices>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -24,6 +20,7 @@
 #include <espeak-ng/speak_lib.h>
 
 #include "components/SampleConverter.h"
+#include "components/SoundDevice.h"
 #include "components/WaveFileWriter.h"
 
 namespace {
@@ -45,6 +42,8 @@ constexpr int kFilePiece = 20000;
 constexpr int kAheadMs = 1500;
 constexpr int kTickMs = 20;
 constexpr int kDeviceBufferMs = 300;
+// How long the speaking thread waits for the sound system to take its stream.
+constexpr int kOpenTimeoutMs = 4000;
 
 struct SpeechFormatEntry {
     long code;
@@ -227,7 +226,7 @@ public:
         QByteArray voice;
         int rate = 175;
         int volume = 100;
-        QAudioDevice device;
+        long output = -1; // position in the list of outputs; -1 the default
         const SpeechFormatEntry* format = nullptr;
     };
     struct Result {
@@ -264,17 +263,11 @@ public:
     {
         if (m_timer)
             m_timer->stop();
-        if (m_sink) {
-            QAudioSink* sink = m_sink;
-            m_sink = nullptr;
-            sink->stop();
-            sink->deleteLater();
-        }
-        m_io = nullptr;
+        if (m_stream)
+            m_stream->stop();
         m_jobs.clear();
         m_pcm.clear();
         m_words.clear();
-        m_converter.close();
         const bool wasActive = m_active;
         m_active = false;
         if (report && wasActive)
@@ -361,32 +354,33 @@ private:
         long length;
     };
 
+    // The sound system converts the engine's own format for the device.
     bool openDevice(Result* r)
     {
-        QAudioFormat fmt;
-        fmt.setSampleRate(g_engineRate);
-        fmt.setChannelCount(1);
-        fmt.setSampleFormat(QAudioFormat::Int16);
-        m_converter.close();
-        if (!m_settings.device.isFormatSupported(fmt)) {
-            const QAudioFormat pref = m_settings.device.preferredFormat();
-            fmt.setSampleRate(pref.sampleRate() > 0 ? pref.sampleRate() : 48000);
-            fmt.setChannelCount(qBound(1, pref.channelCount(), 2));
-            fmt.setSampleFormat(QAudioFormat::Float);
-            m_converter.open(g_engineRate, 1, SampleConverter::S16, fmt.sampleRate(), fmt.channelCount(),
-                             SampleConverter::Float);
+        m_format.rate = g_engineRate;
+        m_format.channels = 1;
+        m_format.type = kvsound::SampleType::S16;
+        if (!m_stream) {
+            m_stream = new kvsound::Stream(this);
+            // The sound system failed or went: speaking ends as a stop does.
+            QObject::connect(m_stream, &kvsound::Stream::Failed, this, [this] { stopNow(true); });
         }
-        m_format = fmt;
-        m_sink = new QAudioSink(m_settings.device, fmt);
-        m_sink->setBufferSize(qsizetype(fmt.sampleRate()) * kDeviceBufferMs / 1000 * fmt.bytesPerFrame());
-        m_io = m_sink->start();
-        if (!m_io || m_sink->error() != QAudio::NoError || m_sink->state() == QAudio::StoppedState) {
+        // Looked up here: the sound server never keeps the caller of Speak waiting.
+        QList<kvsound::Device> outputs;
+        QString error;
+        if (!kvsound::listOutputs(&outputs, &error) || outputs.isEmpty()) {
+            r->code = cWaveTTS::TtsNoDevice;
+            r->detail = error;
+            return false;
+        }
+        const long at = m_settings.output;
+        const QString id = at >= 0 && at < outputs.size() ? outputs.at(int(at)).id : QString();
+        const QString name = at >= 0 && at < outputs.size() ? outputs.at(int(at)).description : QStringLiteral("default");
+        if (!m_stream->startPlayback(id, m_format, kDeviceBufferMs, nullptr, &error)
+            || m_stream->waitReady(kOpenTimeoutMs, &error) <= 0) {
+            m_stream->stop();
             r->code = cWaveTTS::TtsDeviceBusy;
-            r->detail = m_settings.device.description();
-            QAudioSink* sink = m_sink;
-            m_sink = nullptr;
-            m_io = nullptr;
-            sink->deleteLater();
+            r->detail = error.isEmpty() ? name : name + QStringLiteral(": ") + error;
             return false;
         }
         m_fedFrames = 0;
@@ -398,9 +392,9 @@ private:
 
     qint64 heardFrames() const
     {
-        if (!m_sink)
+        if (!m_stream)
             return 0;
-        return qMin(m_fedFrames, m_sink->processedUSecs() * m_format.sampleRate() / 1000000);
+        return qMin(m_fedFrames, m_stream->position());
     }
 
     // Speaks the next piece of the first job with text left.
@@ -415,29 +409,21 @@ private:
         const QString piece = job.text.mid(at, len);
         const std::vector<int> offsets = codePointOffsets(piece);
         const qint64 base = m_queuedFrames; // device frames before this piece
-        const double scale = double(m_format.sampleRate()) / g_engineRate;
         qint64 engineFrames = 0;
         SynthContext ctx;
         ctx.stop = &m_shared->stop;
         ctx.audio = [&](const short* wav, int n) {
             const char* bytes = reinterpret_cast<const char*>(wav);
             engineFrames += n;
-            if (m_converter.isOpen()) {
-                QByteArray out;
-                m_converter.convert(bytes, qint64(n) * 2, out);
-                m_pcm.append(out);
-                m_queuedFrames += out.size() / m_format.bytesPerFrame();
-            } else {
-                m_pcm.append(bytes, qsizetype(n) * 2);
-                m_queuedFrames += n;
-            }
+            m_pcm.append(bytes, qsizetype(n) * 2);
+            m_queuedFrames += n;
             return true;
         };
         ctx.word = [&](int textPos, int length, int audioMs) {
             // The engine counts characters from 1.
             const int first = qBound(0, textPos - 1, int(offsets.size()) - 1);
             const int last = qBound(first, textPos - 1 + length, int(offsets.size()) - 1);
-            const qint64 frame = base + qint64(double(audioMs) * g_engineRate / 1000.0 * scale);
+            const qint64 frame = base + qint64(double(audioMs) * g_engineRate / 1000.0);
             m_words.push_back({frame, long(at + offsets[size_t(first)]), long(offsets[size_t(last)] - offsets[size_t(first)])});
         };
         synthesize(piece.toUtf8(), m_settings.voice, m_settings.rate, m_settings.volume, &ctx);
@@ -446,10 +432,10 @@ private:
 
     void tick()
     {
-        if (!m_active || !m_sink)
+        if (!m_active || !m_stream || !m_stream->isActive())
             return;
         // Keep the speaking ahead of the device, one piece a tick.
-        if (m_queuedFrames - heardFrames() < qint64(m_format.sampleRate()) * kAheadMs / 1000)
+        if (m_queuedFrames - heardFrames() < qint64(m_format.rate) * kAheadMs / 1000)
             speakNextPiece();
         feed();
         const qint64 heard = heardFrames();
@@ -473,15 +459,10 @@ private:
 
     void feed()
     {
-        if (!m_io || m_pcm.isEmpty())
+        if (!m_stream || m_pcm.isEmpty())
             return;
         const int frameBytes = m_format.bytesPerFrame();
-        qint64 room = m_sink->bytesFree();
-        room -= room % frameBytes;
-        const qint64 n = qMin<qint64>(room, m_pcm.size());
-        if (n <= 0)
-            return;
-        const qint64 put = m_io->write(m_pcm.constData(), n);
+        const qint64 put = m_stream->write(m_pcm.constData(), m_pcm.size());
         if (put > 0) {
             const qint64 whole = put - put % frameBytes;
             m_pcm.remove(0, whole);
@@ -510,11 +491,9 @@ private:
 
     std::shared_ptr<TtsShared> m_shared;
     Settings m_settings;
-    QAudioFormat m_format;
-    QAudioSink* m_sink = nullptr;
-    QIODevice* m_io = nullptr;
+    kvsound::StreamFormat m_format;
+    kvsound::Stream* m_stream = nullptr;
     QTimer* m_timer = nullptr;
-    SampleConverter m_converter;
     std::deque<Job> m_jobs;
     std::deque<Word> m_words;
     QByteArray m_pcm;
@@ -553,14 +532,20 @@ QString cWaveTTS::VoiceName(long& number)
     return list[size_t(number - 1)].name;
 }
 
-long cWaveTTS::AudioOutputCount() { return QMediaDevices::audioOutputs().size(); }
+long cWaveTTS::AudioOutputCount()
+{
+    QList<kvsound::Device> outputs;
+    kvsound::listOutputs(&outputs);
+    return outputs.size();
+}
 
 QString cWaveTTS::AudioOutputName(long& number)
 {
-    const QList<QAudioDevice> outputs = QMediaDevices::audioOutputs();
+    QList<kvsound::Device> outputs;
+    kvsound::listOutputs(&outputs);
     if (number < 1 || number > outputs.size())
         return QString();
-    return outputs.at(int(number - 1)).description();
+    return outputs.at(int(number - 1)).description;
 }
 
 void cWaveTTS::InitSpeech()
@@ -608,10 +593,7 @@ void cWaveTTS::Speak(const QString& text)
         s.voice = list[size_t(m_voice)].engineName;
     s.rate = EngineRate(m_rate);
     s.volume = EngineVolume(m_volume);
-    const QList<QAudioDevice> outputs = QMediaDevices::audioOutputs();
-    if (outputs.isEmpty())
-        return;
-    s.device = m_output >= 0 && m_output < outputs.size() ? outputs.at(int(m_output)) : QMediaDevices::defaultAudioOutput();
+    s.output = m_output;
     if (!m_speaking) {
         ++m_generation;
         m_shared->stop = false;

@@ -4,11 +4,10 @@
 #include <QDataStream>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QAudioDevice>
-#include <QMediaDevices>
 #include <QThread>
 #include <cmath>
 
+#include "components/SoundDevice.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 
 namespace playerfx {
@@ -65,6 +64,10 @@ void pump(int ms)
     waitFor([] { return false; }, ms);
 }
 
-bool haveOutput() { return !QMediaDevices::audioOutputs().isEmpty(); }
+bool haveOutput()
+{
+    QList<kvsound::Device> outputs;
+    return kvsound::listOutputs(&outputs) && !outputs.isEmpty();
+}
 
 } // namespace playerfx

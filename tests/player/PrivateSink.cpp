@@ -1,9 +1,7 @@
 #include "tests/player/PrivateSink.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QFile>
-#include <QMediaDevices>
 #include <QProcess>
 #include <QThread>
 #include <QtEndian>
@@ -13,6 +11,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "components/SoundDevice.h"
 #include "tests/player/PlayerFixtures.h"
 
 namespace recfx {
@@ -70,9 +69,10 @@ long PrivateSink::inputIndex(int waitMs) const
     long found = -1;
     playerfx::waitFor(
         [&] {
-            const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+            QList<kvsound::Device> inputs;
+            kvsound::listInputs(&inputs);
             for (int i = 0; i < inputs.size(); ++i)
-                if (QString::fromUtf8(inputs.at(i).id()) == m_source)
+                if (inputs.at(i).id == m_source)
                     found = i;
             return found >= 0;
         },
@@ -96,6 +96,17 @@ void PrivateSink::stopPlaying()
         ::kill(pid_t(m_player), SIGTERM);
         m_player = -1;
     }
+}
+
+WAVEFORMATEX pcmFormat(int bits, int rate, int channels)
+{
+    WAVEFORMATEX f;
+    f.nChannels = quint16(channels);
+    f.nSamplesPerSec = rate;
+    f.wBitsPerSample = quint16(bits);
+    f.nBlockAlign = quint16(bits / 8 * channels);
+    f.nAvgBytesPerSec = f.nBlockAlign * rate;
+    return f;
 }
 
 WavFile readWav(const QString& path)

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "components/cWave.h"
+
 namespace recfx {
 
 class PrivateSink {
@@ -15,7 +17,7 @@ public:
     bool ok() const { return m_ok; }
     QString sinkName() const { return m_sink; }
     QString sourceName() const { return m_source; }
-    // The position of the source among the inputs Qt lists, -1 when it does not show up.
+    // The position of the source among the recorder's inputs, -1 when it does not show up.
     long inputIndex(int waitMs = 5000) const;
     // Plays a WAV file into the sink in the background (paplay); stopPlaying ends it.
     bool startPlaying(const QString& wav);
@@ -47,6 +49,8 @@ struct WavFile {
     double seconds() const { return blockAlign && rate ? double(dataSize / blockAlign) / rate : 0; }
 };
 WavFile readWav(const QString& path);
+// The PCM format record of bits, rate and channels.
+WAVEFORMATEX pcmFormat(int bits, int rate, int channels);
 // The frequency of the first channel from its zero crossings.
 double dominantHz(const WavFile& wav);
 
