@@ -150,6 +150,10 @@ FrmCDRipper::~FrmCDRipper() = default;
 
 void FrmCDRipper::LoadOwnTail()
 {
+    // The user's own templates may hold neither the default nor a second
+    // entry: the box never opens without a template to rip with.
+    if (cboFileName && cboFileName->currentIndex() < 0 && cboFileName->count() > 0)
+        cboFileName->setCurrentIndex(cboFileName->count() > 1 ? 1 : 0);
     CheckUnderFolderEna();
     ResetTimeFields();
     lblCurrentTrack->setText(QStringLiteral("Ready."));

@@ -440,10 +440,6 @@ void ToolWindow::Form_Load()
             selectEntry(cboFileName, 1);
         else
             selectEntry(cboFileName, cboFileName->findText(g_sFileNameFormat, Qt::MatchExactly | Qt::MatchCaseSensitive));
-        // The user's own templates may hold neither the default nor a second
-        // entry: the box never opens without a template to work with.
-        if (cboFileName->currentIndex() < 0 && cboFileName->count() > 0)
-            cboFileName->setCurrentIndex(cboFileName->count() > 1 ? 1 : 0);
     }
 
     if (cboTargetFormat) {
