@@ -27,6 +27,7 @@ struct FakeMainWindow : MainWindowServices {
     bool ConfirmExit() override
     {
         log << "ConfirmExit";
+        countdownShownAtQuestion = g_frmTurnOffLoaded() && g_frmTurnOff()->isVisible();
         return answerYes;
     }
     bool ExitWithoutAsking() override
@@ -39,6 +40,7 @@ struct FakeMainWindow : MainWindowServices {
     QWidget window;
     bool answerYes = true;
     bool exits = true;
+    bool countdownShownAtQuestion = false;
 };
 
 struct Shutdown : ::testing::Test {
@@ -204,6 +206,7 @@ TEST_F(Shutdown, NoToTheExitQuestionMeansNoPowerOff)
     ShowTurnOffWindow(30);
     settle();
     EXPECT_EQ(power.calls, QStringList({"ConfirmExit"}));
+    EXPECT_FALSE(main.countdownShownAtQuestion) << "the question (or a refusal) would open behind it";
     EXPECT_FALSE(g_frmTurnOffLoaded());
 }
 
