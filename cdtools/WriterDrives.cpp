@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QTimer>
 
 #include "components/cAudioBurner.h"
 #include "core/CommonLook.h"
@@ -64,4 +65,23 @@ long ChosenSpeed(const QComboBox* cboSpeed)
     bool ok = false;
     const long speed = cboSpeed->currentData().toLongLong(&ok);
     return ok ? speed : 65535;
+}
+
+void JobStepQueue::post(std::function<void()> step)
+{
+    QTimer::singleShot(0, m_owner, [this, step = std::move(step)] {
+        if (m_hold)
+            m_waiting.push_back(step);
+        else
+            step();
+    });
+}
+
+void JobStepQueue::release()
+{
+    m_hold = false;
+    std::vector<std::function<void()>> waiting;
+    waiting.swap(m_waiting);
+    for (auto& step : waiting)
+        post(std::move(step));
 }

@@ -2,6 +2,8 @@
 // The writer half that the audio CD maker and the duplicator share: the
 // writer and speed lists and the disc information of the chosen writer.
 #include <QString>
+#include <functional>
+#include <vector>
 
 #include "components/cAudioBurner.h"
 
@@ -44,3 +46,21 @@ void ShowWriterDisc(cAudioBurner* burner, const QString& letter, QLabel* lblDisk
                     QLabel* lblState);
 // The item data of the chosen speed, 65535 ("Max.") when none is chosen.
 long ChosenSpeed(const QComboBox* cboSpeed);
+
+// The next steps of a CD window's job. Each runs from the event loop, never
+// inside the handler that asked for it. While the Abort question is open the
+// steps wait for its answer, so no later question of the job opens over it.
+class JobStepQueue {
+public:
+    explicit JobStepQueue(QObject* owner) : m_owner(owner) {}
+    void post(std::function<void()> step);
+    // Around the Abort question: steps that come due meanwhile wait, then
+    // run in order once it is answered.
+    void hold() { m_hold = true; }
+    void release();
+
+private:
+    QObject* m_owner;
+    bool m_hold = false;
+    std::vector<std::function<void()>> m_waiting;
+};

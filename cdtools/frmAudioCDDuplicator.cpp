@@ -416,11 +416,17 @@ void FrmAudioCDDuplicator::ConvertTracks()
         return;
     }
     ShowJobBalloon(QStringLiteral("Done."));
-    MsgBox(QStringLiteral("Done.") + QString(19, QLatin1Char(' ')), vbInformation | vbOKOnly, QString(), this);
-    if (!self)
-        return;
     m_bJobRunning = false;
     EnableJobControls(true);
+    // The end actions come once the job has ended (a power-off meets no
+    // running job) and before the closing message, which would hold an
+    // unattended power-off back.
+    DoEndEvents();
+    if (!self || Unloaded())
+        return;
+    MsgBox(QStringLiteral("Done.") + QString(19, QLatin1Char(' ')), vbInformation | vbOKOnly, QString(), this);
+    if (!self || Unloaded())
+        return;
     close();
 }
 
@@ -432,6 +438,8 @@ void FrmAudioCDDuplicator::EndJob(const QString& text)
         AddLogLine("The ripped tracks are kept in " + TempFolder(), txtLog);
     lblCurrentTrack->setText(text);
     ShowJobBalloon(text);
+    if (text == QLatin1String("Aborted."))
+        ClearProgress();
     EnableJobControls(true);
     tmrState->start();
     cboDevices_Click();
@@ -457,8 +465,7 @@ long FrmAudioCDDuplicator::ConvertTask(long lRow)
 
 void FrmAudioCDDuplicator::cAudioCDRipper1_JobProgress(int percent)
 {
-    QApplication::processEvents();
-    if (percent < 1 || DoOnFly())
+    if (percent < 1 || DoOnFly() || !m_bJobRunning)
         return;
     QApplication::restoreOverrideCursor();
     prgCurrnet->setProgressValue(percent);
@@ -474,12 +481,17 @@ void FrmAudioCDDuplicator::cAudioCDRipper1_JobDone()
     QApplication::restoreOverrideCursor();
     LogStep(QStringLiteral("Done."));
     NoteRowDone();
-    // The track was ripped before the abort reached the ripper: the job ends here.
+    ++m_lCurrentRow;
+    m_steps.post([this] { NextTrackStep(); });
+}
+
+void FrmAudioCDDuplicator::NextTrackStep()
+{
+    // The track ended before the abort reached the ripper: the job ends here.
     if (m_bAbortRequested) {
         cAudioCDRipper1_JobAborted();
         return;
     }
-    ++m_lCurrentRow;
     ConvertTracks();
 }
 
@@ -488,8 +500,15 @@ void FrmAudioCDDuplicator::cAudioCDRipper1_JobAborted()
     QApplication::restoreOverrideCursor();
     m_bJobRunning = false;
     EnableJobControls(true);
+    ClearProgress();
     LogStep(QStringLiteral("Aborted."));
     setWindowTitle(QStringLiteral("Aborted."));
+}
+
+void FrmAudioCDDuplicator::ClearProgress()
+{
+    for (XP_ProgressBar* bar : {prgCurrnet, prgTotal})
+        bar->setProgressValue(bar->ProgressMin());
 }
 
 void FrmAudioCDDuplicator::cAudioCDRipper1_JobError(int code, const QString& text)
@@ -500,12 +519,7 @@ void FrmAudioCDDuplicator::cAudioCDRipper1_JobError(int code, const QString& tex
     LogStep(message);
     setWindowTitle(message);
     ++m_lCurrentRow;
-    // An abort asked for while this track failed ends the job here.
-    if (m_bAbortRequested) {
-        cAudioCDRipper1_JobAborted();
-        return;
-    }
-    ConvertTracks();
+    m_steps.post([this] { NextTrackStep(); });
 }
 
 void FrmAudioCDDuplicator::FillGridFromRippedFiles()
@@ -589,7 +603,6 @@ void FrmAudioCDDuplicator::BurnDisk()
 
 void FrmAudioCDDuplicator::cAudioBurner1_TrackProgress(int percent, int track)
 {
-    QApplication::processEvents();
     prgCurrnet->setProgressValue(percent);
     prgTotal->setProgressValue(track);
     tmrState->stop();
@@ -599,12 +612,10 @@ void FrmAudioCDDuplicator::cAudioBurner1_TrackProgress(int percent, int track)
 void FrmAudioCDDuplicator::cAudioBurner1_CurrentProgress(int percent, int)
 {
     prgCurrnet->setProgressValue(percent);
-    QApplication::processEvents();
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_ClosingSession()
 {
-    QApplication::processEvents();
     LogStep(QStringLiteral("Closing session, please wait..."));
     prgCurrnet->setProgressValue(prgCurrnet->ProgressMax());
     prgTotal->setProgressValue(prgTotal->ProgressMax());
@@ -612,34 +623,28 @@ void FrmAudioCDDuplicator::cAudioBurner1_ClosingSession()
 
 void FrmAudioCDDuplicator::cAudioBurner1_ClosingTrack(int)
 {
-    QApplication::processEvents();
     LogStep(QStringLiteral("Closing track..."));
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_CachingTrack()
 {
-    QApplication::processEvents();
     LogStep(QStringLiteral("Caching track..."));
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_WritingTrack()
 {
-    QApplication::processEvents();
     LogStep(QStringLiteral("Writing track..."));
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_BurnFinished()
 {
-    QApplication::processEvents();
+    // The burn call has not returned yet: the end of the job follows it.
     prgTotal->setProgressValue(prgTotal->ProgressMax());
     LogStep(QStringLiteral("Finished."));
-    // The controls and the source poll come back once the burn call has returned.
-    DoEndEvents();
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_BurnError(int code, const QString& text)
 {
-    QApplication::processEvents();
     const QString line = "Error:" + text + "(" + QString::number(code) + ")";
     LogStep(line);
     m_sBurnEnd = line;
@@ -650,16 +655,20 @@ void FrmAudioCDDuplicator::cmdAbort_Click()
 {
     if (!JobRunning())
         return;
-    if (!ConfirmAbort(this))
+    QPointer<FrmAudioCDDuplicator> self(this);
+    m_steps.hold();
+    const bool yes = ConfirmAbort(this);
+    if (!self)
         return;
-    if (!JobRunning())
-        return;
-    m_bAbortRequested = true;
-    cAudioCDRipper1->AbortJob();
-    cAudioBurner1->AbortJob();
-    ShowJobBalloon(QStringLiteral("Aborted."));
-    if (Timer1)
-        Timer1->stop();
+    if (yes && JobRunning()) {
+        m_bAbortRequested = true;
+        cAudioCDRipper1->AbortJob();
+        cAudioBurner1->AbortJob();
+        ShowJobBalloon(QStringLiteral("Aborted."));
+        if (Timer1)
+            Timer1->stop();
+    }
+    m_steps.release();
 }
 
 void FrmAudioCDDuplicator::DeleteFolderFiles(const QString& folder)

@@ -5,6 +5,7 @@
 // is checked again every three seconds while the window is idle.
 #include <QStringList>
 
+#include "cdtools/WriterDrives.h"
 #include "toolframe/JobParameters.h"
 #include "toolframe/ToolWindow.h"
 
@@ -103,7 +104,13 @@ private:
     void EnableJobControls(bool bEnable);
     void FillGridFromRippedFiles();
     void EndJob(const QString& text);
+    // The step after a track's end: the next track, the burn, or the end of
+    // an aborted job.
+    void NextTrackStep();
+    void ClearProgress();
     QString TempFolder() const;
+
+    JobStepQueue m_steps{this};
 
     ComponentJobTarget<cAudioCDRipper> m_target;
     bool m_bJobRunning = false;

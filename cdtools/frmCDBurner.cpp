@@ -1,6 +1,5 @@
 #include "cdtools/frmCDBurner.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -186,19 +185,27 @@ void FrmCDBurner::cmdConvert_Click()
     // No second burn and no other drive while the list is being added.
     SetBurning(true);
     cAudioBurner1->ResetBurner();
-    QPointer<FrmCDBurner> self(this);
-    const long rows = cGrid1->RowCount();
-    for (long row = 1; row <= rows; ++row) {
-        QApplication::processEvents();
-        if (!self)
-            return;
-        if (m_bAbortRequested)
-            break;
-        const QString path = cGrid1->CellText(int(row), cGrid1->ColumnIndex(COL_FILE));
-        if (!cAudioBurner1->AddTrack(path))
-            AddLogLine("Cannot add " + GetFileNameFromPath(path), txtLog);
+    m_lNextRow = 1;
+    m_steps.post([this] { AddNextTrack(); });
+}
+
+void FrmCDBurner::AddNextTrack()
+{
+    if (m_bAbortRequested || m_lNextRow > cGrid1->RowCount()) {
+        BurnDisk();
+        return;
     }
-    BurnDisk();
+    const QString path = cGrid1->CellText(int(m_lNextRow), cGrid1->ColumnIndex(COL_FILE));
+    if (!cAudioBurner1->AddTrack(path))
+        AddLogLine("Cannot add " + GetFileNameFromPath(path), txtLog);
+    ++m_lNextRow;
+    m_steps.post([this] { AddNextTrack(); });
+}
+
+void FrmCDBurner::ClearProgress()
+{
+    for (XP_ProgressBar* bar : {prgCurrnet, prgTotal})
+        bar->setProgressValue(bar->ProgressMin());
 }
 
 void FrmCDBurner::BurnDisk()
@@ -206,6 +213,7 @@ void FrmCDBurner::BurnDisk()
     if (m_bAbortRequested) {
         cAudioBurner1->ResetBurner();
         LogStep(QStringLiteral("Aborted."));
+        ClearProgress();
         SetBurning(false);
         return;
     }
@@ -225,24 +233,35 @@ void FrmCDBurner::BurnDisk()
     cAudioBurner1->ResetBurner();
     if (result == cAudioBurner::ResultAborted) {
         LogStep(QStringLiteral("Aborted."));
+        ClearProgress();
     }
     SetBurning(false);
     // The disc has changed: show what the drive holds now.
     cboDrv_Click();
+    if (result != cAudioBurner::ResultDone)
+        return;
+    AddLogLine(QStringLiteral("Done."), txtLog);
+    // Only now has the job ended: a power-off chosen for its end must not
+    // meet a job that still runs.
+    FinishJobDone();
 }
 
 void FrmCDBurner::cmdAbort_Click()
 {
     if (!JobRunning())
         return;
-    if (!ConfirmAbort(this))
+    QPointer<FrmCDBurner> self(this);
+    m_steps.hold();
+    const bool yes = ConfirmAbort(this);
+    if (!self)
         return;
     // The burn may have ended while the question was open.
-    if (!JobRunning())
-        return;
-    m_bAbortRequested = true;
-    cAudioBurner1->AbortJob();
-    ShowJobBalloon(QStringLiteral("Aborted."));
+    if (yes && JobRunning()) {
+        m_bAbortRequested = true;
+        cAudioBurner1->AbortJob();
+        ShowJobBalloon(QStringLiteral("Aborted."));
+    }
+    m_steps.release();
 }
 
 void FrmCDBurner::cmdOpenCD_Click()
@@ -286,7 +305,6 @@ void FrmCDBurner::cAudioBurner1_TrackProgress(int percent, int track)
 void FrmCDBurner::cAudioBurner1_CurrentProgress(int percent, int)
 {
     prgCurrnet->setProgressValue(percent);
-    QApplication::processEvents();
 }
 
 void FrmCDBurner::cAudioBurner1_ClosingSession()
@@ -311,11 +329,9 @@ void FrmCDBurner::cAudioBurner1_WritingTrack()
 
 void FrmCDBurner::cAudioBurner1_BurnFinished()
 {
+    // The burn call has not returned yet: the end of the job follows it.
     AddLogLine(QStringLiteral("Finished."), txtLog);
     prgTotal->setProgressValue(prgTotal->ProgressMax());
-    AddLogLine(QStringLiteral("Done."), txtLog);
-    // "Done." in the label and the balloon, then the end-of-job actions.
-    FinishJobDone();
 }
 
 void FrmCDBurner::cAudioBurner1_BurnError(int code, const QString& text)

@@ -2,6 +2,7 @@
 // "Audio CD Maker": burns the items of its grid, in grid order, as the tracks
 // of an audio CD through its burner component. The burn call returns when
 // the burn has ended; the window's controls come back only then.
+#include "cdtools/WriterDrives.h"
 #include "toolframe/ToolWindow.h"
 
 class QComboBox;
@@ -69,6 +70,12 @@ protected:
 
 private:
     void SetBurning(bool burning);
+    // Adds the next grid row to the burner; after the last one, the burn.
+    void AddNextTrack();
+    void ClearProgress();
+
+    JobStepQueue m_steps{this};
+    long m_lNextRow = 0;
 };
 
 // The audio CD maker, created on first use (running its Form_Load) and

@@ -242,8 +242,25 @@ bool probeItem(const QString& path, qint64* estimatedSectors)
     return true;
 }
 
+namespace {
+RequestWatch& requestWatch()
+{
+    static RequestWatch w;
+    return w;
+}
+} // namespace
+
+RequestWatch setRequestWatch(RequestWatch watch)
+{
+    RequestWatch old = std::move(requestWatch());
+    requestWatch() = std::move(watch);
+    return old;
+}
+
 Outcome burn(const Request& request, const std::atomic<bool>& abort, const std::function<void(const Event&)>& post)
 {
+    if (requestWatch())
+        requestWatch()(request);
     if (request.writer.kind == Writer::Drive)
         return drive::burn(request, abort, post);
     return burnImage(request, abort, post);

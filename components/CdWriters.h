@@ -58,6 +58,12 @@ struct Outcome {
     QString text;
 };
 
+// Sees each burn request as the writers get it, on the worker thread (an
+// image writer has no use for the speed: tests read it here). Returns the
+// previous watch.
+using RequestWatch = std::function<void(const Request&)>;
+RequestWatch setRequestWatch(RequestWatch watch);
+
 // Runs on the worker thread; post is called there for every event.
 Outcome burn(const Request& request, const std::atomic<bool>& abort, const std::function<void(const Event&)>& post);
 

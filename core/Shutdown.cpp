@@ -1,6 +1,7 @@
 #include "core/Shutdown.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -147,7 +148,10 @@ FrmTurnOff::FrmTurnOff(QWidget* parent)
     setObjectName("g_frmTurnOff");
     setWindowTitle(QStringLiteral("Turn Off Computer"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // It comes up while the user may be typing elsewhere: it never takes the
+    // keyboard, and a key that reaches it anyway lands on Cancel.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     setFixedSize(TwipsToPixels(5235), TwipsToPixels(1560));
 
     auto* root = new QHBoxLayout(this);
@@ -183,13 +187,18 @@ FrmTurnOff::FrmTurnOff(QWidget* parent)
     buttons->addStretch(1);
     cmdTurnOffNow = new QPushButton(QStringLiteral("Shutdown Now"), this);
     cmdTurnOffNow->setObjectName("cmdTurnOffNow");
-    cmdTurnOffNow->setAutoDefault(false);
+    // Reached by a deliberate Tab only, never by the first key pressed; once
+    // there, Enter presses it.
+    cmdTurnOffNow->setFocusPolicy(Qt::TabFocus);
+    cmdTurnOffNow->setAutoDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName("cmdCancel");
     cmdCancel->setAutoDefault(false);
     cmdCancel->setDefault(true);
     buttons->addWidget(cmdTurnOffNow);
     buttons->addWidget(cmdCancel);
+    setTabOrder(cmdCancel, cmdTurnOffNow);
+    cmdCancel->setFocus();
     column->addLayout(buttons);
     root->addLayout(column, 1);
 
@@ -239,22 +248,20 @@ void FrmTurnOff::Timer1_Timer()
 void FrmTurnOff::ShutDown()
 {
     Timer1->stop();
+    // Gone before any question or refusal, which would open behind it.
+    unload();
     MainWindowServices* main = mainWindow();
     // The exit question comes first: answering No must not leave a power-off
     // request behind a program that keeps running.
-    if (main && !main->ConfirmExit()) {
-        unload();
+    if (main && !main->ConfirmExit())
         return;
-    }
     ClearShutdownError();
     // A right that is missing is known before anything ends: the program
     // keeps running as it was.
     if (IsWindowsNT() && !EnableShutdownPrivilege()) {
-        unload();
         MsgBox(LastShutdownError().Description, vbExclamation | vbOKOnly);
         return;
     }
-    unload();
     // The exit's saves (the list cleared on exit, the window size, the
     // notes) are on disk before the request goes out, not raced by it.
     if ((main = mainWindow()) && !main->ExitWithoutAsking())
@@ -267,6 +274,12 @@ void FrmTurnOff::unload()
 {
     m_bUnloaded = true;
     close();
+}
+
+void FrmTurnOff::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    cmdCancel->setFocus(Qt::OtherFocusReason);
 }
 
 void FrmTurnOff::closeEvent(QCloseEvent* event)

@@ -75,6 +75,7 @@ public slots:
     void reject() override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -7,16 +7,20 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "cdtools/WriterDrives.h"
 #include "cdtools/frmCDBurner.h"
+#include "components/CdWriters.h"
 #include "components/cAudioBurner.h"
 #include "components/cGrid.h"
 #include "components/cProgressBar.h"
 #include "core/Shutdown.h"
 #include "lists/ItemRow.h"
+#include "tests/cdtools/PowerOffFixture.h"
 #include "tests/components/BurnFixture.h"
 #include "tests/support/TestEnv.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
@@ -250,6 +254,92 @@ TEST_F(CDBurnerWindowTest, AbortAndCloseDuringABurnAskFirst)
     EXPECT_FALSE(turnedOff());
     EXPECT_TRUE(QDir(root + "disc").entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_EQ(w->lblState->text(), "OK - Ready to be burn.");
+    // Nothing was written: the bars do not claim otherwise.
+    EXPECT_EQ(w->prgCurrnet->ProgressValue(), w->prgCurrnet->ProgressMin());
+    EXPECT_EQ(w->prgTotal->ProgressValue(), w->prgTotal->ProgressMin());
+}
+
+// "Turn off computer" at the end of a burn: the countdown comes once the
+// burn has ended, so the exit finds no running job and the power-off request
+// goes out to the login manager.
+TEST_F(CDBurnerWindowTest, TurnOffAtTheEndPowersOffOnceTheBurnHasEnded)
+{
+    poweroff::StandInLogind logind;
+    ASSERT_TRUE(logind.Problem().isEmpty()) << logind.Problem().toStdString();
+    main.reset();
+    main = std::make_unique<poweroff::ExitCheckingMain>(&services);
+    const Item a = makeItem(root + "items/a.wav", 4.2);
+    ASSERT_FALSE(a.path.isEmpty());
+    open({a.path});
+    services.polls.clear();
+    const auto press = poweroff::PressShutdownNowWhenShown(&services);
+
+    burn();
+    EXPECT_EQ(services.events.filter(QRegularExpression("^(turnoff|exit)")),
+              QStringList({"turnoff 30", "exit question", "exit"}))
+        << services.events.join("|").toStdString();
+    EXPECT_EQ(logind.Calls(), QStringList({"CanPowerOff", "PowerOff(false)"})) << logind.Calls().join("|").toStdString();
+    EXPECT_TRUE(boxes.prompts().isEmpty()) << boxes.prompts().join("|").toStdString();
+    EXPECT_EQ(log().mid(log().size() - 2), QStringList({"Finished.", "Done."}));
+}
+
+// Abort asked while the list is being added: the adding waits for the
+// answer, and after Yes no later question of the job appears.
+TEST_F(CDBurnerWindowTest, AnAbortAskedWhileAddingIsTheOnlyQuestion)
+{
+    QStringList files;
+    for (int i = 0; i < 5; ++i) {
+        files << root + QStringLiteral("items/%1.mp3").arg(i);
+        QFile f(files.last());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("no audio in here"); // would end in "Nothing to burn."
+    }
+    open(files);
+    QStringList asked;
+    struct Boxes {
+        platform::MessageBoxHandler previous;
+        ~Boxes() { platform::setMessageBoxHandler(previous); }
+    } scripted{platform::setMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
+        asked << r.prompt;
+        if (r.prompt.startsWith("Abort operation?"))
+            QTest::qWait(300); // the user reads the question
+        return int(vbYes);
+    })};
+    QTimer::singleShot(0, w, [this] { w->cmdAbort->click(); });
+    burn();
+    EXPECT_EQ(asked, QStringList{"Abort operation?" + QString(38, ' ')});
+    EXPECT_EQ(log().last(), "Aborted.");
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
+    EXPECT_FALSE(turnedOff());
+}
+
+TEST_F(CDBurnerWindowTest, TheChosenSpeedReachesTheWriter)
+{
+    const Item a = makeItem(root + "items/a.wav", 4.2);
+    ASSERT_FALSE(a.path.isEmpty());
+    open({a.path});
+    w->chkTurnOffComputer->setChecked(false);
+    QList<int> asked;
+    struct Watch {
+        cdwrite::RequestWatch previous;
+        ~Watch() { cdwrite::setRequestWatch(previous); }
+    } watch{cdwrite::setRequestWatch([&](const cdwrite::Request& r) { asked << r.speedKBs; })};
+
+    // "Max." leaves the speed to the drive: its fastest.
+    const std::pair<QString, int> cases[] = {{"1764 KB/s (10x)", 1764}, {"7056 KB/s (40x)", 7056}, {"Max.", 0}};
+    for (const auto& [entry, kbs] : cases) {
+        SCOPED_TRACE(entry.toStdString());
+        QFile::remove(cue);
+        QFile::remove(root + "disc/out.bin");
+        w->cboDrv_Click();
+        const int index = w->cboSpeed->findText(entry);
+        ASSERT_GE(index, 0);
+        w->cboSpeed->setCurrentIndex(index);
+        asked.clear();
+        burn();
+        EXPECT_EQ(asked, QList<int>{kbs});
+        EXPECT_EQ(w->lblCurrentTrack->text(), "Done.");
+    }
 }
 
 } // namespace

@@ -8,16 +8,19 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "cdtools/frmAudioCDDuplicator.h"
+#include "components/CdWriters.h"
 #include "components/cAudioBurner.h"
 #include "components/cAudioCDRipper.h"
 #include "components/cGrid.h"
 #include "components/cProgressBar.h"
 #include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"
+#include "tests/cdtools/PowerOffFixture.h"
 #include "tests/components/BurnFixture.h"
 #include "tests/components/CdImageFixture.h"
 #include "tests/support/TestEnv.h"
@@ -232,6 +235,170 @@ TEST_F(DuplicatorWindowTest, AbortDuringTheRipEndsTheJobAndKeepsTheWindowOpen)
     EXPECT_FALSE(QFileInfo::exists(cue));
     EXPECT_FALSE(turnedOff());
     EXPECT_TRUE(g_frmAudioCDDuplicatorLoaded());
+}
+
+// "Turn off computer" at the end of a copy: the countdown comes once the job
+// has ended, so the exit finds no running job and the power-off request goes
+// out to the login manager.
+TEST_F(DuplicatorWindowTest, TurnOffAtTheEndPowersOffAfterTheCopy)
+{
+    poweroff::StandInLogind logind;
+    ASSERT_TRUE(logind.Problem().isEmpty()) << logind.Problem().toStdString();
+    main.reset();
+    main = std::make_unique<poweroff::ExitCheckingMain>(&services);
+    open();
+    services.polls.clear();
+    const auto press = poweroff::PressShutdownNowWhenShown(&services);
+    QPointer<FrmAudioCDDuplicator> guard(w);
+    w->cmdConvert->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !guard || guard->Unloaded(); }, 60000));
+
+    EXPECT_EQ(services.events.filter(QRegularExpression("^(turnoff|exit)")),
+              QStringList({"turnoff 30", "exit question", "exit"}))
+        << services.events.join("|").toStdString();
+    EXPECT_EQ(logind.Calls(), QStringList({"CanPowerOff", "PowerOff(false)"})) << logind.Calls().join("|").toStdString();
+    EXPECT_EQ(boxes.prompts(), QStringList{"Done." + QString(19, ' ')});
+    EXPECT_EQ(burnfixture::readImage(cue).tracks.size(), 3u);
+}
+
+// Every event is handled in its turn: the log keeps the order of the rip
+// and of the burn, and the caption's share of the job only grows.
+TEST_F(DuplicatorWindowTest, TheRipAndTheBurnReportInTheirOrder)
+{
+    open();
+    QStringList titles, logAtFinish;
+    QObject::connect(w, &QWidget::windowTitleChanged, w, [&](const QString& t) { titles << t; });
+    QObject::connect(w->cAudioBurner1, &cAudioBurner::BurnFinished, w,
+                     [&] { logAtFinish = logMessages(w->txtLog); });
+    QPointer<FrmAudioCDDuplicator> guard(w);
+    w->cmdConvert->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !guard || guard->Unloaded(); }, 60000));
+
+    EXPECT_EQ(logAtFinish.mid(2),
+              QStringList({"Start to rip: Track01.cda...", "Done.", "Start to rip: Track02.cda...", "Done.",
+                           "Start to rip: Track03.cda...", "Done.", "Writing track...", "Closing track...",
+                           "Writing track...", "Closing track...", "Writing track...", "Closing track...",
+                           "Closing session, please wait...", "Finished."}));
+    const QRegularExpression caption(R"(^Converting\.\.\. \[ (\d+)% / ([0-9.e+-]+)% \]$)");
+    double last = 0;
+    int shown = 0;
+    for (const QString& t : titles) {
+        const auto m = caption.match(t);
+        if (!m.hasMatch())
+            continue;
+        ++shown;
+        const double share = m.captured(2).toDouble();
+        EXPECT_LE(share, 100.0) << t.toStdString();
+        EXPECT_GE(share, last) << t.toStdString();
+        last = share;
+    }
+    EXPECT_GT(shown, 0);
+    ASSERT_TRUE(titles.contains("Done."));
+    EXPECT_TRUE(titles.mid(titles.indexOf("Done.")).filter("Converting").isEmpty()) << titles.join("|").toStdString();
+}
+
+// Abort asked while the last track is still being ripped: the user reads
+// the question while the rip ends. The job then ends there: no question of
+// the burn opens over it or after it, and nothing stale is shown.
+TEST_F(DuplicatorWindowTest, AnAbortAskedDuringTheRipIsTheOnlyQuestion)
+{
+    {
+        QFile used(cue); // the burn would ask for an empty disc
+        ASSERT_TRUE(used.open(QIODevice::WriteOnly));
+    }
+    open();
+    bool lastTrackEnded = false, clicked = false;
+    QObject::connect(w->cAudioCDRipper1, &cAudioCDRipper::JobDone, w, [&] { lastTrackEnded = w->m_lCurrentRow > 3; });
+    QObject::connect(w->cAudioCDRipper1, &cAudioCDRipper::JobProgress, w, [&](int) {
+        if (!clicked && w->m_lCurrentRow == 3) {
+            clicked = true;
+            w->cmdAbort->click();
+        }
+    });
+    QStringList asked;
+    struct Boxes {
+        platform::MessageBoxHandler previous;
+        ~Boxes() { platform::setMessageBoxHandler(previous); }
+    } scripted{platform::setMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
+        asked << r.prompt;
+        if (!r.prompt.startsWith("Abort operation?"))
+            return int(vbCancel);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return lastTrackEnded; }, 20000));
+        QTest::qWait(200);
+        return int(vbYes);
+    })};
+
+    w->cmdConvert->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clicked && !w->JobRunning(); }, 60000));
+    QTest::qWait(200);
+    EXPECT_EQ(asked, QStringList{"Abort operation?" + QString(38, ' ')});
+    EXPECT_EQ(logMessages(w->txtLog).last(), "Aborted.");
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
+    EXPECT_EQ(w->windowTitle(), "Aborted.");
+    EXPECT_EQ(w->prgCurrnet->ProgressValue(), w->prgCurrnet->ProgressMin());
+    EXPECT_EQ(w->prgTotal->ProgressValue(), w->prgTotal->ProgressMin());
+    EXPECT_EQ(QFileInfo(cue).size(), 0);
+    EXPECT_FALSE(turnedOff());
+    EXPECT_TRUE(w->cmdConvert->isEnabled());
+}
+
+// OK at the empty-media question looks at the disc again: a blank one is
+// burned, at the speed chosen; the same used one is asked about again.
+TEST_F(DuplicatorWindowTest, OkAtTheEmptyMediaQuestionLooksAtTheDiscAgain)
+{
+    const struct { const char* name; bool blankAfterFirst; int questions; QString end; } cases[] = {
+        {"a blank disc put in", true, 1, "Done."},
+        {"the used disc left in", false, 2, "Aborted."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(cue);
+        QFile::remove(cdwrite::imageBinPath(cue));
+        {
+            QFile used(cue);
+            ASSERT_TRUE(used.open(QIODevice::WriteOnly));
+        }
+        open();
+        const int speed = w->cboSpeed->findText("3528 KB/s (20x)");
+        ASSERT_GE(speed, 0);
+        w->cboSpeed->setCurrentIndex(speed);
+        QList<int> speeds;
+        struct Watch {
+            cdwrite::RequestWatch previous;
+            ~Watch() { cdwrite::setRequestWatch(previous); }
+        } watch{cdwrite::setRequestWatch([&](const cdwrite::Request& r) { speeds << r.speedKBs; })};
+        int questions = 0;
+        struct Boxes {
+            platform::MessageBoxHandler previous;
+            ~Boxes() { platform::setMessageBoxHandler(previous); }
+        } scripted{platform::setMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
+            if (!r.prompt.startsWith("Insert an empty media to drive "))
+                return int(vbOK);
+            ++questions;
+            if (questions == 1) {
+                if (c.blankAfterFirst)
+                    QFile::remove(cue);
+                return int(vbOK);
+            }
+            return int(vbCancel);
+        })};
+
+        QPointer<FrmAudioCDDuplicator> guard(w);
+        w->cmdConvert->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !guard || guard->Unloaded() || !guard->JobRunning(); }, 60000));
+        EXPECT_EQ(questions, c.questions);
+        if (c.blankAfterFirst) {
+            EXPECT_TRUE(!guard || guard->Unloaded());
+            EXPECT_EQ(burnfixture::readImage(cue).tracks.size(), 3u);
+            EXPECT_EQ(speeds, QList<int>{3528});
+        } else {
+            ASSERT_TRUE(guard);
+            EXPECT_EQ(w->lblCurrentTrack->text(), c.end);
+            EXPECT_TRUE(speeds.isEmpty());
+            EXPECT_EQ(QFileInfo(cue).size(), 0);
+            w->close();
+        }
+    }
 }
 
 } // namespace

@@ -1,6 +1,9 @@
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -24,6 +27,7 @@ struct FakeMainWindow : MainWindowServices {
     bool ConfirmExit() override
     {
         log << "ConfirmExit";
+        countdownShownAtQuestion = g_frmTurnOffLoaded() && g_frmTurnOff()->isVisible();
         return answerYes;
     }
     bool ExitWithoutAsking() override
@@ -36,6 +40,7 @@ struct FakeMainWindow : MainWindowServices {
     QWidget window;
     bool answerYes = true;
     bool exits = true;
+    bool countdownShownAtQuestion = false;
 };
 
 struct Shutdown : ::testing::Test {
@@ -139,6 +144,59 @@ TEST_F(Shutdown, ShutdownNowAsksOnceThenRunsTheExitSequence)
     EXPECT_EQ(LastShutdownError().Number, 0u);
 }
 
+// The countdown comes up while the user may be typing in another window:
+// no key may start the power-off. It does not take the keyboard, and a key
+// that reaches it anyway lands on Cancel; only a deliberate Tab then Enter
+// presses "Shutdown Now".
+TEST_F(Shutdown, NoStrayKeystrokeStartsThePowerOff)
+{
+    QWidget other;
+    auto* typing = new QLineEdit(&other);
+    other.show();
+
+    const struct { QList<int> keys; bool stillCounting; bool powersOff; } cases[] = {
+        {{Qt::Key_Space}, false, false},  {{Qt::Key_Return}, false, false}, {{Qt::Key_Enter}, false, false},
+        {{Qt::Key_S}, true, false},       {{Qt::Key_Escape}, false, false},
+        {{Qt::Key_Tab, Qt::Key_Return}, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "keys " << QKeySequence(c.keys.first()).toString().toStdString()
+                                        << " of " << c.keys.size());
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        typing->setFocus();
+        testenv::ScriptedMessageBoxes boxes;
+        testenv::RecordingPower power;
+        FakeMainWindow main(power.calls);
+        QString focusAtShow;
+        bool counting = false;
+        bool keyboardStayed = false;
+        QTimer::singleShot(0, [&] {
+            FrmTurnOff* w = g_frmTurnOff();
+            EXPECT_TRUE(w->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+            EXPECT_TRUE(w->testAttribute(Qt::WA_ShowWithoutActivating));
+            focusAtShow = w->focusWidget() ? w->focusWidget()->objectName() : QString();
+            keyboardStayed = QGuiApplication::focusWindow() == other.windowHandle();
+            // As if the window manager had handed it the keyboard anyway.
+            for (int key : c.keys)
+                if (g_frmTurnOffLoaded() && !g_frmTurnOff()->m_bUnloaded)
+                    QTest::keyClick(g_frmTurnOff()->focusWidget() ? g_frmTurnOff()->focusWidget()
+                                                                 : static_cast<QWidget*>(g_frmTurnOff()),
+                                    Qt::Key(key));
+            counting = g_frmTurnOffLoaded() && !g_frmTurnOff()->m_bUnloaded && g_frmTurnOff()->Timer1->isActive();
+            if (counting)
+                g_frmTurnOff()->cmdCancel->click();
+        });
+        ShowTurnOffWindow(30);
+        settle();
+        EXPECT_TRUE(keyboardStayed);
+        EXPECT_EQ(focusAtShow, "cmdCancel");
+        EXPECT_EQ(counting, c.stillCounting);
+        EXPECT_EQ(power.powerOffRequests, c.powersOff ? 1 : 0) << power.calls.join(",").toStdString();
+        EXPECT_FALSE(g_frmTurnOffLoaded());
+    }
+}
+
 TEST_F(Shutdown, NoToTheExitQuestionMeansNoPowerOff)
 {
     testenv::RecordingPower power;
@@ -148,6 +206,7 @@ TEST_F(Shutdown, NoToTheExitQuestionMeansNoPowerOff)
     ShowTurnOffWindow(30);
     settle();
     EXPECT_EQ(power.calls, QStringList({"ConfirmExit"}));
+    EXPECT_FALSE(main.countdownShownAtQuestion) << "the question (or a refusal) would open behind it";
     EXPECT_FALSE(g_frmTurnOffLoaded());
 }
 
