@@ -583,7 +583,9 @@ bool cWaveTTS::ensureWorker()
 void cWaveTTS::Speak(const QString& text)
 {
     m_lastDetail.clear();
-    if (m_released || text.trimmed().isEmpty() || !ensureWorker())
+    // A scan, not a trimmed copy: a text of megabytes must not hold the caller.
+    const bool blank = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); });
+    if (m_released || blank || !ensureWorker())
         return;
     const auto& list = voices();
     if (list.empty())
