@@ -54,6 +54,18 @@ QString SetAppModes()
     g_sViewToolbarPicture.clear();
     g_sViewTitlePicture.clear();
 
+    SetDefaultEditionTools();
+
+    g_sAppModeKey = QStringLiteral("lAppIncEditor");
+
+#ifdef KELVANE_ALL_TOOLS
+    SetAllToolsOn();
+#endif
+    return QString();
+}
+
+void SetDefaultEditionTools()
+{
     g_lAppIncConverter = 1;
     g_lAppIncJoin = 1;
     g_lAppIncSplit = 1;
@@ -69,13 +81,6 @@ QString SetAppModes()
     g_lAppIncCDDuplicator = 0;
     g_lAppIncItemsLists = 1;
     g_lAppIncTreeView = 1;
-
-    g_sAppModeKey = QStringLiteral("lAppIncEditor");
-
-#ifdef KELVANE_ALL_TOOLS
-    SetAllToolsOn();
-#endif
-    return QString();
 }
 
 void SetAllToolsOn()

@@ -37,5 +37,8 @@ extern QString g_sAppModeKey;
 
 QString SetAppModes();
 
+// Sets the tool switches of the default edition, whichever edition this
+// build is (SetAppModes, and tests that rely on those switches).
+void SetDefaultEditionTools();
 // Switches every tool on (the all-tools edition, and tests).
 void SetAllToolsOn();

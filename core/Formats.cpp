@@ -15,7 +15,7 @@ std::array<int, 6>& table()
 #ifdef KELVANE_ALL_TOOLS
     static std::array<int, 6> t{1, 1, 1, 1, 1, 1};
 #else
-    static std::array<int, 6> t{1, 1, 1, 1, 0, 0};
+    static std::array<int, 6> t = DefaultEditionDestinations();
 #endif
     return t;
 }
@@ -25,6 +25,8 @@ std::array<int*, 6> switches()
     return {&g_lDestWAV, &g_lDestACM, &g_lDestMP3, &g_lDestWMA, &g_lDestOGG, &g_lDestAPE};
 }
 } // namespace
+
+std::array<int, 6> DefaultEditionDestinations() { return {1, 1, 1, 1, 0, 0}; }
 
 QString GetAudioFilesFilter()
 {

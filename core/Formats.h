@@ -33,6 +33,10 @@ const QStringList& DestinationFormatTexts();
 // first of them the one a first run chooses.
 const QStringList& DesignFileNameTemplates();
 
+// The default edition's table (WAV, ACM, MP3, WMA on; OGG, APE off),
+// whichever edition this build is.
+std::array<int, 6> DefaultEditionDestinations();
+
 // Replaces the build-time table (WAV, ACM, MP3, WMA, OGG, APE), so that tests
 // can offer formats this edition leaves out.
 void SetDestinationTable(const std::array<int, 6>& switches);

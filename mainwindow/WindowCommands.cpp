@@ -44,8 +44,11 @@ bool FrmMain::CmdFreeDB(int)
 bool FrmMain::CmdMasterVolume(int)
 {
     SetFormOnTop(this, false);
-    // The sound server's volume control; a missing program is not reported.
-    platform::startProgram(QStringLiteral("pavucontrol"));
+    // The desktop's volume control for the sound server. Without it the
+    // command and the status panel would seem dead, so that is said.
+    if (!platform::startProgram(QStringLiteral("pavucontrol")))
+        MsgBox(QStringLiteral("No volume control could be started: install pavucontrol (PulseAudio Volume Control)."),
+               vbInformation | vbOKOnly, QString(), this);
     return true;
 }
 

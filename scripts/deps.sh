@@ -6,7 +6,7 @@ set -euo pipefail
 kind=${1:-run}
 pkgs=(qt6-base-dev qt6-multimedia-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
       libmp3lame-dev ffmpeg libespeak-ng-dev espeak-ng libcdio-dev libcdio-paranoia-dev libburn-dev
-      libisofs-dev libpulse-dev pulseaudio pulseaudio-utils xvfb xauth sox pkg-config
+      libisofs-dev libpulse-dev pulseaudio pulseaudio-utils pavucontrol xvfb xauth sox pkg-config
       ninja-build cmake g++ libgtest-dev libgmock-dev ccache zlib1g-dev genisoimage)
 if [ "$kind" = test ]; then
   pkgs+=(libtag1-dev python3-mutagen clang-14 libclang-rt-14-dev dbus desktop-file-utils xorriso udftools p7zip-full)

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kelvane in Release, runs the install step
-# (program folder and settings store) and starts it.
+# (program folder and settings store) and starts it. KELVANE_ALL_TOOLS=1
+# builds the edition with every tool and destination format switched on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh run
 prefix=${KELVANE_PREFIX:-$PWD/dist}
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DKELVANE_BUILD_TESTS=OFF -DKELVANE_BUILD_BENCH=OFF -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+      -DKELVANE_BUILD_TESTS=OFF -DKELVANE_BUILD_BENCH=OFF -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
+      -DKELVANE_ALL_TOOLS="${KELVANE_ALL_TOOLS:-OFF}"
 cmake --build build-release
 cmake --install build-release --prefix "$prefix"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

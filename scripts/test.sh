@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs the whole test suite.
+# UndefinedBehaviorSanitizer, and runs the whole test suite in both editions:
+# the test binaries whose code reads the edition's switches are linked a
+# second time from the same objects against the every-tool edition
+# (<name>_all, each run whole as the test <name>_all.whole), so that edition
+# costs links and one run per binary, not a second compile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test

@@ -80,6 +80,11 @@ TEST_F(Formats, TestsCanSwitchFormatsOn)
     EXPECT_EQ(items(box), QStringList({kAll[2], kAll[4]}));
     EXPECT_EQ(g_lDestWAV, 0);
     EXPECT_EQ(g_lDestOGG, 1);
+
+    // The default edition's four, whichever edition this build is.
+    SetDestinationTable(DefaultEditionDestinations());
+    FillDestinationFormats(&box);
+    EXPECT_EQ(items(box), kAll.mid(0, 4));
 }
 
 TEST_F(Formats, DestinationFormatIndex)

@@ -25,7 +25,9 @@ class ListsWindow : public MainWindowServices {
 public:
     ListsWindow()
     {
+        // The default edition's switches (no CD root), whichever edition this build is.
         SetAppModes();
+        SetDefaultEditionTools();
         imgGrid = new cImageList(&form);
         imgMenu = new cImageList(&form);
         stockimages::FillGridImages(imgGrid);

@@ -32,10 +32,12 @@ protected:
     }
 };
 
-// This edition's block and the view options shown (title, player, graphs).
+// The default edition's block, whichever edition this build is, and the
+// view options shown (title, player, graphs).
 inline void setEdition(const std::function<void()>& adjust = {})
 {
     SetAppModes();
+    SetDefaultEditionTools();
     g_bDisplayTitle = true;
     g_bDisplayPlayer = true;
     g_bDisplayAudioGraph = true;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QRegularExpression>
 #include <iterator>
 #include <gtest/gtest.h>
 #include <memory>
@@ -242,6 +243,35 @@ TEST_F(MainWindowMenus, ListProjectsAndPlayerToolbars)
         auto w = loadWindow([] { g_lAppIncItemsLists = 0; });
         EXPECT_EQ(buttonsOf(w->tlbrList), list);
     }
+}
+
+TEST_F(MainWindowMenus, HelpPageNamesOnlyCommandsTheWindowOffers)
+{
+    auto w = loadWindow([] { SetAllToolsOn(); });
+    QStringList captions;
+    for (int i = 1; i <= w->m_cMenu->Count(); ++i)
+        captions << w->m_cMenu->ItemCaption(i).trimmed();
+    for (cToolbar* t : {w->tlbrTop, w->tlbrList, w->tlbrProjects})
+        for (int i = 1; i <= t->ButtonCount(); ++i)
+            captions << t->ButtonCaption(i).trimmed();
+
+    QFile page(QStringLiteral(KELVANE_SOURCE_DIR) + "/app/help/Help.html");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    // Bold names that are no command: the grid's mark column, the tree's
+    // root, and two links of the tool windows.
+    const QStringList notCommands = {"Inc", "Items Lists", "Parameters", "Set as default"};
+    static const QRegularExpression bold(QStringLiteral("<strong>(.*?)</strong>"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    int commands = 0;
+    for (auto it = bold.globalMatch(html); it.hasNext();) {
+        const QString name = it.next().captured(1).simplified();
+        if (notCommands.contains(name))
+            continue;
+        ++commands;
+        EXPECT_TRUE(captions.contains(name)) << name.toStdString();
+    }
+    EXPECT_GE(commands, 20);
 }
 
 TEST_F(MainWindowMenus, EveryToolbarButtonHasANameThatTellsItApart)

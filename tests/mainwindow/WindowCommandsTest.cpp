@@ -1,7 +1,10 @@
 // The window, help and program commands, and the command line.
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -102,6 +105,45 @@ TEST(WindowCommands, ProgramsAndPagesStartedByTheCommands)
     w->SendCommand("Open Default Player");
     w->SendCommand("HelpTopic");
     EXPECT_EQ(shell.requests().size(), before);
+}
+
+TEST(WindowCommands, MasterVolumeStartsTheVolumeControlOrSaysNoneCan)
+{
+    Unload unload;
+    ListWindow lw;
+    FrmMain* w = lw.w;
+    testenv::ScriptedMessageBoxes boxes;
+    // The program is looked up on PATH: a folder holding only a stand-in
+    // that leaves a mark when it starts.
+    const QString bin = testenv::tempRoot() + "/volume-bin";
+    const QString mark = testenv::tempRoot() + "/volume-started";
+    QDir(bin).removeRecursively();
+    QFile::remove(mark);
+    ASSERT_TRUE(QDir().mkpath(bin));
+    {
+        QFile script(bin + "/pavucontrol");
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(("#!/bin/sh\necho started > '" + mark + "'\n").toUtf8());
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.toLocal8Bit());
+
+    w->cStatusBar1_PanelClick(4); // "Master Volume"
+    QDeadlineTimer deadline(10000);
+    while (!QFile::exists(mark) && !deadline.hasExpired())
+        QThread::msleep(20);
+    EXPECT_TRUE(QFile::exists(mark)) << "the panel starts the volume control";
+    EXPECT_TRUE(boxes.shown().empty());
+
+    // No volume control to start: one message says so.
+    QFile::remove(bin + "/pavucontrol");
+    w->SendCommand("Master Volume");
+    qputenv("PATH", path);
+    ASSERT_EQ(boxes.prompts(),
+              QStringList{"No volume control could be started: install pavucontrol (PulseAudio Volume Control)."});
+    EXPECT_EQ(boxes.shown()[0].icon(), int(vbInformation));
 }
 
 TEST(WindowCommands, FreeDBWantsRowsOfACdDrive)

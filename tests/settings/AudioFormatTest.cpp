@@ -41,9 +41,11 @@ QString stored(const QString& sub, const QString& name)
     return SettingsStore::value(Hive::LocalMachine, key(sub), name).value_or("<missing>");
 }
 
+// The default edition, whichever edition this build is.
 void install()
 {
     SetAppModes();
+    SetDefaultEditionTools();
     testenv::installMachineKeys();
 }
 

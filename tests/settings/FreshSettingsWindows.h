@@ -1,7 +1,8 @@
 #pragma once
 // Each test loads the settings windows afresh: a window left loaded keeps
 // what an earlier test gave it, and the variables its load set. The
-// destination switches a test changes are put back.
+// destination switches are the default edition's, whichever edition this
+// build is, and the build's own table is put back after the test.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -22,6 +23,8 @@ protected:
         g_sTargetFormat.clear();
         SetSupportedDestinations();
         m_destinations = {g_lDestWAV, g_lDestACM, g_lDestMP3, g_lDestWMA, g_lDestOGG, g_lDestAPE};
+        SetDestinationTable(DefaultEditionDestinations());
+        SetSupportedDestinations();
     }
     void TearDown() override
     {

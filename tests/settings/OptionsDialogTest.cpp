@@ -49,9 +49,11 @@ QString stored(const QString& sub, const QString& name)
     return SettingsStore::value(Hive::LocalMachine, key(sub), name).value_or("<missing>");
 }
 
+// The default edition, whichever edition this build is.
 void install()
 {
     SetAppModes();
+    SetDefaultEditionTools();
     testenv::installMachineKeys();
 }
 
@@ -198,7 +200,7 @@ TEST_F(OptionsDialog, FileNameTemplatesComeFromTheProgramFolderFile)
     EXPECT_EQ(g_sFileNameFormat, "");
 }
 
-TEST_F(OptionsDialog, FreeDbBoxIsHiddenInThisEditionButStillStored)
+TEST_F(OptionsDialog, FreeDbBoxIsHiddenWithoutTheRipperButStillStored)
 {
     install();
     store("General", "chkAutoFreeDB", "1");
@@ -208,6 +210,12 @@ TEST_F(OptionsDialog, FreeDbBoxIsHiddenInThisEditionButStillStored)
     f->chkAutoFreeDB->setChecked(false);
     f->cmdOk_Click();
     EXPECT_EQ(stored("General", "chkAutoFreeDB"), "0");
+
+    // An edition with the ripper shows it.
+    UnloadOptions();
+    g_lAppIncCDRipper = 1;
+    EXPECT_FALSE(frmOptions()->chkAutoFreeDB->isHidden());
+    SetDefaultEditionTools();
 }
 
 TEST_F(OptionsDialog, SoundPickerTakesTheFirstFileAndTestPlaysTheKeptPath)

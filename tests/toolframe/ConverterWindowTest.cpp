@@ -17,6 +17,7 @@
 #include "components/cStatusBar.h"
 #include "components/cTabControl.h"
 #include "core/Edition.h"
+#include "core/Formats.h"
 #include "core/Startup.h"
 #include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"
@@ -270,6 +271,22 @@ TEST_F(ConverterWindow, EventBoxesStartFromTheOptionDefaults)
 
 TEST_F(ConverterWindow, TargetFormatStartsOnTheOptionsDefaultAndSetAsDefaultStoresIt)
 {
+    // The default edition's formats, whichever edition this build is; the
+    // build's own table is put back after the test.
+    struct DefaultEditionFormats {
+        std::array<int, 6> built{};
+        DefaultEditionFormats()
+        {
+            SetSupportedDestinations();
+            built = {g_lDestWAV, g_lDestACM, g_lDestMP3, g_lDestWMA, g_lDestOGG, g_lDestAPE};
+            SetDestinationTable(DefaultEditionDestinations());
+        }
+        ~DefaultEditionFormats()
+        {
+            SetDestinationTable(built);
+            SetSupportedDestinations();
+        }
+    } formats;
     SetAppModes();
     testenv::installMachineKeys();
     storeGeneral("cboTargetFormat", kMP3);
@@ -279,7 +296,7 @@ TEST_F(ConverterWindow, TargetFormatStartsOnTheOptionsDefaultAndSetAsDefaultStor
     ASSERT_EQ(g_sTargetFormat, kMP3);
 
     FrmConverter* w = g_frmConverter();
-    EXPECT_EQ(w->cboTargetFormat->count(), 4); // the formats this edition offers
+    EXPECT_EQ(w->cboTargetFormat->count(), 4); // the formats the default edition offers
     EXPECT_EQ(w->cboTargetFormat->currentText(), kMP3);
     EXPECT_FALSE(w->lblSetAsDefaultFormat->isEnabled());
     w->cboTargetFormat->setCurrentText(kWAV);
