@@ -15,25 +15,35 @@ extern "C" {
 
 namespace fixtures {
 
-QString writeToneWav(const QString& path, double seconds, int rate, int channels, int bits)
+namespace {
+
+// A plain PCM WAV of the given samples.
+QString writePcmWav(const QString& path, int rate, int channels, int bits, const QByteArray& pcm)
 {
-    const qint64 frames = qint64(seconds * rate);
     const int bytesPerSample = bits / 8;
-    const quint32 dataLen = quint32(frames * channels * bytesPerSample);
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return QString();
     QDataStream out(&f);
     out.setByteOrder(QDataStream::LittleEndian);
     out.writeRawData("RIFF", 4);
-    out << quint32(36 + dataLen);
+    out << quint32(36 + pcm.size());
     out.writeRawData("WAVEfmt ", 8);
     out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate)
         << quint32(rate * channels * bytesPerSample) << quint16(channels * bytesPerSample) << quint16(bits);
     out.writeRawData("data", 4);
-    out << dataLen;
+    out << quint32(pcm.size());
+    out.writeRawData(pcm.constData(), pcm.size());
+    return path;
+}
+
+} // namespace
+
+QString writeToneWav(const QString& path, double seconds, int rate, int channels, int bits)
+{
+    const qint64 frames = qint64(seconds * rate);
     QByteArray buf;
-    buf.reserve(int(dataLen));
+    buf.reserve(int(frames * channels * (bits / 8)));
     for (qint64 i = 0; i < frames; ++i) {
         for (int c = 0; c < channels; ++c) {
             const double v = 0.5 * std::sin(2 * M_PI * (440.0 + 110.0 * c) * double(i) / rate);
@@ -46,8 +56,7 @@ QString writeToneWav(const QString& path, double seconds, int rate, int channels
             }
         }
     }
-    out.writeRawData(buf.constData(), buf.size());
-    return path;
+    return writePcmWav(path, rate, channels, bits, buf);
 }
 
 QString writeSineWav(const QString& path, double seconds, int rate, int channels, double peak, double hz)
@@ -62,20 +71,7 @@ QString writeSineWav(const QString& path, double seconds, int rate, int channels
             pcm.append(char((s >> 8) & 0xFF));
         }
     }
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return QString();
-    QDataStream out(&f);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + pcm.size());
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate) << quint32(rate * channels * 2)
-        << quint16(channels * 2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << quint32(pcm.size());
-    out.writeRawData(pcm.constData(), pcm.size());
-    return path;
+    return writePcmWav(path, rate, channels, 16, pcm);
 }
 
 QList<RiffChunk> riffChunks(const QString& path)
