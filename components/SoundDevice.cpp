@@ -492,11 +492,11 @@ bool Stream::start(bool playback, const QString& id, const StreamFormat& format,
     pa_context* context = connectedContext(error);
     if (!context)
         return false;
-    pa_sample_spec spec;
-    spec.format = paFormat(format.type);
-    spec.rate = uint32_t(format.rate);
-    spec.channels = uint8_t(format.channels);
-    if (!pa_sample_spec_valid(&spec)) {
+    pa_sample_spec sampleFormat;
+    sampleFormat.format = paFormat(format.type);
+    sampleFormat.rate = uint32_t(format.rate);
+    sampleFormat.channels = uint8_t(format.channels);
+    if (!pa_sample_spec_valid(&sampleFormat)) {
         if (error)
             *error = QStringLiteral("The sound system cannot take %1 channels at %2 Hz.")
                          .arg(format.channels)
@@ -508,7 +508,7 @@ bool Stream::start(bool playback, const QString& id, const StreamFormat& format,
     // Written as it comes: plays as soon as anything is in.
     attr.prebuf = playback && !m_fill ? uint32_t(format.bytesPerFrame()) : uint32_t(-1);
     attr.minreq = uint32_t(-1);
-    const uint32_t latencyBytes = uint32_t(pa_usec_to_bytes(pa_usec_t(std::max(latencyMs, 1)) * 1000, &spec));
+    const uint32_t latencyBytes = uint32_t(pa_usec_to_bytes(pa_usec_t(std::max(latencyMs, 1)) * 1000, &sampleFormat));
     attr.tlength = playback ? latencyBytes : uint32_t(-1);
     attr.fragsize = playback ? uint32_t(-1) : latencyBytes;
     const QByteArray device = id.toUtf8();
@@ -519,7 +519,7 @@ bool Stream::start(bool playback, const QString& id, const StreamFormat& format,
             *error = noServerText(QStringLiteral("connection lost"));
         return false;
     }
-    pa_stream* s = pa_stream_new(context, playback ? "Playback" : "Recording", &spec, nullptr);
+    pa_stream* s = pa_stream_new(context, playback ? "Playback" : "Recording", &sampleFormat, nullptr);
     if (!s) {
         if (error)
             *error = noServerText(QString::fromUtf8(pa_strerror(pa_context_errno(context))));

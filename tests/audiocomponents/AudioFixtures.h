@@ -42,10 +42,6 @@ QMap<QString, QString> riffInfo(const QString& path);
 qint64 ffmpegDecodedFrames(const QString& path);
 QMap<QString, QString> ffprobeTags(const QString& path);
 
-// Runs a Python script under the system interpreter (where Debian's mutagen
-// lives); false, with the reason, when it cannot run or fails.
-bool runSystemPython(const QString& script, const QStringList& args, QByteArray* out, QString* why);
-
 struct Probe {
     bool ok = false;
     QString container, codec;

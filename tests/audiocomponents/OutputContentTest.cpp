@@ -19,6 +19,7 @@
 #include "components/cAudioConverter.h"
 #include "components/cAudioJoin.h"
 #include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/support/TestEnv.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -340,7 +341,7 @@ for frame in tags.values():
 print(json.dumps(out))
 )");
     QByteArray out;
-    if (!fixtures::runSystemPython(script, {path}, &out, why))
+    if (!testenv::runSystemPython(script, {path}, &out, why))
         return {};
     return QJsonDocument::fromJson(out).object();
 }

@@ -1,7 +1,9 @@
 #include "tests/support/TestEnv.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include "core/InstallStep.h"
 
@@ -148,6 +150,28 @@ platform::PowerService& refusingPower()
 {
     static RefusingPower p;
     return p;
+}
+
+bool runSystemPython(const QString& script, const QStringList& args, QByteArray* out, QString* why)
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFile::exists(python)) {
+        *why = QStringLiteral("no /usr/bin/python3");
+        return false;
+    }
+    QProcess p;
+    p.start(python, QStringList{"-c", script} + args);
+    if (!p.waitForFinished(60000)) {
+        *why = QStringLiteral("python did not finish");
+        return false;
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        *why = QString::fromLocal8Bit(p.readAllStandardError());
+        return false;
+    }
+    if (out)
+        *out = p.readAllStandardOutput();
+    return true;
 }
 
 } // namespace testenv

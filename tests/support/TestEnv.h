@@ -109,4 +109,9 @@ private:
 // Installed by the test main for every test: refuses to power off.
 platform::PowerService& refusingPower();
 
+// Runs a Python script under the system interpreter (where Debian's Python
+// packages, such as mutagen, live); false, with the reason, when it cannot
+// run or fails.
+bool runSystemPython(const QString& script, const QStringList& args, QByteArray* out, QString* why);
+
 } // namespace testenv

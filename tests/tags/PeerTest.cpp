@@ -20,36 +20,19 @@
 
 #include "tags/cMP3ID3v1.h"
 #include "tags/cMP3ID3v2.h"
+#include "tests/support/TestEnv.h"
 #include "tests/tags/TagTestUtil.h"
 
 using namespace tagtest;
 
 namespace {
-const char* const kPython = "/usr/bin/python3";
 
 QString fromTag(const TagLib::String& s) { return QString::fromUtf8(s.toCString(true)); }
 TagLib::String toTag(const QString& s) { return TagLib::String(s.toUtf8().constData(), TagLib::String::UTF8); }
 
-// Runs a Python script with mutagen; false (and a reason) when that is not possible here.
 bool runMutagen(const QString& script, const QStringList& args, QByteArray* out, QString* why)
 {
-    if (!QFile::exists(kPython)) {
-        *why = "no /usr/bin/python3";
-        return false;
-    }
-    QProcess p;
-    p.start(kPython, QStringList{"-c", script} + args);
-    if (!p.waitForFinished(60000)) {
-        *why = "python did not finish";
-        return false;
-    }
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        *why = QString::fromLocal8Bit(p.readAllStandardError());
-        return false;
-    }
-    if (out)
-        *out = p.readAllStandardOutput();
-    return true;
+    return testenv::runSystemPython(script, args, out, why);
 }
 
 bool mutagenAvailable()
