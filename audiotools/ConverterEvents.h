@@ -3,7 +3,7 @@
 // same names.
 #include <QObject>
 
-#include "components/cAudioConverter.h"
+#include "components/audio/cAudioConverter.h"
 
 template <class Window>
 void ConnectConverterEvents(cAudioConverter* converter, Window* window)

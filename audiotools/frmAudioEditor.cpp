@@ -13,12 +13,12 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "components/cAudioEditor.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
-#include "components/cReBar.h"
-#include "components/cStatusBar.h"
-#include "components/cToolbar.h"
+#include "components/audio/cAudioEditor.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cReBar.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cToolbar.h"
 #include "core/CommonLook.h"
 #include "core/Dialogs.h"
 #include "core/Edition.h"

@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 
 #include "audiotools/ConverterEvents.h"
-#include "components/cAudioConverter.h"
-#include "components/cProgressBar.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cProgressBar.h"
 #include "core/CommonLook.h"
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"

@@ -11,10 +11,10 @@
 #include <QTimer>
 
 #include "audiotools/JobSteps.h"
-#include "components/AudioJobErrors.h"
-#include "components/cAudioJoin.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
+#include "components/audio/AudioJobErrors.h"
+#include "components/audio/cAudioJoin.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
 #include "core/Edition.h"
 #include "core/PathNames.h"
 #include "core/TextFiles.h"

@@ -16,10 +16,10 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
-#include "components/cSlider.h"
-#include "components/cStatusBar.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cSlider.h"
+#include "components/controls/cStatusBar.h"
 #include "core/CommonLook.h"
 #include "core/Dialogs.h"
 #include "core/Edition.h"

@@ -6,7 +6,7 @@
 #include <QSet>
 #include <QString>
 
-#include "components/cWave.h"
+#include "components/audio/cWave.h"
 
 class QComboBox;
 class QLabel;

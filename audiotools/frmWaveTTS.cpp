@@ -13,10 +13,10 @@
 #include <QVBoxLayout>
 
 #include "audiotools/frmAudioEditorProc.h"
-#include "components/cImageList.h"
-#include "components/cSlider.h"
-#include "components/cTabControl.h"
-#include "components/cWaveTTS.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cSlider.h"
+#include "components/controls/cTabControl.h"
+#include "components/audio/cWaveTTS.h"
 #include "core/CommonLook.h"
 #include "core/Dialogs.h"
 #include "core/Edition.h"

@@ -14,12 +14,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "components/cAudioConverter.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cProgressBar.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "core/MainWindowServices.h"
 #include "lists/ItemRow.h"
 #include "lists/frmStat.h"

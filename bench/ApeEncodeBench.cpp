@@ -16,7 +16,7 @@
 #include <cstdio>
 
 #include "bench/BenchAudio.h"
-#include "components/cAudioConverter.h"
+#include "components/audio/cAudioConverter.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "bench/BenchAudio.h"
-#include "components/cAudioBurner.h"
+#include "components/disc/cAudioBurner.h"
 
 namespace {
 

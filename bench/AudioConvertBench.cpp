@@ -20,7 +20,7 @@
 #include <random>
 #include <vector>
 
-#include "components/cAudioConverter.h"
+#include "components/audio/cAudioConverter.h"
 #include "bench/BenchAudio.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include <cstdio>
 
 #include "bench/BenchAudio.h"
-#include "components/cAudioEditor.h"
+#include "components/audio/cAudioEditor.h"
 
 namespace {
 

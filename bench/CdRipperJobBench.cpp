@@ -19,8 +19,8 @@
 
 #include "bench/BenchAudio.h"
 #include "cdtools/frmCDRipper.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
 #include "core/Edition.h"
 #include "lists/ItemRow.h"
 #include "settings/FormatSettings.h"

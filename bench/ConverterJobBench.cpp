@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "audiotools/AudioTools.h"
-#include "components/cImageList.h"
-#include "components/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cGrid.h"
 #include "core/Edition.h"
 #include "lists/ItemRow.h"
 #include "settings/FormatSettings.h"

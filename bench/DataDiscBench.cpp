@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "bench/BenchAudio.h"
-#include "components/cAudioDataBurner.h"
+#include "components/disc/cAudioDataBurner.h"
 #include "core/FileCopy.h"
 
 namespace {

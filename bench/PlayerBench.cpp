@@ -31,8 +31,8 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "components/cAudioGraph.h"
-#include "components/cPlayer.h"
+#include "components/audio/cAudioGraph.h"
+#include "components/audio/cPlayer.h"
 #include "bench/BenchAudio.h"
 
 namespace {

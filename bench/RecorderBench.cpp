@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "bench/BenchAudio.h"
-#include "components/cWave.h"
+#include "components/audio/cWave.h"
 
 namespace {
 

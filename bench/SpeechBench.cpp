@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench/BenchAudio.h"
-#include "components/cWaveTTS.h"
+#include "components/audio/cWaveTTS.h"
 
 int main(int argc, char** argv)
 {

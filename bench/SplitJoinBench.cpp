@@ -33,7 +33,7 @@
 #include "audiotools/frmJoiner.h"
 #include "audiotools/frmSplitter.h"
 #include "bench/BenchAudio.h"
-#include "components/cGrid.h"
+#include "components/controls/cGrid.h"
 #include "core/Edition.h"
 #include "lists/ItemRow.h"
 #include "settings/FormatSettings.h"

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "components/cAudioBurner.h"
+#include "components/disc/cAudioBurner.h"
 #include "core/CommonLook.h"
 #include "toolframe/TimeLeft.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "components/cAudioBurner.h"
+#include "components/disc/cAudioBurner.h"
 
 class QComboBox;
 class QLabel;

@@ -16,10 +16,10 @@
 #include <tuple>
 
 #include "cdtools/WriterDrives.h"
-#include "components/cAudioBurner.h"
-#include "components/cAudioCDRipper.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
+#include "components/disc/cAudioBurner.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
 #include "core/CommonLook.h"
 #include "core/Edition.h"
 #include "core/PathNames.h"

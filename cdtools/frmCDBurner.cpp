@@ -11,9 +11,9 @@
 #include <QPushButton>
 
 #include "cdtools/WriterDrives.h"
-#include "components/cAudioBurner.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
+#include "components/disc/cAudioBurner.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
 #include "core/Edition.h"
 #include "core/PathNames.h"
 #include "core/TextFiles.h"

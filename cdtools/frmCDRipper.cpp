@@ -12,10 +12,10 @@
 #include <QTimer>
 
 #include "audiotools/JobSteps.h"
-#include "components/AudioJobErrors.h"
-#include "components/cAudioCDRipper.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
+#include "components/audio/AudioJobErrors.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
 #include "core/CommonLook.h"
 #include "core/PathNames.h"
 #include "core/TextFiles.h"

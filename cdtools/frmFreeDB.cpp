@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "components/cFreeDB.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
-#include "components/cTreeView.h"
+#include "components/disc/cFreeDB.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cTreeView.h"
 #include "core/CommonLook.h"
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"

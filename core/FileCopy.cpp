@@ -14,7 +14,7 @@
 #include <cmath>
 #include <sys/stat.h>
 
-#include "components/cProgressBar.h"
+#include "components/controls/cProgressBar.h"
 #include "core/CommonLook.h"
 #include "core/MainWindowServices.h"
 #include "core/WindowHelpers.h"

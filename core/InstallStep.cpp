@@ -8,7 +8,7 @@
 #include <QImageWriter>
 #include <cmath>
 
-#include "components/AudioCodecLists.h"
+#include "components/audio/AudioCodecLists.h"
 #include "core/Edition.h"
 #include "core/Formats.h"
 #include "core/Startup.h"

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "components/cSysTray.h"
+#include "components/controls/cSysTray.h"
 
 namespace {
 MainWindowServices* g_mainWindow = nullptr;

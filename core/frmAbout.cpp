@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "components/cImageList.h"
-#include "components/cTabControl.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTabControl.h"
 #include "core/CommonLook.h"
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"

@@ -5,12 +5,12 @@
 #include <QHash>
 #include <QLabel>
 
-#include "components/cAudioCDRipper.h"
-#include "components/cContextMenu.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/controls/cContextMenu.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "core/MainWindowServices.h"
 #include "core/TimeText.h"
 #include "core/WindowHelpers.h"

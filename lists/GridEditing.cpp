@@ -5,10 +5,10 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "components/cContextMenu.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/controls/cContextMenu.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 #include "core/Dialogs.h"
 #include "core/Formats.h"
 #include "core/MainWindowServices.h"

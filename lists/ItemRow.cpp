@@ -3,10 +3,10 @@
 #include <QFont>
 #include <cmath>
 
-#include "components/AudioFileProbe.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cStatusBar.h"
+#include "components/audio/AudioFileProbe.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cStatusBar.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
 #include "core/TimeText.h"

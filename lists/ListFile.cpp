@@ -5,10 +5,10 @@
 #include <QLabel>
 #include <QStringDecoder>
 
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "core/MainWindowServices.h"
 #include "core/TextFiles.h"
 #include "lists/ItemRow.h"

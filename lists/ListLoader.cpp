@@ -15,11 +15,11 @@
 #include <thread>
 #include <vector>
 
-#include "components/cAudioConverter.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cProgressBar.h"
-#include "components/cStatusBar.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cStatusBar.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
 #include "core/TimeText.h"

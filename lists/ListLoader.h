@@ -1,7 +1,7 @@
 #pragma once
 // Showing a tree node in the main grid, and clearing a list.
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 
 class MainWindowServices;
 class cGrid;

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 
-#include "components/cAudioCDRipper.h"
+#include "components/disc/cAudioCDRipper.h"
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"

@@ -5,8 +5,8 @@
 // by the device name, and a list's key is the full path of its file.
 #include <QString>
 
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 
 // The two roots; null nodes while a root is not part of the edition.
 extern cTreeNode g_nodItemsLists;

@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <cstring>
 
-#include "components/cContextMenu.h"
-#include "components/cImageList.h"
-#include "components/cStatusBar.h"
-#include "components/cTabControl.h"
+#include "components/controls/cContextMenu.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTabControl.h"
 #include "core/CommonLook.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"

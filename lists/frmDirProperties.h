@@ -4,8 +4,8 @@
 // always acts on the node it was opened for.
 #include <QDialog>
 
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 
 class QLabel;
 class QLineEdit;

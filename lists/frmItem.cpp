@@ -12,12 +12,12 @@
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
-#include "components/cAudioConverter.h"
-#include "components/cDateTimePick.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cImageList.h"
-#include "components/cTabControl.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cDateTimePick.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTabControl.h"
 #include "core/CommonLook.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"

@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "components/cAudioConverter.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cProgressBar.h"
-#include "components/cStatusBar.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cStatusBar.h"
 #include "core/Formats.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"

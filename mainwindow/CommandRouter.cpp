@@ -2,10 +2,10 @@
 // here as the index of an m_cMenu item and runs by that item's key.
 #include <QPointer>
 
-#include "components/cContextMenu.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/controls/cContextMenu.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 #include "lists/ItemRow.h"
 #include "lists/ListLoader.h"
 #include "lists/ListTree.h"

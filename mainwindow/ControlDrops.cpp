@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "components/ControlDrag.h"
+#include "components/controls/ControlDrag.h"
 
 ResizerBar::ResizerBar(QWidget* parent)
     : QWidget(parent)

@@ -4,11 +4,11 @@
 #include <QFile>
 #include <QPointer>
 
-#include "components/cAudioCDRipper.h"
-#include "components/cAudioConverter.h"
-#include "components/cAudioGraph.h"
-#include "components/cPlayer.h"
-#include "components/cSysTray.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/audio/cAudioGraph.h"
+#include "components/audio/cPlayer.h"
+#include "components/controls/cSysTray.h"
 #include "core/Edition.h"
 #include "core/Startup.h"
 #include "core/ToolFrameServices.h"

@@ -8,10 +8,10 @@
 #include <QMouseEvent>
 #include <QTimer>
 
-#include "components/cContextMenu.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/controls/cContextMenu.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 #include "core/Dialogs.h"
 #include "core/FileCopy.h"
 #include "core/PathNames.h"

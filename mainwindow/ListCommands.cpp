@@ -2,10 +2,10 @@
 // first list at load, and the list commands of the router.
 #include <QTimer>
 
-#include "components/cContextMenu.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/controls/cContextMenu.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 #include "core/Edition.h"
 #include "lists/GridEditing.h"
 #include "lists/ItemRow.h"

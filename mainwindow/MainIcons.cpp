@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "components/cImageList.h"
+#include "components/controls/cImageList.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <QTimer>
 #include <cmath>
 
-#include "components/AudioFileProbe.h"
-#include "components/cAudioGraph.h"
-#include "components/cGrid.h"
-#include "components/cPlayer.h"
-#include "components/cSlider.h"
-#include "components/cStatusBar.h"
-#include "components/cToolbar.h"
+#include "components/audio/AudioFileProbe.h"
+#include "components/audio/cAudioGraph.h"
+#include "components/controls/cGrid.h"
+#include "components/audio/cPlayer.h"
+#include "components/controls/cSlider.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cToolbar.h"
 #include "core/TwipsGeometry.h"
 #include "lists/ItemRow.h"
 #include "mainwindow/frmMain.h"

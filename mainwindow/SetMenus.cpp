@@ -2,7 +2,7 @@
 // again by its key.
 #include <QApplication>
 
-#include "components/cContextMenu.h"
+#include "components/controls/cContextMenu.h"
 #include "core/Edition.h"
 #include "mainwindow/frmMain.h"
 #include "settings/Options.h"

@@ -6,10 +6,10 @@
 #include <QTimer>
 #include <cmath>
 
-#include "components/cImageList.h"
-#include "components/cGrid.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "core/PathNames.h"
 #include "core/TimeText.h"
 #include "lists/ItemRow.h"

@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "cdtools/frmCDRipper.h"
-#include "components/cTreeView.h"
+#include "components/controls/cTreeView.h"
 #include "lists/ListTree.h"
 #include "mainwindow/frmMain.h"
 

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 
 #include "cdtools/frmDataBurner3.h"
-#include "components/cTreeView.h"
+#include "components/controls/cTreeView.h"
 #include "core/PathNames.h"
 #include "mainwindow/frmMain.h"
 

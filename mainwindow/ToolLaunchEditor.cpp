@@ -6,9 +6,9 @@
 
 #include "audiotools/frmAudioEditor.h"
 #include "audiotools/frmAudioEditorProc.h"
-#include "components/cAudioEditor.h"
-#include "components/cGrid.h"
-#include "components/cTreeView.h"
+#include "components/audio/cAudioEditor.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cTreeView.h"
 #include "core/PathNames.h"
 #include "lists/ItemRow.h"
 #include "lists/ListTree.h"

@@ -4,14 +4,14 @@
 #include <QLabel>
 #include <QPixmap>
 
-#include "components/cContextMenu.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cReBar.h"
-#include "components/cSlider.h"
-#include "components/cStatusBar.h"
-#include "components/cToolbar.h"
-#include "components/cToolbarHost.h"
+#include "components/controls/cContextMenu.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cReBar.h"
+#include "components/controls/cSlider.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cToolbar.h"
+#include "components/controls/cToolbarHost.h"
 #include "core/Edition.h"
 #include "core/TwipsGeometry.h"
 #include "mainwindow/frmMain.h"

@@ -6,9 +6,9 @@
 
 #include "cdtools/frmFreeDB.h"
 
-#include "components/cAudioCDRipper.h"
-#include "components/cGrid.h"
-#include "components/cTreeView.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cTreeView.h"
 #include "core/Edition.h"
 #include "core/WindowHelpers.h"
 #include "core/frmAbout.h"

@@ -2,8 +2,8 @@
 // minimized, and hidden in the tray with only its icon left.
 #include <QCursor>
 
-#include "components/cContextMenu.h"
-#include "components/cToolbar.h"
+#include "components/controls/cContextMenu.h"
+#include "components/controls/cToolbar.h"
 #include "core/WindowHelpers.h"
 #include "mainwindow/frmMain.h"
 

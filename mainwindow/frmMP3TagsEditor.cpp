@@ -15,8 +15,8 @@
 #include <cstring>
 #include <thread>
 
-#include "components/SourceCheck.h"
-#include "components/cTabControl.h"
+#include "components/audio/SourceCheck.h"
+#include "components/controls/cTabControl.h"
 #include "core/CommonLook.h"
 #include "core/Dialogs.h"
 #include "core/Edition.h"

@@ -4,8 +4,8 @@
 #include <QVector>
 #include <functional>
 
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 #include "core/MainWindowServices.h"
 #include "core/RegistryRoutines.h"
 

@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "components/cStatusBar.h"
+#include "components/controls/cStatusBar.h"
 #include "core/MainWindowServices.h"
 #include "core/TextFiles.h"
 #include "core/TwipsGeometry.h"

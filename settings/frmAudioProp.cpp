@@ -14,9 +14,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "components/cAudioConverter.h"
-#include "components/cImageList.h"
-#include "components/cTabControl.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTabControl.h"
 #include "core/CommonLook.h"
 #include "core/Dialogs.h"
 #include "core/Edition.h"

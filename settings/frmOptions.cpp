@@ -17,11 +17,11 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "components/cAudioGraph.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cTabControl.h"
-#include "components/cTreeView.h"
+#include "components/audio/cAudioGraph.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTabControl.h"
+#include "components/controls/cTreeView.h"
 #include "core/CommonLook.h"
 #include "core/Dialogs.h"
 #include "core/Edition.h"

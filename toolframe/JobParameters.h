@@ -6,7 +6,7 @@
 // calls, so the windows talk to them through one small interface.
 #include <QString>
 
-#include "components/AudioFormatRecords.h"
+#include "components/audio/AudioFormatRecords.h"
 
 // The calls a tool window makes on its audio component.
 class AudioJobTarget {

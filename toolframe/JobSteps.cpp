@@ -8,10 +8,10 @@
 #include <QTextCursor>
 
 #include <QLocale>
-#include "components/cGrid.h"
+#include "components/controls/cGrid.h"
 #include "core/ItemsListText.h"
 #include "toolframe/ToolWindow.h"
-#include "components/cProgressBar.h"
+#include "components/controls/cProgressBar.h"
 #include "core/TextFiles.h"
 #include "platform/MessageBox.h"
 

@@ -4,8 +4,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-#include "components/cImageList.h"
-#include "components/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cGrid.h"
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"

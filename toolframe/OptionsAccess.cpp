@@ -2,8 +2,8 @@
 
 #include <QComboBox>
 
-#include "components/cImageList.h"
-#include "components/cTabControl.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTabControl.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
 

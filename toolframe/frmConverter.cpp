@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QPointer>
 
-#include "components/cImageList.h"
-#include "components/cAudioConverter.h"
-#include "components/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cGrid.h"
 #include "core/PathNames.h"
 #include "lists/ItemRow.h"
 #include "toolframe/NameMacros.h"

@@ -25,9 +25,9 @@
 #include <gtest/gtest.h>
 
 #include "audiotools/frmSplitter.h"
-#include "components/cAudioGraph.h"
-#include "components/cGrid.h"
-#include "components/cTreeView.h"
+#include "components/audio/cAudioGraph.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cTreeView.h"
 #include "core/Edition.h"
 #include "core/Formats.h"
 #include "core/InstallStep.h"

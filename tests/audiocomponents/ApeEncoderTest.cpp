@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "components/AudioEncoder.h"
-#include "components/cAudioConverter.h"
-#include "components/cAudioJoin.h"
+#include "components/audio/AudioEncoder.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/audio/cAudioJoin.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 
 using kvaudio::AudioEncoder;

@@ -12,10 +12,10 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
-#include "components/AudioJobErrors.h"
-#include "components/SoundDevice.h"
-#include "components/WavFile.h"
-#include "components/cAudioEditor.h"
+#include "components/audio/AudioJobErrors.h"
+#include "components/audio/SoundDevice.h"
+#include "components/audio/WavFile.h"
+#include "components/audio/cAudioEditor.h"
 #include "tests/audiocomponents/EditorFixtures.h"
 #include "tests/support/TestEnv.h"
 

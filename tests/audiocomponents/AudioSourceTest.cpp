@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "components/cAudioConverter.h"
+#include "components/audio/cAudioConverter.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/support/TestEnv.h"
 

@@ -11,10 +11,10 @@
 #include <chrono>
 #include <thread>
 
-#include "components/AudioJobErrors.h"
-#include "components/AudioJobRunner.h"
+#include "components/audio/AudioJobErrors.h"
+#include "components/audio/AudioJobRunner.h"
 #include "tests/audiocomponents/StalledReads.h"
-#include "components/cAudioConverter.h"
+#include "components/audio/cAudioConverter.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <lame/lame.h>
 #include <vector>
 
-#include "components/AudioEncoder.h"
-#include "components/AudioFormatRecords.h"
-#include "components/LameEncoder.h"
+#include "components/audio/AudioEncoder.h"
+#include "components/audio/AudioFormatRecords.h"
+#include "components/audio/LameEncoder.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 
 using kvaudio::AudioEncoder;

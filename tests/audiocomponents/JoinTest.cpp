@@ -6,7 +6,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "components/cAudioJoin.h"
+#include "components/audio/cAudioJoin.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 
 namespace {

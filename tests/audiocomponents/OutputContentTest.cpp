@@ -13,11 +13,11 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "components/AudioEncoder.h"
-#include "components/AudioSource.h"
-#include "components/SampleConverter.h"
-#include "components/cAudioConverter.h"
-#include "components/cAudioJoin.h"
+#include "components/audio/AudioEncoder.h"
+#include "components/audio/AudioSource.h"
+#include "components/audio/SampleConverter.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/audio/cAudioJoin.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/support/TestEnv.h"
 

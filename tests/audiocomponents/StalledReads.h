@@ -11,7 +11,7 @@
 #include <functional>
 #include <unistd.h>
 
-#include "components/AudioSource.h"
+#include "components/audio/AudioSource.h"
 
 class StalledReads {
 public:

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "audiotools/frmACMConverter.h"
-#include "components/cAudioConverter.h"
-#include "components/cProgressBar.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cProgressBar.h"
 #include "core/Shutdown.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"

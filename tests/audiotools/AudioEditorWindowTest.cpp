@@ -18,11 +18,11 @@
 #include <gtest/gtest.h>
 
 #include "audiotools/frmAudioEditor.h"
-#include "components/WavFile.h"
-#include "components/SoundDevice.h"
-#include "components/cAudioEditor.h"
-#include "components/cGrid.h"
-#include "components/cToolbar.h"
+#include "components/audio/WavFile.h"
+#include "components/audio/SoundDevice.h"
+#include "components/audio/cAudioEditor.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cToolbar.h"
 #include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"
 #include "tests/audiocomponents/AudioFixtures.h"

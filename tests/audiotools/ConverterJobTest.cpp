@@ -12,10 +12,10 @@
 
 
 #include "audiotools/ConverterJob.h"
-#include "components/AudioJobRunner.h"
+#include "components/audio/AudioJobRunner.h"
 #include "tests/audiocomponents/StalledReads.h"
-#include "components/cAudioConverter.h"
-#include "components/cProgressBar.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cProgressBar.h"
 #include "core/Shutdown.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"

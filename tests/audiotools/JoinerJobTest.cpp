@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "audiotools/frmJoiner.h"
-#include "components/cAudioJoin.h"
-#include "components/cProgressBar.h"
+#include "components/audio/cAudioJoin.h"
+#include "components/controls/cProgressBar.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"

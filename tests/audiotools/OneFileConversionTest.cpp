@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "audiotools/frmAudioEditorProc.h"
-#include "components/cAudioConverter.h"
+#include "components/audio/cAudioConverter.h"
 #include "settings/Options.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"

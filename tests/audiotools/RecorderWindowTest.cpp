@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "audiotools/frmMicRecorder.h"
-#include "components/cProgressBar.h"
-#include "components/cSlider.h"
-#include "components/cWave.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cSlider.h"
+#include "components/audio/cWave.h"
 #include "core/CommonLook.h"
 #include "platform/ProgramDir.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"

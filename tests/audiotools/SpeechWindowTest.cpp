@@ -13,12 +13,12 @@
 
 #include "audiotools/frmAudioEditorProc.h"
 #include "audiotools/frmWaveTTS.h"
-#include "components/cSlider.h"
-#include "components/cTabControl.h"
+#include "components/controls/cSlider.h"
+#include "components/controls/cTabControl.h"
 #include "settings/frmAudioProp.h"
 #include <QElapsedTimer>
 #include <QTimer>
-#include "components/cWaveTTS.h"
+#include "components/audio/cWaveTTS.h"
 #include "core/Edition.h"
 #include "platform/ProgramDir.h"
 #include "platform/UserSettings.h"

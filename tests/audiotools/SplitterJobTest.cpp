@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "audiotools/frmSplitter.h"
-#include "components/cAudioConverter.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
 #include "lists/ItemRow.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"

@@ -24,11 +24,11 @@
 #include <unistd.h>
 
 #include "cdtools/frmCDRipper.h"
-#include "components/cAudioCDRipper.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cProgressBar.h"
-#include "components/cTabControl.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cTabControl.h"
 #include "core/TimeText.h"
 #include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"

@@ -14,10 +14,10 @@
 #include <sys/stat.h>
 
 #include "cdtools/frmDataBurner3.h"
-#include "components/cAudioDataBurner.h"
-#include "components/cBurner.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
+#include "components/disc/cAudioDataBurner.h"
+#include "components/disc/cBurner.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
 #include "core/Shutdown.h"
 #include "platform/UserSettings.h"
 #include "settings/SettingsWidgets.h"

@@ -13,11 +13,11 @@
 #include <gtest/gtest.h>
 
 #include "cdtools/frmAudioCDDuplicator.h"
-#include "components/CdWriters.h"
-#include "components/cAudioBurner.h"
-#include "components/cAudioCDRipper.h"
-#include "components/cGrid.h"
-#include "components/cProgressBar.h"
+#include "components/disc/CdWriters.h"
+#include "components/disc/cAudioBurner.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cProgressBar.h"
 #include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"
 #include "tests/cdtools/PowerOffFixture.h"

@@ -9,8 +9,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "components/cAudioBurner.h"
-#include "components/cAudioCDRipper.h"
+#include "components/disc/cAudioBurner.h"
+#include "components/disc/cAudioCDRipper.h"
 #include "tests/components/BurnFixture.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cdio/cdio.h>
 
-#include "components/CdDrives.h"
+#include "components/disc/CdDrives.h"
 
 namespace burnfixture {
 

@@ -15,10 +15,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "components/AudioJobRunner.h"
+#include "components/audio/AudioJobRunner.h"
 #include "tests/audiocomponents/StalledReads.h"
-#include "components/cAudioCDRipper.h"
-#include "components/cAudioConverter.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/audio/cAudioConverter.h"
 #include "tests/components/CdImageFixture.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "components/DataDiscBurn.h"
-#include "components/cAudioDataBurner.h"
-#include "components/cBurner.h"
+#include "components/disc/DataDiscBurn.h"
+#include "components/disc/cAudioDataBurner.h"
+#include "components/disc/cBurner.h"
 #include "tests/components/IsoReadBack.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
-#include "components/ControlDrag.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
+#include "components/controls/ControlDrag.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include "components/cImageList.h"
-#include "components/cProgressBar.h"
-#include "components/cStatusBar.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cStatusBar.h"
 
 TEST(ImageList, PicturesByIndexWithGaps)
 {

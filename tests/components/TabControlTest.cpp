@@ -6,8 +6,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "components/cImageList.h"
-#include "components/cTabControl.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTabControl.h"
 
 TEST(TabControl, TabsAreFoundByKeyAndIndex)
 {

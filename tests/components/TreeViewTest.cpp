@@ -12,9 +12,9 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include "components/ControlDrag.h"
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/controls/ControlDrag.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 
 namespace {
 

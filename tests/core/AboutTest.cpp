@@ -5,8 +5,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "components/cImageList.h"
-#include "components/cTabControl.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTabControl.h"
 #include "core/Edition.h"
 #include "core/WindowHelpers.h"
 #include "core/frmAbout.h"

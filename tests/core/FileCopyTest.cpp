@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <set>
 
-#include "components/cProgressBar.h"
+#include "components/controls/cProgressBar.h"
 #include "core/FileCopy.h"
 #include "tests/support/TestEnv.h"
 

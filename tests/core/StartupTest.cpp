@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <gtest/gtest.h>
 
-#include "components/cContextMenu.h"
+#include "components/controls/cContextMenu.h"
 #include "core/Edition.h"
 #include "core/Startup.h"
 #include "core/frmSplash.h"

@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QTest>
 
-#include "components/cAudioCDRipper.h"
-#include "components/cContextMenu.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/controls/cContextMenu.h"
 #include "core/Edition.h"
 #include "core/TimeText.h"
 #include "lists/CdDrives.h"

@@ -8,8 +8,8 @@
 
 #include <QTimer>
 
-#include "components/cDateTimePick.h"
-#include "components/cTreeView.h"
+#include "components/controls/cDateTimePick.h"
+#include "components/controls/cTreeView.h"
 #include "core/ToolFrameServices.h"
 #include "settings/frmOptions.h"
 #include "settings/SettingsWidgets.h"

@@ -7,12 +7,12 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "components/cAudioConverter.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cProgressBar.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cProgressBar.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "core/Edition.h"
 #include "core/MainWindowServices.h"
 #include "core/TimeText.h"

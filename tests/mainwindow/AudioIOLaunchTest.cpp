@@ -12,14 +12,14 @@
 
 #include "audiotools/frmMicRecorder.h"
 #include "audiotools/frmWaveTTS.h"
-#include "components/cWaveTTS.h"
+#include "components/audio/cWaveTTS.h"
 #include "platform/ProgramDir.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QDate>
-#include "components/cGrid.h"
-#include "components/cTreeView.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cTreeView.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
 #include "settings/frmAudioProp.h"

@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cAudioCDRipper.h"
-#include "components/cGrid.h"
-#include "components/cTreeView.h"
+#include "components/disc/cAudioCDRipper.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cTreeView.h"
 #include "lists/ListLoader.h"
 #include "lists/ListTree.h"
 #include "tests/components/CdImageFixture.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-#include "components/cSysTray.h"
+#include "components/controls/cSysTray.h"
 #include "core/RegistryRoutines.h"
 #include "core/Shutdown.h"
 #include "core/Startup.h"

@@ -13,10 +13,10 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "core/FileCopy.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"

@@ -7,13 +7,13 @@
 #include <QMimeData>
 #include <gtest/gtest.h>
 
-#include "components/ControlDrag.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cSlider.h"
-#include "components/cStatusBar.h"
-#include "components/cToolbarHost.h"
-#include "components/cTreeView.h"
+#include "components/controls/ControlDrag.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cSlider.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cToolbarHost.h"
+#include "components/controls/cTreeView.h"
 #include "core/RegistryRoutines.h"
 #include "core/Startup.h"
 #include "core/TwipsGeometry.h"

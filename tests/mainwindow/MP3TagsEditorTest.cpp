@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "components/cTabControl.h"
+#include "components/controls/cTabControl.h"
 #include "core/Edition.h"
 #include "core/WindowHelpers.h"
 #include "mainwindow/frmMP3TagsEditor.h"

@@ -4,8 +4,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-#include "components/cContextMenu.h"
-#include "components/cToolbar.h"
+#include "components/controls/cContextMenu.h"
+#include "components/controls/cToolbar.h"
 #include "core/Edition.h"
 #include "mainwindow/frmMain.h"
 #include "settings/Options.h"

@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "components/cReBar.h"
-#include "components/cStatusBar.h"
-#include "components/cToolbarHost.h"
+#include "components/controls/cReBar.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cToolbarHost.h"
 #include "core/TwipsGeometry.h"
 #include "platform/ProgramDir.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"

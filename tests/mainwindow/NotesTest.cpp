@@ -10,7 +10,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include "components/cStatusBar.h"
+#include "components/controls/cStatusBar.h"
 #include "mainwindow/frmNotes.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
 #include "tests/support/TestEnv.h"

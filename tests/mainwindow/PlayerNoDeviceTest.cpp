@@ -1,8 +1,8 @@
 // Without a sound system, "Play" says why and the window goes on working.
 #include <gtest/gtest.h>
 
-#include "components/cPlayer.h"
-#include "components/cStatusBar.h"
+#include "components/audio/cPlayer.h"
+#include "components/controls/cStatusBar.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
 #include "tests/player/PlayerFixtures.h"
 

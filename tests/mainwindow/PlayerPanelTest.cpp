@@ -5,11 +5,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cAudioGraph.h"
-#include "components/cPlayer.h"
-#include "components/cSlider.h"
-#include "components/cStatusBar.h"
-#include "components/cToolbar.h"
+#include "components/audio/cAudioGraph.h"
+#include "components/audio/cPlayer.h"
+#include "components/controls/cSlider.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cToolbar.h"
 #include "settings/AppState.h"
 #include "settings/Options.h"
 #include "tests/audiocomponents/StalledReads.h"

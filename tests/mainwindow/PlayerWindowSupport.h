@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QString>
 
-#include "components/cGrid.h"
-#include "components/cTreeView.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cTreeView.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
 #include "mainwindow/frmMain.h"

@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "lists/ListTree.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"

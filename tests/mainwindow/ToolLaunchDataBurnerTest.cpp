@@ -12,9 +12,9 @@
 #include <gtest/gtest.h>
 
 #include "cdtools/frmDataBurner3.h"
-#include "components/cGrid.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
 #include "lists/ListTree.h"

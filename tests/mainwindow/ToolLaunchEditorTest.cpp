@@ -12,9 +12,9 @@
 
 #include "audiotools/frmAudioEditor.h"
 #include "audiotools/frmAudioEditorProc.h"
-#include "components/cAudioEditor.h"
-#include "components/cGrid.h"
-#include "components/cTreeView.h"
+#include "components/audio/cAudioEditor.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cTreeView.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"
 #include "lists/ListTree.h"

@@ -14,10 +14,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "core/TimeText.h"
 #include "lists/ItemRow.h"
 #include "lists/ListFile.h"

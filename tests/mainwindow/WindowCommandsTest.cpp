@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cStatusBar.h"
+#include "components/controls/cStatusBar.h"
 #include "core/Edition.h"
 #include "mainwindow/frmNotes.h"
-#include "components/cTreeView.h"
+#include "components/controls/cTreeView.h"
 #include "platform/ProgramDir.h"
 #include "settings/frmOptions.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cSysTray.h"
+#include "components/controls/cSysTray.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
 
 using pwtest::ListWindow;

@@ -7,12 +7,12 @@
 #include <vector>
 #include <gtest/gtest.h>
 
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cReBar.h"
-#include "components/cToolbarHost.h"
-#include "components/cStatusBar.h"
-#include "components/cTreeView.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cReBar.h"
+#include "components/controls/cToolbarHost.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTreeView.h"
 #include "core/CommonLook.h"
 #include "platform/ProgramDir.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"

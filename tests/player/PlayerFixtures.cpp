@@ -7,7 +7,7 @@
 #include <QThread>
 #include <cmath>
 
-#include "components/SoundDevice.h"
+#include "components/audio/SoundDevice.h"
 #include "tests/audiocomponents/AudioFixtures.h"
 
 namespace playerfx {

@@ -2,7 +2,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include "components/cPlayer.h"
+#include "components/audio/cPlayer.h"
 #include "tests/player/PlayerFixtures.h"
 #include "tests/support/TestEnv.h"
 

@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cAudioGraph.h"
-#include "components/cPlayer.h"
+#include "components/audio/cAudioGraph.h"
+#include "components/audio/cPlayer.h"
 #include "tests/audiocomponents/StalledReads.h"
 #include "tests/player/PlayerFixtures.h"
 #include "tests/support/TestEnv.h"

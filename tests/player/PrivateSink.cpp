@@ -11,7 +11,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "components/SoundDevice.h"
+#include "components/audio/SoundDevice.h"
 #include "tests/player/PlayerFixtures.h"
 
 namespace recfx {

@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "components/cWave.h"
+#include "components/audio/cWave.h"
 
 namespace recfx {
 

@@ -17,11 +17,11 @@
 #include <QPushButton>
 
 #include "audiotools/frmMicRecorder.h"
-#include "components/SoundDevice.h"
-#include "components/cAudioEditor.h"
-#include "components/cPlayer.h"
-#include "components/cWave.h"
-#include "components/cWaveTTS.h"
+#include "components/audio/SoundDevice.h"
+#include "components/audio/cAudioEditor.h"
+#include "components/audio/cPlayer.h"
+#include "components/audio/cWave.h"
+#include "components/audio/cWaveTTS.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/player/PlayerFixtures.h"
 #include "tests/player/PrivateSink.h"

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "components/cWaveTTS.h"
+#include "components/audio/cWaveTTS.h"
 #include "tests/player/PlayerFixtures.h"
 #include "tests/player/PrivateSink.h"
 #include "tests/support/TestEnv.h"

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "components/SampleConverter.h"
-#include "components/cWave.h"
+#include "components/audio/SampleConverter.h"
+#include "components/audio/cWave.h"
 #include "tests/player/PlayerFixtures.h"
 #include "tests/player/PrivateSink.h"
 #include "tests/support/TestEnv.h"

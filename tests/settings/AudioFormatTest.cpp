@@ -8,9 +8,9 @@
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
-#include "components/cAudioConverter.h"
-#include "components/cImageList.h"
-#include "components/cTabControl.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTabControl.h"
 #include "core/Edition.h"
 #include "core/Formats.h"
 #include "core/Startup.h"

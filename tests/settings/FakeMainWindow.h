@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "components/cAudioGraph.h"
-#include "components/cGrid.h"
-#include "components/cImageList.h"
-#include "components/cTreeView.h"
+#include "components/audio/cAudioGraph.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTreeView.h"
 #include "core/MainWindowServices.h"
 
 class FakeMainWindow : public MainWindowServices {

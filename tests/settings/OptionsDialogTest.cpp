@@ -14,8 +14,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cImageList.h"
-#include "components/cTabControl.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cTabControl.h"
 #include "core/CommonLook.h"
 #include "core/Edition.h"
 #include "core/Startup.h"

@@ -4,7 +4,7 @@
 // any order, gives each test what a process of its own would.
 #include <QApplication>
 
-#include "components/cSysTray.h"
+#include "components/controls/cSysTray.h"
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>

@@ -11,11 +11,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cAudioConverter.h"
-#include "components/cImageList.h"
-#include "components/cGrid.h"
-#include "components/cStatusBar.h"
-#include "components/cTabControl.h"
+#include "components/audio/cAudioConverter.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cGrid.h"
+#include "components/controls/cStatusBar.h"
+#include "components/controls/cTabControl.h"
 #include "core/Edition.h"
 #include "core/Formats.h"
 #include "core/Startup.h"

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "components/cTreeView.h"
+#include "components/controls/cTreeView.h"
 #include "core/Edition.h"
 #include "settings/Options.h"
 #include "settings/SettingsWidgets.h"

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "components/cImageList.h"
-#include "components/cGrid.h"
+#include "components/controls/cImageList.h"
+#include "components/controls/cGrid.h"
 #include "core/MainWindowServices.h"
 #include "core/Shutdown.h"
 #include "lists/ItemRow.h"

@@ -1,0 +1,298 @@
+#include "components/audio/WavFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "components/audio/AudioJobErrors.h"
+
+namespace kvaudio {
+
+namespace {
+
+uint32_t le32(const char* p)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return uint32_t(u[0]) | uint32_t(u[1]) << 8 | uint32_t(u[2]) << 16 | uint32_t(u[3]) << 24;
+}
+
+uint16_t le16(const char* p)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return uint16_t(u[0] | u[1] << 8);
+}
+
+uint64_t le64(const char* p)
+{
+    return uint64_t(le32(p)) | uint64_t(le32(p + 4)) << 32;
+}
+
+void put16(QByteArray& b, uint16_t v)
+{
+    b.append(char(v & 0xFF)).append(char(v >> 8));
+}
+
+void put32(QByteArray& b, uint32_t v)
+{
+    put16(b, uint16_t(v & 0xFFFF));
+    put16(b, uint16_t(v >> 16));
+}
+
+void put64(QByteArray& b, uint64_t v)
+{
+    put32(b, uint32_t(v & 0xFFFFFFFFu));
+    put32(b, uint32_t(v >> 32));
+}
+
+int fail(QString* text, int code, const QString& message)
+{
+    if (text)
+        *text = message;
+    return code;
+}
+
+// Checks the fmt chunk body and fills the format fields from it.
+int takeFormat(const QByteArray& body, WavFormat* f, QString* reason)
+{
+    if (body.size() < 16) {
+        *reason = QStringLiteral("its format chunk is too short");
+        return ErrWavUnsupported;
+    }
+    const char* p = body.constData();
+    int tag = le16(p);
+    f->channels = le16(p + 2);
+    f->sampleRate = int(le32(p + 4));
+    f->blockAlign = le16(p + 12);
+    f->bitsPerSample = le16(p + 14);
+    if (tag == 0xFFFE) {
+        // The extensible form names the real format in its sub-format GUID.
+        if (body.size() < 40) {
+            *reason = QStringLiteral("its extended format chunk is too short");
+            return ErrWavUnsupported;
+        }
+        tag = le16(p + 24);
+    }
+    if (tag != 1 && tag != 3) {
+        *reason = QStringLiteral("it holds compressed audio (format %1); only PCM and float samples can be edited")
+                      .arg(tag);
+        return ErrWavUnsupported;
+    }
+    f->isFloat = tag == 3;
+    if (f->channels < 1 || f->channels > 2) {
+        *reason = QStringLiteral("it has %1 channels; mono and stereo files can be edited").arg(f->channels);
+        return ErrWavUnsupported;
+    }
+    const int bits = f->bitsPerSample;
+    const bool bitsOk = f->isFloat ? (bits == 32 || bits == 64) : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+    if (!bitsOk) {
+        *reason = QStringLiteral("its samples are %1-bit %2").arg(bits).arg(f->isFloat ? "float" : "PCM");
+        return ErrWavUnsupported;
+    }
+    if (f->sampleRate <= 0 || f->blockAlign != f->channels * bits / 8) {
+        *reason = QStringLiteral("its format chunk contradicts itself");
+        return ErrWavUnsupported;
+    }
+    return 0;
+}
+
+} // namespace
+
+int OpenRegularFile(const QString& path, QFile* file, QString* text)
+{
+    const QString shown = QStringLiteral("\"%1\"").arg(path);
+    if (path.isEmpty())
+        return fail(text, ErrSourceMissing, QStringLiteral("The file %1 does not exist.").arg(shown));
+    // Non-blocking, so that a pipe without a writer cannot hold the open.
+    int fd;
+    do {
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR
+                   ? fail(text, ErrSourceMissing, QStringLiteral("The file %1 does not exist.").arg(shown))
+                   : fail(text, ErrSourceUnreadable, QStringLiteral("The file %1 cannot be read.").arg(shown));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(text, ErrSourceUnreadable,
+                    QStringLiteral("The file %1 cannot be read: it is not a regular file.").arg(shown));
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(text, ErrSourceUnreadable, QStringLiteral("The file %1 cannot be read.").arg(shown));
+    }
+    return 0;
+}
+
+int ReadWavHeader(const QString& path, WavFormat* format, QString* text)
+{
+    WavFormat f;
+    const QString shown = QStringLiteral("\"%1\"").arg(path);
+    QFile file;
+    if (const int rc = OpenRegularFile(path, &file, text))
+        return rc;
+    const int64_t size = file.size();
+    if (size == 0)
+        return fail(text, ErrSourceEmpty, QStringLiteral("The file %1 is empty.").arg(shown));
+
+    const QByteArray head = file.read(12);
+    const bool rf64 = head.startsWith("RF64");
+    const bool riffStart = head.startsWith("RIFF") || rf64;
+    if (!riffStart || (head.size() == 12 && head.mid(8, 4) != "WAVE"))
+        return fail(text, ErrNotWav, QStringLiteral("The file %1 is not a WAV file.").arg(shown));
+    const QString truncatedHeader =
+        QStringLiteral("The file %1 is truncated: it ends inside its header.").arg(shown);
+    if (head.size() < 12)
+        return fail(text, ErrWavTruncated, truncatedHeader);
+
+    uint64_t ds64Data = 0;
+    bool haveFmt = false, haveData = false;
+    int64_t pos = 12;
+    for (int chunks = 0; !(haveFmt && haveData); ++chunks) {
+        // Real files hold a handful; a walk through millions is no WAV worth reading.
+        if (chunks >= kMaxWavChunks)
+            return fail(text, ErrWavTooManyChunks,
+                        QStringLiteral("The file %1 is damaged or not a WAV file the editor can read: more than %2 "
+                                       "chunks come before its sound.")
+                            .arg(shown)
+                            .arg(kMaxWavChunks));
+        if (!file.seek(pos))
+            return fail(text, ErrWavTruncated, truncatedHeader);
+        const QByteArray ch = file.read(8);
+        if (ch.size() < 8)
+            return fail(text, ErrWavTruncated, truncatedHeader);
+        const QByteArray id = ch.left(4);
+        uint64_t len = le32(ch.constData() + 4);
+        const int64_t body = pos + 8;
+        if (id == "ds64" && rf64) {
+            const QByteArray d = file.read(24);
+            if (d.size() < 24)
+                return fail(text, ErrWavTruncated, truncatedHeader);
+            ds64Data = le64(d.constData() + 8);
+        } else if (id == "fmt ") {
+            if (len > 4096)
+                return fail(text, ErrWavUnsupported,
+                            QStringLiteral("The file %1 is a WAV that cannot be edited: its format chunk is %2 bytes long.")
+                                .arg(shown)
+                                .arg(len));
+            const QByteArray b = file.read(qint64(len));
+            if (b.size() < qint64(len))
+                return fail(text, ErrWavTruncated, truncatedHeader);
+            QString reason;
+            if (const int rc = takeFormat(b, &f, &reason))
+                return fail(text, rc, QStringLiteral("The file %1 is a WAV that cannot be edited: %2.").arg(shown, reason));
+            f.fmtChunk = b;
+            haveFmt = true;
+        } else if (id == "data") {
+            if (rf64 && len == 0xFFFFFFFFu)
+                len = ds64Data;
+            // A cut file and a wrong size look alike from here.
+            if (len > uint64_t(size - body))
+                return fail(text, ErrWavTruncated,
+                            QStringLiteral("The file %1 is truncated or damaged: its data chunk claims %2 bytes, "
+                                           "but only %3 follow.")
+                                .arg(shown)
+                                .arg(len)
+                                .arg(size - body));
+            f.dataOffset = body;
+            f.dataBytes = int64_t(len);
+            haveData = true;
+        }
+        if (id != "data" && body + int64_t(len) > size)
+            return fail(text, ErrWavChunkTooLarge,
+                        QStringLiteral("The file %1 is damaged: its \"%2\" chunk claims %3 bytes, more than the "
+                                       "file holds.")
+                            .arg(shown, QString::fromLatin1(id))
+                            .arg(len));
+        pos = body + int64_t(len) + int64_t(len & 1);
+    }
+    f.frames = f.dataBytes / f.blockAlign;
+    f.dataBytes = f.frames * f.blockAlign;
+    *format = f;
+    if (text)
+        text->clear();
+    return 0;
+}
+
+void DecodeWavSamples(const char* src, int64_t frames, const WavFormat& f, float* dst)
+{
+    const int64_t n = frames * f.channels;
+    const auto* u = reinterpret_cast<const unsigned char*>(src);
+    if (f.isFloat) {
+        if (f.bitsPerSample == 32) {
+            std::memcpy(dst, src, size_t(n) * 4);
+        } else {
+            for (int64_t i = 0; i < n; ++i) {
+                double d;
+                std::memcpy(&d, src + i * 8, 8);
+                dst[i] = float(d);
+            }
+        }
+        return;
+    }
+    switch (f.bitsPerSample) {
+    case 8:
+        for (int64_t i = 0; i < n; ++i)
+            dst[i] = (int(u[i]) - 128) * (1.0f / 128);
+        break;
+    case 16:
+        for (int64_t i = 0; i < n; ++i) {
+            int16_t s;
+            std::memcpy(&s, src + i * 2, 2);
+            dst[i] = s * (1.0f / 32768);
+        }
+        break;
+    case 24:
+        for (int64_t i = 0; i < n; ++i) {
+            const unsigned char* p = u + i * 3;
+            const int32_t s = int32_t(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24) >> 8;
+            dst[i] = float(s) * (1.0f / 8388608);
+        }
+        break;
+    case 32:
+        for (int64_t i = 0; i < n; ++i) {
+            int32_t s;
+            std::memcpy(&s, src + i * 4, 4);
+            dst[i] = float(s) * (1.0f / 2147483648.0f);
+        }
+        break;
+    }
+}
+
+QByteArray MakeWavHeader(const WavFormat& f, int64_t dataBytes)
+{
+    QByteArray fmt = f.fmtChunk;
+    if (fmt.size() & 1)
+        fmt.append('\0');
+    const uint64_t pad = uint64_t(dataBytes & 1);
+    // RIFF size: "WAVE", the fmt chunk and the data chunk with their headers.
+    const uint64_t riffRiff = 4 + 8 + uint64_t(fmt.size()) + 8 + uint64_t(dataBytes) + pad;
+    const bool big = riffRiff + 36 > 0xFFFFFFFFull;
+    QByteArray h;
+    h.append(big ? "RF64" : "RIFF");
+    put32(h, big ? 0xFFFFFFFFu : uint32_t(riffRiff));
+    h.append("WAVE");
+    if (big) {
+        h.append("ds64");
+        put32(h, 28);
+        put64(h, riffRiff + 36);
+        put64(h, uint64_t(dataBytes));
+        put64(h, f.blockAlign > 0 ? uint64_t(dataBytes / f.blockAlign) : 0);
+        put32(h, 0); // no table of other chunk sizes
+    }
+    h.append("fmt ");
+    put32(h, uint32_t(f.fmtChunk.size()));
+    h.append(fmt);
+    h.append("data");
+    put32(h, big ? 0xFFFFFFFFu : uint32_t(dataBytes));
+    return h;
+}
+
+} // namespace kvaudio
