@@ -41,7 +41,7 @@
 #include "settings/Options.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/lists/ListRecords.h"
 #include "tests/support/TestEnv.h"
 #include "toolframe/frmConverter.h"

@@ -12,7 +12,7 @@
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cProgressBar.h"
 #include "core/Shutdown.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 

@@ -25,8 +25,8 @@
 #include "components/controls/cToolbar.h"
 #include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"
-#include "tests/audiocomponents/AudioFixtures.h"
-#include "tests/audiocomponents/EditorFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/EditorFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 

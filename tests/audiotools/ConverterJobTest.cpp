@@ -13,11 +13,11 @@
 
 #include "audiotools/ConverterJob.h"
 #include "components/audio/AudioJobRunner.h"
-#include "tests/audiocomponents/StalledReads.h"
+#include "tests/components/audio/StalledReads.h"
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cProgressBar.h"
 #include "core/Shutdown.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 

@@ -11,7 +11,7 @@
 #include "audiotools/frmJoiner.h"
 #include "components/audio/cAudioJoin.h"
 #include "components/controls/cProgressBar.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 #include "toolframe/NameMacros.h"

@@ -9,7 +9,7 @@
 #include "audiotools/frmAudioEditorProc.h"
 #include "components/audio/cAudioConverter.h"
 #include "settings/Options.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 

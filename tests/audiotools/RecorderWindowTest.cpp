@@ -19,8 +19,8 @@
 #include "core/CommonLook.h"
 #include "platform/ProgramDir.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
-#include "tests/player/PlayerFixtures.h"
-#include "tests/player/PrivateSink.h"
+#include "tests/components/audio/PlayerFixtures.h"
+#include "tests/components/audio/PrivateSink.h"
 #include "tests/support/TestEnv.h"
 
 namespace {

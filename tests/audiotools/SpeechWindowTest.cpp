@@ -24,10 +24,10 @@
 #include "platform/UserSettings.h"
 #include "settings/SettingsWidgets.h"
 #include "settings/frmOptions.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
-#include "tests/player/PlayerFixtures.h"
-#include "tests/player/PrivateSink.h"
+#include "tests/components/audio/PlayerFixtures.h"
+#include "tests/components/audio/PrivateSink.h"
 
 namespace {
 

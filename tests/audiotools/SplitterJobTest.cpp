@@ -14,7 +14,7 @@
 #include "components/controls/cGrid.h"
 #include "components/controls/cProgressBar.h"
 #include "lists/ItemRow.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 

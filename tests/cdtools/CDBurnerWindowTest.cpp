@@ -21,7 +21,7 @@
 #include "core/Shutdown.h"
 #include "lists/ItemRow.h"
 #include "tests/cdtools/PowerOffFixture.h"
-#include "tests/components/BurnFixture.h"
+#include "tests/components/disc/BurnFixture.h"
 #include "tests/support/TestEnv.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 

@@ -34,9 +34,9 @@
 #include "platform/ProgramDir.h"
 #include "settings/FormatSettings.h"
 #include "settings/Options.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
-#include "tests/components/CdImageFixture.h"
+#include "tests/components/disc/CdImageFixture.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 
 namespace {

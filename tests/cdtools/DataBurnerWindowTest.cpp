@@ -21,9 +21,9 @@
 #include "core/Shutdown.h"
 #include "platform/UserSettings.h"
 #include "settings/SettingsWidgets.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
-#include "tests/components/IsoReadBack.h"
+#include "tests/components/disc/IsoReadBack.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 
 namespace {

@@ -21,8 +21,8 @@
 #include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"
 #include "tests/cdtools/PowerOffFixture.h"
-#include "tests/components/BurnFixture.h"
-#include "tests/components/CdImageFixture.h"
+#include "tests/components/disc/BurnFixture.h"
+#include "tests/components/disc/CdImageFixture.h"
 #include "tests/support/TestEnv.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 

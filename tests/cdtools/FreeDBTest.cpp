@@ -28,9 +28,9 @@
 #include "settings/FormatSettings.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/cdtools/CddbTestServer.h"
-#include "tests/components/CdImageFixture.h"
+#include "tests/components/disc/CdImageFixture.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 

@@ -14,7 +14,7 @@
 #include "lists/CdDrives.h"
 #include "lists/ListFile.h"
 #include "lists/ListLoader.h"
-#include "tests/components/CdImageFixture.h"
+#include "tests/components/disc/CdImageFixture.h"
 #include "tests/lists/ListsWindow.h"
 #include "tests/support/TestEnv.h"
 

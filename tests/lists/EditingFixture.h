@@ -10,7 +10,7 @@
 #include "lists/ListFile.h"
 #include "lists/ListLoader.h"
 #include "lists/ListTree.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/lists/ListsWindow.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "lists/ItemRow.h"
-#include "tests/audiocomponents/AudioFixtures.h"
-#include "tests/audiocomponents/StalledReads.h"
+#include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/lists/ListsWindow.h"
 #include "tests/support/TestEnv.h"
 

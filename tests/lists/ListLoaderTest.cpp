@@ -12,7 +12,7 @@
 #include "core/TimeText.h"
 #include "lists/ListFile.h"
 #include "lists/ListLoader.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/lists/ListsWindow.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"

@@ -14,7 +14,7 @@
 #include "audiotools/frmWaveTTS.h"
 #include "components/audio/cWaveTTS.h"
 #include "platform/ProgramDir.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QDate>
@@ -26,8 +26,8 @@
 #include "settings/frmOptions.h"
 #include "tests/lists/ListRecords.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
-#include "tests/player/PlayerFixtures.h"
-#include "tests/player/PrivateSink.h"
+#include "tests/components/audio/PlayerFixtures.h"
+#include "tests/components/audio/PrivateSink.h"
 #include "tests/support/TestEnv.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "components/controls/cTreeView.h"
 #include "lists/ListLoader.h"
 #include "lists/ListTree.h"
-#include "tests/components/CdImageFixture.h"
+#include "tests/components/disc/CdImageFixture.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 

@@ -25,7 +25,7 @@
 #include "lists/frmDirProperties.h"
 #include "lists/frmItem.h"
 #include "platform/MessageBox.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"

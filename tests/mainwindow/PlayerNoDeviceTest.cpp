@@ -4,7 +4,7 @@
 #include "components/audio/cPlayer.h"
 #include "components/controls/cStatusBar.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
-#include "tests/player/PlayerFixtures.h"
+#include "tests/components/audio/PlayerFixtures.h"
 
 TEST(PlayerPanelNoDevice, PlayWithoutASoundServerGivesAClearMessage)
 {

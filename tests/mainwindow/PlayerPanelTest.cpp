@@ -12,9 +12,9 @@
 #include "components/controls/cToolbar.h"
 #include "settings/AppState.h"
 #include "settings/Options.h"
-#include "tests/audiocomponents/StalledReads.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
-#include "tests/player/PlayerFixtures.h"
+#include "tests/components/audio/PlayerFixtures.h"
 
 using namespace playerfx;
 using pwtest::ListWindow;

@@ -21,7 +21,7 @@
 #include "platform/ProgramDir.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/lists/ListRecords.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"

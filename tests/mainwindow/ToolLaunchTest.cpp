@@ -25,7 +25,7 @@
 #include "settings/FormatSettings.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 #include "toolframe/frmConverter.h"

@@ -13,7 +13,7 @@
 #include "components/audio/AudioEncoder.h"
 #include "components/audio/AudioFormatRecords.h"
 #include "components/audio/LameEncoder.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 
 using kvaudio::AudioEncoder;
 using kvaudio::EncoderSettings;

@@ -1,4 +1,4 @@
-#include "tests/player/PrivateSink.h"
+#include "tests/components/audio/PrivateSink.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "components/audio/SoundDevice.h"
-#include "tests/player/PlayerFixtures.h"
+#include "tests/components/audio/PlayerFixtures.h"
 
 namespace recfx {
 

@@ -15,7 +15,7 @@
 #include "components/disc/DataDiscBurn.h"
 #include "components/disc/cAudioDataBurner.h"
 #include "components/disc/cBurner.h"
-#include "tests/components/IsoReadBack.h"
+#include "tests/components/disc/IsoReadBack.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <unistd.h>
 
 #include "components/audio/AudioJobRunner.h"
-#include "tests/audiocomponents/StalledReads.h"
+#include "tests/components/audio/StalledReads.h"
 #include "components/disc/cAudioCDRipper.h"
 #include "components/audio/cAudioConverter.h"
-#include "tests/components/CdImageFixture.h"
+#include "tests/components/disc/CdImageFixture.h"
 
 namespace {
 

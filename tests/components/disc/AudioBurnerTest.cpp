@@ -11,7 +11,7 @@
 
 #include "components/disc/cAudioBurner.h"
 #include "components/disc/cAudioCDRipper.h"
-#include "tests/components/BurnFixture.h"
+#include "tests/components/disc/BurnFixture.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 
 #include "components/audio/AudioJobErrors.h"
 #include "components/audio/AudioJobRunner.h"
-#include "tests/audiocomponents/StalledReads.h"
+#include "tests/components/audio/StalledReads.h"
 #include "components/audio/cAudioConverter.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "components/audio/cWaveTTS.h"
-#include "tests/player/PlayerFixtures.h"
-#include "tests/player/PrivateSink.h"
+#include "tests/components/audio/PlayerFixtures.h"
+#include "tests/components/audio/PrivateSink.h"
 #include "tests/support/TestEnv.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "components/audio/SampleConverter.h"
 #include "components/audio/cAudioConverter.h"
 #include "components/audio/cAudioJoin.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/support/TestEnv.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

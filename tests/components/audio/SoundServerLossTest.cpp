@@ -23,8 +23,8 @@
 #include "components/audio/cWave.h"
 #include "components/audio/cWaveTTS.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
-#include "tests/player/PlayerFixtures.h"
-#include "tests/player/PrivateSink.h"
+#include "tests/components/audio/PlayerFixtures.h"
+#include "tests/components/audio/PrivateSink.h"
 #include "tests/support/TestEnv.h"
 
 using playerfx::pump;

@@ -1,4 +1,4 @@
-#include "tests/components/CdImageFixture.h"
+#include "tests/components/disc/CdImageFixture.h"
 
 #include <QFile>
 #include <QFileInfo>

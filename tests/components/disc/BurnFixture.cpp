@@ -1,4 +1,4 @@
-#include "tests/components/BurnFixture.h"
+#include "tests/components/disc/BurnFixture.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -11,8 +11,8 @@
 
 #include "components/audio/SampleConverter.h"
 #include "components/audio/cWave.h"
-#include "tests/player/PlayerFixtures.h"
-#include "tests/player/PrivateSink.h"
+#include "tests/components/audio/PlayerFixtures.h"
+#include "tests/components/audio/PrivateSink.h"
 #include "tests/support/TestEnv.h"
 
 using recfx::readWav;

@@ -1,4 +1,4 @@
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 
 #include <QDataStream>
 #include <QFile>

@@ -16,7 +16,7 @@
 #include "components/audio/SoundDevice.h"
 #include "components/audio/WavFile.h"
 #include "components/audio/cAudioEditor.h"
-#include "tests/audiocomponents/EditorFixtures.h"
+#include "tests/components/audio/EditorFixtures.h"
 #include "tests/support/TestEnv.h"
 
 using namespace kvaudio;

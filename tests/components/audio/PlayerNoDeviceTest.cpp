@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "components/audio/cPlayer.h"
-#include "tests/player/PlayerFixtures.h"
+#include "tests/components/audio/PlayerFixtures.h"
 #include "tests/support/TestEnv.h"
 
 TEST(PlayerNoDevice, PlayingWithoutASoundServerIsRefusedClearly)

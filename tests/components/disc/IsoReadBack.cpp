@@ -1,4 +1,4 @@
-#include "tests/components/IsoReadBack.h"
+#include "tests/components/disc/IsoReadBack.h"
 
 #include <QDir>
 #include <QFile>

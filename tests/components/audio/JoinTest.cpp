@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "components/audio/cAudioJoin.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 
 namespace {
 

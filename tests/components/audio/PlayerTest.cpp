@@ -8,8 +8,8 @@
 
 #include "components/audio/cAudioGraph.h"
 #include "components/audio/cPlayer.h"
-#include "tests/audiocomponents/StalledReads.h"
-#include "tests/player/PlayerFixtures.h"
+#include "tests/components/audio/StalledReads.h"
+#include "tests/components/audio/PlayerFixtures.h"
 #include "tests/support/TestEnv.h"
 
 using namespace playerfx;

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "components/audio/cAudioConverter.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 #include "tests/support/TestEnv.h"
 
 namespace {

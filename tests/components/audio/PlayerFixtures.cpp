@@ -1,4 +1,4 @@
-#include "tests/player/PlayerFixtures.h"
+#include "tests/components/audio/PlayerFixtures.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "components/audio/SoundDevice.h"
-#include "tests/audiocomponents/AudioFixtures.h"
+#include "tests/components/audio/AudioFixtures.h"
 
 namespace playerfx {
 
