@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -70,7 +69,7 @@ ToolFrameDesign FrmAudioCDDuplicator::Design()
     return d;
 }
 
-FrmAudioCDDuplicator::FrmAudioCDDuplicator(QWidget* parent) : ToolWindow(Design(), parent)
+FrmAudioCDDuplicator::FrmAudioCDDuplicator(QWidget* parent) : AudioBurnerWindow(Design(), parent)
 {
     QWidget* page = TabSettings;
     txtToPath = named(new QComboBox(page), "txtToPath");
@@ -156,22 +155,14 @@ FrmAudioCDDuplicator::FrmAudioCDDuplicator(QWidget* parent) : ToolWindow(Design(
     connect(cAudioCDRipper1, &cAudioCDRipper::JobError, this,
             [this](int code, const QString& text) { cAudioCDRipper1_JobError(code, text); });
 
-    cAudioBurner1 = CreateAudioBurner(this);
-
     connect(cboDevices, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
             cboDevices_Click();
     });
-    connect(cboDrv, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            cboDrv_Click();
-    });
     connect(cmdOpenCD, &QPushButton::clicked, this, [this] { cmdOpenCD_Click(); });
     connect(cmdCloseCD, &QPushButton::clicked, this, [this] { cmdCloseCD_Click(); });
-    connect(cmdOpenDestCD, &QPushButton::clicked, this, [this] { cmdOpenDestCD_Click(); });
     // The destination's "Close CD" has no action.
-
-    AddOpenCDdriveBox(QStringLiteral("Eject the CD door"), true);
+    SetUpWriter(cmdOpenDestCD, nullptr, QStringLiteral("Eject the CD door"), true);
 }
 
 FrmAudioCDDuplicator::~FrmAudioCDDuplicator() = default;
@@ -189,20 +180,9 @@ void FrmAudioCDDuplicator::UnloadOwnSteps()
 {
     tmrState->stop();
     cAudioCDRipper1->ReleaseComponent();
-    cAudioBurner1->ResetBurner();
-    cAudioBurner1->ReleaseComponent();
+    ReleaseWriter();
     if (!m_bKeepTempFiles)
         DeleteFolderFiles(TempFolder());
-}
-
-void FrmAudioCDDuplicator::closeEvent(QCloseEvent* event)
-{
-    if (JobRunning()) {
-        cmdAbort_Click();
-        event->ignore();
-        return;
-    }
-    ToolWindow::closeEvent(event);
 }
 
 QString FrmAudioCDDuplicator::TempFolder() const
@@ -218,6 +198,12 @@ bool FrmAudioCDDuplicator::DoOnFly() const
 void FrmAudioCDDuplicator::EjectTrayAtEnd()
 {
     cAudioCDRipper1->EjectTray();
+}
+
+void FrmAudioCDDuplicator::AbortComponents()
+{
+    cAudioCDRipper1->AbortJob();
+    AudioBurnerWindow::AbortComponents();
 }
 
 // ---------------------------------------------------------------------------
@@ -299,32 +285,6 @@ void FrmAudioCDDuplicator::cmdOpenCD_Click()
 void FrmAudioCDDuplicator::cmdCloseCD_Click()
 {
     cAudioCDRipper1->CloseTray();
-}
-
-void FrmAudioCDDuplicator::FillDriveList()
-{
-    FillWriterNames(cAudioBurner1, cboDrv);
-    if (cboDrv->count() > 0) {
-        cboDrv->setCurrentIndex(-1);
-        cboDrv->setCurrentIndex(0);
-    }
-}
-
-void FrmAudioCDDuplicator::cboDrv_Click()
-{
-    SetOnTheFly();
-    FillSpeedList();
-    ShowWriterDisc(cAudioBurner1, WriterLetter(cboDrv), lblDiskSize, lblDiskCapacity, lblState);
-}
-
-void FrmAudioCDDuplicator::FillSpeedList()
-{
-    FillWriterSpeeds(cAudioBurner1, WriterLetter(cboDrv), cboSpeed);
-}
-
-void FrmAudioCDDuplicator::cmdOpenDestCD_Click()
-{
-    cAudioBurner1->EjectTray(WriterLetter(cboDrv));
 }
 
 // ---------------------------------------------------------------------------
@@ -505,12 +465,6 @@ void FrmAudioCDDuplicator::cAudioCDRipper1_JobAborted()
     setWindowTitle(QStringLiteral("Aborted."));
 }
 
-void FrmAudioCDDuplicator::ClearProgress()
-{
-    for (XP_ProgressBar* bar : {prgCurrnet, prgTotal})
-        bar->setProgressValue(bar->ProgressMin());
-}
-
 void FrmAudioCDDuplicator::cAudioCDRipper1_JobError(int code, const QString& text)
 {
     QApplication::restoreOverrideCursor();
@@ -549,7 +503,7 @@ void FrmAudioCDDuplicator::BurnDisk()
         }
         if (cAudioBurner1->DiscState(letter).isEmpty())
             break;
-        cmdOpenDestCD_Click();
+        EjectWriterTray();
         const int answer = MsgBox("Insert an empty media to drive " + letter +
                                       " then click on 'OK'.\r\n\r\nClick on cancel in order to cancel the burn proccess.",
                                   vbOKCancel | vbInformation, QString(), this);
@@ -567,11 +521,8 @@ void FrmAudioCDDuplicator::BurnDisk()
 
     const long rows = cGrid1->RowCount();
     cAudioBurner1->ResetBurner();
-    for (long row = 1; row <= rows; ++row) {
-        const QString path = cGrid1->CellText(int(row), cGrid1->ColumnIndex(COL_FILE));
-        if (!cAudioBurner1->AddTrack(path))
-            AddLogLine("Cannot add " + GetFileNameFromPath(path), txtLog);
-    }
+    for (long row = 1; row <= rows; ++row)
+        AddGridTrack(row);
     if (cAudioBurner1->TrackCount() < 1) {
         EnableJobControls(true);
         m_sBurnEnd = QStringLiteral("Nothing to burn.");
@@ -580,15 +531,13 @@ void FrmAudioCDDuplicator::BurnDisk()
         m_bKeepTempFiles = true;
         return;
     }
-    prgTotal->setProgressMax(cAudioBurner1->TrackCount());
-    cAudioBurner1->BurnOption = false;
-    const long result = cAudioBurner1->BurnToDrive(WriterLetter(cboDrv), ChosenSpeed(cboSpeed));
-    if (!self)
+    const std::optional<long> burnt = BurnAddedTracks(false);
+    if (!burnt)
         return;
-    cAudioBurner1->ResetBurner();
+    const long result = *burnt;
     cAudioBurner1->ReleaseComponent();
     if (result == cAudioBurner::ResultDone) {
-        cmdOpenDestCD_Click();
+        EjectWriterTray();
         DeleteFolderFiles(TempFolder());
         return;
     }
@@ -603,15 +552,9 @@ void FrmAudioCDDuplicator::BurnDisk()
 
 void FrmAudioCDDuplicator::cAudioBurner1_TrackProgress(int percent, int track)
 {
-    prgCurrnet->setProgressValue(percent);
-    prgTotal->setProgressValue(track);
+    AudioBurnerWindow::cAudioBurner1_TrackProgress(percent, track);
     tmrState->stop();
     lblFilesToConvert->setText("Files: " + QString::number(track) + "/" + QString::number(cGrid1->RowCount()));
-}
-
-void FrmAudioCDDuplicator::cAudioBurner1_CurrentProgress(int percent, int)
-{
-    prgCurrnet->setProgressValue(percent);
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_ClosingSession()
@@ -621,54 +564,16 @@ void FrmAudioCDDuplicator::cAudioBurner1_ClosingSession()
     prgTotal->setProgressValue(prgTotal->ProgressMax());
 }
 
-void FrmAudioCDDuplicator::cAudioBurner1_ClosingTrack(int)
-{
-    LogStep(QStringLiteral("Closing track..."));
-}
-
-void FrmAudioCDDuplicator::cAudioBurner1_CachingTrack()
-{
-    LogStep(QStringLiteral("Caching track..."));
-}
-
-void FrmAudioCDDuplicator::cAudioBurner1_WritingTrack()
-{
-    LogStep(QStringLiteral("Writing track..."));
-}
-
 void FrmAudioCDDuplicator::cAudioBurner1_BurnFinished()
 {
-    // The burn call has not returned yet: the end of the job follows it.
-    prgTotal->setProgressValue(prgTotal->ProgressMax());
+    AudioBurnerWindow::cAudioBurner1_BurnFinished();
     LogStep(QStringLiteral("Finished."));
 }
 
 void FrmAudioCDDuplicator::cAudioBurner1_BurnError(int code, const QString& text)
 {
-    const QString line = "Error:" + text + "(" + QString::number(code) + ")";
-    LogStep(line);
-    m_sBurnEnd = line;
-    m_bJobError = true;
-}
-
-void FrmAudioCDDuplicator::cmdAbort_Click()
-{
-    if (!JobRunning())
-        return;
-    QPointer<FrmAudioCDDuplicator> self(this);
-    m_steps.hold();
-    const bool yes = ConfirmAbort(this);
-    if (!self)
-        return;
-    if (yes && JobRunning()) {
-        m_bAbortRequested = true;
-        cAudioCDRipper1->AbortJob();
-        cAudioBurner1->AbortJob();
-        ShowJobBalloon(QStringLiteral("Aborted."));
-        if (Timer1)
-            Timer1->stop();
-    }
-    m_steps.release();
+    AudioBurnerWindow::cAudioBurner1_BurnError(code, text);
+    m_sBurnEnd = BurnErrorLine(code, text);
 }
 
 void FrmAudioCDDuplicator::DeleteFolderFiles(const QString& folder)

@@ -5,18 +5,16 @@
 // is checked again every three seconds while the window is idle.
 #include <QStringList>
 
-#include "cdtools/WriterDrives.h"
+#include "cdtools/AudioBurnerWindow.h"
 #include "toolframe/JobParameters.h"
-#include "toolframe/ToolWindow.h"
 
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QTimer;
-class cAudioBurner;
 class cAudioCDRipper;
 
-class FrmAudioCDDuplicator : public ToolWindow {
+class FrmAudioCDDuplicator : public AudioBurnerWindow {
     Q_OBJECT
 public:
     explicit FrmAudioCDDuplicator(QWidget* parent = nullptr);
@@ -26,7 +24,6 @@ public:
 
     // The job.
     void cmdConvert_Click() override;
-    void cmdAbort_Click() override;
     void ConvertTracks() override;
     long ConvertTask(long lRow) override;
     void BurnDisk() override;
@@ -42,29 +39,20 @@ public:
     void tmrState_Timer();
     void cmdOpenCD_Click();
     void cmdCloseCD_Click();
-    void FillDriveList();
-    void cboDrv_Click();
-    void FillSpeedList();
-    void cmdOpenDestCD_Click();
 
     void cAudioCDRipper1_JobProgress(int percent);
     void cAudioCDRipper1_JobDone();
     void cAudioCDRipper1_JobAborted();
     void cAudioCDRipper1_JobError(int code, const QString& text);
-    void cAudioBurner1_TrackProgress(int percent, int track);
-    void cAudioBurner1_CurrentProgress(int percent, int unused);
-    void cAudioBurner1_ClosingSession();
-    void cAudioBurner1_ClosingTrack(int unused);
-    void cAudioBurner1_CachingTrack();
-    void cAudioBurner1_WritingTrack();
-    void cAudioBurner1_BurnFinished();
-    void cAudioBurner1_BurnError(int code, const QString& text);
+    void cAudioBurner1_TrackProgress(int percent, int track) override;
+    void cAudioBurner1_ClosingSession() override;
+    void cAudioBurner1_BurnFinished() override;
+    void cAudioBurner1_BurnError(int code, const QString& text) override;
 
     // Deletes the files of a folder; one that cannot be deleted is skipped.
     static void DeleteFolderFiles(const QString& folder);
 
     cAudioCDRipper* cAudioCDRipper1 = nullptr;
-    cAudioBurner* cAudioBurner1 = nullptr;
     QTimer* tmrState = nullptr;
     QComboBox* txtToPath = nullptr; // hidden: the temporary folder
 
@@ -74,20 +62,15 @@ public:
     QPushButton* cmdCloseCD = nullptr;
     QLabel* lblCDStatus = nullptr;
     QLabel* Label2 = nullptr;
-    QComboBox* cboDrv = nullptr;
     QLabel* Label10 = nullptr;
-    QComboBox* cboSpeed = nullptr;
     QPushButton* cmdOpenDestCD = nullptr;
     QPushButton* cmdClose = nullptr;
     QLabel* Label9 = nullptr;
     QLabel* Label6 = nullptr;
-    QLabel* lblDiskSize = nullptr;
     QLabel* Label4 = nullptr;
     QLabel* Label7 = nullptr;
-    QLabel* lblDiskCapacity = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* Label8 = nullptr;
-    QLabel* lblState = nullptr;
     QCheckBox* chkOnTheFly = nullptr;
 
     QStringList m_colRippedFiles;
@@ -98,7 +81,7 @@ protected:
     void UnloadOwnSteps() override;
     QString EndFolderToOpen() const override { return {}; }
     void EjectTrayAtEnd() override;
-    void closeEvent(QCloseEvent* event) override;
+    void AbortComponents() override;
 
 private:
     void EnableJobControls(bool bEnable);
@@ -107,14 +90,10 @@ private:
     // The step after a track's end: the next track, the burn, or the end of
     // an aborted job.
     void NextTrackStep();
-    void ClearProgress();
     QString TempFolder() const;
-
-    JobStepQueue m_steps{this};
 
     ComponentJobTarget<cAudioCDRipper> m_target;
     bool m_bJobRunning = false;
-    bool m_bAbortRequested = false;
     // How the burn ended: "" when the disc was written, otherwise the text
     // the job ends with ("Aborted.", the error, "Nothing to burn.").
     QString m_sBurnEnd;

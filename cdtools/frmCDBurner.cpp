@@ -1,7 +1,6 @@
 #include "cdtools/frmCDBurner.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -52,7 +51,7 @@ ToolFrameDesign FrmCDBurner::Design()
     return d;
 }
 
-FrmCDBurner::FrmCDBurner(QWidget* parent) : ToolWindow(Design(), parent)
+FrmCDBurner::FrmCDBurner(QWidget* parent) : AudioBurnerWindow(Design(), parent)
 {
     QWidget* page = TabSettings;
     lblDrive = named(new QLabel(QStringLiteral("CD Drive:"), page), "lblDrive");
@@ -100,17 +99,8 @@ FrmCDBurner::FrmCDBurner(QWidget* parent) : ToolWindow(Design(), parent)
     grid->setRowStretch(8, 1);
     grid->setColumnStretch(1, 1);
 
-    cAudioBurner1 = CreateAudioBurner(this);
-
-    connect(cboDrv, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            cboDrv_Click();
-    });
-    connect(cmdOpenCD, &QPushButton::clicked, this, [this] { cmdOpenCD_Click(); });
-    connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
     connect(lblBrowseDrive, &LinkLabel::clicked, this, [this] { lblOpenDestinationDestinationFolder_Click(); });
-
-    AddOpenCDdriveBox(QStringLiteral("Open the CD drive"), false);
+    SetUpWriter(cmdOpenCD, cmdClose, QStringLiteral("Open the CD drive"), false);
 }
 
 FrmCDBurner::~FrmCDBurner() = default;
@@ -125,42 +115,9 @@ void FrmCDBurner::LoadOwnTail()
 
 void FrmCDBurner::UnloadOwnSteps()
 {
-    cAudioBurner1->ResetBurner();
-    cAudioBurner1->ReleaseComponent();
+    ReleaseWriter();
     SaveSetting(g_sAppName, QStringLiteral("General"), QStringLiteral("chkOpenCDdrive"),
                 QString::number(chkOpenCDdrive->isChecked() ? 1 : 0));
-}
-
-void FrmCDBurner::closeEvent(QCloseEvent* event)
-{
-    // A burn is never left behind: the user is asked to abort it first, and
-    // the window closes once the burn call has returned.
-    if (JobRunning()) {
-        cmdAbort_Click();
-        event->ignore();
-        return;
-    }
-    ToolWindow::closeEvent(event);
-}
-
-void FrmCDBurner::FillDriveList()
-{
-    FillWriterNames(cAudioBurner1, cboDrv);
-    if (cboDrv->count() > 0) {
-        cboDrv->setCurrentIndex(-1);
-        cboDrv->setCurrentIndex(0);
-    }
-}
-
-void FrmCDBurner::FillSpeedList()
-{
-    FillWriterSpeeds(cAudioBurner1, WriterLetter(cboDrv), cboSpeed);
-}
-
-void FrmCDBurner::cboDrv_Click()
-{
-    FillSpeedList();
-    ShowWriterDisc(cAudioBurner1, WriterLetter(cboDrv), lblDiskSize, lblDiskCapacity, lblState);
 }
 
 void FrmCDBurner::SetBurning(bool burning)
@@ -195,17 +152,9 @@ void FrmCDBurner::AddNextTrack()
         BurnDisk();
         return;
     }
-    const QString path = cGrid1->CellText(int(m_lNextRow), cGrid1->ColumnIndex(COL_FILE));
-    if (!cAudioBurner1->AddTrack(path))
-        AddLogLine("Cannot add " + GetFileNameFromPath(path), txtLog);
+    AddGridTrack(m_lNextRow);
     ++m_lNextRow;
     m_steps.post([this] { AddNextTrack(); });
-}
-
-void FrmCDBurner::ClearProgress()
-{
-    for (XP_ProgressBar* bar : {prgCurrnet, prgTotal})
-        bar->setProgressValue(bar->ProgressMin());
 }
 
 void FrmCDBurner::BurnDisk()
@@ -223,14 +172,11 @@ void FrmCDBurner::BurnDisk()
         MsgBox(QStringLiteral("Nothing to burn."), vbInformation | vbOKOnly, QString(), this);
         return;
     }
-    prgTotal->setProgressMax(cAudioBurner1->TrackCount());
-    cAudioBurner1->BurnOption = true;
     SetBurning(true);
-    QPointer<FrmCDBurner> self(this);
-    const long result = cAudioBurner1->BurnToDrive(WriterLetter(cboDrv), ChosenSpeed(cboSpeed));
-    if (!self)
+    const std::optional<long> burnt = BurnAddedTracks(true);
+    if (!burnt)
         return;
-    cAudioBurner1->ResetBurner();
+    const long result = *burnt;
     if (result == cAudioBurner::ResultAborted) {
         LogStep(QStringLiteral("Aborted."));
         ClearProgress();
@@ -246,34 +192,6 @@ void FrmCDBurner::BurnDisk()
     FinishJobDone();
 }
 
-void FrmCDBurner::cmdAbort_Click()
-{
-    if (!JobRunning())
-        return;
-    QPointer<FrmCDBurner> self(this);
-    m_steps.hold();
-    const bool yes = ConfirmAbort(this);
-    if (!self)
-        return;
-    // The burn may have ended while the question was open.
-    if (yes && JobRunning()) {
-        m_bAbortRequested = true;
-        cAudioBurner1->AbortJob();
-        ShowJobBalloon(QStringLiteral("Aborted."));
-    }
-    m_steps.release();
-}
-
-void FrmCDBurner::cmdOpenCD_Click()
-{
-    cAudioBurner1->EjectTray(WriterLetter(cboDrv));
-}
-
-void FrmCDBurner::cmdClose_Click()
-{
-    cAudioBurner1->CloseTray(WriterLetter(cboDrv));
-}
-
 QString FrmCDBurner::EndFolderToOpen() const
 {
     return cAudioBurner1->DriveFolder(WriterLetter(cboDrv));
@@ -281,7 +199,7 @@ QString FrmCDBurner::EndFolderToOpen() const
 
 void FrmCDBurner::EjectTrayAtEnd()
 {
-    cmdOpenCD_Click();
+    EjectWriterTray();
 }
 
 void FrmCDBurner::lblOpenDestinationDestinationFolder_Click()
@@ -293,8 +211,7 @@ void FrmCDBurner::lblOpenDestinationDestinationFolder_Click()
 
 void FrmCDBurner::cAudioBurner1_TrackProgress(int percent, int track)
 {
-    prgCurrnet->setProgressValue(percent);
-    prgTotal->setProgressValue(track);
+    AudioBurnerWindow::cAudioBurner1_TrackProgress(percent, track);
     if (track != m_lLastTrack) {
         lblFilesToConvert->setText("Files: " + QString::number(m_lLastTrack + 1) + "/" +
                                    QString::number(cGrid1->RowCount()));
@@ -302,43 +219,15 @@ void FrmCDBurner::cAudioBurner1_TrackProgress(int percent, int track)
     }
 }
 
-void FrmCDBurner::cAudioBurner1_CurrentProgress(int percent, int)
-{
-    prgCurrnet->setProgressValue(percent);
-}
-
 void FrmCDBurner::cAudioBurner1_ClosingSession()
 {
     LogStep(QStringLiteral("Closing session..."));
 }
 
-void FrmCDBurner::cAudioBurner1_ClosingTrack(int)
-{
-    LogStep(QStringLiteral("Closing track..."));
-}
-
-void FrmCDBurner::cAudioBurner1_CachingTrack()
-{
-    LogStep(QStringLiteral("Caching track..."));
-}
-
-void FrmCDBurner::cAudioBurner1_WritingTrack()
-{
-    LogStep(QStringLiteral("Writing track..."));
-}
-
 void FrmCDBurner::cAudioBurner1_BurnFinished()
 {
-    // The burn call has not returned yet: the end of the job follows it.
     AddLogLine(QStringLiteral("Finished."), txtLog);
-    prgTotal->setProgressValue(prgTotal->ProgressMax());
-}
-
-void FrmCDBurner::cAudioBurner1_BurnError(int code, const QString& text)
-{
-    const QString line = "Error:" + text + "(" + QString::number(code) + ")";
-    LogStep(line);
-    m_bJobError = true;
+    AudioBurnerWindow::cAudioBurner1_BurnFinished();
 }
 
 FrmCDBurner* g_frmCDBurner()
