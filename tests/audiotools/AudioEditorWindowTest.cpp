@@ -310,7 +310,13 @@ TEST_F(AudioEditorWindowTest, ClosingAtAnyMomentStopsCleanlyAndRemovesTheWorkFil
             EXPECT_TRUE(busyAtClose);
             QTest::qWait(100);
             EXPECT_FALSE(QFile::exists(work));
-            EXPECT_EQ(files(), QStringList());
+            // A save the close cut off leaves nothing. On a busy machine the
+            // worker may have written the last byte before the close was
+            // handled: that save is whole, and is kept.
+            if (m.moment == Saving && files() == QStringList({"out.wav"}))
+                EXPECT_EQ(QFileInfo(dir + "out.wav").size(), 44 + (44100LL * 110 - 44100) * 4);
+            else
+                EXPECT_EQ(files(), QStringList());
         }
     }
     EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
