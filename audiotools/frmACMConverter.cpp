@@ -9,11 +9,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTimer>
 
 #include "audiotools/ConverterEvents.h"
 #include "audiotools/JobSteps.h"
-#include "components/audio/AudioJobErrors.h"
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cGrid.h"
 #include "components/controls/cProgressBar.h"
@@ -29,13 +27,6 @@ QPointer<FrmACMConverter>& windowRef()
 {
     static QPointer<FrmACMConverter> p;
     return p;
-}
-
-QString appTitle() { return g_sAppName + " " + g_sAppVersion; }
-
-QString cell(cGrid* grid, long lRow, const QString& key)
-{
-    return grid->CellText(int(lRow), grid->ColumnIndex(key));
 }
 
 const QString kAllCodecs = QStringLiteral("All ACM Codecs");
@@ -94,6 +85,11 @@ FrmACMConverter::FrmACMConverter(QWidget* parent) : ToolWindow(Design(), parent)
     m_probeBits = m_probe->BitsPerSample();
     m_target.setComponent(cAudioConverter1);
     ConnectConverterEvents(cAudioConverter1, this);
+    // The caption keeps the app's title while rows run; a failed row is only logged.
+    m_rowJob.jobCaption = false;
+    m_rowJob.busyCursor = false;
+    m_rowJob.errorInLabel = false;
+    m_rowJob.zeroTimeLeftAtEnd = true;
     for (cAudioConverter* c : {cAudioConverter1, m_probe}) {
         connect(c, &cAudioConverter::ACMFormatTagFound, this,
                 [this](const QString& name) { cAudioConverter1_ACMFormatTagFound(name); });
@@ -120,12 +116,6 @@ void FrmACMConverter::UnloadOwnSteps()
 {
     cAudioConverter1->ReleaseComponent();
     m_probe->ReleaseComponent();
-}
-
-void FrmACMConverter::SetButtonsEnabled(bool enabled)
-{
-    cmdConvert->setEnabled(enabled);
-    cmdExit->setEnabled(enabled);
 }
 
 // ---- Codec lists
@@ -199,129 +189,46 @@ long FrmACMConverter::SetDestination()
 
 void FrmACMConverter::cmdConvert_Click()
 {
-    if (JobRunning())
+    if (JobRunning() || !PrepareRowJob(this, QStringLiteral("convert")))
         return;
-    if (!PrepareOutputFolder())
-        return;
-    StartLogSection(txtLog);
-    AddLogLine("Preparing to convert: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
-    SetDestination();
-    ResetJobState();
-    ShowLogTab();
     ConvertTracks();
 }
 
 void FrmACMConverter::ConvertTracks()
 {
-    const long rows = cGrid1->RowCount();
-    prgTotal->setProgressMax(rows * 100);
-    SetButtonsEnabled(false);
-    Timer1->start();
-
-    long result = RowStarted;
-    for (long row = m_lCurrentRow; row <= rows; ++row) {
-        m_lCurrentRow = row;
-        result = ConvertTask(m_lCurrentRow);
-        if (result == RowStarted)
-            return;
-        if (result == RowCancelled) {
-            AddLogLine(QStringLiteral("Aborted."), txtLog);
-            break;
-        }
-    }
-
-    SetButtonsEnabled(true);
-    setWindowTitle(appTitle());
-    lblTimeLeft->setText(TimeLeftZeroText());
-    if (result == RowCancelled) {
-        lblCurrentTrack->setText(QStringLiteral("Aborted."));
-        setWindowTitle(lblCurrentTrack->text());
-        ShowJobBalloon(QStringLiteral("Aborted."));
-        return;
-    }
-    prgTotal->setProgressValue(rows * 100);
-    prgCurrnet->setProgressValue(100);
-    Timer1->stop();
-    FinishJobDone();
+    RunRowJob(this);
 }
 
 long FrmACMConverter::ConvertTask(long lRow)
 {
-    QString problem;
-    const QString output = OutputFileForRow(lRow, &problem);
-    cGrid1->setSelectedRow(int(lRow));
-    m_ltmrItemSecs = RowSeconds(lRow);
-    m_ltmrItemSecsDone = 0;
-
-    const QString source = cell(cGrid1, lRow, COL_FILE);
-    lblCurrentTrack->setText(GetFileNameFromPath(source));
-    lblFilesToConvert->setText("Files: " + QString::number(lRow) + "/" + QString::number(cGrid1->RowCount()));
-    AddLogLine("Start to convert: " + lblCurrentTrack->text() + "...", txtLog);
-    cAudioConverter1->setInputFile(source);
-
-    if (!problem.isEmpty()) {
-        // No usable name: the row fails the way a component error does.
-        QTimer::singleShot(0, this, [this, problem] { cAudioConverter1_JobError(kvaudio::ErrOutputPath, problem); });
-        return RowStarted;
-    }
-    // The source itself at the output path is refused by the component.
-    if (!CheckTicked(chkOverWrite) && FileAtOutputPath(output) && !SameFile(source, output)) {
-        if (const long answer = AskRowOverwrite(output, txtLog, this); answer != RowStarted)
-            return answer;
-    }
-    if (const RowRange range = ItemRowRange(cGrid1, lRow); range.set) {
-        cAudioConverter1->setRangeStart(range.start);
-        cAudioConverter1->setRangeLength(range.length);
-    }
-    cAudioConverter1->setOutputFile(output);
-    cAudioConverter1->StartConvert();
-    return RowStarted;
+    JobRow row = TemplateJobRow(this, lRow);
+    row.tags = false; // an ACM WAV file carries none
+    return StartJobRow(this, row, ConverterRowCalls(cAudioConverter1, this));
 }
 
 void FrmACMConverter::cAudioConverter1_JobProgress(int percent)
 {
-    if (percent < 1)
-        return;
-    prgCurrnet->setProgressValue(percent);
-    prgTotal->setProgressValue((m_lCurrentRow - 1) * 100 + percent);
-    setWindowTitle(appTitle());
-    NoteRowProgress(percent);
+    ShowRowProgress(this, percent);
 }
 
 void FrmACMConverter::cAudioConverter1_JobDone()
 {
-    LogStep(QStringLiteral("Done."));
-    NoteRowDone();
-    ++m_lCurrentRow;
-    ConvertTracks();
+    RowJobDone(this);
 }
 
 void FrmACMConverter::cAudioConverter1_JobError(int code, const QString& text)
 {
-    NoteRowError();
-    AddLogLine("Error: " + text + "(" + QString::number(code) + ")", txtLog);
-    SetButtonsEnabled(true);
-    ++m_lCurrentRow;
-    ConvertTracks();
+    RowJobError(this, code, text);
 }
 
 void FrmACMConverter::cAudioConverter1_JobAborted()
 {
-    SetButtonsEnabled(true);
-    LogStep(QStringLiteral("Aborted."));
+    ShowRowJobAborted(this);
 }
 
 void FrmACMConverter::cmdAbort_Click()
 {
-    if (!JobRunning())
-        return;
-    if (!ConfirmAbort(this))
-        return;
-    if (!JobRunning())
-        return;
-    cAudioConverter1->AbortJob();
-    ShowJobBalloon(QStringLiteral("Aborted."));
-    Timer1->stop();
+    AbortRowJob(this, [this] { cAudioConverter1->AbortJob(); });
 }
 
 FrmACMConverter* g_frmACMConverter()

@@ -55,8 +55,6 @@ protected:
     void UnloadOwnSteps() override;
 
 private:
-    void SetButtonsEnabled(bool enabled);
-
     // Reads the chosen items' formats, apart from the component that converts.
     cAudioConverter* m_probe = nullptr;
     int m_probeRate = 0, m_probeChannels = 0, m_probeBits = 0;

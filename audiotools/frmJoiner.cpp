@@ -90,6 +90,13 @@ FrmJoiner::FrmJoiner(QWidget* parent) : ToolWindow(Design(), parent)
     connect(cAudioJoin1, &cAudioJoin::JobAborted, this, [this] { cAudioJoin1_JobAborted(); });
     connect(cAudioJoin1, &cAudioJoin::JobError, this,
             [this](int code, const QString& text) { cAudioJoin1_JobError(code, text); });
+    // The whole list is one run of the joiner: its rows are the files it
+    // reports on, and an error ends the job.
+    m_rowJob.jobCaption = false;
+    m_rowJob.busyCursor = false;
+    m_rowJob.timeLeft = false;
+    m_rowJob.clampTotal = true;
+    m_rowJob.perRow = false;
 }
 
 FrmJoiner::~FrmJoiner() = default;
@@ -103,12 +110,6 @@ void FrmJoiner::UnloadOwnSteps()
 {
     if (cAudioJoin1)
         cAudioJoin1->ReleaseComponent();
-}
-
-void FrmJoiner::SetButtonsEnabled(bool enabled)
-{
-    cmdConvert->setEnabled(enabled);
-    cmdExit->setEnabled(enabled);
 }
 
 QString FrmJoiner::ExpandJoinedFileName(const QString& sTemplate, const QDateTime& now) const
@@ -125,17 +126,10 @@ QString FrmJoiner::ExpandJoinedFileName(const QString& sTemplate, const QDateTim
 
 void FrmJoiner::cmdConvert_Click()
 {
-    if (JobRunning())
+    if (JobRunning() || !PrepareRowJob(this, QStringLiteral("join")))
         return;
-    if (!PrepareOutputFolder())
-        return;
-    StartLogSection(txtLog);
-    AddLogLine("Preparing to join: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
-    ResetJobState();
     // Each job numbers its files afresh, so the first file gets its line.
     m_lLastJoinFile = 0;
-    ShowLogTab();
-    SetDestination();
     JoinFiles();
 }
 
@@ -176,7 +170,7 @@ long FrmJoiner::StartJoinJob()
 
     // A join that cannot start fails the way a component error does.
     auto failLater = [this](int code, const QString& text) {
-        SetButtonsEnabled(false);
+        SetJobButtonsEnabled(this, false);
         QTimer::singleShot(0, this, [this, code, text] { cAudioJoin1_JobError(code, text); });
         return long(JoinStarted);
     };
@@ -196,7 +190,7 @@ long FrmJoiner::StartJoinJob()
 
     cAudioJoin1->setOutputFile(output);
     prgTotal->setProgressMax(100 * rows);
-    SetButtonsEnabled(false);
+    SetJobButtonsEnabled(this, false);
     lblCurrentTrack->setText(QStringLiteral("Processing..."));
     cAudioJoin1->StartJoin();
     return JoinStarted;
@@ -206,10 +200,8 @@ void FrmJoiner::cAudioJoin1_JobProgress(int fileIndex, int percent)
 {
     if (percent < 1)
         return;
-    prgCurrnet->setProgressValue(percent);
-    prgTotal->setProgressValue(qMin<long>(100L * (fileIndex - 1) + percent, prgTotal->ProgressMax()));
+    ShowRowProgress(this, percent, fileIndex);
     lblFilesToConvert->setText("Files: " + QString::number(fileIndex) + "/" + QString::number(cGrid1->RowCount()));
-    setWindowTitle(g_sAppName + " " + g_sAppVersion);
     if (fileIndex != m_lLastJoinFile) {
         m_lLastJoinFile = fileIndex;
         int start = 0, length = 0;
@@ -220,7 +212,7 @@ void FrmJoiner::cAudioJoin1_JobProgress(int fileIndex, int percent)
 
 void FrmJoiner::cAudioJoin1_JobDone()
 {
-    SetButtonsEnabled(true);
+    SetJobButtonsEnabled(this, true);
     FinishJobDone();
     AddLogLine(QStringLiteral("Done."), txtLog);
     prgCurrnet->setProgressValue(100);
@@ -229,33 +221,21 @@ void FrmJoiner::cAudioJoin1_JobDone()
 
 void FrmJoiner::cAudioJoin1_JobAborted()
 {
-    SetButtonsEnabled(true);
-    LogStep(QStringLiteral("Aborted."));
+    ShowRowJobAborted(this);
 }
 
 void FrmJoiner::cAudioJoin1_JobError(int code, const QString& text)
 {
-    NoteRowError();
-    const QString line = "Error: " + text + "(" + QString::number(code) + ")";
-    AddLogLine(line, txtLog);
     // The join made nothing: the error is the job's end.
-    lblCurrentTrack->setText(line);
-    SetButtonsEnabled(true);
+    NoteRowJobError(this, code, text);
 }
 
 void FrmJoiner::cmdAbort_Click()
 {
-    if (!JobRunning())
-        return;
-    if (!ConfirmAbort(this))
-        return;
-    // The join went on while the question was open; once it has ended there
-    // is nothing left to abort.
-    if (!JobRunning())
-        return;
-    cAudioJoin1->AbortJob();
-    cAudioJoin1->ResetJoin();
-    ShowJobBalloon(QStringLiteral("Aborted."));
+    AbortRowJob(this, [this] {
+        cAudioJoin1->AbortJob();
+        cAudioJoin1->ResetJoin();
+    });
 }
 
 FrmJoiner* g_frmJoiner()

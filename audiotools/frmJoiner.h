@@ -49,7 +49,6 @@ protected:
     void UnloadOwnSteps() override;
 
 private:
-    void SetButtonsEnabled(bool enabled);
     ComponentJobTarget<cAudioJoin> m_target;
 };
 

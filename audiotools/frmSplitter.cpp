@@ -102,6 +102,14 @@ FrmSplitter::FrmSplitter(QWidget* parent) : ToolWindow(Design(), parent)
     cAudioConverter1->setObjectName("cAudioConverter1");
     m_target.setComponent(cAudioConverter1);
     ConnectConverterEvents(cAudioConverter1, this);
+    // The job's rows are the parts of one file; the caption keeps the app's
+    // title and a failed part is only logged.
+    m_rowJob.jobCaption = false;
+    m_rowJob.busyCursor = false;
+    m_rowJob.errorInLabel = false;
+    m_rowJob.timeLeft = false;
+    m_rowJob.clampTotal = true;
+    m_rowJob.row = &m_lPartNumber;
 }
 
 FrmSplitter::~FrmSplitter() = default;
@@ -128,12 +136,6 @@ void FrmSplitter::CheckSplitModeEna()
     const bool byParts = ptnSplitByParts->isChecked();
     txtSplitParts->setEnabled(byParts);
     txtSplitSecs->setEnabled(!byParts);
-}
-
-void FrmSplitter::SetButtonsEnabled(bool enabled)
-{
-    cmdConvert->setEnabled(enabled);
-    cmdExit->setEnabled(enabled);
 }
 
 QString FrmSplitter::GetPartFileName(const QString& sPath) const
@@ -239,7 +241,7 @@ void FrmSplitter::SetPartRange()
 
 void FrmSplitter::ConvertTracks()
 {
-    SetButtonsEnabled(false);
+    SetJobButtonsEnabled(this, false);
     long result = PartStarted;
     if (m_lPartNumber <= m_lPartCount) {
         result = ConvertTask();
@@ -248,7 +250,7 @@ void FrmSplitter::ConvertTracks()
         if (result == PartCancelled)
             AddLogLine(QStringLiteral("Aborted."), txtLog);
     }
-    SetButtonsEnabled(true);
+    SetJobButtonsEnabled(this, true);
     if (result == PartStarted) {
         prgCurrnet->setProgressValue(100);
         prgTotal->setProgressValue(prgTotal->ProgressMax());
@@ -265,77 +267,52 @@ void FrmSplitter::ConvertTracks()
 
 long FrmSplitter::ConvertTask(long)
 {
-    const QString name = GetFileNameFromPath(g_sFileToSplit);
-    AddLogLine("Start to split: " + name + "...", txtLog);
-    SetID3Tags(1);
-    lblCurrentTrack->setText(name);
     SetPartRange();
-    const QString output = JoinFolderAndName(OutputFolder(), GetPartFileName(g_sFileToSplit));
-
-    if (SameFile(g_sFileToSplit, output)) {
+    JobRow part;
+    part.row = 1; // the tags are the source's
+    part.source = g_sFileToSplit;
+    part.output = JoinFolderAndName(OutputFolder(), GetPartFileName(g_sFileToSplit));
+    part.verb = QStringLiteral("split");
+    part.gridRow = false;
+    part.range = {true, int(m_lPartStart), int(m_lPartLength)};
+    if (SameFile(g_sFileToSplit, part.output)) {
         // The part would replace its own source: that part fails, the source stays.
-        SetButtonsEnabled(false);
-        QTimer::singleShot(0, this, [this, output] {
-            cAudioConverter1_JobError(kvaudio::ErrOutputIsInput, "The part would replace the source '" + output + "'.");
-        });
-        return PartStarted;
+        part.problem = "The part would replace the source '" + part.output + "'.";
+        part.problemCode = kvaudio::ErrOutputIsInput;
     }
-    if (!CheckTicked(chkOverWrite) && FileAtOutputPath(output)) {
-        const int answer = AskOverwrite(output, txtLog, this);
-        if (answer == vbNo)
-            return PartDeclined;
-        if (answer == vbCancel)
-            return PartCancelled;
-    }
-    cAudioConverter1->setInputFile(g_sFileToSplit);
-    cAudioConverter1->setRangeStart(int(m_lPartStart));
-    cAudioConverter1->setRangeLength(int(m_lPartLength));
-    cAudioConverter1->setOutputFile(output);
-    cAudioConverter1->StartConvert();
-    return PartStarted;
+    // The source goes to the converter only for a part that starts.
+    RowComponentCalls calls = ConverterRowCalls(cAudioConverter1, this);
+    calls.setInput = nullptr;
+    calls.start = [this, start = calls.start](const QString& output) {
+        cAudioConverter1->setInputFile(g_sFileToSplit);
+        start(output);
+    };
+    return StartJobRow(this, part, calls);
 }
 
 void FrmSplitter::cAudioConverter1_JobProgress(int percent)
 {
-    if (percent < 1)
-        return;
-    prgCurrnet->setProgressValue(percent);
-    prgTotal->setProgressValue(qMin<long>((m_lPartNumber - 1) * 100 + percent, prgTotal->ProgressMax()));
-    setWindowTitle(appTitle());
+    ShowRowProgress(this, percent);
 }
 
 void FrmSplitter::cAudioConverter1_JobDone()
 {
-    LogStep(QStringLiteral("Done."));
-    ++m_lPartNumber;
-    ConvertTracks();
+    RowJobDone(this);
 }
 
 void FrmSplitter::cAudioConverter1_JobError(int code, const QString& text)
 {
-    NoteRowError();
-    AddLogLine("Error: " + text + "(" + QString::number(code) + ")", txtLog);
-    SetButtonsEnabled(true);
-    ++m_lPartNumber;
-    ConvertTracks();
+    RowJobError(this, code, text);
 }
 
 void FrmSplitter::cAudioConverter1_JobAborted()
 {
-    SetButtonsEnabled(true);
-    LogStep(QStringLiteral("Aborted."));
+    ShowRowJobAborted(this);
 }
 
 void FrmSplitter::cmdAbort_Click()
 {
-    if (!JobRunning())
-        return;
-    if (!ConfirmAbort(this))
-        return;
-    if (!JobRunning())
-        return;
-    cAudioConverter1->AbortJob();
-    ShowJobBalloon(QStringLiteral("Aborted."));
+    AbortRowJob(this, [this] { cAudioConverter1->AbortJob(); });
 }
 
 FrmSplitter* g_frmSplitter()

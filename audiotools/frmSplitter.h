@@ -64,7 +64,6 @@ private:
     bool PlanParts();
     void RefuseTooSmall();
     void SetPartRange();
-    void SetButtonsEnabled(bool enabled);
 
     bool m_bByParts = true;
     long m_lSplitParts = 0;

@@ -228,42 +228,17 @@ void FrmCDRipper::cmdConvert_Click()
         MsgBox(why, vbExclamation, QString(), this);
         return;
     }
-    if (!PrepareOutputFolder())
+    if (!PrepareRowJob(this, QStringLiteral("rip")))
         return;
-    StartLogSection(txtLog);
-    AddLogLine("Preparing to rip: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
-    SetDestination();
-    ResetJobState();
-    ShowLogTab();
     cAudioCDRipper1->setRipDevice(cboDevices->currentIndex());
     ConvertTracks();
 }
 
 void FrmCDRipper::ConvertTracks()
 {
-    const long rows = cGrid1->RowCount();
-    prgTotal->setProgressMax(rows * 100);
-    SetJobButtonsEnabled(this, false);
-    if (Timer1)
-        Timer1->start();
-
+    // Only the marked tracks are ripped.
     const int incCol = cGrid1->ColumnIndex(COL_INC);
-    long result = RowStarted;
-    for (long row = m_lCurrentRow; row <= rows; ++row) {
-        m_lCurrentRow = row;
-        setCursor(Qt::WaitCursor);
-        if (cGrid1->CellIcon(int(row), incCol) != kIconMarked)
-            continue;
-        result = ConvertTask(m_lCurrentRow);
-        if (result == RowStarted)
-            return; // the component's events go on from here
-        if (result == RowCancelled) {
-            AddLogLine(QStringLiteral("Aborted."), txtLog);
-            break;
-        }
-    }
-
-    EndRowJob(this, result);
+    RunRowJob(this, [this, incCol](long row) { return cGrid1->CellIcon(int(row), incCol) != kIconMarked; });
 }
 
 QString FrmCDRipper::RipOutputFile(long lRow, QString* problem)
@@ -284,34 +259,17 @@ QString FrmCDRipper::RipOutputFile(long lRow, QString* problem)
 
 long FrmCDRipper::ConvertTask(long lRow)
 {
-    QString problem;
-    const QString output = RipOutputFile(lRow, &problem);
-    cGrid1->setSelectedRow(int(lRow));
-    m_ltmrItemSecs = RowSeconds(lRow);
-    m_ltmrItemSecsDone = 0;
-    cAudioCDRipper1->setRipTrack(int(lRow));
-    SetID3Tags(lRow);
-
-    lblCurrentTrack->setText(GetFileNameFromPath(cell(cGrid1, lRow, COL_FILE)));
-    lblFilesToConvert->setText("Files: " + QString::number(lRow) + "/" + QString::number(cGrid1->RowCount()));
-    AddLogLine("Start to rip: " + lblCurrentTrack->text() + "...", txtLog);
-
-    if (!problem.isEmpty()) {
-        // No usable name: the row fails the way a component error does.
-        QTimer::singleShot(0, this, [this, problem] { cAudioCDRipper1_JobError(kvaudio::ErrOutputPath, problem); });
-        return RowStarted;
-    }
-    if (!CheckTicked(chkOverWrite) && FileAtOutputPath(output)) {
-        if (const long answer = AskRowOverwrite(output, txtLog, this); answer != RowStarted)
-            return answer;
-    }
-    if (const RowRange range = ItemRowRange(cGrid1, lRow); range.set) {
-        cAudioCDRipper1->setRangeStart(range.start);
-        cAudioCDRipper1->setRangeLength(range.length);
-    }
-    cAudioCDRipper1->setOutputFile(output);
-    cAudioCDRipper1->StartRip();
-    return RowStarted;
+    JobRow row;
+    row.row = lRow;
+    row.output = RipOutputFile(lRow, &row.problem);
+    row.source = cell(cGrid1, lRow, COL_FILE);
+    row.verb = QStringLiteral("rip");
+    row.sourceMayBeOutput = false; // a track, not a file
+    RowComponentCalls calls = ComponentRowCalls(
+        cAudioCDRipper1, [](cAudioCDRipper* ripper) { ripper->StartRip(); },
+        [this](int code, const QString& text) { cAudioCDRipper1_JobError(code, text); });
+    calls.setInput = [this, lRow](const QString&) { cAudioCDRipper1->setRipTrack(int(lRow)); };
+    return StartJobRow(this, row, calls);
 }
 
 void FrmCDRipper::cAudioCDRipper1_JobProgress(int percent)
@@ -321,15 +279,12 @@ void FrmCDRipper::cAudioCDRipper1_JobProgress(int percent)
 
 void FrmCDRipper::cAudioCDRipper1_JobDone()
 {
-    NoteRowJobDone(this);
-    ConvertTracks();
+    RowJobDone(this);
 }
 
 void FrmCDRipper::cAudioCDRipper1_JobError(int code, const QString& text)
 {
-    NoteRowJobError(this, code, text);
-    ConvertTracks();
-    unsetCursor();
+    RowJobError(this, code, text);
 }
 
 void FrmCDRipper::cAudioCDRipper1_JobAborted()

@@ -199,6 +199,8 @@ FrmDataBurner3::FrmDataBurner3(QWidget* parent) : ToolWindow(Design(), parent)
     cAudioConverter1->setObjectName("cAudioConverter1");
     m_target.setComponent(cAudioConverter1);
     ConnectConverterEvents(cAudioConverter1, this);
+    // A converted row is only a file to burn: it is not logged on its own.
+    m_rowJob.doneShown = false;
 
     cAudioDataBurner1 = new cAudioDataBurner(this);
     cAudioDataBurner1->setObjectName("cAudioDataBurner1");
@@ -372,12 +374,6 @@ QString FrmDataBurner3::CreateID3TagsString(const QString& sStr)
 // ---------------------------------------------------------------------------
 // The job
 
-void FrmDataBurner3::SetButtonsEnabled(bool enabled)
-{
-    cmdConvert->setEnabled(enabled);
-    cmdExit->setEnabled(enabled);
-}
-
 void FrmDataBurner3::LogDiscName(const QString& path, const QString& discName)
 {
     AddLogLine("Name on the disc: " + discName + " (was " + GetFileNameFromPath(path) + ")", txtLog);
@@ -435,7 +431,7 @@ void FrmDataBurner3::cmdConvert_Click()
 void FrmDataBurner3::ConvertTracks()
 {
     const long rows = cGrid1->RowCount();
-    SetButtonsEnabled(false);
+    SetJobButtonsEnabled(this, false);
     Timer1->start();
     lblCurrentTrack->setText(QStringLiteral("Ready."));
     if (m_bFirstCall) {
@@ -489,27 +485,16 @@ void FrmDataBurner3::ConvertTracks()
         }
     } else {
         prgTotal->setProgressMax(rows * 100);
-        for (long n = m_lCurrentRow; n <= rows; ++n) {
-            m_lCurrentRow = n;
-            setCursor(Qt::WaitCursor);
-            result = ConvertTask(m_lCurrentRow);
-            if (result == RowStarted)
-                return; // the converter's events go on from here
-            if (result == RowCancelled) {
-                AddLogLine(QStringLiteral("Aborted."), txtLog);
-                break;
-            }
-        }
+        if (StartNextRow(this, &result))
+            return; // the converter's events go on from here
         if (result == RowSkipped)
             result = RowStarted;
     }
 
-    SetButtonsEnabled(true);
+    SetJobButtonsEnabled(this, true);
     unsetCursor();
     if (result == RowCancelled) {
-        lblCurrentTrack->setText(QStringLiteral("Aborted."));
-        setWindowTitle(lblCurrentTrack->text());
-        ShowJobBalloon(QStringLiteral("Aborted."));
+        ShowJobCancelled(this);
         return;
     }
     lblCurrentTrack->setText(QStringLiteral("Ready."));
@@ -572,99 +557,52 @@ void FrmDataBurner3::EndWithoutBurn(const QString& text)
 
 long FrmDataBurner3::ConvertTask(long lRow)
 {
+    JobRow row;
+    row.row = lRow;
     const QString name = RowFileName(lRow);
-    const QString problem = OutputNameProblem(name);
-    cGrid1->setSelectedRow(int(lRow));
-    m_ltmrItemSecs = RowSeconds(lRow);
-    m_ltmrItemSecsDone = 0;
-    SetID3Tags(lRow);
-
-    const QString source = cell(cGrid1, lRow, COL_FILE);
-    lblCurrentTrack->setText(GetFileNameFromPath(source));
-    lblFilesToConvert->setText("Files: " + QString::number(lRow) + "/" + QString::number(cGrid1->RowCount()));
-    AddLogLine("Start to convert: " + lblCurrentTrack->text() + "...", txtLog);
-    lblCurrentTrack->setText("Start to convert: " + GetFileNameFromPath(source) + "...");
-    cAudioConverter1->setInputFile(source);
-
-    if (!problem.isEmpty()) {
-        // No usable name: the row fails the way a converter error does.
-        QTimer::singleShot(0, this, [this, problem] { cAudioConverter1_JobError(kvaudio::ErrOutputPath, problem); });
-        return RowStarted;
-    }
-    const QString output = GetTempFolder() + name;
-    if (FileAtOutputPath(output)) {
-        if (const long answer = AskRowOverwrite(output, txtLog, this); answer != RowStarted)
-            return answer;
-    }
-    if (const RowRange range = ItemRowRange(cGrid1, lRow); range.set) {
-        cAudioConverter1->setRangeStart(range.start);
-        cAudioConverter1->setRangeLength(range.length);
-    }
-    cAudioConverter1->setOutputFile(output);
-    cAudioConverter1->StartConvert();
-    return RowStarted;
+    row.problem = OutputNameProblem(name);
+    row.output = GetTempFolder() + name;
+    row.source = cell(cGrid1, lRow, COL_FILE);
+    row.labelShowsStart = true;
+    row.sourceMayBeOutput = false; // the output is a copy in the temporary folder
+    return StartJobRow(this, row, ConverterRowCalls(cAudioConverter1, this));
 }
 
 void FrmDataBurner3::cAudioConverter1_JobProgress(int percent)
 {
-    if (percent < 1)
-        return;
-    unsetCursor();
-    prgCurrnet->setProgressValue(percent);
-    prgTotal->setProgressValue((m_lCurrentRow - 1) * 100 + percent);
-    setWindowTitle(ConvertingCaption(prgCurrnet->ProgressValue(), prgTotal->ProgressValue(), prgTotal->ProgressMax()));
-    NoteRowProgress(percent);
+    ShowRowProgress(this, percent);
 }
 
 void FrmDataBurner3::cAudioConverter1_JobDone()
 {
     if (!JobRunning())
         return;
-    NoteRowDone();
-    ++m_lCurrentRow;
-    ConvertTracks();
+    RowJobDone(this);
 }
 
 void FrmDataBurner3::cAudioConverter1_JobError(int code, const QString& text)
 {
-    NoteRowError();
-    const QString line = "Error: " + text + "(" + QString::number(code) + ")";
-    LogStep(line);
-    setWindowTitle(line);
-    SetButtonsEnabled(true);
-    ++m_lCurrentRow;
-    ConvertTracks();
-    unsetCursor();
+    RowJobError(this, code, text);
 }
 
 void FrmDataBurner3::cAudioConverter1_JobAborted()
 {
-    SetButtonsEnabled(true);
-    LogStep(QStringLiteral("Aborted."));
-    unsetCursor();
-    setWindowTitle(lblCurrentTrack->text());
+    ShowRowJobAborted(this);
 }
 
 void FrmDataBurner3::cmdAbort_Click()
 {
-    if (!JobRunning())
-        return;
-    if (!ConfirmAbort(this))
-        return;
-    if (!JobRunning())
-        return;
     // A burn is cancelled; it ends through the engine's own end event.
-    if (m_bBurning) {
-        if (cmbEngine->currentIndex() == 0)
+    const bool aborted = AbortRowJob(this, [this] {
+        if (!m_bBurning)
+            cAudioConverter1->AbortJob();
+        else if (cmbEngine->currentIndex() == 0)
             cAudioDataBurner1->CancelBurn();
         else
             cBurner1->CancelBurn();
-    } else {
-        cAudioConverter1->AbortJob();
-    }
-    ShowJobBalloon(QStringLiteral("Aborted."));
-    Timer1->stop();
-    m_bAbortRequested = true;
+    });
+    if (aborted)
+        m_bAbortRequested = true;
 }
 
 void FrmDataBurner3::DoEndEvents()
@@ -679,7 +617,7 @@ void FrmDataBurner3::DoEndEvents()
 void FrmDataBurner3::FinishBurn()
 {
     m_bBurning = false;
-    SetButtonsEnabled(true);
+    SetJobButtonsEnabled(this, true);
     FinishJobDone();
     AddLogLine(DoneText(), txtLog);
 }
@@ -744,7 +682,7 @@ void FrmDataBurner3::lblCloseCDDoor_Click() { cAudioDataBurner1->CloseTray(Drive
 
 void FrmDataBurner3::BurnWithDataBurner()
 {
-    SetButtonsEnabled(false);
+    SetJobButtonsEnabled(this, false);
     AddLogLine(QStringLiteral("Add files to burn."), txtLog);
     QStringList added;
     for (long n = 1; n <= cGrid1->RowCount(); ++n) {
@@ -795,7 +733,7 @@ void FrmDataBurner3::cAudioDataBurner1_BurnStopped(long code, const QString& tex
 {
     m_bBurning = false;
     m_bJobError = true;
-    SetButtonsEnabled(true);
+    SetJobButtonsEnabled(this, true);
     LogAndLabel(text);
     if (code == datadisc::ErrCancelled)
         setWindowTitle(text);

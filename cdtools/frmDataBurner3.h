@@ -123,7 +123,6 @@ protected:
     void EjectTrayAtEnd() override;
 
 private:
-    void SetButtonsEnabled(bool enabled);
     QString DriveLetter() const;
     // Nothing left to burn or an end without a burn: the job ends here.
     void EndWithoutBurn(const QString& text);

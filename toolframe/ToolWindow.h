@@ -53,6 +53,33 @@ struct ToolFrameDesign {
     bool timeLeft = false;        // lblTimeLeft and Timer1
 };
 
+// How a window's row job shows itself (the shared job steps read it). The
+// defaults are the audio converter's; a window that shows its job otherwise
+// sets its own in its constructor.
+struct RowJobLook {
+    // The caption follows the job: "Converting... [ … ]" while a row runs, an
+    // error line, "Aborted.", "Done.". Otherwise it shows the app's title
+    // while rows run and at the end.
+    bool jobCaption = true;
+    // A wait cursor while rows are being started; progress and the end clear it.
+    bool busyCursor = true;
+    // A failed row's line is also shown in the current-track label.
+    bool errorInLabel = true;
+    // A finished row is logged and shown as "Done.".
+    bool doneShown = true;
+    // Progress and finished rows feed the time-left estimate.
+    bool timeLeft = true;
+    // The time-left label is set to zero as the loop over the rows ends.
+    bool zeroTimeLeftAtEnd = false;
+    // The total bar never passes its maximum.
+    bool clampTotal = false;
+    // Each row is a run of its own: a failed row moves on to the next one.
+    // Off for a job that is one component run.
+    bool perRow = true;
+    // The number of the running row; null: m_lCurrentRow.
+    long* row = nullptr;
+};
+
 class ToolWindow : public QDialog {
     Q_OBJECT
 public:
@@ -140,6 +167,7 @@ public:
     long m_lCurrentRow = 0;
     bool m_bJobError = false;
     long m_lFailedRows = 0;
+    RowJobLook m_rowJob;
 
     // ---- Controls
     QWidget* picTitle = nullptr;
