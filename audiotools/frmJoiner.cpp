@@ -31,11 +31,6 @@ QPointer<FrmJoiner>& windowRef()
     return p;
 }
 
-QString cell(cGrid* grid, long lRow, const QString& key)
-{
-    return grid->CellText(int(lRow), grid->ColumnIndex(key));
-}
-
 // A range cell as whole seconds; false when it holds no whole number.
 bool RangeSeconds(const QString& text, long* value)
 {
@@ -150,12 +145,12 @@ long FrmJoiner::StartJoinJob()
     const QString problem = OutputNameProblem(name);
     const QString output = problem.isEmpty() ? JoinFolderAndName(OutputFolder(), name) : QString();
     for (long row = 1; row <= rows; ++row) {
-        const QString path = cell(cGrid1, row, COL_FILE);
+        const QString path = GridCell(cGrid1, row, COL_FILE);
         long start = -1, length = -1;
-        if (cell(cGrid1, row, COL_RANGE_ALL) != QLatin1String("1")) {
+        if (GridCell(cGrid1, row, COL_RANGE_ALL) != QLatin1String("1")) {
             long s = 0, l = 0;
-            if (RangeSeconds(cell(cGrid1, row, COL_RANGE_START_TIME), &s) &&
-                RangeSeconds(cell(cGrid1, row, COL_RANGE_LENGTH_TIME), &l) && s >= 0 && l >= 1) {
+            if (RangeSeconds(GridCell(cGrid1, row, COL_RANGE_START_TIME), &s) &&
+                RangeSeconds(GridCell(cGrid1, row, COL_RANGE_LENGTH_TIME), &l) && s >= 0 && l >= 1) {
                 start = s;
                 length = l;
             } else {

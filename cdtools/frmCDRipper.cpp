@@ -31,11 +31,6 @@ QPointer<FrmCDRipper>& windowRef()
     return p;
 }
 
-QString cell(cGrid* grid, long lRow, const QString& key)
-{
-    return grid->CellText(int(lRow), grid->ColumnIndex(key));
-}
-
 // What most file systems take as one name.
 constexpr int kMaxNameBytes = 255;
 
@@ -243,13 +238,13 @@ void FrmCDRipper::ConvertTracks()
 
 QString FrmCDRipper::RipOutputFile(long lRow, QString* problem)
 {
-    const QString itemName = cell(cGrid1, lRow, COL_ITEM_NAME);
+    const QString itemName = GridCell(cGrid1, lRow, COL_ITEM_NAME);
     FileNameTemplateInput in;
     in.sTemplate = cboFileName ? cboFileName->currentText() : QString();
     // The source extension is the item's own ("cda"), though the name drops it.
     in.sTemplate.replace("[source_extension]", GetLastExtension(itemName).toLower().replace('/', '-'));
     in.lRow = lRow;
-    in.sSourcePath = cell(cGrid1, lRow, COL_FILE);
+    in.sSourcePath = GridCell(cGrid1, lRow, COL_FILE);
     in.sItemName = TrackItemName(itemName);
     in.sDestExtension = DestExtension();
     const QString name = RipFileName(::ExpandFileNameTemplate(in));
@@ -262,7 +257,7 @@ long FrmCDRipper::ConvertTask(long lRow)
     JobRow row;
     row.row = lRow;
     row.output = RipOutputFile(lRow, &row.problem);
-    row.source = cell(cGrid1, lRow, COL_FILE);
+    row.source = GridCell(cGrid1, lRow, COL_FILE);
     row.verb = QStringLiteral("rip");
     row.sourceMayBeOutput = false; // a track, not a file
     RowComponentCalls calls = ComponentRowCalls(

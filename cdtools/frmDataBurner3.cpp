@@ -42,11 +42,6 @@ QPointer<FrmDataBurner3>& windowRef()
     return p;
 }
 
-QString cell(cGrid* grid, long lRow, const QString& key)
-{
-    return grid->CellText(int(lRow), grid->ColumnIndex(key));
-}
-
 QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
 
 template <class T>
@@ -347,8 +342,8 @@ QString FrmDataBurner3::RowFileName(long lRow)
     FileNameTemplateInput in;
     in.sTemplate = cboFileName->currentText();
     in.lRow = lRow;
-    in.sSourcePath = cell(cGrid1, lRow, COL_FILE);
-    in.sItemName = cell(cGrid1, lRow, COL_ITEM_NAME);
+    in.sSourcePath = GridCell(cGrid1, lRow, COL_FILE);
+    in.sItemName = GridCell(cGrid1, lRow, COL_ITEM_NAME);
     in.sDestExtension = CheckTicked(chkDoNotConvertSource) ? GetLastExtension(GetFileNameFromPath(in.sSourcePath))
                                                            : DestExtension();
     return ::ExpandFileNameTemplate(in);
@@ -364,9 +359,9 @@ QString FrmDataBurner3::CreateID3TagsString(const QString& sStr)
     const int row = int(m_lCurrentRow);
     values.bRowKnown = row >= 1 && row <= cGrid1->RowCount();
     if (values.bRowKnown) {
-        values.sSourceName = GetFileNameFromPath(cell(cGrid1, row, COL_FILE));
-        values.sItemName = cell(cGrid1, row, COL_ITEM_NAME);
-        values.sRange = cell(cGrid1, row, COL_RANGE);
+        values.sSourceName = GetFileNameFromPath(GridCell(cGrid1, row, COL_FILE));
+        values.sItemName = GridCell(cGrid1, row, COL_ITEM_NAME);
+        values.sRange = GridCell(cGrid1, row, COL_RANGE);
     }
     return ExpandTagMacros(sStr, values);
 }
@@ -415,7 +410,7 @@ void FrmDataBurner3::cmdConvert_Click()
         // refused before anything is copied.
         QStringList sources;
         for (long n = 1; n <= cGrid1->RowCount(); ++n)
-            sources << cell(cGrid1, n, COL_FILE);
+            sources << GridCell(cGrid1, n, COL_FILE);
         if (!LayoutFits(sources))
             return;
     }
@@ -451,7 +446,7 @@ void FrmDataBurner3::ConvertTracks()
             }
             const QString name = RowFileName(n);
             const QString problem = OutputNameProblem(name);
-            const QString source = cell(cGrid1, n, COL_FILE);
+            const QString source = GridCell(cGrid1, n, COL_FILE);
             const QString target = GetTempFolder() + name;
             bool copy = problem.isEmpty();
             if (!problem.isEmpty()) {
@@ -562,7 +557,7 @@ long FrmDataBurner3::ConvertTask(long lRow)
     const QString name = RowFileName(lRow);
     row.problem = OutputNameProblem(name);
     row.output = GetTempFolder() + name;
-    row.source = cell(cGrid1, lRow, COL_FILE);
+    row.source = GridCell(cGrid1, lRow, COL_FILE);
     row.labelShowsStart = true;
     row.sourceMayBeOutput = false; // the output is a copy in the temporary folder
     return StartJobRow(this, row, ConverterRowCalls(cAudioConverter1, this));

@@ -251,7 +251,7 @@ long AskRowOverwrite(const QString& output, QPlainTextEdit* log, QWidget* owner)
 
 RowRange ItemRowRange(cGrid* grid, long row)
 {
-    auto cell = [&](const QString& key) { return grid->CellText(int(row), grid->ColumnIndex(key)); };
+    auto cell = [&](const QString& key) { return GridCell(grid, row, key); };
     if (cell(COL_RANGE_ALL) == QLatin1String("1"))
         return {};
     return {true, int(cell(COL_RANGE_START_TIME).toLong()), int(cell(COL_RANGE_LENGTH_TIME).toLong())};

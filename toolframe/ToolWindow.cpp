@@ -116,11 +116,6 @@ LinkLabel* link(QWidget* parent, const char* name, const QString& caption, const
     return l;
 }
 
-QString cellByKey(cGrid* grid, long lRow, const QString& key)
-{
-    return grid ? grid->CellText(int(lRow), grid->ColumnIndex(key)) : QString();
-}
-
 } // namespace
 
 int FlagToCheckValue(bool flag)
@@ -788,8 +783,8 @@ QString ToolWindow::ExpandFileNameTemplate(long lRow)
     FileNameTemplateInput in;
     in.sTemplate = cboFileName ? cboFileName->currentText() : QString();
     in.lRow = lRow;
-    in.sSourcePath = cellByKey(cGrid1, lRow, COL_FILE);
-    in.sItemName = cellByKey(cGrid1, lRow, COL_ITEM_NAME);
+    in.sSourcePath = GridCell(cGrid1, lRow, COL_FILE);
+    in.sItemName = GridCell(cGrid1, lRow, COL_ITEM_NAME);
     in.sDestExtension = DestExtension();
     return ::ExpandFileNameTemplate(in);
 }
@@ -822,13 +817,13 @@ void ToolWindow::SetID3Tags(long lRow)
     AudioJobTarget* target = JobTarget();
     if (!target)
         return;
-    target->setTagAlbum(CreateID3TagsString(cellByKey(cGrid1, lRow, COL_TAG_ALBUM)));
-    target->setTagArtist(CreateID3TagsString(cellByKey(cGrid1, lRow, COL_TAG_ARTIST)));
-    target->setTagComment(CreateID3TagsString(cellByKey(cGrid1, lRow, COL_TAG_COMMENT)));
-    target->setTagGenre(CreateID3TagsString(cellByKey(cGrid1, lRow, COL_TAG_GEN)));
-    target->setTagTitle(CreateID3TagsString(cellByKey(cGrid1, lRow, COL_TAG_TITLE)));
-    target->setTagTrack(CreateID3TagsString(cellByKey(cGrid1, lRow, COL_TAG_TRACK)));
-    target->setTagYear(CreateID3TagsString(cellByKey(cGrid1, lRow, COL_TAG_YEAR)));
+    target->setTagAlbum(CreateID3TagsString(GridCell(cGrid1, lRow, COL_TAG_ALBUM)));
+    target->setTagArtist(CreateID3TagsString(GridCell(cGrid1, lRow, COL_TAG_ARTIST)));
+    target->setTagComment(CreateID3TagsString(GridCell(cGrid1, lRow, COL_TAG_COMMENT)));
+    target->setTagGenre(CreateID3TagsString(GridCell(cGrid1, lRow, COL_TAG_GEN)));
+    target->setTagTitle(CreateID3TagsString(GridCell(cGrid1, lRow, COL_TAG_TITLE)));
+    target->setTagTrack(CreateID3TagsString(GridCell(cGrid1, lRow, COL_TAG_TRACK)));
+    target->setTagYear(CreateID3TagsString(GridCell(cGrid1, lRow, COL_TAG_YEAR)));
 }
 
 QString ToolWindow::CreateID3TagsString(const QString& sStr)
@@ -931,9 +926,9 @@ void ToolWindow::ResetJobState()
 
 long ToolWindow::RowSeconds(long lRow)
 {
-    if (cellByKey(cGrid1, lRow, COL_RANGE_ALL) == QLatin1String("1"))
-        return TimeTextToSeconds(cellByKey(cGrid1, lRow, COL_TIME));
-    return cellByKey(cGrid1, lRow, COL_RANGE_LENGTH_TIME).toLong();
+    if (GridCell(cGrid1, lRow, COL_RANGE_ALL) == QLatin1String("1"))
+        return TimeTextToSeconds(GridCell(cGrid1, lRow, COL_TIME));
+    return GridCell(cGrid1, lRow, COL_RANGE_LENGTH_TIME).toLong();
 }
 
 void ToolWindow::NoteRowProgress(long lPercent)
@@ -987,4 +982,9 @@ void ToolWindow::Timer1_Timer()
             Timer1->stop();
         lblTimeLeft->setText(TimeLeftZeroText());
     }
+}
+
+QString GridCell(cGrid* grid, long lRow, const QString& key)
+{
+    return grid ? grid->CellText(int(lRow), grid->ColumnIndex(key)) : QString();
 }

@@ -56,6 +56,9 @@ struct ToolFrameDesign {
 // How a window's row job shows itself (the shared job steps read it). The
 // defaults are the audio converter's; a window that shows its job otherwise
 // sets its own in its constructor.
+// The text of a row's cell in the column of the given key (none without a grid).
+QString GridCell(cGrid* grid, long lRow, const QString& key);
+
 struct RowJobLook {
     // The caption follows the job: "Converting... [ … ]" while a row runs, an
     // error line, "Aborted.", "Done.". Otherwise it shows the app's title
