@@ -181,7 +181,24 @@ protected:
         QApplication::processEvents();
         return w;
     }
+    // Empty lists, audio and destination folders, and the list First.flst
+    // holding one marked item: a tone of that name and length.
+    bool listOfOneTone(const QString& name, double seconds)
+    {
+        for (const QString& d : {lists, audio, dest}) {
+            QDir(d).removeRecursively();
+            QDir().mkpath(d);
+        }
+        const QString tone = fixtures::writeToneWav(audio + name, seconds);
+        return !tone.isEmpty() &&
+               WriteItemsListFile(lists + "First.flst",
+                                  listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", name},
+                                                       {"COL_FILE", tone}, {"COL_RANGE_ALL", "1"}}) +
+                                      "\r\n");
+    }
     QString lists = testenv::tempRoot() + "/firstrun-lists/";
+    QString audio = testenv::tempRoot() + "/firstrun-audio/";
+    QString dest = testenv::tempRoot() + "/firstrun-dest/";
 };
 
 TEST_F(FirstRun, InstallStepWritesWhatIsMissingAndKeepsWhatIsThere)
@@ -269,18 +286,7 @@ TEST_F(FirstRun, MainWindowShowsTitlePlayerAndGraphsReadably)
 TEST_F(FirstRun, ConverterStartsOnMp3WithATemplateAndWritesMp3Files)
 {
     ASSERT_TRUE(WriteFirstRunValues(AppPath()));
-    QDir(lists).removeRecursively();
-    const QString audio = testenv::tempRoot() + "/firstrun-audio/";
-    const QString dest = testenv::tempRoot() + "/firstrun-dest/";
-    for (const QString& d : {lists, audio, dest}) {
-        QDir(d).removeRecursively();
-        QDir().mkpath(d);
-    }
-    const QString tone = fixtures::writeToneWav(audio + "tone.wav", 2.0);
-    ASSERT_TRUE(WriteItemsListFile(lists + "First.flst",
-                                   listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "tone.wav"},
-                                                        {"COL_FILE", tone}, {"COL_RANGE_ALL", "1"}}) +
-                                       "\r\n"));
+    ASSERT_TRUE(listOfOneTone("tone.wav", 2.0));
     FrmMain* w = startLikeTheProgram();
     w->cTreeView1_NodeClick(w->cTreeView1->Nodes().NodeItem(lists + "First.flst"));
     EXPECT_EQ(g_sTargetFormat, kMp3);
@@ -330,18 +336,7 @@ TEST_F(FirstRun, FormatSettingsStartAsTheAudioFormatDialogAndWavStaysStereo)
     ASSERT_TRUE(WriteFirstRunValues(AppPath()));
     const QMap<QString, QString> seeded = formatValues();
     g_lAppIncSplit = 1;
-    QDir(lists).removeRecursively();
-    const QString audio = testenv::tempRoot() + "/firstrun-audio/";
-    const QString dest = testenv::tempRoot() + "/firstrun-dest/";
-    for (const QString& d : {lists, audio, dest}) {
-        QDir(d).removeRecursively();
-        QDir().mkpath(d);
-    }
-    const QString tone = fixtures::writeToneWav(audio + "take.wav", 4.0);
-    ASSERT_TRUE(WriteItemsListFile(lists + "First.flst",
-                                   listrec::itemRecord({{"Inc", "1"}, {"Type", "Audio"}, {"Item Name", "take.wav"},
-                                                        {"COL_FILE", tone}, {"COL_RANGE_ALL", "1"}}) +
-                                       "\r\n"));
+    ASSERT_TRUE(listOfOneTone("take.wav", 4.0));
     FrmMain* w = startLikeTheProgram();
 
     EXPECT_EQ(g_lSamplesWAV, 44100);
