@@ -85,7 +85,7 @@ void AudioBurnerWindow::CloseWriterTray()
 
 void AudioBurnerWindow::AddGridTrack(long lRow)
 {
-    const QString path = cGrid1->CellText(int(lRow), cGrid1->ColumnIndex(COL_FILE));
+    const QString path = GridCell(cGrid1, lRow, COL_FILE);
     if (!cAudioBurner1->AddTrack(path))
         AddLogLine("Cannot add " + GetFileNameFromPath(path), txtLog);
 }
@@ -112,20 +112,15 @@ void AudioBurnerWindow::cmdAbort_Click()
 {
     if (!JobRunning())
         return;
+    // Queued steps wait while the question is open.
     QPointer<AudioBurnerWindow> self(this);
     m_steps.hold();
-    const bool yes = ConfirmAbort(this);
-    if (!self)
-        return;
-    // The job may have ended while the question was open.
-    if (yes && JobRunning()) {
+    AbortRowJob(this, [this] {
         m_bAbortRequested = true;
         AbortComponents();
-        ShowJobBalloon(QStringLiteral("Aborted."));
-        if (Timer1)
-            Timer1->stop();
-    }
-    m_steps.release();
+    });
+    if (self)
+        m_steps.release();
 }
 
 void AudioBurnerWindow::AbortComponents()

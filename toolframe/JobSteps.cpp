@@ -1,6 +1,7 @@
 #include "toolframe/JobSteps.h"
 
 #include <QFileInfo>
+#include <QPointer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -223,11 +224,11 @@ bool AbortRowJob(ToolWindow* w, const std::function<void()>& abortComponent)
 {
     if (!w->JobRunning())
         return false;
-    if (!ConfirmAbort(w))
-        return false;
-    // The job went on while the question was open; once it has ended there
-    // is nothing left to abort.
-    if (!w->JobRunning())
+    QPointer<ToolWindow> self(w);
+    const bool yes = ConfirmAbort(w);
+    // The job went on while the question was open; once it has ended, or its
+    // window has gone, there is nothing left to abort.
+    if (!yes || !self || !w->JobRunning())
         return false;
     abortComponent();
     w->ShowJobBalloon(QStringLiteral("Aborted."));
