@@ -305,6 +305,6 @@ JobRow TemplateJobRow(ToolWindow* w, long lRow)
     JobRow row;
     row.row = lRow;
     row.output = w->OutputFileForRow(lRow, &row.problem);
-    row.source = w->cGrid1->CellText(int(lRow), w->cGrid1->ColumnIndex(COL_FILE));
+    row.source = GridCell(w->cGrid1, lRow, COL_FILE);
     return row;
 }
