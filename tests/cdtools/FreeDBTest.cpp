@@ -308,6 +308,43 @@ TEST_F(FreeDBTest, EveryTitleComesWholeWhateverItsBytes)
                                      "track Various|3|" + longTitle(), "ended"}));
 }
 
+// " / " in a track title parts artist and title only on a compilation: a
+// disc of various artists, or one whose every titled track is so written.
+TEST_F(FreeDBTest, OnlyACompilationsTitlesNameTheirOwnArtists)
+{
+    struct Case {
+        const char* what;
+        QString discArtist;
+        QStringList titles;
+        QStringList tracks; // artist|number|title
+    } cases[] = {
+        {"one artist, a title with the separator", "Ann Artist", {"Intro / Overture", "Second", "Third"},
+         {"Ann Artist|1|Intro / Overture", "Ann Artist|2|Second", "Ann Artist|3|Third"}},
+        {"one artist, some titles with the separator", "Ann Artist", {"Singer A / One", "Two", "Singer C / Three"},
+         {"Ann Artist|1|Singer A / One", "Ann Artist|2|Two", "Ann Artist|3|Singer C / Three"}},
+        {"various", "Various", {"Singer A / One", "Two", "Singer C / Three"},
+         {"Singer A|1|One", "Various|2|Two", "Singer C|3|Three"}},
+        {"various artists, any letter case", "various artists", {"Singer A / One", "Two", "Singer C / Three"},
+         {"Singer A|1|One", "various artists|2|Two", "Singer C|3|Three"}},
+        {"a band named for more than various", "Various Moods", {"Singer A / One", "Two", "Singer C / Three"},
+         {"Various Moods|1|Singer A / One", "Various Moods|2|Two", "Various Moods|3|Singer C / Three"}},
+        {"every titled track names its artist", "Ann Artist", {"Singer A / One", "", "Singer C / Three"},
+         {"Singer A|1|One", "Singer C|3|Three"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CddbTestServer server(CddbTestServer::OneMatch);
+        server.artist = c.discArtist;
+        server.titles = c.titles;
+        const Recorder r = lookup(server);
+        QStringList tracks = r.events.filter(QRegularExpression("^track "));
+        tracks.replaceInStrings(QRegularExpression("^track "), QString());
+        EXPECT_EQ(tracks.join('\n').toStdString(), c.tracks.join('\n').toStdString());
+        EXPECT_EQ(r.events.value(0), "artist " + c.discArtist);
+        EXPECT_EQ(r.events.value(r.events.size() - 1), "ended");
+    }
+}
+
 TEST_F(FreeDBTest, TheServerComesFromTheEnvironmentOverTheStoredValue)
 {
     struct Case {
