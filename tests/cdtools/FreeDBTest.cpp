@@ -262,6 +262,34 @@ TEST_F(FreeDBTest, AServerThatNeverStopsSendingIsCutOffInTimeWithAMessage)
     }
 }
 
+// A thousand matches are still a list to read the first of; one more ends
+// the lookup with its message before any entry is asked for.
+TEST_F(FreeDBTest, MoreThanAThousandMatchesEndTheLookupWithItsMessage)
+{
+    struct Case {
+        int matches;
+        bool read; // the first match's entry is read
+    } cases[] = {{1000, true}, {1001, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.matches);
+        CddbTestServer server(CddbTestServer::ManyMatches);
+        server.matchCount = c.matches;
+        const Recorder r = lookup(server);
+        const QStringList reads = server.commands.filter(QRegularExpression("^cddb read "));
+        if (c.read) {
+            EXPECT_EQ(r.events.value(0), "artist Ann Artist") << r.events.join('\n').toStdString();
+            EXPECT_EQ(r.events.value(r.events.size() - 1), "ended");
+            EXPECT_TRUE(r.states.join('\n').contains("1000 matches found")) << r.states.join('\n').toStdString();
+            EXPECT_EQ(reads.size(), 1);
+        } else {
+            EXPECT_EQ(r.events.join('\n').toStdString(),
+                      ("error 2 The CD database server " + server.address() + " listed more than 1000 matches.")
+                          .toStdString());
+            EXPECT_TRUE(reads.isEmpty()) << reads.join('\n').toStdString();
+        }
+    }
+}
+
 TEST_F(FreeDBTest, CancelClosesTheConnectionAtOnceWhateverTheServerDoes)
 {
     // A flood is cut off by the caps at once; these two would go on.
