@@ -226,9 +226,12 @@ void FrmAudioCDDuplicator::cboDevices_Click()
     QString failure;
     if (!cAudioCDRipper1->SelectDevice(cboDevices->currentIndex()))
         failure = "Cannot select '" + drive + "\\' as an Audio CD.";
-    else if (!cAudioCDRipper1->IsAudioCD())
-        failure = "'" + drive + "\\' is not an Audio CD.";
-    else if (cAudioCDRipper1->TrackCount() < 1)
+    else if (!cAudioCDRipper1->IsAudioCD()) {
+        // A refused image says why; an empty drive or a data disc is simply no audio CD.
+        failure = cAudioCDRipper1->DiscRefusal();
+        if (failure.isEmpty())
+            failure = "'" + drive + "\\' is not an Audio CD.";
+    } else if (cAudioCDRipper1->TrackCount() < 1)
         failure = "'" + drive + "\\' has no CDA tracks.";
     if (!failure.isEmpty()) {
         cmdConvert->setEnabled(false);

@@ -193,9 +193,11 @@ void FrmCDRipper::cboDevices_Click()
     const QString d = cboDevices->currentText().left(2);
     if (!cAudioCDRipper1->SelectDevice(cboDevices->currentIndex()))
         ShowCDStatus("Cannot select '" + d + "\\' as an Audio CD.", false);
-    else if (!cAudioCDRipper1->IsAudioCD())
-        ShowCDStatus("'" + d + "\\' is not an Audio CD.", false);
-    else if (cAudioCDRipper1->TrackCount() < 1)
+    else if (!cAudioCDRipper1->IsAudioCD()) {
+        // A refused image says why; an empty drive or a data disc is simply no audio CD.
+        const QString refusal = cAudioCDRipper1->DiscRefusal();
+        ShowCDStatus(refusal.isEmpty() ? "'" + d + "\\' is not an Audio CD." : refusal, false);
+    } else if (cAudioCDRipper1->TrackCount() < 1)
         ShowCDStatus("'" + d + "\\' has no CDA tracks.", false);
     else
         ShowCDStatus("OK: " + QString::number(cAudioCDRipper1->TrackCount()) + " CDA tracks", true);

@@ -123,16 +123,45 @@ QString ReadTextFile(const QString& path)
     return result;
 }
 
+namespace {
+
+// The lines that hold more than blanks, as written.
+QStringList nonBlankLines(const QString& path)
+{
+    // Lines end CR LF as written; a file edited elsewhere may end them LF.
+    const QStringList parts = ReadTextFile(path).split(QRegularExpression(QStringLiteral("\r?\n")));
+    QStringList lines;
+    for (const QString& p : parts)
+        if (!p.trimmed().isEmpty())
+            lines << p;
+    return lines;
+}
+
+} // namespace
+
 void FillComboFromTextFile(const QString& path, QComboBox* combo)
 {
     if (!combo)
         return;
-    // Lines end CR LF as written; a file edited elsewhere may end them LF.
-    const QStringList parts = ReadTextFile(path).split(QRegularExpression(QStringLiteral("\r?\n")));
     combo->clear();
-    for (const QString& p : parts)
-        if (!p.isEmpty())
-            combo->addItem(p);
+    combo->addItems(nonBlankLines(path));
+}
+
+QString FileNameFormatsFile()
+{
+    return AppPath() + "/FileNameFormats.txt";
+}
+
+bool LoadFileNameTemplates(QComboBox* combo)
+{
+    if (!combo)
+        return false;
+    const QStringList templates = nonBlankLines(FileNameFormatsFile());
+    if (templates.isEmpty())
+        return false;
+    combo->clear();
+    combo->addItems(templates);
+    return true;
 }
 
 QString PathHistoryFile()

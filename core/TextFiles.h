@@ -16,8 +16,17 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* e
 bool WriteTextFile(const QString& text, const QString& path, QString* error = nullptr);
 // The file's lines joined by CR LF; "" for a missing file.
 QString ReadTextFile(const QString& path);
-// Clears the box and adds every non-empty line of the file.
+// Clears the box and adds every line of the file that holds more than
+// blanks, as written.
 void FillComboFromTextFile(const QString& path, QComboBox* combo);
+
+// The program folder's "FileNameFormats.txt": the user's own output name
+// templates, one a line.
+QString FileNameFormatsFile();
+// Puts the templates of FileNameFormatsFile in the box in place of its
+// entries. Blank lines are no templates: a missing file, or one without a
+// template, leaves the box's built-in list and gives false.
+bool LoadFileNameTemplates(QComboBox* combo);
 
 // The program folder's "PathHistory".
 QString PathHistoryFile();

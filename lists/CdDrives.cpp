@@ -44,8 +44,9 @@ QHash<QString, QString> g_seenDiscs;
 QString discPrint(cAudioCDRipper* r)
 {
     const int count = r->TrackCount();
+    // A refused image is told by its reason, so that another reason shows too.
     if (count < 1)
-        return {};
+        return r->DiscRefusal();
     QString print = QString::number(count);
     for (int t = 1; t <= count; ++t)
         print += (r->QueryTrack(t) == 1 ? QStringLiteral(" a") : QStringLiteral(" d")) +
@@ -53,10 +54,11 @@ QString discPrint(cAudioCDRipper* r)
     return print;
 }
 
-void showEmptyPicture(MainWindowServices* w)
+// The hint, or the reason a disc image in the drive was refused.
+void showEmptyPicture(MainWindowServices* w, const QString& refusal = QString())
 {
     if (w->lblAddorDrag)
-        w->lblAddorDrag->setText(kInsertHint);
+        w->lblAddorDrag->setText(refusal.isEmpty() ? kInsertHint : refusal);
     if (w->picEmptyMsg)
         w->picEmptyMsg->show();
 }
@@ -168,7 +170,7 @@ void ShowCDTracks(QString drive)
         } else {
             g_shownDisc.print = discPrint(r);
             grid->ClearRows();
-            showEmptyPicture(w);
+            showEmptyPicture(w, r->DiscRefusal());
         }
     }
 
@@ -193,7 +195,7 @@ void ShowCDTracks(QString drive)
         }
     } else {
         grid->setRedraw(true);
-        showEmptyPicture(w);
+        showEmptyPicture(w, selected ? r->DiscRefusal() : QString());
     }
     DisplayGridInfoStatusBar();
     if (progress)

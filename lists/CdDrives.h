@@ -9,7 +9,8 @@
 // Lists the disc of a drive ("D:") into the main grid, one row per track.
 // Audio tracks come marked, data tracks unmarked with the data icon. A drive
 // without an audio CD, or one that no device answers to, shows the empty-list
-// picture with "Insert an Audio CD to the CD drive.".
+// picture with "Insert an Audio CD to the CD drive."; a disc image that is
+// there but refused (its cue sheet too large, say) shows the reason instead.
 void ShowCDTracks(QString drive);
 
 // The device whose name begins with the drive (the last one when several

@@ -435,11 +435,8 @@ void FrmOptions::Form_Load()
 
 void FrmOptions::LoadFileNameFormats()
 {
-    const QString file = AppPath() + "/FileNameFormats.txt";
-    if (QFileInfo(file).isFile()) {
-        FillComboFromTextFile(file, cboFileName);
+    if (LoadFileNameTemplates(cboFileName))
         cboFileName->setCurrentIndex(-1);
-    }
 }
 
 void FrmOptions::SetOptionsTree()

@@ -10,7 +10,6 @@
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
 #include "lists/ItemRow.h"
-#include "platform/ProgramDir.h"
 #include "settings/Options.h"
 
 namespace {
@@ -24,11 +23,6 @@ QString nameSafe(QString value)
 }
 
 } // namespace
-
-QString FileNameFormatsFile()
-{
-    return AppPath() + "/FileNameFormats.txt";
-}
 
 QString DestExtensionOf(const QString& formatEntry)
 {

@@ -11,9 +11,6 @@
 
 // ---- Output file-name templates
 
-// The program folder's "FileNameFormats.txt".
-QString FileNameFormatsFile();
-
 // The extension a destination format entry gives the output names: the text
 // before its first " -", in lower case ("MP3 - MPEG-1 ..." gives "mp3", the
 // ACM WAV entry "acm"). A null string when the text has no " -" (no format

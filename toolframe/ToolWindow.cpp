@@ -768,9 +768,9 @@ void ToolWindow::lblSetAsDefaultFileName_Click()
 
 void ToolWindow::LoadFileNameFormats()
 {
-    if (!FileExists(FileNameFormatsFile()))
-        return;
-    FillComboFromTextFile(FileNameFormatsFile(), cboFileName);
+    // Without a template in the user's file the built-in list stays, so the
+    // box always offers one that names files.
+    LoadFileNameTemplates(cboFileName);
 }
 
 QString ToolWindow::DestExtension() const

@@ -37,7 +37,7 @@ struct CueFile {
     QString type; // upper case: BINARY, MOTOROLA, WAVE ...
 };
 
-enum class CueRead { Ok, NotAFile, TooLarge, Unreadable, Bad };
+enum class CueRead { Ok, Missing, NotAFile, TooLarge, Unreadable, Bad };
 
 // The bytes of a cue sheet. Only a regular file is read, and it is opened
 // without blocking, so a FIFO or a device in its place cannot hang a caller.
@@ -45,7 +45,7 @@ CueRead readCueBytes(const QString& cuePath, QByteArray* bytes)
 {
     const int fd = ::open(QFile::encodeName(cuePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        return errno == ENOENT ? CueRead::NotAFile : CueRead::Unreadable;
+        return errno == ENOENT ? CueRead::Missing : CueRead::Unreadable;
     struct stat st {};
     CueRead result = CueRead::Ok;
     if (::fstat(fd, &st) != 0)
@@ -223,8 +223,17 @@ OpenedDisc::~OpenedDisc()
         cdio_destroy(m_cdio);
 }
 
-std::unique_ptr<OpenedDisc> OpenedDisc::open(const Device& device, QString* why)
+std::unique_ptr<OpenedDisc> OpenedDisc::open(const Device& device, QString* why, bool* refused)
 {
+    if (refused)
+        *refused = false;
+    // An image that is there but cannot be taken as a disc.
+    auto refuse = [&](const QString& text) {
+        *why = text;
+        if (refused)
+            *refused = true;
+        return std::unique_ptr<OpenedDisc>();
+    };
     quietLibraryLogs();
     std::unique_ptr<OpenedDisc> d(new OpenedDisc);
     const QByteArray source = QFile::encodeName(device.source);
@@ -240,21 +249,22 @@ std::unique_ptr<OpenedDisc> OpenedDisc::open(const Device& device, QString* why)
         case CueRead::Ok:
             break;
         case CueRead::TooLarge:
-            *why = QStringLiteral("The cue sheet %1 is too large (over 1 MB).").arg(device.source);
-            return nullptr;
+            return refuse(QStringLiteral("The cue sheet %1 is too large (over 1 MB).").arg(device.source));
         case CueRead::Unreadable:
-            *why = QStringLiteral("The cue sheet %1 cannot be read.").arg(device.source);
-            return nullptr;
+            return refuse(QStringLiteral("The cue sheet %1 cannot be read.").arg(device.source));
         case CueRead::Bad:
-            *why = QStringLiteral("The cue sheet %1 names its files in a way that cannot be read.").arg(device.source);
-            return nullptr;
+            return refuse(QStringLiteral("The cue sheet %1 names its files in a way that cannot be read.").arg(device.source));
         case CueRead::NotAFile:
+            return refuse(QStringLiteral("The cue sheet %1 is not a regular file.").arg(device.source));
+        case CueRead::Missing:
             *why = QStringLiteral("No disc image at %1.").arg(device.source);
             return nullptr;
         }
         // libcdio reads a single data file, little-endian audio.
-        if (files.size() != 1 || files[0].type != QLatin1String("BINARY")
-            || !QFileInfo(files[0].path).isFile()) {
+        if (files.size() != 1 || files[0].type != QLatin1String("BINARY"))
+            return refuse(QStringLiteral("The image %1 is not a cue sheet with one binary file.").arg(device.source));
+        // A bin not (or no longer) there is a disc being swapped, not a refused one.
+        if (!QFileInfo(files[0].path).isFile()) {
             *why = QStringLiteral("The image %1 is not a cue sheet with one binary file.").arg(device.source);
             return nullptr;
         }
@@ -277,10 +287,8 @@ std::unique_ptr<OpenedDisc> OpenedDisc::open(const Device& device, QString* why)
             openPath = d->m_linkDir->filePath("image.cue");
         }
         d->m_cdio = cdio_open_cue(QFile::encodeName(openPath).constData());
-        if (!d->m_cdio) {
-            *why = QStringLiteral("The image %1 cannot be read.").arg(device.source);
-            return nullptr;
-        }
+        if (!d->m_cdio)
+            return refuse(QStringLiteral("The image %1 cannot be read.").arg(device.source));
     }
     if (!readToc(d->m_cdio, device.kind == Device::Drive, &d->m_disc)) {
         *why = QStringLiteral("There is no disc in %1.").arg(device.name.left(2));
@@ -292,8 +300,14 @@ std::unique_ptr<OpenedDisc> OpenedDisc::open(const Device& device, QString* why)
 Disc readDisc(const Device& device)
 {
     QString why;
-    auto opened = OpenedDisc::open(device, &why);
-    return opened ? opened->disc() : Disc{};
+    bool refused = false;
+    auto opened = OpenedDisc::open(device, &why, &refused);
+    if (opened)
+        return opened->disc();
+    Disc none;
+    if (refused)
+        none.refusal = why;
+    return none;
 }
 
 QString imageSignature(const QString& cuePath)

@@ -23,6 +23,10 @@ struct Track {
 struct Disc {
     bool present = false;
     std::vector<Track> tracks; // track n is tracks[n - 1]
+    // Why an image that is there could not be taken as a disc (a cue sheet
+    // too large or no regular file, say); empty for a disc, an empty drive
+    // or a missing image.
+    QString refusal;
     bool hasAudio() const;
 };
 
@@ -49,8 +53,9 @@ public:
     // The files the disc is read from (cue and bin of an image).
     const QStringList& sourceFiles() const { return m_files; }
 
-    // Returns null and an explanation when the device holds no readable disc.
-    static std::unique_ptr<OpenedDisc> open(const Device& device, QString* why);
+    // Returns null and an explanation when the device holds no readable disc;
+    // *refused tells whether an image was there but could not be taken.
+    static std::unique_ptr<OpenedDisc> open(const Device& device, QString* why, bool* refused = nullptr);
 
 private:
     OpenedDisc() = default;
@@ -60,7 +65,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_linkDir;
 };
 
-// Reads the disc of a device (no disc, or an unreadable one, gives present = false).
+// Reads the disc of a device (no disc, or an unreadable one, gives present = false,
+// with the refusal of an image that is there).
 Disc readDisc(const Device& device);
 
 // What an image's disc depends on: its cue file and the bin the cue names.

@@ -71,6 +71,15 @@ bool splitArtist(const QString& s, QString* artist, QString* rest)
     return true;
 }
 
+// A disc artist that names no one artist but many: "Various", "Various
+// Artists", in any letter case.
+bool namesVariousArtists(const QString& artist)
+{
+    const QString a = artist.simplified();
+    return a.compare(QLatin1String("Various"), Qt::CaseInsensitive) == 0
+        || a.compare(QLatin1String("Various Artists"), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 quint32 discId(const std::vector<int>& offsets, int discSeconds)
@@ -128,17 +137,28 @@ Entry parseEntry(const QList<QByteArray>& lines, int trackCount)
     e.year = value("DYEAR");
     e.genre = value("DGENRE");
     e.tracks.resize(size_t(qMax(0, trackCount)));
-    for (int i = 0; i < trackCount; ++i) {
-        Entry::Track& t = e.tracks[size_t(i)];
-        const QString title = value("TTITLE" + QByteArray::number(i));
-        QString artist, rest;
-        if (splitArtist(title, &artist, &rest) && !artist.isEmpty() && !rest.isEmpty()) {
-            t.artist = artist;
-            t.title = rest;
-        } else {
-            t.artist = e.artist;
-            t.title = title;
-        }
+    struct Split {
+        QString title, artist, rest;
+        bool named = false; // "Artist / Title" with both parts
+    };
+    std::vector<Split> titles(e.tracks.size());
+    bool everyTitleNamed = true;
+    for (size_t i = 0; i < titles.size(); ++i) {
+        Split& t = titles[i];
+        t.title = value("TTITLE" + QByteArray::number(qulonglong(i)));
+        t.named = splitArtist(t.title, &t.artist, &t.rest) && !t.artist.isEmpty() && !t.rest.isEmpty();
+        if (!t.title.isEmpty() && !t.named)
+            everyTitleNamed = false;
+    }
+    // The " / " of a track title is an artist's only on a compilation: a disc
+    // of various artists, or one whose every titled track names its own. On
+    // any other disc it is part of the title ("Intro / Overture").
+    const bool ownArtists = namesVariousArtists(e.artist) || everyTitleNamed;
+    for (size_t i = 0; i < titles.size(); ++i) {
+        const Split& t = titles[i];
+        const bool split = ownArtists && t.named;
+        e.tracks[i].artist = split ? t.artist : e.artist;
+        e.tracks[i].title = split ? t.rest : t.title;
     }
     return e;
 }

@@ -26,7 +26,7 @@ quint32 discId(const std::vector<int>& offsets, int discSeconds);
 struct Entry {
     QString artist, album, genre, year;
     struct Track {
-        QString artist; // the disc's artist unless the title names its own ("Artist / Title")
+        QString artist; // the disc's artist, unless a compilation's title names its own ("Artist / Title")
         QString title;
     };
     std::vector<Track> tracks; // track n is tracks[n - 1]; a track without a title has an empty one
@@ -37,7 +37,9 @@ QString decodeText(const QByteArray& bytes);
 
 // The entry lines as read (no line ends, no terminating "."). A value spread
 // over several lines with the same key is joined whole; trackCount tracks
-// are reported whether or not the entry names them all.
+// are reported whether or not the entry names them all. A track title is
+// split at " / " into artist and title only on a compilation: a disc artist
+// "Various" or "Various Artists", or every titled track so written.
 Entry parseEntry(const QList<QByteArray>& lines, int trackCount);
 
 // Wakes the socket waits of one lookup from another thread.

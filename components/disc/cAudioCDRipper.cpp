@@ -122,6 +122,12 @@ bool cAudioCDRipper::IsAudioCD()
     return m_disc->present && m_disc->hasAudio();
 }
 
+QString cAudioCDRipper::DiscRefusal()
+{
+    refreshDisc();
+    return m_disc->refusal;
+}
+
 int cAudioCDRipper::TrackCount()
 {
     refreshDisc();

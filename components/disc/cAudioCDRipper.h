@@ -55,6 +55,10 @@ public:
     QString DeviceName(int index) const;
     bool SelectDevice(int index);
     bool IsAudioCD();
+    // Why the current device's disc image was refused (its cue sheet too
+    // large, say), for the user to read in place of a plain "no audio CD";
+    // empty for a disc, an empty drive or a missing image.
+    QString DiscRefusal();
     int TrackCount();
     int TrackLength(int track); // whole seconds, rounded
     int QueryTrack(int track);  // 1 audio, 2 data, 0 no such track

@@ -7,9 +7,11 @@
 // cancelled or replaced query raises nothing more.
 //
 // Several matches: the first one the server lists is read. A track the entry
-// gives no title is not reported; a title "Artist / Title" names the track's
-// own artist. Texts are UTF-8 or, where a line is not, Latin-1, on one line
-// without control characters; whoever makes a file name of one fits it there.
+// gives no title is not reported; on a compilation (a disc of "Various"
+// artists, or every titled track so written) a title "Artist / Title" names
+// the track's own artist, elsewhere " / " is part of the title. Texts are
+// UTF-8 or, where a line is not, Latin-1, on one line without control
+// characters; whoever makes a file name of one fits it there.
 // The whole lookup ends by its time-out, and a server that sends more than
 // an entry can hold is cut off with an error.
 #include <QObject>

@@ -121,35 +121,43 @@ protected:
 TEST_F(CdRipperJobTest, TheCdCheckTellsEachDriveAndRipRefusesADiscWithoutAudio)
 {
     writeImage(discs, "data", {{2 * kSecond, false}}, 2);
-    useImages({"audio", "data"});
+    // A cue sheet over 1 MB is refused, and the check says so.
+    const Image big = writeImage(discs, "big", {{kSecond}}, 3);
+    padCuePastOneMegabyte(big.cue);
+    useImages({"audio", "data", "big", "absent"});
     const Image img = writeImage(discs, "audio", {{kSecond}, {kSecond}, {kSecond}}, 1);
     addTrackRows(img, {true, true, true});
     open();
-    ASSERT_EQ(w->cboDevices->count(), 2);
+    ASSERT_EQ(w->cboDevices->count(), 4);
 
+    const QString tooLarge = "The cue sheet " + discs + "big.cue is too large (over 1 MB).";
     struct Case {
         int device;
         QString text;
         QColor colour;
     } cases[] = {
         {1, "'Y:\\' is not an Audio CD.", Qt::red},
+        {2, tooLarge, Qt::red},
+        {3, "'W:\\' is not an Audio CD.", Qt::red}, // no image there: no disc
         {0, "OK: 3 CDA tracks", Qt::black},
     };
     for (const Case& c : cases) {
         w->cboDevices->setCurrentIndex(c.device);
-        EXPECT_EQ(w->lblCDStatus->text(), c.text) << c.device;
+        EXPECT_EQ(w->lblCDStatus->text().toStdString(), c.text.toStdString()) << c.device;
         EXPECT_EQ(w->lblCDStatus->palette().color(QPalette::WindowText), c.colour) << c.device;
     }
     EXPECT_EQ(w->cboDevices->currentText().left(2), "Z:");
 
-    // Rip from the data disc: one message, no job, no file.
-    w->cboDevices->setCurrentIndex(1);
-    testenv::ScriptedMessageBoxes boxes;
-    w->cmdConvert->click();
-    EXPECT_EQ(boxes.prompts(), QStringList({"'Y:\\' is not an Audio CD."}));
-    EXPECT_TRUE(w->cmdConvert->isEnabled());
-    EXPECT_TRUE(log().isEmpty());
-    EXPECT_TRUE(attest::filesIn(out).isEmpty());
+    // Rip from the data disc or the refused image: one message, no job, no file.
+    for (auto [device, message] : {std::pair{1, QStringLiteral("'Y:\\' is not an Audio CD.")}, std::pair{2, tooLarge}}) {
+        w->cboDevices->setCurrentIndex(device);
+        testenv::ScriptedMessageBoxes boxes;
+        w->cmdConvert->click();
+        EXPECT_EQ(boxes.prompts().join('\n').toStdString(), message.toStdString());
+        EXPECT_TRUE(w->cmdConvert->isEnabled());
+        EXPECT_TRUE(log().isEmpty());
+        EXPECT_TRUE(attest::filesIn(out).isEmpty());
+    }
 }
 
 TEST_F(CdRipperJobTest, RipsTheMarkedTracksIntoNamedTaggedMp3FilesInTheSubFolder)
@@ -367,7 +375,8 @@ protected:
 };
 
 // The user's own templates may hold neither the default template nor a
-// second entry: the window still opens with one, and the rip names its files.
+// second entry, or none at all (blank lines are no templates): the window
+// still opens with one, and the rip names its files.
 TEST_F(CdRipperWindowTest, OwnTemplatesStillGiveATemplateAndTheSettingsTabItsIcon)
 {
     const Image img = writeImage(discs, "disc", {{kSecond}}, 41);
@@ -375,11 +384,15 @@ TEST_F(CdRipperWindowTest, OwnTemplatesStillGiveATemplateAndTheSettingsTabItsIco
     struct Case {
         const char* what;
         QByteArray file;
-        QString defaultTemplate, expected;
+        QString defaultTemplate, expected, fileName;
     } cases[] = {
-        {"one entry", "[item_name]-[123].[dest_extension]\r\n", "", "[item_name]-[123].[dest_extension]"},
+        {"one entry", "[item_name]-[123].[dest_extension]\r\n", "", "[item_name]-[123].[dest_extension]",
+         "Low Hum-1.wav"},
         {"default not listed", "[123] [item_name].[dest_extension]\r\nmine_[item_name].[dest_extension]\r\n",
-         "[file_name].[dest_extension]", "mine_[item_name].[dest_extension]"},
+         "[file_name].[dest_extension]", "mine_[item_name].[dest_extension]", "mine_Low Hum.wav"},
+        {"an empty file", "", "", "[file_name].[source_extension].[dest_extension]", "Track01.cda.wav"},
+        {"blank lines only", "  \r\n\t\r\n\r\n  ", "", "[file_name].[source_extension].[dest_extension]",
+         "Track01.cda.wav"},
     };
     const QString saved = g_sFileNameFormat;
     for (const Case& c : cases) {
@@ -412,16 +425,14 @@ TEST_F(CdRipperWindowTest, OwnTemplatesStillGiveATemplateAndTheSettingsTabItsIco
             box->setChecked(false);
         run();
         EXPECT_EQ(w->lblCurrentTrack->text(), "Done.") << log().join('\n').toStdString();
-        EXPECT_EQ(attest::filesIn(out),
-                  QStringList({QString(c.expected).replace("[item_name]", "Low Hum").replace("[123]", "1")
-                                   .replace("[dest_extension]", "wav")}));
+        EXPECT_EQ(attest::filesIn(out), QStringList({c.fileName}));
         w->close();
         QTest::qWait(50);
     }
     g_sFileNameFormat = saved;
 }
 
-// A FIFO named as a disc image: the window opens at once and the drive holds no disc.
+// A FIFO named as a disc image: the window opens at once and the drive says why it holds no disc.
 TEST_F(CdRipperWindowTest, AFifoCueOpensAtOnceAsADriveWithoutADisc)
 {
     const QString fifo = discs + "pipe.cue";
@@ -455,7 +466,7 @@ TEST_F(CdRipperWindowTest, AFifoCueOpensAtOnceAsADriveWithoutADisc)
     finished = true;
     writer.join();
     EXPECT_TRUE(w->cboDevices->currentText().startsWith("Z:"));
-    EXPECT_EQ(w->lblCDStatus->text(), "'Z:\\' is not an Audio CD.");
+    EXPECT_EQ(w->lblCDStatus->text(), "The cue sheet " + fifo + " is not a regular file.");
     EXPECT_FALSE(w->CDCheckPassed());
     w->close();
 }

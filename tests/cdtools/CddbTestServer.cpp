@@ -102,14 +102,16 @@ void CddbTestServer::serve(QTcpSocket* socket)
                 case Garbage:
                     socket->write("hello there, this is no reply\r\n");
                     break;
-                case MillionMatches: {
+                case MillionMatches:
+                case ManyMatches: {
                     socket->write("211 Found inexact matches, list follows (until terminating `.')\r\n");
+                    const int total = m_mode == ManyMatches ? matchCount : 1000000;
                     auto n = std::make_shared<int>(0);
-                    stream(socket, [n, id] {
+                    stream(socket, [n, id, total] {
                         QByteArray chunk;
-                        for (int i = 0; i < 1000 && *n < 1000000; ++i, ++*n)
+                        for (int i = 0; i < 1000 && *n < total; ++i, ++*n)
                             chunk += "rock " + id + " Artist " + QByteArray::number(*n) + " / Album\r\n";
-                        if (*n == 1000000 && chunk.isEmpty()) {
+                        if (*n == total && chunk.isEmpty()) {
                             ++*n;
                             return QByteArray(".\r\n");
                         }

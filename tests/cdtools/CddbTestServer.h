@@ -21,6 +21,7 @@ public:
         FloodEntry,     // an entry that never ends, sent as fast as it goes
         TrickleEntry,   // an entry that never ends, a line every 50 ms
         MillionMatches, // lists 1,000,000 matches
+        ManyMatches,    // lists matchCount matches, the first one with the entry
         EndlessLine,    // answers the query with one line that never ends
         SlowEntry,      // the entry one line every 150 ms, then its end
     };
@@ -42,6 +43,8 @@ public:
     QStringList titles = {QStringLiteral("First Song"), QStringLiteral("Either/Or"), QStringLiteral("Last One")};
     // When set, the entry's lines as sent, bytes as they are, instead of the above.
     QByteArray entryBody;
+    // The matches ManyMatches lists.
+    int matchCount = 0;
 
 private:
     void serve(QTcpSocket* socket);

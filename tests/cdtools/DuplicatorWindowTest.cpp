@@ -152,6 +152,17 @@ TEST_F(DuplicatorWindowTest, TheTimeLeftFollowsTheRipOfTheDiscsTracks)
     EXPECT_NE(shown, "Time Left: 00:00:00");
 }
 
+// A source image that is there but refused says why, and nothing is copied.
+TEST_F(DuplicatorWindowTest, ARefusedSourceImageSaysWhy)
+{
+    cdimage::padCuePastOneMegabyte(source.cue);
+    open();
+    EXPECT_EQ(w->lblCDStatus->text(), "The cue sheet " + source.cue + " is too large (over 1 MB).");
+    EXPECT_EQ(w->lblCDStatus->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_FALSE(w->cmdConvert->isEnabled());
+    EXPECT_EQ(w->cGrid1->RowCount(), 0);
+}
+
 TEST_F(DuplicatorWindowTest, TheSourcePollFollowsTheDisc)
 {
     open();

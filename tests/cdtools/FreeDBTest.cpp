@@ -262,6 +262,34 @@ TEST_F(FreeDBTest, AServerThatNeverStopsSendingIsCutOffInTimeWithAMessage)
     }
 }
 
+// A thousand matches are still a list to read the first of; one more ends
+// the lookup with its message before any entry is asked for.
+TEST_F(FreeDBTest, MoreThanAThousandMatchesEndTheLookupWithItsMessage)
+{
+    struct Case {
+        int matches;
+        bool read; // the first match's entry is read
+    } cases[] = {{1000, true}, {1001, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.matches);
+        CddbTestServer server(CddbTestServer::ManyMatches);
+        server.matchCount = c.matches;
+        const Recorder r = lookup(server);
+        const QStringList reads = server.commands.filter(QRegularExpression("^cddb read "));
+        if (c.read) {
+            EXPECT_EQ(r.events.value(0), "artist Ann Artist") << r.events.join('\n').toStdString();
+            EXPECT_EQ(r.events.value(r.events.size() - 1), "ended");
+            EXPECT_TRUE(r.states.join('\n').contains("1000 matches found")) << r.states.join('\n').toStdString();
+            EXPECT_EQ(reads.size(), 1);
+        } else {
+            EXPECT_EQ(r.events.join('\n').toStdString(),
+                      ("error 2 The CD database server " + server.address() + " listed more than 1000 matches.")
+                          .toStdString());
+            EXPECT_TRUE(reads.isEmpty()) << reads.join('\n').toStdString();
+        }
+    }
+}
+
 TEST_F(FreeDBTest, CancelClosesTheConnectionAtOnceWhateverTheServerDoes)
 {
     // A flood is cut off by the caps at once; these two would go on.
@@ -306,6 +334,43 @@ TEST_F(FreeDBTest, EveryTitleComesWholeWhateverItsBytes)
     EXPECT_EQ(r.events, QStringList({"artist Various", "album Mixed Bag", "genre rock",
                                      "track Singer A|1|" + kLatin1Title, "track Various|2|" + kInvalidUtf8Title,
                                      "track Various|3|" + longTitle(), "ended"}));
+}
+
+// " / " in a track title parts artist and title only on a compilation: a
+// disc of various artists, or one whose every titled track is so written.
+TEST_F(FreeDBTest, OnlyACompilationsTitlesNameTheirOwnArtists)
+{
+    struct Case {
+        const char* what;
+        QString discArtist;
+        QStringList titles;
+        QStringList tracks; // artist|number|title
+    } cases[] = {
+        {"one artist, a title with the separator", "Ann Artist", {"Intro / Overture", "Second", "Third"},
+         {"Ann Artist|1|Intro / Overture", "Ann Artist|2|Second", "Ann Artist|3|Third"}},
+        {"one artist, some titles with the separator", "Ann Artist", {"Singer A / One", "Two", "Singer C / Three"},
+         {"Ann Artist|1|Singer A / One", "Ann Artist|2|Two", "Ann Artist|3|Singer C / Three"}},
+        {"various", "Various", {"Singer A / One", "Two", "Singer C / Three"},
+         {"Singer A|1|One", "Various|2|Two", "Singer C|3|Three"}},
+        {"various artists, any letter case", "various artists", {"Singer A / One", "Two", "Singer C / Three"},
+         {"Singer A|1|One", "various artists|2|Two", "Singer C|3|Three"}},
+        {"a band named for more than various", "Various Moods", {"Singer A / One", "Two", "Singer C / Three"},
+         {"Various Moods|1|Singer A / One", "Various Moods|2|Two", "Various Moods|3|Singer C / Three"}},
+        {"every titled track names its artist", "Ann Artist", {"Singer A / One", "", "Singer C / Three"},
+         {"Singer A|1|One", "Singer C|3|Three"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CddbTestServer server(CddbTestServer::OneMatch);
+        server.artist = c.discArtist;
+        server.titles = c.titles;
+        const Recorder r = lookup(server);
+        QStringList tracks = r.events.filter(QRegularExpression("^track "));
+        tracks.replaceInStrings(QRegularExpression("^track "), QString());
+        EXPECT_EQ(tracks.join('\n').toStdString(), c.tracks.join('\n').toStdString());
+        EXPECT_EQ(r.events.value(0), "artist " + c.discArtist);
+        EXPECT_EQ(r.events.value(r.events.size() - 1), "ended");
+    }
 }
 
 TEST_F(FreeDBTest, TheServerComesFromTheEnvironmentOverTheStoredValue)

@@ -106,6 +106,36 @@ TEST(TextFiles, FillComboSkipsEmptyLines)
     EXPECT_EQ(box.count(), 0);
 }
 
+// Blank lines are no templates. A file without a template leaves the
+// built-in list in the box; a template keeps its own blanks.
+TEST(TextFiles, FileNameTemplatesAreTheFilesNonBlankLines)
+{
+    const QString path = FileNameFormatsFile();
+    const QStringList builtIn = {"[file_name].[dest_extension]", "[123].[dest_extension]"};
+    struct Case {
+        const char* what;
+        const char* bytes; // null: no file
+        QStringList entries;
+    } cases[] = {
+        {"no file", nullptr, builtIn},
+        {"an empty file", "", builtIn},
+        {"blank lines only", "  \r\n\t\r\n\r\n \t ", builtIn},
+        {"blank lines around templates", " \r\n  [123] mine.[dest_extension]\r\n\t\r\n[item_name]\r\n",
+         {"  [123] mine.[dest_extension]", "[item_name]"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(path);
+        if (c.bytes)
+            writeBytes(path, c.bytes);
+        QComboBox box;
+        box.addItems(builtIn);
+        EXPECT_EQ(LoadFileNameTemplates(&box), c.entries != builtIn);
+        EXPECT_EQ(items(box), c.entries);
+    }
+    QFile::remove(path);
+}
+
 TEST(PathHistory, MissingFileIsCreatedEmpty)
 {
     const QString file = AppPath() + "/PathHistory";

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <sys/stat.h>
 
 #include "components/disc/cAudioCDRipper.h"
 #include "components/controls/cContextMenu.h"
@@ -216,6 +217,43 @@ TEST_F(CdNodesTest, DriveWithoutAnAudioCDShowsTheInsertHint)
     EXPECT_TRUE(w->commands.isEmpty());
     show("Z:");
     EXPECT_EQ(w->commands, QStringList({"FreeDB"}));
+}
+
+// A disc image that is there but refused shows why in place of the hint,
+// and the polling follows the reason as the image changes.
+TEST_F(CdNodesTest, ARefusedImageShowsWhyInPlaceOfTheInsertHint)
+{
+    const QString fifo = dir.path() + "/pipe.cue";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const Image big = writeImage(dir.path(), "big", {{kSecond}}, 3);
+    padCuePastOneMegabyte(big.cue);
+    open({fifo, big.cue, cue("absent")});
+    const QString tooLarge = "The cue sheet " + big.cue + " is too large (over 1 MB).";
+    struct Case {
+        const char* letter;
+        QString text;
+    } cases[] = {
+        {"Z:", "The cue sheet " + fifo + " is not a regular file."},
+        {"Y:", tooLarge},
+        {"X:", "Insert an Audio CD to the CD drive."}, // no image there: an empty drive
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.letter);
+        show(c.letter);
+        EXPECT_EQ(grid()->RowCount(), 0);
+        EXPECT_FALSE(w->picEmptyMsg->isHidden());
+        EXPECT_EQ(w->lblAddorDrag->text(), c.text);
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+
+    // The shown drive's image turns up too large, then is mended.
+    ASSERT_TRUE(QFile::copy(big.cue, cue("absent")));
+    tmrCDs_Timer();
+    EXPECT_EQ(w->lblAddorDrag->text(), "The cue sheet " + cue("absent") + " is too large (over 1 MB).");
+    QFile::remove(cue("absent"));
+    writeImage(dir.path(), "absent", {{2 * kSecond}}, 4);
+    tmrCDs_Timer();
+    EXPECT_EQ(names(), QStringList({"Track01.cda 00:00:02"}));
 }
 
 TEST_F(CdNodesTest, PollingReloadsTheShownDriveWhenItsDiscComesGoesOrChanges)

@@ -80,4 +80,13 @@ QByteArray wavPcm(const QString& path)
     return pcm;
 }
 
+void padCuePastOneMegabyte(const QString& cuePath)
+{
+    QFile c(cuePath);
+    ASSERT_TRUE(c.open(QIODevice::Append)) << cuePath.toStdString();
+    const QByteArray remark = "REM " + QByteArray(1000, 'x') + "\r\n";
+    for (int i = 0; i < 1100; ++i)
+        ASSERT_EQ(c.write(remark), remark.size());
+}
+
 } // namespace cdimage

@@ -36,6 +36,9 @@ Image writeImage(const QString& dir, const QString& base, const std::vector<Trac
 
 QByteArray readFile(const QString& path);
 
+// Pads a cue sheet with remarks past 1 MB, the size no cue sheet is read at.
+void padCuePastOneMegabyte(const QString& cuePath);
+
 // The audio of a canonical 44.1 kHz 16-bit stereo PCM WAV file; fails the test otherwise.
 QByteArray wavPcm(const QString& path);
 

@@ -627,20 +627,16 @@ TEST_F(CdRipperTest, CueNamingAnotherBinIsReadFromThatBin)
 }
 
 // A cue that is a FIFO is no disc and is never opened blocking; a cue over
-// 1 MB is refused as too large rather than as missing.
+// 1 MB is refused as too large rather than as missing. Either refusal says
+// why; a missing image is simply no disc.
 TEST_F(CdRipperTest, ACueThatIsAFifoOrTooLargeIsNoDiscAndNeverBlocks)
 {
     const QString fifo = dir.path() + "/pipe.cue";
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const Image img = writeImage(dir.path(), "big", {{kSecond}}, 31);
-    {
-        QFile c(img.cue);
-        ASSERT_TRUE(c.open(QIODevice::Append));
-        const QByteArray rem(1000, 'x');
-        for (int i = 0; i < 1100; ++i)
-            c.write("REM " + rem + "\r\n");
-    }
-    useImages({fifo, img.cue});
+    padCuePastOneMegabyte(img.cue);
+    const QString absent = dir.path() + "/absent.cue";
+    useImages({fifo, img.cue, absent});
     // A blocking open of the FIFO would wait for a writer: writers come from
     // 5 s on, so a hang shows as time instead of stopping the test run.
     std::atomic<bool> finished{false};
@@ -662,13 +658,22 @@ TEST_F(CdRipperTest, ACueThatIsAFifoOrTooLargeIsNoDiscAndNeverBlocks)
     ev.attach(r);
     QStringList texts;
     QObject::connect(&r, &cAudioCDRipper::JobError, [&](int, const QString& t) { texts << t; });
-    for (const char* cueName : {"pipe.cue", "big.cue"}) {
-        SCOPED_TRACE(cueName);
-        const int dev = deviceIndex(r, cueName);
+    struct Case {
+        const char* cueName;
+        QString refusal;
+    } cases[] = {
+        {"pipe.cue", "The cue sheet " + fifo + " is not a regular file."},
+        {"big.cue", "The cue sheet " + img.cue + " is too large (over 1 MB)."},
+        {"absent.cue", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cueName);
+        const int dev = deviceIndex(r, c.cueName);
         ASSERT_GE(dev, 0);
         EXPECT_TRUE(r.SelectDevice(dev));
         EXPECT_FALSE(r.IsAudioCD());
         EXPECT_EQ(r.TrackCount(), 0);
+        EXPECT_EQ(r.DiscRefusal(), c.refusal);
         r.setRipDevice(dev);
         r.setRipTrack(1);
         r.setOutputFile(dir.path() + "/x.wav");
@@ -680,8 +685,9 @@ TEST_F(CdRipperTest, ACueThatIsAFifoOrTooLargeIsNoDiscAndNeverBlocks)
     EXPECT_LT(clock.elapsed(), 4000);
     finished = true;
     writer.join();
-    EXPECT_EQ(texts, QStringList({"No disc image at " + fifo + ".",
-                                  "The cue sheet " + img.cue + " is too large (over 1 MB)."}));
+    EXPECT_EQ(texts, QStringList({"The cue sheet " + fifo + " is not a regular file.",
+                                  "The cue sheet " + img.cue + " is too large (over 1 MB).",
+                                  "No disc image at " + absent + "."}));
     EXPECT_FALSE(QFile::exists(dir.path() + "/x.wav"));
 }
 
