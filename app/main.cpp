@@ -2,6 +2,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "core/Startup.h"
 #include "mainwindow/frmMain.h"
@@ -9,6 +10,7 @@
 #include "platform/SingleInstance.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
+#include "tags/TagChange.h"
 #include "toolframe/ToolFrameInstall.h"
 
 namespace {
@@ -34,6 +36,8 @@ int run(int argc, char** argv)
     SingleInstance instance(platform::SettingsStore::rootFolder());
     if (!instance.claim())
         return 0;
+    // Tag writes a crash cut short are rolled back, their copies deleted, beside the start.
+    std::thread([] { tagio::recoverPendingWrites(); }).detach();
     QObject::connect(&instance, &SingleInstance::activationRequested, &app, [] {
         if (!frmMainLoaded())
             return;

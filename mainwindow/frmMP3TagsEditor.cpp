@@ -11,8 +11,12 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <sys/stat.h>
 #include <thread>
 
 #include "components/audio/SourceCheck.h"
@@ -23,8 +27,10 @@
 #include "core/WindowHelpers.h"
 #include "platform/MessageBox.h"
 #include "tags/Id3v2Codec.h"
+#include "tags/TagChange.h"
 #include "tags/TagError.h"
 #include "tags/TagFileIo.h"
+#include "tags/TagUpdate.h"
 #include "tags/cMP3ID3v1.h"
 #include "tags/cMP3ID3v2.h"
 
@@ -55,8 +61,8 @@ bool beyondLatin1(const QString& s)
 
 // Refuses, before anything is written, a file the tag classes would change
 // although it is no MP3 (they would append or prepend a tag to anything) or
-// one the user made read-only. A missing or empty file is left to the
-// classes, which refuse it themselves.
+// one the user made read-only. An empty file is left to the classes, which
+// refuse it themselves.
 TagError checkTarget(const QString& path, const char* className)
 {
     const QFileInfo fi(path);
@@ -84,35 +90,6 @@ TagError checkTarget(const QString& path, const char* className)
         return tagerr::notValidMP3(path, className);
     return {};
 }
-
-// The end of the file as it was before the ID3v1 block was written, so that a
-// failed ID3v2 write can take the block back and leave the file as it was.
-struct V1Snapshot {
-    qint64 length = -1;
-    QByteArray tail;
-
-    void take(const QString& path)
-    {
-        tagio::File f;
-        if (!f.openRead(path))
-            return;
-        const qint64 n = std::min<qint64>(kV1Block, f.size());
-        tail.resize(int(n));
-        if (f.readAt(f.size() - n, tail.data(), n))
-            length = f.size();
-    }
-
-    void restore(const QString& path) const
-    {
-        tagio::File f;
-        if (length < 0 || !f.openReadWrite(path))
-            return;
-        if (f.size() > length)
-            f.truncate(length); // the block was appended
-        else
-            f.writeAt(length - tail.size(), tail.constData(), tail.size());
-    }
-};
 
 TagEditorTexts textsOf(const cMP3ID3v1& t)
 {
@@ -153,8 +130,9 @@ bool sameGenre(const TagEditorTexts& a, const TagEditorTexts& b)
 
 // A digest of the audio between the ID3v2 tag and the ID3v1 block: what a
 // tag editor may change is left out, so only a changed recording differs.
-// Empty when the file cannot be read.
-QByteArray audioPrint(const QString& path)
+// Empty when the file cannot be read, or when abandoned() says the digest
+// is no longer wanted.
+QByteArray audioPrint(const QString& path, const std::function<bool()>& abandoned = {})
 {
     tagio::File f;
     if (!f.openRead(path))
@@ -172,6 +150,8 @@ QByteArray audioPrint(const QString& path)
     hash.addData(QByteArray::number(to - from));
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (qint64 at = from; at < to;) {
+        if (abandoned && abandoned())
+            return {};
         const qint64 got = f.readUpTo(at, buffer.data(), std::min<qint64>(buffer.size(), to - at));
         if (got <= 0)
             return {};
@@ -181,13 +161,57 @@ QByteArray audioPrint(const QString& path)
     return hash.result();
 }
 
+// A file's identity and last change: the same stamp before and after a read
+// means no write came in between.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    timespec modified {};
+    timespec changed {};
+
+    bool operator==(const FileStamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+               changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+FileStamp stampOf(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// A file that is gone at Apply is named as gone, not as no MP3 file.
+TagError goneError(const QString& path, const char* className)
+{
+    if (QFileInfo::exists(path))
+        return {};
+    return TagError{tagerr::FileNotFound, tagerr::source(className),
+                    path + QStringLiteral(" no longer exists: its tags were not written.")};
+}
+
 } // namespace
+
+// How a load's worker reaches the window, if the window is still there.
+struct TagEditorMailbox {
+    std::mutex mutex;
+    FrmMP3TagsEditor* owner = nullptr;
+    // The load the window waits for; a worker of any other gives up.
+    std::atomic<quint64> latest{0};
+};
 
 FrmMP3TagsEditor::FrmMP3TagsEditor(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("g_frmMP3TagsEditor"));
+    m_mailbox = std::make_shared<TagEditorMailbox>();
+    m_mailbox->owner = this;
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("MP3 Tags Editor"));
     const int width = TwipsToPixels(7200);
@@ -306,7 +330,12 @@ FrmMP3TagsEditor::FrmMP3TagsEditor(QWidget* parent)
     Form_Load();
 }
 
-FrmMP3TagsEditor::~FrmMP3TagsEditor() = default;
+FrmMP3TagsEditor::~FrmMP3TagsEditor()
+{
+    std::lock_guard<std::mutex> lock(m_mailbox->mutex);
+    m_mailbox->owner = nullptr;
+    m_mailbox->latest = 0;
+}
 
 cMP3ID3v1& FrmMP3TagsEditor::id3v1()
 {
@@ -434,22 +463,76 @@ void FrmMP3TagsEditor::cmdSelectFile_Click()
 void FrmMP3TagsEditor::LoadTagsFromFile(const QString& path)
 {
     m_bFilling = true;
+    for (QLineEdit* box : {txtArtist, txtTitle, txtAlbum})
+        box->clear();
+    cboGenre->setCurrentIndex(0);
+    cboGenre->setEditText(QString());
+    for (QLineEdit* box : {txtYear, txtTrackNum, txtOriginalArtist, txtCopyright, txtEncodedBy, txtURL})
+        box->clear();
+    txtDescription->clear();
+    txtLyric->clear();
+    m_bFilling = false;
+
+    // The file is read on a worker: a large file, a slow disk or a write
+    // another process has under way never holds the window. The boxes take
+    // no edits until the tags show.
+    const quint64 load = ++m_loadGeneration;
+    m_mailbox->latest = load;
+    m_bLoading = true;
+    for (QWidget* page : {froGeneral, froAdvanced, froLyric})
+        page->setEnabled(false);
+    const bool readV1 = m_bReadV1, readV2 = m_bReadV2;
+    std::thread([mailbox = m_mailbox, load, path, readV1, readV2] {
+        const auto abandoned = [&] { return mailbox->latest != load; };
+        // What a killed write left half done is put right before the file is read.
+        tagio::recoverPendingWrites(path);
+        auto v1 = std::make_shared<cMP3ID3v1>();
+        auto v2 = std::make_shared<cMP3ID3v2>();
+        QByteArray audio;
+        // The tags and the audio digest of one state of the file: a read that
+        // another program's write overlapped is done again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const FileStamp before = stampOf(path);
+            *v1 = cMP3ID3v1();
+            *v2 = cMP3ID3v2();
+            if (readV1)
+                v1->setMP3File(path); // a file that cannot be read shows the reset values
+            if (readV2)
+                v2->setMP3File(path);
+            audio = audioPrint(path, abandoned);
+            if (abandoned())
+                return;
+            if (stampOf(path) == before)
+                break;
+        }
+        std::lock_guard<std::mutex> lock(mailbox->mutex);
+        if (FrmMP3TagsEditor* w = mailbox->owner)
+            QMetaObject::invokeMethod(
+                w, [w, load, v1, v2, audio] { w->ShowLoadedTags(load, *v1, *v2, audio); }, Qt::QueuedConnection);
+    }).detach();
+}
+
+void FrmMP3TagsEditor::ShowLoadedTags(quint64 load, const cMP3ID3v1& v1, const cMP3ID3v2& v2,
+                                      const QByteArray& audio)
+{
+    if (load != m_loadGeneration)
+        return;
+    m_loadedAudio = audio;
+    m_bLoading = false;
+    for (QWidget* page : {froGeneral, froAdvanced, froLyric})
+        page->setEnabled(true);
+
+    m_bFilling = true;
     auto selectGenre = [this](int genre) {
         const int at = cboGenre->findData(genre);
         cboGenre->setCurrentIndex(at >= 0 ? at : 0);
         cboGenre->setEditText(cboGenre->itemText(cboGenre->currentIndex()));
     };
-    for (QLineEdit* box : {txtArtist, txtTitle, txtAlbum})
-        box->clear();
     selectGenre(kBlankGenre);
-    for (QLineEdit* box : {txtYear, txtTrackNum, txtOriginalArtist, txtCopyright, txtEncodedBy, txtURL})
-        box->clear();
-    txtDescription->clear();
-    txtLyric->clear();
 
     if (m_bReadV1) {
         cMP3ID3v1& t = id3v1();
-        t.setMP3File(path); // a file that cannot be read shows the reset values
+        t = v1;
         txtArtist->setText(t.Artist());
         txtTitle->setText(t.Title());
         txtAlbum->setText(t.Album());
@@ -460,7 +543,7 @@ void FrmMP3TagsEditor::LoadTagsFromFile(const QString& path)
 
     if (m_bReadV2) {
         cMP3ID3v2& t = id3v2();
-        t.setMP3File(path);
+        t = v2;
         auto over = [](QLineEdit* box, const QString& v) {
             if (!v.isEmpty())
                 box->setText(v);
@@ -491,7 +574,7 @@ void FrmMP3TagsEditor::LoadTagsFromFile(const QString& path)
     m_loadedBoxes = boxTexts();
     m_loadedV1 = m_bReadV1 ? textsOf(id3v1()) : TagEditorTexts();
     m_loadedV2 = m_bReadV2 ? textsOf(id3v2()) : TagEditorTexts();
-    m_loadedAudio = audioPrint(path);
+    emit TagsShown();
 }
 
 TagEditorTexts FrmMP3TagsEditor::boxTexts() const
@@ -529,6 +612,14 @@ void FrmMP3TagsEditor::cmdApply_Click()
 {
     if (m_bWriting)
         return;
+    if (m_bLoading) {
+        // The boxes show the file's tags before anything is written from them.
+        QEventLoop shown;
+        connect(this, &FrmMP3TagsEditor::TagsShown, &shown, &QEventLoop::quit);
+        m_bWriting = true;
+        shown.exec(QEventLoop::ExcludeUserInputEvents);
+        m_bWriting = false;
+    }
     const QString path = sSourceFile->toPlainText();
 
     // The genre the user chose or typed: a list entry, or (-1) a text of its own.
@@ -632,7 +723,11 @@ void FrmMP3TagsEditor::cmdApply_Click()
     // The file work (a rewrite copies the whole file) runs off the GUI thread;
     // the window keeps painting and takes no input meanwhile.
     auto write = [&]() -> TagError {
-        if (TagError e = checkTarget(path, writeV1 ? "cMP3ID3v1" : "cMP3ID3v2"); e.isError())
+        const char* className = writeV1 ? "cMP3ID3v1" : "cMP3ID3v2";
+        tagio::recoverPendingWrites(path);
+        if (TagError e = goneError(path, className); e.isError())
+            return e;
+        if (TagError e = checkTarget(path, className); e.isError())
             return e;
         if (!audioAtLoad.isEmpty()) {
             const QByteArray audioNow = audioPrint(path);
@@ -642,16 +737,12 @@ void FrmMP3TagsEditor::cmdApply_Click()
             }
         }
         fill();
-        V1Snapshot before;
-        if (writeV1 && writeV2)
-            before.take(path);
-        if (v1 && !v1->Update())
-            return v1->LastError();
-        if (v2 && !v2->Update()) {
-            before.restore(path);
-            return v2->LastError();
-        }
-        return {};
+        // Both tags in one change: a crash leaves both old or both new.
+        const TagError e = tagio::updateTags(v1, v2);
+        if (e.isError())
+            if (TagError gone = goneError(path, className); gone.isError())
+                return gone;
+        return e;
     };
     TagError failure;
     {

@@ -14,6 +14,7 @@ class QPushButton;
 class cTabControl;
 class cMP3ID3v1;
 class cMP3ID3v2;
+struct TagEditorMailbox;
 
 // What the boxes showed, and what each tag held, when the file was loaded:
 // Apply writes what the user changed over what the file holds by then.
@@ -68,12 +69,18 @@ public:
 public slots:
     void reject() override;
 
+signals:
+    // The boxes show the tags of the file just chosen (or of the new version
+    // choice): the file is read on a worker, and the boxes stay disabled until then.
+    void TagsShown();
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
     void LoadTagsFromFile(const QString& path);
+    void ShowLoadedTags(quint64 load, const cMP3ID3v1& v1, const cMP3ID3v2& v2, const QByteArray& audio);
     void placePages();
     cMP3ID3v1& id3v1();
     cMP3ID3v2& id3v2();
@@ -93,6 +100,10 @@ private:
     bool m_bFilling = false;
     bool m_bGenreEdited = false;
     bool m_bWriting = false;
+    // The load whose tags the boxes wait for; an older load's result is dropped.
+    quint64 m_loadGeneration = 0;
+    bool m_bLoading = false;
+    std::shared_ptr<TagEditorMailbox> m_mailbox;
 
     TagEditorTexts m_loadedBoxes;
     TagEditorTexts m_loadedV1;

@@ -1,19 +1,16 @@
 #include "tags/TagFileIo.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace tagio {
 namespace {
 RenameFunction g_rename = &::rename;
 SyncFunction g_fsync = &::fsync;
+} // namespace
 
 bool writeAll(int fd, qint64 offset, const char* data, qint64 n)
 {
@@ -34,7 +31,19 @@ bool writeAll(int fd, qint64 offset, const char* data, qint64 n)
     }
     return true;
 }
-} // namespace
+
+int renameFile(const char* from, const char* to) { return g_rename(from, to); }
+
+int syncFile(int fd) { return g_fsync(fd); }
+
+void syncFolder(const QString& folder)
+{
+    const int dfd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        (void)::fsync(dfd);
+        ::close(dfd);
+    }
+}
 
 RenameFunction setRenameFunction(RenameFunction fn)
 {
@@ -87,6 +96,8 @@ bool File::open(const QString& path, int flags)
     m_mode = st.st_mode;
     m_uid = st.st_uid;
     m_gid = st.st_gid;
+    m_dev = st.st_dev;
+    m_ino = st.st_ino;
     return true;
 }
 
@@ -158,75 +169,6 @@ bool File::sync()
         return false;
     }
     return true;
-}
-
-int replaceWithNewHead(File& original, const QString& path, const QByteArray& head, qint64 keepFrom)
-{
-    // Write beside the real file, so that the rename stays inside one file
-    // system and a link given as the path keeps pointing at the new content.
-    QString target = QFileInfo(path).canonicalFilePath();
-    if (target.isEmpty())
-        target = QFileInfo(path).absoluteFilePath();
-    const QFileInfo targetInfo(target);
-    QByteArray tmpl =
-        QFile::encodeName(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() + QStringLiteral(".kvtag-XXXXXX"));
-    const int tfd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (tfd < 0)
-        return errno;
-
-    int err = 0;
-    auto fail = [&](int e) {
-        err = e ? e : EIO;
-        ::close(tfd);
-        ::unlink(tmpl.constData());
-        return err;
-    };
-
-    // The original's owner (where allowed) and permissions.
-    if (::fchown(tfd, original.owner(), original.group()) != 0) {
-        // Only the group may be ours to give; the owner stays the writer.
-        (void)::fchown(tfd, uid_t(-1), original.group());
-    }
-    if (::fchmod(tfd, original.mode() & 07777) != 0)
-        return fail(errno);
-
-    if (!writeAll(tfd, 0, head.constData(), head.size()))
-        return fail(errno);
-    qint64 out = head.size();
-    std::vector<char> buffer(1 << 20);
-    for (qint64 in = keepFrom; in < original.size();) {
-        const qint64 want = std::min<qint64>(qint64(buffer.size()), original.size() - in);
-        const qint64 got = original.readUpTo(in, buffer.data(), want);
-        if (got < 0)
-            return fail(original.error());
-        if (got == 0)
-            break;
-        if (!writeAll(tfd, out, buffer.data(), got))
-            return fail(errno);
-        in += got;
-        out += got;
-    }
-    if (g_fsync(tfd) != 0)
-        return fail(errno);
-    if (::close(tfd) != 0) {
-        err = errno;
-        ::unlink(tmpl.constData());
-        return err ? err : EIO;
-    }
-    errno = 0;
-    if (g_rename(tmpl.constData(), QFile::encodeName(target).constData()) != 0) {
-        err = errno ? errno : EIO;
-        ::unlink(tmpl.constData());
-        return err;
-    }
-    // Make the rename itself durable.
-    const int dfd = ::open(QFile::encodeName(targetInfo.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        (void)::fsync(dfd);
-        ::close(dfd);
-    }
-    original.close();
-    return 0;
 }
 
 } // namespace tagio

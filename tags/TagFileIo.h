@@ -1,6 +1,6 @@
 #pragma once
 // Raw file access for the tag classes: POSIX descriptors, whole reads and
-// writes at an offset, and the safe replacement of a file by a rewritten copy.
+// writes at an offset. TagChange.h writes a change crash-safely through it.
 #include <QByteArray>
 #include <QString>
 #include <sys/types.h>
@@ -26,6 +26,8 @@ public:
     mode_t mode() const { return m_mode; }
     uid_t owner() const { return m_uid; }
     gid_t group() const { return m_gid; }
+    dev_t device() const { return m_dev; }
+    ino_t inode() const { return m_ino; }
     int error() const { return m_errno; }
 
     // Exactly n bytes at offset, or false (a short file counts as a failure).
@@ -44,15 +46,18 @@ private:
     mode_t m_mode = 0;
     uid_t m_uid = 0;
     gid_t m_gid = 0;
+    dev_t m_dev = 0;
+    ino_t m_ino = 0;
 };
 
-// Replaces the file at path (open as `original`) with `head` followed by the
-// original's bytes from offset `keepFrom` to its end. The new file is written
-// beside the original in the same folder, flushed, given the original's
-// permissions and renamed over it. On failure the original is untouched, no
-// temporary file remains and the errno of the failing step is returned;
-// 0 on success.
-int replaceWithNewHead(File& original, const QString& path, const QByteArray& head, qint64 keepFrom);
+// pwrite until all n bytes are written; false with errno set.
+bool writeAll(int fd, qint64 offset, const char* data, qint64 n);
+// The rename that puts a rewritten file in place and the flush of every tag
+// write, through the test hooks below.
+int renameFile(const char* from, const char* to);
+int syncFile(int fd);
+// Flushes a folder's entries (a rename or an unlink in it).
+void syncFolder(const QString& folder);
 
 // Tests make the final rename fail through this; it returns the previous function.
 using RenameFunction = int (*)(const char* from, const char* to);

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "tags/Id3Genres.h"
+#include "tags/TagChange.h"
 #include "tags/TagFileIo.h"
+#include "tags/TagUpdate.h"
 
 namespace {
 constexpr const char* kClass = "cMP3ID3v1";
@@ -40,7 +42,11 @@ bool cMP3ID3v1::setMP3File(const QString& sFile)
     return ReadID3v1Block();
 }
 
-bool cMP3ID3v1::Update() { return WriteID3v1Block(); }
+bool cMP3ID3v1::Update()
+{
+    m_err = tagio::updateTags(this, nullptr);
+    return !m_err.isError();
+}
 
 QString cMP3ID3v1::StripTagText(const QByteArray& field)
 {
@@ -102,14 +108,9 @@ bool cMP3ID3v1::ReadID3v1Block()
     return true;
 }
 
-bool cMP3ID3v1::WriteID3v1Block()
+bool cMP3ID3v1::PlanUpdate(tagio::File& file, tagio::TagChange& change)
 {
     m_err.clear();
-    tagio::File file;
-    if (!file.openReadWrite(m_sFile)) {
-        m_err = tagerr::fromTagWriteOpen(file.error(), m_sFile, kClass);
-        return false;
-    }
     // Nothing shorter than one block can be an MP3 file with a tag.
     if (file.size() <= kBlock) {
         m_err = tagerr::notValidMP3(m_sFile, kClass);
@@ -141,23 +142,7 @@ bool cMP3ID3v1::WriteID3v1Block()
     }
     block[127] = char(m_bytGenre);
 
-    bool ok;
-    if (inPlace) {
-        ok = file.writeAt(length - kBlock + 3, block + 3, kBlock - 3);
-    } else {
-        ok = file.writeAt(length, block, kBlock);
-        if (!ok) {
-            // Never leave half a block behind.
-            const int err = file.error();
-            file.truncate(length);
-            m_err = tagerr::fromErrno(err, m_sFile, kClass);
-            return false;
-        }
-    }
-    // Success means on disk: a tag still in the cache is lost to a crash.
-    if (!ok || !file.sync()) {
-        m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
-        return false;
-    }
+    change.tail = QByteArray(block, kBlock);
+    change.tailFrom = inPlace ? length - kBlock : length;
     return true;
 }

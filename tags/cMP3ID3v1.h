@@ -6,6 +6,11 @@
 
 #include "tags/TagError.h"
 
+namespace tagio {
+class File;
+struct TagChange;
+} // namespace tagio
+
 class cMP3ID3v1 {
 public:
     QString MP3File() const { return m_sFile; }
@@ -13,8 +18,12 @@ public:
     // (LastError says why); the fields then hold their reset values.
     bool setMP3File(const QString& sFile);
 
-    // Writes the fields into the file named by MP3File. False on any failure.
+    // Writes the fields into the file named by MP3File. False on any failure;
+    // the file is then as it was.
     bool Update();
+    // The block Update writes, as the end of change, for the file open as
+    // `file`. False (LastError set) when the file cannot take a block.
+    bool PlanUpdate(tagio::File& file, tagio::TagChange& change);
 
     bool HasID3v1Tag() const { return m_bHasTag; }
 
@@ -42,7 +51,6 @@ public:
 private:
     bool ReadID3v1Block();
     static QString StripTagText(const QByteArray& field);
-    bool WriteID3v1Block();
 
     QString m_sFile;
     bool m_bHasTag = false;

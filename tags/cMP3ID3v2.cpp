@@ -4,7 +4,9 @@
 
 #include "platform/ProgramDir.h"
 #include "tags/Id3Genres.h"
+#include "tags/TagChange.h"
 #include "tags/TagFileIo.h"
+#include "tags/TagUpdate.h"
 
 using id3v2::TagEntry;
 
@@ -205,7 +207,11 @@ bool cMP3ID3v2::setMP3File(const QString& sFile)
     return ReadID3v2Tag();
 }
 
-bool cMP3ID3v2::Update() { return WriteID3v2Tag(); }
+bool cMP3ID3v2::Update()
+{
+    m_err = tagio::updateTags(nullptr, this);
+    return !m_err.isError();
+}
 
 void cMP3ID3v2::reset()
 {
@@ -317,20 +323,19 @@ void cMP3ID3v2::applyGenreText(const QString& text)
     other = rest.isEmpty() ? GenreName(quint8(n)) : rest;
 }
 
-bool cMP3ID3v2::WriteID3v2Tag()
+bool cMP3ID3v2::BuildTagImage(QByteArray& image)
 {
     m_err.clear();
-    QByteArray image;
     if (const qint32 failure = id3v2::buildImage(m_store, image)) {
         m_err = tagerr::make(failure, kClass);
         return false;
     }
+    return true;
+}
 
-    tagio::File file;
-    if (!file.openReadWrite(m_sFile)) {
-        m_err = tagerr::fromTagWriteOpen(file.error(), m_sFile, kClass);
-        return false;
-    }
+bool cMP3ID3v2::PlanUpdate(tagio::File& file, QByteArray image, tagio::TagChange& change)
+{
+    m_err.clear();
     if (file.size() == 0) {
         m_err = tagerr::notValidMP3(m_sFile, kClass);
         return false;
@@ -346,28 +351,19 @@ bool cMP3ID3v2::WriteID3v2Tag()
 
     constexpr qint64 kMaxSize = 0x0FFFFFFF; // what the 28-bit size field holds
     const qint64 length = image.size();
-    if (oldSpace > 0 && length < oldSpace && oldSpace - id3v2::kHeaderSize <= kMaxSize) {
-        // In place: the old space is filled, the rest with zero padding, in one write.
-        image.append(QByteArray(int(oldSpace - length), '\0'));
-        id3v2::writeSynchsafe(image.data() + 6, quint32(oldSpace - id3v2::kHeaderSize));
-        // Success means on disk: a tag still in the cache is lost to a crash.
-        if (!file.writeAt(0, image.constData(), image.size()) || !file.sync()) {
-            m_err = tagerr::fromErrno(file.error(), m_sFile, kClass);
+    qint64 space = oldSpace;
+    if (oldSpace == 0 || length >= oldSpace || oldSpace - id3v2::kHeaderSize > kMaxSize) {
+        // The tag moves the audio: a new space of whole 2048-byte blocks.
+        space = (length / 2048 + 1) * 2048;
+        if (space - id3v2::kHeaderSize > kMaxSize) {
+            m_err = tagerr::make(tagerr::Overflow, kClass);
             return false;
         }
-        return true;
     }
-
-    const qint64 space = (length / 2048 + 1) * 2048;
-    if (space - id3v2::kHeaderSize > kMaxSize) {
-        m_err = tagerr::make(tagerr::Overflow, kClass);
-        return false;
-    }
-    image.append(QByteArray(int(space - length), '\0'));
+    // The rest of the space is zero padding.
+    image.append(QByteArray(space - length, '\0'));
     id3v2::writeSynchsafe(image.data() + 6, quint32(space - id3v2::kHeaderSize));
-    if (const int err = tagio::replaceWithNewHead(file, m_sFile, image, oldSpace)) {
-        m_err = tagerr::fromErrno(err, m_sFile, kClass);
-        return false;
-    }
+    change.head = std::move(image);
+    change.keepFrom = oldSpace;
     return true;
 }

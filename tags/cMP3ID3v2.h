@@ -12,7 +12,8 @@
 
 namespace tagio {
 class File;
-}
+struct TagChange;
+} // namespace tagio
 
 class cMP3ID3v2 {
 public:
@@ -81,6 +82,12 @@ public:
     // Writes the store into the file named by MP3File. False on any failure;
     // the file is then as it was.
     bool Update();
+    // The two halves of Update, for a write of both tags as one change: the
+    // version 2.3 image of the store, built before the file is opened; then
+    // the tag the image makes, as the head of change, for the file open as
+    // `file`. False (LastError set) on failure.
+    bool BuildTagImage(QByteArray& image);
+    bool PlanUpdate(tagio::File& file, QByteArray image, tagio::TagChange& change);
 
     // The failure of the last member that can fail (Number 0 after a success).
     const TagError& LastError() const { return m_err; }
@@ -113,7 +120,6 @@ private:
     bool ReadID3v2Tag();
     void StoreFrame(id3v2::ReadFrame&& frame);
     void applyGenreText(const QString& text);
-    bool WriteID3v2Tag();
 
     void letText(Field f, const QString& value);
     void rewriteGenreFrame();

@@ -3,17 +3,22 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +28,7 @@
 #include "core/WindowHelpers.h"
 #include "mainwindow/frmMP3TagsEditor.h"
 #include "tags/Id3v2Codec.h"
+#include "tags/TagChange.h"
 #include "tags/TagFileIo.h"
 #include "tags/cMP3ID3v2.h"
 #include "tests/mainwindow/PlayerWindowSupport.h"
@@ -32,6 +38,14 @@
 using namespace tagtest;
 
 namespace {
+
+// Runs what loads a file into the editor, and waits until its tags show.
+void untilShown(FrmMP3TagsEditor* e, const std::function<void()>& load)
+{
+    QSignalSpy shown(e, &FrmMP3TagsEditor::TagsShown);
+    load();
+    ASSERT_TRUE(shown.count() > 0 || shown.wait(60000)) << "the tags never showed";
+}
 
 // Every test starts without an editor and leaves none behind.
 class MP3TagsEditor : public ::testing::Test {
@@ -52,7 +66,7 @@ protected:
         e->cboID3->setCurrentIndex(version);
         testenv::ScriptedDialogs dialogs;
         dialogs.choose({path});
-        e->cmdSelectFile->click();
+        untilShown(e, [e] { e->cmdSelectFile->click(); });
         return e;
     }
 
@@ -100,6 +114,40 @@ QByteArray le32(quint32 v)
 }
 
 QByteArray text3(const QByteArray& id, const QByteArray& text) { return frame(3, id, latin1Text(text)); }
+
+// The longest time the window's thread spent away from its event loop: a
+// timer ticks on it every 5 ms, and the longest gap between ticks is what a
+// user would see as a frozen window.
+class LoopWatch {
+public:
+    LoopWatch()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+        m_clock.start();
+        m_timer.start();
+    }
+
+    qint64 longestMs()
+    {
+        tick();
+        return m_longest;
+    }
+
+private:
+    void tick()
+    {
+        const qint64 now = m_clock.elapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
 
 } // namespace
 
@@ -197,7 +245,7 @@ TEST_F(MP3TagsEditor, EachVersionChoiceFillsTheBoxesFromItsTags)
         SCOPED_TRACE(c.version);
         // Changing the choice reloads the file; unsaved edits are dropped.
         e->txtAlbum->setText("edited");
-        e->cboID3->setCurrentIndex(c.version);
+        untilShown(e, [&] { e->cboID3->setCurrentIndex(c.version); });
         EXPECT_EQ(tabCaptions(e->cTabControl1), c.tabs);
         EXPECT_EQ(e->txtTitle->text(), c.title);
         EXPECT_EQ(e->txtArtist->text(), c.artist);
@@ -222,7 +270,7 @@ TEST_F(MP3TagsEditor, EachVersionChoiceFillsTheBoxesFromItsTags)
     // Several files chosen: the editor takes the first of them.
     const QString other = bothTags("other.mp3", text3("TIT2", "Other"), QByteArray());
     dialogs.choose({other, path});
-    e->cmdSelectFile->click();
+    untilShown(e, [&] { e->cmdSelectFile->click(); });
     EXPECT_EQ(e->sSourceFile->toPlainText(), other);
     EXPECT_EQ(e->txtTitle->text(), "Other");
 }
@@ -329,7 +377,9 @@ TEST_F(MP3TagsEditor, FilesItMustNotWriteAreLeftAsTheyWere)
     const QString tiny = writeFile("tiny.mp3", QByteArray(100, 'x'));
     const QString readOnly = bothTags("readonly.mp3", text3("TIT2", "t"), v1Block("t", "", "", "", "", 1));
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    const QString missing = writeFile("gone.mp3", tag(3, text3("TIT2", "x"), 10) + mpegAudio(4));
+    // Deleted between the load and Apply.
+    const QByteArray goneBytes = tag(3, text3("TIT2", "x"), 10) + mpegAudio(4) + v1Block("x", "", "", "", "", 1);
+    const QString missing = tempFolder() + "/gone.mp3";
     // A WAV named as an MP3, with an ID3v1 block some program put at its end.
     QByteArray wav("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xAC\0\0\x88\x58\x01\0\x02\0\x10\0data", 40);
     wav += le32(2000) + QByteArray(2000, '\0');
@@ -344,12 +394,15 @@ TEST_F(MP3TagsEditor, FilesItMustNotWriteAreLeftAsTheyWere)
         bool removeFirst;
     };
     const QString notValid = " is not a valid MP3 file.(-2147217407)";
+    const QString gone = " no longer exists: its tags were not written.(53)";
     const Case cases[] = {
         {empty, 2, empty + notValid, false},
         {empty, 1, empty + notValid, false},
         {text, 2, text + notValid, false},
         {tiny, 1, tiny + notValid, false},
-        {missing, 2, missing + notValid, true},
+        {missing, 2, missing + gone, true},
+        {missing, 0, missing + gone, true},
+        {missing, 1, missing + gone, true},
         {cut, 2, cut + notValid, false},
         {wave, 2, wave + notValid, false},
         {wave, 0, wave + notValid, false},
@@ -357,6 +410,8 @@ TEST_F(MP3TagsEditor, FilesItMustNotWriteAreLeftAsTheyWere)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString() + " version " + std::to_string(c.version));
+        if (c.removeFirst)
+            writeFile("gone.mp3", goneBytes);
         const QByteArray before = readFile(c.path);
         FrmMP3TagsEditor* e = open(c.path, c.version);
         e->txtTitle->setText("Changed");
@@ -623,4 +678,62 @@ TEST_F(MP3TagsEditor, OpensBesideItsOwnerInsideTheOwnersScreen)
             EXPECT_LE(r.right(), owner.frameGeometry().left() - 1);
         }
     }
+}
+
+// A 200 MB file: its tags show at once, its audio is digested on a worker,
+// and Apply waits for that digest without holding the window either.
+TEST_F(MP3TagsEditor, ALargeFileNeverHoldsTheWindow)
+{
+    // Most of the file is a hole: quick to make, read in full by the digest.
+    const QString path = writeFile("large.mp3", tag(3, text3("TIT2", "Large"), 2000) + mpegAudio(40, 3));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.resize((200 << 20) - 128));
+        ASSERT_TRUE(f.seek(f.size()));
+        f.write(v1Block("Large", "", "", "", "", 1));
+    }
+    FrmMP3TagsEditor* e = g_frmMP3TagsEditor();
+    e->show();
+    QCoreApplication::processEvents(); // the window's first paint is not part of the open
+    LoopWatch watch;
+    testenv::ScriptedDialogs dialogs;
+    dialogs.choose({path});
+    untilShown(e, [e] { e->cmdSelectFile->click(); });
+    EXPECT_EQ(e->txtTitle->text(), "Large");
+    e->txtTitle->setText("Still large");
+    EXPECT_EQ(apply(e), QStringList{"Done."});
+    EXPECT_LT(watch.longestMs(), 100);
+
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(framesWithId(readV23(f.read(2048)), "TIT2").at(0).data, latin1Text("Still large"));
+    f.close();
+    QFile::remove(path);
+}
+
+// A write killed half way through the tag: the next open rolls it back before
+// reading, so the boxes show the old tags, and clears the copies of killed
+// rewrites beside the file.
+TEST_F(MP3TagsEditor, OpeningAFileAfterAKilledWriteShowsItsOldTagsAndLeavesNothingBehind)
+{
+    QByteArray picture("\0image/png\0\x03\0", 13);
+    for (int i = 0; picture.size() < 3'000'000; ++i)
+        picture.append(char(i * 31 + (i >> 9)));
+    const QByteArray original = tag(3, text3("TIT2", "Old title") + frame(3, "APIC", picture), 1000) +
+                                mpegAudio(20, 4) + v1Block("Old title", "", "", "", "", 1);
+    const QString path = writeFile("killed.mp3", original);
+    // Killed with a part of the tag written.
+    QProcess probe;
+    probe.start(QStringLiteral(KELVANE_TAG_WRITE_PROBE), {path, "titles", "3"});
+    ASSERT_TRUE(probe.waitForFinished(60000));
+    ASSERT_EQ(probe.exitStatus(), QProcess::CrashExit);
+    ASSERT_NE(readFile(path), original);
+    const QString copy = writeFile(".killed.mp3.kvtag-Ab12Cd", "a rewrite's copy");
+
+    FrmMP3TagsEditor* e = open(path);
+    EXPECT_EQ(e->txtTitle->text(), "Old title");
+    EXPECT_EQ(readFile(path), original);
+    EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_TRUE(QDir(tagio::pendingWritesFolder()).isEmpty());
 }
