@@ -15,7 +15,7 @@
 #include "components/audio/AudioEncoderBackends.h"
 #include "components/audio/AudioJobErrors.h"
 #include "components/audio/FFmpegUtil.h"
-#include "components/audio/SampleConverter.h"
+#include "components/audio/Resampler.h"
 
 namespace kvaudio {
 
@@ -23,7 +23,7 @@ struct AudioEncoder::Impl {
     std::unique_ptr<EncoderBackend> backend;
     QString target, temp;
     int inRate = 0, inChannels = 0;
-    SwrContext* swr = nullptr;
+    Resampler swr;
     std::vector<float> converted, fromS16;
     bool finished = false, committed = false;
     int code = 0;
@@ -31,8 +31,6 @@ struct AudioEncoder::Impl {
 
     ~Impl()
     {
-        if (swr)
-            swr_free(&swr);
         backend.reset();
         removeTemp();
     }
@@ -205,14 +203,8 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
     m.inRate = inputRate;
     m.inChannels = inputChannels;
     if (inputRate != m.backend->rate() || inputChannels != m.backend->channels()) {
-        initFFmpeg();
         AVChannelLayout in = defaultLayout(inputChannels), out = defaultLayout(m.backend->channels());
-        int r = swr_alloc_set_opts2(&m.swr, &out, AV_SAMPLE_FMT_FLT, m.backend->rate(), &in, AV_SAMPLE_FMT_FLT,
-                                    inputRate, 0, nullptr);
-        if (r >= 0 && !setPlainChannelMix(m.swr, inputChannels, m.backend->channels()))
-            r = AVERROR(EINVAL);
-        if (r >= 0)
-            r = swr_init(m.swr);
+        const int r = m.swr.open(in, AV_SAMPLE_FMT_FLT, inputRate, out, AV_SAMPLE_FMT_FLT, m.backend->rate());
         av_channel_layout_uninit(&in);
         av_channel_layout_uninit(&out);
         if (r < 0)
@@ -229,16 +221,15 @@ bool AudioEncoder::write(const float* interleaved, int frames)
     if (frames <= 0)
         return true;
     QString err;
-    if (!m.swr) {
+    if (!m.swr.isOpen()) {
         if (!m.backend->write(interleaved, frames, &err))
             return m.fail(ErrWrite, err);
         return true;
     }
-    const int cap = swr_get_out_samples(m.swr, frames) + 16;
+    const int cap = m.swr.room(frames);
     m.converted.resize(size_t(cap) * m.backend->channels());
-    uint8_t* out = reinterpret_cast<uint8_t*>(m.converted.data());
     const uint8_t* in = reinterpret_cast<const uint8_t*>(interleaved);
-    const int got = swr_convert(m.swr, &out, cap, &in, frames);
+    const int got = m.swr.convert(reinterpret_cast<uint8_t*>(m.converted.data()), cap, &in, frames);
     if (got < 0)
         return m.fail(ErrWrite, QStringLiteral("The audio cannot be converted to the output format."));
     if (got > 0 && !m.backend->write(m.converted.data(), got, &err))
@@ -265,11 +256,12 @@ bool AudioEncoder::finish()
     if (m.finished)
         return true;
     QString err;
-    if (m.swr) {
-        const int cap = swr_get_out_samples(m.swr, 0) + 16;
-        m.converted.resize(size_t(cap) * m.backend->channels());
-        uint8_t* out = reinterpret_cast<uint8_t*>(m.converted.data());
-        const int got = swr_convert(m.swr, &out, cap, nullptr, 0);
+    if (m.swr.isOpen()) {
+        m.converted.resize(size_t(m.swr.owed()) * m.backend->channels());
+        const int got = m.swr.drain(reinterpret_cast<uint8_t*>(m.converted.data()));
+        m.swr.close();
+        if (got < 0)
+            return m.fail(ErrWrite, QStringLiteral("The audio cannot be converted to the output format."));
         if (got > 0 && !m.backend->write(m.converted.data(), got, &err))
             return m.fail(ErrWrite, err);
     }
