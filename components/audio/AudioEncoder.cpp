@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "components/audio/AudioEncoderBackends.h"
 #include "components/audio/AudioJobErrors.h"
 #include "components/audio/FFmpegUtil.h"
+#include "components/audio/OutputCheck.h"
 #include "components/audio/Resampler.h"
 
 namespace kvaudio {
@@ -22,6 +24,8 @@ namespace kvaudio {
 struct AudioEncoder::Impl {
     std::unique_ptr<EncoderBackend> backend;
     QString target, temp;
+    const char* demuxer = "wav"; // the container written, to read it back as
+    int64_t framesOut = 0;        // frames handed to the writer
     int inRate = 0, inChannels = 0;
     Resampler swr;
     std::vector<float> converted, fromS16;
@@ -61,6 +65,17 @@ QString AudioEncoder::errorText() const { return d->text; }
 
 namespace {
 
+std::mutex& hookMutex()
+{
+    static std::mutex m;
+    return m;
+}
+std::function<void(const QString&)>& writtenHook()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+
 bool isMp3Rate(int r)
 {
     for (int x : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000})
@@ -71,6 +86,12 @@ bool isMp3Rate(int r)
 
 } // namespace
 
+void setWrittenOutputHook(std::function<void(const QString&)> hook)
+{
+    std::lock_guard<std::mutex> lock(hookMutex());
+    writtenHook() = std::move(hook);
+}
+
 bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inputRate, int inputChannels)
 {
     Impl& m = *d;
@@ -79,6 +100,9 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
     m.code = 0;
     m.text.clear();
     m.finished = m.committed = false;
+    m.framesOut = 0;
+    m.demuxer = s.outputFormat == 3 ? "mp3" : s.outputFormat == 4 ? "asf" : s.outputFormat == 5 ? "ogg"
+              : s.outputFormat == 6 ? "ape" : "wav";
     if (inputRate <= 0 || inputChannels <= 0)
         return m.fail(ErrSettings, QStringLiteral("The audio to encode has no valid format."));
     const int srcChannels = qMin(inputChannels, 2);
@@ -224,6 +248,7 @@ bool AudioEncoder::write(const float* interleaved, int frames)
     if (!m.swr.isOpen()) {
         if (!m.backend->write(interleaved, frames, &err))
             return m.fail(ErrWrite, err);
+        m.framesOut += frames;
         return true;
     }
     const int cap = m.swr.room(frames);
@@ -234,6 +259,7 @@ bool AudioEncoder::write(const float* interleaved, int frames)
         return m.fail(ErrWrite, QStringLiteral("The audio cannot be converted to the output format."));
     if (got > 0 && !m.backend->write(m.converted.data(), got, &err))
         return m.fail(ErrWrite, err);
+    m.framesOut += got;
     return true;
 }
 
@@ -264,10 +290,24 @@ bool AudioEncoder::finish()
             return m.fail(ErrWrite, QStringLiteral("The audio cannot be converted to the output format."));
         if (got > 0 && !m.backend->write(m.converted.data(), got, &err))
             return m.fail(ErrWrite, err);
+        m.framesOut += qMax(got, 0);
     }
     if (!m.backend->finish(&err))
         return m.fail(ErrWrite, err);
     m.backend.reset();
+    const QString name = QFileInfo(m.target).fileName();
+    if (m.framesOut == 0)
+        return m.fail(ErrWrite, QStringLiteral("No audio reached the output file '%1'.").arg(name));
+    std::function<void(const QString&)> hook;
+    {
+        std::lock_guard<std::mutex> lock(hookMutex());
+        hook = writtenHook();
+    }
+    if (hook)
+        hook(m.temp);
+    const QString why = checkWrittenAudio(m.temp, m.demuxer);
+    if (!why.isEmpty())
+        return m.fail(ErrWrite, QStringLiteral("The output file '%1' cannot be read back: %2.").arg(name, why));
     m.finished = true;
     return true;
 }
