@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,15 +16,18 @@
 #include "components/audio/AudioEncoderBackends.h"
 #include "components/audio/AudioJobErrors.h"
 #include "components/audio/FFmpegUtil.h"
-#include "components/audio/SampleConverter.h"
+#include "components/audio/OutputCheck.h"
+#include "components/audio/Resampler.h"
 
 namespace kvaudio {
 
 struct AudioEncoder::Impl {
     std::unique_ptr<EncoderBackend> backend;
     QString target, temp;
+    const char* demuxer = "wav"; // the container written, to read it back as
+    int64_t framesOut = 0;        // frames handed to the writer
     int inRate = 0, inChannels = 0;
-    SwrContext* swr = nullptr;
+    Resampler swr;
     std::vector<float> converted, fromS16;
     bool finished = false, committed = false;
     int code = 0;
@@ -31,8 +35,6 @@ struct AudioEncoder::Impl {
 
     ~Impl()
     {
-        if (swr)
-            swr_free(&swr);
         backend.reset();
         removeTemp();
     }
@@ -63,6 +65,17 @@ QString AudioEncoder::errorText() const { return d->text; }
 
 namespace {
 
+std::mutex& hookMutex()
+{
+    static std::mutex m;
+    return m;
+}
+std::function<void(const QString&)>& writtenHook()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+
 bool isMp3Rate(int r)
 {
     for (int x : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000})
@@ -73,6 +86,12 @@ bool isMp3Rate(int r)
 
 } // namespace
 
+void setWrittenOutputHook(std::function<void(const QString&)> hook)
+{
+    std::lock_guard<std::mutex> lock(hookMutex());
+    writtenHook() = std::move(hook);
+}
+
 bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inputRate, int inputChannels)
 {
     Impl& m = *d;
@@ -81,6 +100,9 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
     m.code = 0;
     m.text.clear();
     m.finished = m.committed = false;
+    m.framesOut = 0;
+    m.demuxer = s.outputFormat == 3 ? "mp3" : s.outputFormat == 4 ? "asf" : s.outputFormat == 5 ? "ogg"
+              : s.outputFormat == 6 ? "ape" : "wav";
     if (inputRate <= 0 || inputChannels <= 0)
         return m.fail(ErrSettings, QStringLiteral("The audio to encode has no valid format."));
     const int srcChannels = qMin(inputChannels, 2);
@@ -205,14 +227,8 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
     m.inRate = inputRate;
     m.inChannels = inputChannels;
     if (inputRate != m.backend->rate() || inputChannels != m.backend->channels()) {
-        initFFmpeg();
         AVChannelLayout in = defaultLayout(inputChannels), out = defaultLayout(m.backend->channels());
-        int r = swr_alloc_set_opts2(&m.swr, &out, AV_SAMPLE_FMT_FLT, m.backend->rate(), &in, AV_SAMPLE_FMT_FLT,
-                                    inputRate, 0, nullptr);
-        if (r >= 0 && !setPlainChannelMix(m.swr, inputChannels, m.backend->channels()))
-            r = AVERROR(EINVAL);
-        if (r >= 0)
-            r = swr_init(m.swr);
+        const int r = m.swr.open(in, AV_SAMPLE_FMT_FLT, inputRate, out, AV_SAMPLE_FMT_FLT, m.backend->rate());
         av_channel_layout_uninit(&in);
         av_channel_layout_uninit(&out);
         if (r < 0)
@@ -229,20 +245,21 @@ bool AudioEncoder::write(const float* interleaved, int frames)
     if (frames <= 0)
         return true;
     QString err;
-    if (!m.swr) {
+    if (!m.swr.isOpen()) {
         if (!m.backend->write(interleaved, frames, &err))
             return m.fail(ErrWrite, err);
+        m.framesOut += frames;
         return true;
     }
-    const int cap = swr_get_out_samples(m.swr, frames) + 16;
+    const int cap = m.swr.room(frames);
     m.converted.resize(size_t(cap) * m.backend->channels());
-    uint8_t* out = reinterpret_cast<uint8_t*>(m.converted.data());
     const uint8_t* in = reinterpret_cast<const uint8_t*>(interleaved);
-    const int got = swr_convert(m.swr, &out, cap, &in, frames);
+    const int got = m.swr.convert(reinterpret_cast<uint8_t*>(m.converted.data()), cap, &in, frames);
     if (got < 0)
         return m.fail(ErrWrite, QStringLiteral("The audio cannot be converted to the output format."));
     if (got > 0 && !m.backend->write(m.converted.data(), got, &err))
         return m.fail(ErrWrite, err);
+    m.framesOut += got;
     return true;
 }
 
@@ -265,17 +282,32 @@ bool AudioEncoder::finish()
     if (m.finished)
         return true;
     QString err;
-    if (m.swr) {
-        const int cap = swr_get_out_samples(m.swr, 0) + 16;
-        m.converted.resize(size_t(cap) * m.backend->channels());
-        uint8_t* out = reinterpret_cast<uint8_t*>(m.converted.data());
-        const int got = swr_convert(m.swr, &out, cap, nullptr, 0);
+    if (m.swr.isOpen()) {
+        m.converted.resize(size_t(m.swr.owed()) * m.backend->channels());
+        const int got = m.swr.drain(reinterpret_cast<uint8_t*>(m.converted.data()));
+        m.swr.close();
+        if (got < 0)
+            return m.fail(ErrWrite, QStringLiteral("The audio cannot be converted to the output format."));
         if (got > 0 && !m.backend->write(m.converted.data(), got, &err))
             return m.fail(ErrWrite, err);
+        m.framesOut += qMax(got, 0);
     }
     if (!m.backend->finish(&err))
         return m.fail(ErrWrite, err);
     m.backend.reset();
+    const QString name = QFileInfo(m.target).fileName();
+    if (m.framesOut == 0)
+        return m.fail(ErrWrite, QStringLiteral("No audio reached the output file '%1'.").arg(name));
+    std::function<void(const QString&)> hook;
+    {
+        std::lock_guard<std::mutex> lock(hookMutex());
+        hook = writtenHook();
+    }
+    if (hook)
+        hook(m.temp);
+    const QString why = checkWrittenAudio(m.temp, m.demuxer);
+    if (!why.isEmpty())
+        return m.fail(ErrWrite, QStringLiteral("The output file '%1' cannot be read back: %2.").arg(name, why));
     m.finished = true;
     return true;
 }

@@ -8,6 +8,7 @@
 // half file behind nor harms an existing one.
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "components/audio/AudioFormatRecords.h"
@@ -41,6 +42,11 @@ struct EncoderSettings {
     }
 };
 
+// For tests: runs on the encoding thread when a file is complete, before it
+// is read back, with its temporary path; stands in for a writer that leaves a
+// damaged file. Empty for none.
+void setWrittenOutputHook(std::function<void(const QString&)> hook);
+
 class AudioEncoder {
 public:
     AudioEncoder();
@@ -61,7 +67,8 @@ public:
     bool write(const float* interleaved, int frames);
     bool writeS16(const int16_t* interleaved, int frames);
 
-    // Flushes the encoder and completes the temporary file.
+    // Flushes the encoder, completes the temporary file and reads it back:
+    // a file that got no audio or does not decode is an error, not a result.
     bool finish();
     // Moves the finished file to the target.
     bool commit();

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "components/audio/FFmpegUtil.h"
-#include "components/audio/SampleConverter.h"
+#include "components/audio/Resampler.h"
 #include "components/audio/SourceCheck.h"
 
 namespace kvaudio {
@@ -116,7 +116,7 @@ struct AudioSource::Impl {
     const std::atomic<bool>* interrupt = nullptr;
     AVFormatContext* fmt = nullptr;
     AVCodecContext* dec = nullptr;
-    SwrContext* swr = nullptr;
+    Resampler swr;
     AVPacket* pkt = nullptr;
     AVFrame* frame = nullptr;
     int streamIndex = -1;
@@ -146,8 +146,7 @@ struct AudioSource::Impl {
 
     void reset()
     {
-        if (swr)
-            swr_free(&swr);
+        swr.close();
         if (dec)
             avcodec_free_context(&dec);
         if (fmt)
@@ -246,20 +245,18 @@ struct AudioSource::Impl {
             in = defaultLayout(frame->ch_layout.nb_channels > 0 ? frame->ch_layout.nb_channels : info.channels);
         else
             av_channel_layout_copy(&in, &frame->ch_layout);
-        if (swr && swrInRate == frame->sample_rate && swrInFormat == frame->format
+        if (swr.isOpen() && swrInRate == frame->sample_rate && swrInFormat == frame->format
             && av_channel_layout_compare(&swrInLayout, &in) == 0) {
             av_channel_layout_uninit(&in);
             return true;
         }
-        if (swr)
-            swr_free(&swr);
+        // The stream changes its format: what the old resampler holds comes first.
+        if (swr.isOpen() && !drainSwr(errorText)) {
+            av_channel_layout_uninit(&in);
+            return false;
+        }
         AVChannelLayout out = defaultLayout(outChannels);
-        int r = swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_FLT, outRate, &in, AVSampleFormat(frame->format),
-                                    frame->sample_rate, 0, nullptr);
-        if (r >= 0 && !setPlainChannelMix(swr, in.nb_channels, outChannels))
-            r = AVERROR(EINVAL);
-        if (r >= 0)
-            r = swr_init(swr);
+        const int r = swr.open(in, AVSampleFormat(frame->format), frame->sample_rate, out, AV_SAMPLE_FMT_FLT, outRate);
         av_channel_layout_uninit(&out);
         av_channel_layout_uninit(&swrInLayout);
         swrInLayout = in;
@@ -268,8 +265,6 @@ struct AudioSource::Impl {
         if (r < 0) {
             if (errorText)
                 *errorText = QStringLiteral("The audio format cannot be converted: %1.").arg(ffErrorText(r));
-            if (swr)
-                swr_free(&swr);
             return false;
         }
         return true;
@@ -310,12 +305,30 @@ struct AudioSource::Impl {
 
     bool runSwr(const uint8_t** in, int n, QString* errorText)
     {
-        const int cap = swr_get_out_samples(swr, n) + 16;
+        const int cap = swr.room(n);
         compactPending();
         const size_t old = pending.size();
         pending.resize(old + size_t(cap) * outChannels);
         uint8_t* out = reinterpret_cast<uint8_t*>(pending.data() + old);
-        const int got = swr_convert(swr, &out, cap, in, n);
+        const int got = swr.convert(out, cap, in, n);
+        if (got < 0) {
+            pending.resize(old);
+            if (errorText)
+                *errorText = QStringLiteral("The audio format cannot be converted: %1.").arg(ffErrorText(got));
+            return false;
+        }
+        pending.resize(old + size_t(got) * outChannels);
+        return true;
+    }
+
+    // Ends the resampler's stream: its last frames go to pending.
+    bool drainSwr(QString* errorText)
+    {
+        compactPending();
+        const size_t old = pending.size();
+        pending.resize(old + size_t(swr.owed()) * outChannels);
+        const int got = swr.drain(reinterpret_cast<uint8_t*>(pending.data() + old));
+        swr.close();
         if (got < 0) {
             pending.resize(old);
             if (errorText)
@@ -503,8 +516,7 @@ void AudioSource::setOutputFormat(int sampleRate, int channels)
         d->outRate = sampleRate;
     if (channels > 0)
         d->outChannels = channels;
-    if (d->swr)
-        swr_free(&d->swr);
+    d->swr.close();
     d->swrInRate = 0;
 }
 
@@ -532,8 +544,7 @@ bool AudioSource::seekMs(int64_t ms)
         return true;
     }
     avcodec_flush_buffers(s.dec);
-    if (s.swr)
-        swr_free(&s.swr);
+    s.swr.close();
     s.swrInRate = 0;
     s.pending.clear();
     s.pendingPos = 0;
@@ -587,9 +598,9 @@ int AudioSource::read(float* dst, int maxFrames, QString* errorText)
         }
         // End of the stream: drain the resampler, then check that the audio
         // lasted as long as the headers said.
-        if (s.swr)
-            s.runSwr(nullptr, 0, nullptr);
         s.swrDrained = true;
+        if (s.swr.isOpen() && !s.drainSwr(errorText))
+            return -1;
         if (!s.seeked && s.durationReliable && s.info.sampleRate > 0) {
             const int64_t gotMs = s.inputSamplesOut * 1000 / s.info.sampleRate;
             if (gotMs + 500 < s.info.durationMs && gotMs * 10 < s.info.durationMs * 9) {

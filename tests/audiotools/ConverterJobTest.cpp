@@ -8,16 +8,19 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTimer>
+#include <atomic>
 #include <gtest/gtest.h>
 
 
 #include "audiotools/ConverterJob.h"
+#include "components/audio/AudioEncoder.h"
 #include "components/audio/AudioJobRunner.h"
 #include "tests/components/audio/StalledReads.h"
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cProgressBar.h"
 #include "core/Shutdown.h"
 #include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/WavShapes.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 
@@ -41,6 +44,7 @@ protected:
     }
     void TearDown() override
     {
+        kvaudio::setWrittenOutputHook({});
         if (g_frmConverterLoaded() && w && w->cmdConvert->isEnabled())
             w->close();
     }
@@ -477,5 +481,82 @@ TEST_F(ConverterJobTest, FeedbackIsClearedAtTheStartAndTrueAtTheEnd)
     EXPECT_EQ(w->prgCurrnet->ProgressValue(), w->prgCurrnet->ProgressMin());
 }
 
-} // namespace
+// Odd but valid WAVs as other programs write them: every row ends "Done."
+// over an output that holds the source's frames at 44.1 kHz and decodes.
+TEST_F(ConverterJobTest, OddButValidWavsAllConvertIntoOutputsThatDecode)
+{
+    using shapes::Sample;
+    struct Source {
+        const char* name;
+        int rate, channels;
+        qint64 frames;
+        Sample sample;
+        bool extensible;
+    };
+    const Source sources[] = {
+        {"mulaw-8k.wav", 8000, 1, 9, Sample::MuLaw, false},
+        {"20bit.wav", 44100, 2, 5, Sample::S20in24, true},
+        {"three.wav", 22050, 3, 30, Sample::S16, false},
+        {"quad.wav", 48000, 4, 60, Sample::F32, true},
+        {"five.wav", 8000, 5, 4410, Sample::S24, true},
+        {"double.wav", 8000, 1, 1, Sample::F64, false},
+        {"surround.wav", 22050, 6, 9, Sample::S32, true},
+    };
+    QList<Cells> rows;
+    for (const Source& s : sources) {
+        shapes::WavShape shape;
+        shape.rate = s.rate;
+        shape.channels = s.channels;
+        shape.frames = s.frames;
+        shape.sample = s.sample;
+        shape.extensible = s.extensible;
+        const QString src = shapes::writeWav(audio + s.name, shape);
+        ASSERT_FALSE(src.isEmpty()) << s.name;
+        rows << whole(src, 0);
+    }
+    for (const QString format : {"MP3", "WAV"}) {
+        SCOPED_TRACE(format.toStdString());
+        freshMain();
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        open(rows, format);
+        run();
+        const QStringList all = log();
+        const QStringList lines = all.mid(all.lastIndexOf("Preparing to convert: 7 tracks."));
+        EXPECT_EQ(lines.count("Done."), int(std::size(sources))) << lines.join("\n").toStdString();
+        EXPECT_EQ(w->lblCurrentTrack->text(), "Done.");
+        EXPECT_FALSE(w->m_bJobError);
+        for (const Source& s : sources) {
+            const QString name = QString(s.name).replace(".wav", "." + format.toLower());
+            const shapes::Decoded d = shapes::decodeFile(out + name);
+            EXPECT_TRUE(d.ok) << name.toStdString() << ": " << d.error.toStdString();
+            EXPECT_EQ(d.frames, std::max<qint64>(1, std::llround(double(s.frames) * 44100 / s.rate)))
+                << name.toStdString();
+        }
+    }
+}
 
+// An output found wrong once written is its row's error: the row logs it,
+// the other rows go on, and the job ends "Done with errors.".
+TEST_F(ConverterJobTest, AnOutputThatDoesNotDecodeMakesItsRowAnError)
+{
+    const QString a = wav("a.wav"), b = wav("b.wav"), c = wav("c.wav");
+    std::atomic<int> written{0};
+    kvaudio::setWrittenOutputHook([&written](const QString& path) {
+        if (++written == 2)
+            QFile::resize(path, 0);
+    });
+    open({whole(a, 1), whole(b, 1), whole(c, 1)}, "MP3");
+    run();
+    const QStringList lines = log();
+    ASSERT_EQ(lines.size(), 9) << lines.join("\n").toStdString();
+    EXPECT_EQ(lines.mid(2, 3), QStringList({"Start to convert: a.wav...", "Done.", "Start to convert: b.wav..."}));
+    EXPECT_TRUE(QRegularExpression("^Error: The output file 'b\\.mp3' .+\\(32\\)$").match(lines[5]).hasMatch())
+        << lines[5].toStdString();
+    EXPECT_EQ(lines.mid(6), QStringList({"Start to convert: c.wav...", "Done.", "Rows with errors: 1 of 3."}));
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Done with errors.");
+    EXPECT_TRUE(w->m_bJobError);
+    EXPECT_EQ(attest::filesIn(out), QStringList({"a.mp3", "c.mp3"}));
+}
+
+} // namespace

@@ -15,6 +15,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "components/audio/AudioEncoder.h"
+#include "components/audio/AudioJobErrors.h"
 #include "components/audio/AudioJobRunner.h"
 #include "tests/components/audio/StalledReads.h"
 #include "components/disc/cAudioCDRipper.h"
@@ -83,6 +85,7 @@ QStringList leftovers(const QString& dir)
 class CdRipperTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    void TearDown() override { kvaudio::setWrittenOutputHook({}); }
     void useImages(const QStringList& cues) { qputenv("KELVANE_CD_IMAGES", cues.join(':').toLocal8Bit()); }
 
     // Starts one rip and checks the parts of the contract every rip shares.
@@ -317,6 +320,7 @@ TEST_F(CdRipperTest, FailuresEndInOneQueuedErrorAndLeaveNoFile)
         int format;
         QString file;
         int code;
+        bool damaged = false; // the written file is emptied before it is read back
     };
     const Case cases[] = {
         {"missing output folder", 0, 1, -1, -1, 1, out + "/no/such/folder/x.wav", cAudioCDRipper::ErrOutput},
@@ -331,6 +335,7 @@ TEST_F(CdRipperTest, FailuresEndInOneQueuedErrorAndLeaveNoFile)
         {"unknown format", 0, 1, -1, -1, 9, out + "/x.wav", kvaudio::ErrSettings},
         {"unknown output format", 0, 1, -1, -1, 9, out + "/x.ape", kvaudio::ErrSettings},
         {"writing over the image", 0, 1, -1, -1, 1, img.bin, cAudioCDRipper::ErrOwnInput},
+        {"output that does not decode", 0, 1, -1, -1, 3, out + "/x.mp3", kvaudio::ErrWrite, true},
     };
     cAudioCDRipper r;
     Events ev;
@@ -346,10 +351,13 @@ TEST_F(CdRipperTest, FailuresEndInOneQueuedErrorAndLeaveNoFile)
             r.setRangeLength(c.rangeLength);
         r.setOutputFormat(c.format);
         r.setOutputFile(c.file);
+        kvaudio::setWrittenOutputHook(c.damaged ? [](const QString& p) { QFile::resize(p, 0); }
+                                                : std::function<void(const QString&)>());
         ev.log.clear();
         rip(r, ev);
         ASSERT_TRUE(ev.waitEnds());
-        EXPECT_EQ(ev.log, QStringList{QStringLiteral("error %1").arg(c.code)});
+        // A file found wrong once written comes after the rip's progress.
+        EXPECT_EQ(c.damaged ? ev.ends() : ev.log, QStringList{QStringLiteral("error %1").arg(c.code)});
         EXPECT_TRUE(leftovers(out).isEmpty()) << leftovers(out).join(' ').toStdString();
     }
     EXPECT_TRUE(readFile(img.bin) == img.data);
