@@ -635,11 +635,11 @@ void FrmDataBurner3::cmdAbort_Click()
         if (!m_bBurning) {
             cAudioConverter1->AbortJob();
             m_copyStop = true;
-        }
-        else if (cmbEngine->currentIndex() == 0)
+        } else if (cmbEngine->currentIndex() == 0) {
             cAudioDataBurner1->CancelBurn();
-        else
+        } else {
             cBurner1->CancelBurn();
+        }
     });
     if (aborted)
         m_bAbortRequested = true;
