@@ -17,6 +17,7 @@
 #include "audiotools/ConverterJob.h"
 #include "audiotools/JobSteps.h"
 #include "components/audio/AudioJobErrors.h"
+#include "components/disc/DataBurnWorker.h"
 #include "components/disc/DataDiscBurn.h"
 #include "components/audio/cAudioConverter.h"
 #include "components/disc/cAudioDataBurner.h"
@@ -389,22 +390,8 @@ void FrmDataBurner3::cmdConvert_Click()
     prgTotal->setProgressValue(0);
     AddLogLine("Preparing to burn: " + QString::number(cGrid1->RowCount()) + " tracks.", txtLog);
 
-    if (cmbEngine->currentIndex() == 0) {
-        const QString letter = DriveLetter();
-        const QString driveText = cboDrv->currentText().left(2);
-        m_bChecking = true;
-        const bool ready = cAudioDataBurner1->IsDriveReady(letter);
-        const bool empty = ready && cAudioDataBurner1->IsDiscEmpty(letter);
-        m_bChecking = false;
-        if (!ready || !empty) {
-            AddLogLine("The CD drive '" + driveText + (ready ? "' is not empty." : "' is not ready."), txtLog);
-            if (!ready && !cAudioDataBurner1->DriveProblem().isEmpty())
-                AddLogLine(cAudioDataBurner1->DriveProblem(), txtLog);
-            MsgBox("Please insert an empty media into drive: " + driveText, vbInformation | vbOKOnly, QString(), this);
-            AddLogLine(QStringLiteral("Aborted."), txtLog);
-            return;
-        }
-    }
+    if (!DriveTakesTheDisc())
+        return;
     if (CheckTicked(chkDoNotConvertSource)) {
         // The copies are as big as their sources: a disc they cannot fit is
         // refused before anything is copied.
@@ -460,14 +447,10 @@ void FrmDataBurner3::ConvertTracks()
                     break;
                 copy = answer == vbYes;
             }
-            if (copy) {
-                FileCopyClass copier;
-                copier.setCacheSize(1 << 20);
-                copier.Copy(source, target);
-                if (!copier.Sucessfull()) {
-                    NoteRowError();
-                    AddLogLine("Error: " + copier.ErrorText().simplified() + "(" + QString::number(kvaudio::ErrWrite) + ")", txtLog);
-                }
+            QString why;
+            if (copy && !CopyRowFile(source, target, &why) && !m_bAbortRequested) {
+                NoteRowError();
+                AddLogLine("Error: " + why.simplified() + "(" + QString::number(kvaudio::ErrWrite) + ")", txtLog);
             }
             prgTotal->setProgressValue(n);
             lblFilesToConvert->setText("Files: " + QString::number(n) + "/" + QString::number(rows));
@@ -522,6 +505,28 @@ void FrmDataBurner3::ConvertTracks()
         BurnWithImapi2();
 }
 
+bool FrmDataBurner3::DriveTakesTheDisc()
+{
+    // Both engines check the disc before anything is prepared.
+    const bool first = cmbEngine->currentIndex() == 0;
+    const QString letter = DriveLetter();
+    const long drive = cboDrv->currentIndex();
+    const QString driveText = cboDrv->currentText().left(2);
+    m_bChecking = true;
+    const bool ready = first ? cAudioDataBurner1->IsDriveReady(letter) : cBurner1->IsDriveReady(drive);
+    const bool empty = ready && (first ? cAudioDataBurner1->IsDiscEmpty(letter) : cBurner1->IsDiscEmpty(drive));
+    m_bChecking = false;
+    if (ready && empty)
+        return true;
+    const QString problem = first ? cAudioDataBurner1->DriveProblem() : cBurner1->DriveProblem();
+    AddLogLine("The CD drive '" + driveText + (ready ? "' is not empty." : "' is not ready."), txtLog);
+    if (!ready && !problem.isEmpty())
+        AddLogLine(problem, txtLog);
+    MsgBox("Please insert an empty media into drive: " + driveText, vbInformation | vbOKOnly, QString(), this);
+    AddLogLine(QStringLiteral("Aborted."), txtLog);
+    return false;
+}
+
 bool FrmDataBurner3::LayoutFits(const QStringList& files)
 {
     const qint64 capacity = cmbEngine->currentIndex() == 0 ? cAudioDataBurner1->DiscCapacity(DriveLetter())
@@ -542,6 +547,44 @@ bool FrmDataBurner3::LayoutFits(const QStringList& files)
     AddLogLine(QStringLiteral("Aborted."), txtLog);
     return false;
 }
+
+namespace {
+FrmDataBurner3::CopyStepWatch& copyStepWatch()
+{
+    static FrmDataBurner3::CopyStepWatch watch;
+    return watch;
+}
+} // namespace
+
+FrmDataBurner3::CopyStepWatch FrmDataBurner3::setCopyStepWatch(CopyStepWatch watch)
+{
+    CopyStepWatch old = std::move(copyStepWatch());
+    copyStepWatch() = std::move(watch);
+    return old;
+}
+
+bool FrmDataBurner3::CopyRowFile(const QString& source, const QString& target, QString* why)
+{
+    m_copyStop = false;
+    bool copied = false;
+    const CopyStepWatch watch = copyStepWatch();
+    // The Abort button stays live while the file is copied.
+    RunOffThread(
+        [&] {
+            copied = CopyWholeFile(
+                source, target,
+                [&](qint64 done, qint64 size) {
+                    if (watch)
+                        watch(done, size);
+                    return !m_copyStop.load();
+                },
+                why);
+        },
+        true);
+    return copied;
+}
+
+void FrmDataBurner3::CaptionAsStatus() { setWindowTitle(lblCurrentTrack->text()); }
 
 void FrmDataBurner3::EndWithoutBurn(const QString& text)
 {
@@ -589,12 +632,14 @@ void FrmDataBurner3::cmdAbort_Click()
 {
     // A burn is cancelled; it ends through the engine's own end event.
     const bool aborted = AbortRowJob(this, [this] {
-        if (!m_bBurning)
+        if (!m_bBurning) {
             cAudioConverter1->AbortJob();
-        else if (cmbEngine->currentIndex() == 0)
+            m_copyStop = true;
+        } else if (cmbEngine->currentIndex() == 0) {
             cAudioDataBurner1->CancelBurn();
-        else
+        } else {
             cBurner1->CancelBurn();
+        }
     });
     if (aborted)
         m_bAbortRequested = true;
@@ -615,6 +660,7 @@ void FrmDataBurner3::FinishBurn()
     SetJobButtonsEnabled(this, true);
     FinishJobDone();
     AddLogLine(DoneText(), txtLog);
+    CaptionAsStatus();
 }
 
 QString FrmDataBurner3::EndFolderToOpen() const
@@ -724,14 +770,13 @@ void FrmDataBurner3::cAudioDataBurner1_BurnFinished()
     FinishBurn();
 }
 
-void FrmDataBurner3::cAudioDataBurner1_BurnStopped(long code, const QString& text)
+void FrmDataBurner3::cAudioDataBurner1_BurnStopped(long /*code*/, const QString& text)
 {
     m_bBurning = false;
     m_bJobError = true;
     SetJobButtonsEnabled(this, true);
     LogAndLabel(text);
-    if (code == datadisc::ErrCancelled)
-        setWindowTitle(text);
+    CaptionAsStatus();
 }
 
 // ---------------------------------------------------------------------------
@@ -833,7 +878,7 @@ void FrmDataBurner3::cBurner1_BurnerCanceled()
     m_bJobError = true;
     EnableBurnControls(true);
     LogAndLabel(QStringLiteral("Aborted."));
-    setWindowTitle(QStringLiteral("Aborted."));
+    CaptionAsStatus();
 }
 
 void FrmDataBurner3::cBurner1_BurnerMessage(const QString& first, const QString& second)
@@ -842,6 +887,7 @@ void FrmDataBurner3::cBurner1_BurnerMessage(const QString& first, const QString&
     m_bBurning = false;
     m_bJobError = true;
     EnableBurnControls(true);
+    CaptionAsStatus();
 }
 
 void FrmDataBurner3::cBurner1_BurnerEnd()

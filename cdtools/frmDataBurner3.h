@@ -4,6 +4,9 @@
 // converter component) and, once the user agrees, burns that folder's files
 // as a data disc through one of two engines: the data burner component
 // (engine 0) or the burner component (engine 1), which also writes DVDs.
+#include <atomic>
+#include <functional>
+
 #include "toolframe/JobParameters.h"
 #include "toolframe/ToolWindow.h"
 
@@ -81,6 +84,11 @@ public:
     // True from the start of a burn until its end event.
     bool Burning() const { return m_bBurning; }
 
+    // Tests: called on the copying thread after each step of a row's copy
+    // (bytes copied, the file's size). Returns the previous watch.
+    using CopyStepWatch = std::function<void(qint64 copied, qint64 size)>;
+    static CopyStepWatch setCopyStepWatch(CopyStepWatch watch);
+
     cAudioConverter* cAudioConverter1 = nullptr;
     cAudioDataBurner* cAudioDataBurner1 = nullptr;
     cBurner* cBurner1 = nullptr;
@@ -131,11 +139,19 @@ private:
     void LogDiscName(const QString& path, const QString& discName);
     // True when the files fit the disc in the chosen drive; otherwise says so.
     bool LayoutFits(const QStringList& files);
+    // True when the chosen drive holds a blank disc; otherwise says so and the job stops.
+    bool DriveTakesTheDisc();
+    // Copies a row's file off the window's thread while the window stays
+    // live; Abort stops it between two steps, leaving no partial copy.
+    bool CopyRowFile(const QString& source, const QString& target, QString* why);
+    // The caption follows the status line when the job ends.
+    void CaptionAsStatus();
 
     ComponentJobTarget<cAudioConverter> m_target;
     bool m_bFirstCall = false;
     bool m_bBurning = false;
     bool m_bChecking = false;
+    std::atomic<bool> m_copyStop{false};
 };
 
 // The data CD maker window, created on first use (running its Form_Load) and

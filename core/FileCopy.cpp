@@ -11,8 +11,15 @@
 #include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "components/controls/cProgressBar.h"
 #include "core/CommonLook.h"
@@ -38,6 +45,115 @@ bool SameFile(const QString& a, const QString& b)
     if (::stat(QFile::encodeName(a).constData(), &sa) != 0 || ::stat(QFile::encodeName(b).constData(), &sb) != 0)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+namespace {
+
+QString osError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// Closes a descriptor when it goes out of scope.
+struct Fd {
+    int fd = -1;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
+
+bool CopyWholeFile(const QString& source, const QString& destination,
+                   const std::function<bool(qint64 copied, qint64 size)>& step, QString* why)
+{
+    auto fail = [why](const QString& text) {
+        if (why)
+            *why = text;
+        return false;
+    };
+    Fd in;
+    // Not blocking: a FIFO in the source's place must not hang the open.
+    in.fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (in.fd < 0 || ::fstat(in.fd, &st) != 0)
+        return fail("The file could not be read:\r\n" + source + "\r\n" + osError());
+    if (!S_ISREG(st.st_mode))
+        return fail("The file to copy is not a regular file:\r\n" + source);
+    if (destination.isEmpty())
+        return fail(QStringLiteral("No file to copy to."));
+    if (SameFile(source, destination))
+        return fail("A file cannot be copied onto itself:\r\n" + destination);
+    ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    const QFileInfo dest(destination);
+    QString part;
+    Fd out;
+    for (int attempt = 0; out.fd < 0 && attempt < 100; ++attempt) {
+        part = dest.absolutePath() + "/." + dest.fileName() + "." +
+               QString::number(QRandomGenerator::global()->generate(), 16) + ".part";
+        out.fd = ::open(QFile::encodeName(part).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (out.fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (out.fd < 0)
+        return fail("The file could not be created:\r\n" + destination + "\r\n" + osError());
+    auto abandon = [&](const QString& text) {
+        ::unlink(QFile::encodeName(part).constData());
+        return fail(text);
+    };
+
+    // The file's size at the start bounds the copy: a file that keeps
+    // growing cannot keep it going, and one that changed fails it below.
+    constexpr qint64 kStep = 8 << 20;
+    const qint64 size = st.st_size;
+    qint64 copied = 0;
+    bool inKernel = true;
+    std::unique_ptr<char[]> buffer;
+    while (copied < size) {
+        const qint64 want = std::min(kStep, size - copied);
+        ssize_t n = -1;
+        if (inKernel) {
+            n = ::copy_file_range(in.fd, nullptr, out.fd, nullptr, size_t(want), 0);
+            // Not between these files (older kernels, other file systems): through a buffer.
+            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                inKernel = false;
+                continue;
+            }
+        } else {
+            if (!buffer)
+                buffer.reset(new char[1 << 20]);
+            n = ::read(in.fd, buffer.get(), size_t(std::min<qint64>(want, 1 << 20)));
+            for (ssize_t done = 0; n > 0 && done < n;) {
+                const ssize_t w = ::write(out.fd, buffer.get() + done, size_t(n - done));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0)
+                    return abandon("The file could not be written:\r\n" + destination + "\r\n" + osError());
+                done += w;
+            }
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return abandon("The file could not be copied:\r\n" + source + "\r\n" + osError());
+        if (n == 0)
+            break;
+        copied += n;
+        if (step && !step(copied, size))
+            return abandon(QStringLiteral("The copy was stopped."));
+    }
+    struct stat after {};
+    if (::fstat(in.fd, &after) != 0 || copied != size || after.st_size != size ||
+        after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)
+        return abandon("The file changed while it was copied:\r\n" + source);
+    if (::close(out.fd) != 0) {
+        out.fd = -1;
+        return abandon("The file could not be written:\r\n" + destination + "\r\n" + osError());
+    }
+    out.fd = -1;
+    if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(destination).constData()) != 0)
+        return abandon("The file could not be written:\r\n" + destination + "\r\n" + osError());
+    return true;
 }
 
 bool FileCopyClass::fail(const QString& text)

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -13,6 +14,18 @@ class XP_ProgressBar;
 // True when both paths name one existing file: the same canonical path, or
 // the same inode (hard links, bind mounts).
 bool SameFile(const QString& a, const QString& b);
+
+// Copies a regular file whole for the program's own working files: the
+// kernel moves the bytes (no buffer in the program, no sync to the disk), so
+// it costs what a shell's copy costs; call it off the window's thread. The
+// copy is written under a hidden name beside the destination, which it
+// replaces only once complete. `step` (may be empty) is called after each
+// step of at most 8 MB with the bytes copied and the file's size; false from
+// it stops the copy. A stopped or failed copy leaves the destination as it
+// was and nothing beside it, and returns false with the reason in *why. A
+// source that changes while it is copied fails the copy.
+bool CopyWholeFile(const QString& source, const QString& destination,
+                   const std::function<bool(qint64 copied, qint64 size)>& step, QString* why);
 
 class FileCopyClass {
 public:

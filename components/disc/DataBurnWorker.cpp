@@ -50,7 +50,7 @@ void DataBurnWorker::Stop()
     m_running = false;
 }
 
-void RunOffThread(const std::function<void()>& work)
+void RunOffThread(const std::function<void()>& work, bool userInput)
 {
     QEventLoop loop;
     std::atomic<bool> done{false};
@@ -60,7 +60,7 @@ void RunOffThread(const std::function<void()>& work)
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     if (!done.load())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec(userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     t.join();
 }
 
@@ -69,4 +69,11 @@ datadisc::DriveState ProbeDriveOffThread(const QString& address)
     datadisc::DriveState result;
     RunOffThread([&] { result = datadisc::ProbeDrive(address); });
     return result;
+}
+
+bool CheckDriveOffThread(const QString& address, bool blank, QString* why)
+{
+    const datadisc::DriveState st = ProbeDriveOffThread(address);
+    *why = !st.ready ? st.why : (blank && !st.blank) ? QStringLiteral("The disc is not empty.") : QString();
+    return st.ready && (!blank || st.blank);
 }

@@ -36,7 +36,10 @@ private:
 };
 
 // Runs `work` on a worker thread while the caller's thread keeps painting and
-// delivering events (a local event loop without user input), and returns
-// when it has ended.
-void RunOffThread(const std::function<void()>& work);
+// delivering events (a local event loop, without user input unless asked
+// for), and returns when it has ended.
+void RunOffThread(const std::function<void()>& work, bool userInput = false);
 datadisc::DriveState ProbeDriveOffThread(const QString& address);
+// Whether the drive is ready and, with `blank`, holds a blank disc; *why
+// says why not (empty when it is).
+bool CheckDriveOffThread(const QString& address, bool blank, QString* why);

@@ -19,7 +19,10 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 // libisofs declares struct burn_source at global scope; libburn defines it in
@@ -131,6 +134,24 @@ QString discStatusProblem(burn_disc_status s)
     }
 }
 
+// Both libraries keep their message queues and settings process-wide, and
+// another start of either in this process (the audio burner, a reader of
+// images) puts back its own: a queue that keeps nothing would hide every
+// error. So each use sets them again.
+void applyLibrarySettings()
+{
+    char queue[] = "SORRY", print[] = "NEVER", id[] = "libburn: ";
+    burn_msgs_set_severities(queue, print, id);
+    // Names and labels are handed over as UTF-8 whatever the locale.
+    char utf8[] = "UTF-8";
+    iso_set_local_charset(utf8, 0);
+    // A file that cannot be read is queued as an error that fails the burn.
+    char iqueue[] = "SORRY", iprint[] = "NEVER", iid[] = "";
+    iso_set_msgs_severities(iqueue, iprint, iid);
+    char abortAt[] = "MISHAP";
+    iso_set_abort_severity(abortAt);
+}
+
 // A grabbed drive, released (and its info freed) when it goes.
 struct GrabbedDrive {
     burn_drive_info* info = nullptr;
@@ -144,6 +165,7 @@ struct GrabbedDrive {
                 *why = QStringLiteral("The drive address is too long.");
             return false;
         }
+        applyLibrarySettings();
         discardLibburnMessages();
         if (burn_drive_scan_and_grab(&info, adr.data(), load ? 1 : 0) != 1 || !info) {
             info = nullptr;
@@ -186,21 +208,9 @@ struct GrabbedDrive {
 bool LibrariesReady()
 {
     static const bool ready = [] {
-        if (!burn_initialize())
+        if (!burn_initialize() || iso_init() < 0)
             return false;
-        char queue[] = "SORRY", print[] = "NEVER", id[] = "libburn: ";
-        burn_msgs_set_severities(queue, print, id);
-        if (iso_init() < 0)
-            return false;
-        // Names and labels are handed over as UTF-8 whatever the locale.
-        char utf8[] = "UTF-8";
-        iso_set_local_charset(utf8, 0);
-        // A file that cannot be read is an error to report, and stops the
-        // image rather than being filled with zeros.
-        char iqueue[] = "SORRY", iprint[] = "NEVER", iid[] = "";
-        iso_set_msgs_severities(iqueue, iprint, iid);
-        char abortAt[] = "MISHAP";
-        iso_set_abort_severity(abortAt);
+        applyLibrarySettings();
         return true;
     }();
     return ready;
@@ -511,6 +521,309 @@ void discardIsoMessages()
     iso_obtain_msgs(never, &code, &imgid, msg, severity);
 }
 
+// libisofs asks a file's stream for one 2 KB block per call; read from the
+// file one by one, a gigabyte costs half a million system calls. This
+// stream reads the file in large chunks and hands the blocks out of memory.
+// It reports its own read problems naming the file, which libisofs cannot
+// for a stream it does not know.
+namespace chunked {
+
+constexpr size_t kChunkBytes = 1 << 20;
+// Tells these streams' files from those of other file systems libisofs knows.
+constexpr unsigned int kFileSystemId = 0x4b56;
+
+struct File {
+    QByteArray path; // local encoding
+    off_t size = 0;  // what the layout was planned with
+    dev_t dev = 0;
+    ino_t ino = 0;
+    int fd = -1;
+    std::unique_ptr<char[]> chunk;
+    size_t have = 0; // bytes in chunk
+    size_t at = 0;   // bytes of chunk handed out
+    off_t done = 0;  // bytes handed out
+    bool reported = false;
+};
+
+// The layout of libisofs' struct iso_stream, whose member name C++ cannot spell.
+struct Stream {
+    IsoStreamIface* iface;
+    int refcount;
+    void* data;
+};
+
+File* fileOf(IsoStream* s) { return static_cast<File*>(reinterpret_cast<Stream*>(s)->data); }
+
+void report(File* f, const QString& what)
+{
+    if (f->reported)
+        return;
+    f->reported = true;
+    QByteArray text = (what + QStringLiteral(": ") + QFile::decodeName(f->path)).toLocal8Bit();
+    char sorry[] = "SORRY";
+    iso_msgs_submit(int(ISO_FILE_CANT_WRITE), text.data(), 0, sorry, 0);
+}
+
+int openStream(IsoStream* s)
+{
+    File* f = fileOf(s);
+    // Not blocking: a FIFO put in the file's place must not hang the image.
+    f->fd = ::open(f->path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (f->fd < 0 || ::fstat(f->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        report(f, QStringLiteral("The file cannot be read"));
+        if (f->fd >= 0)
+            ::close(f->fd);
+        f->fd = -1;
+        return int(ISO_FILE_ACCESS_DENIED);
+    }
+    ::posix_fadvise(f->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    f->chunk.reset(new char[kChunkBytes]);
+    f->have = f->at = 0;
+    f->done = 0;
+    if (st.st_size == f->size)
+        return 1;
+    report(f, QStringLiteral("The file changed its size"));
+    return st.st_size > f->size ? 2 : 3;
+}
+
+int closeStream(IsoStream* s)
+{
+    File* f = fileOf(s);
+    if (f->fd >= 0)
+        ::close(f->fd);
+    f->fd = -1;
+    f->chunk.reset();
+    return 1;
+}
+
+off_t streamSize(IsoStream* s) { return fileOf(s)->size; }
+
+int readStream(IsoStream* s, void* buf, size_t count)
+{
+    File* f = fileOf(s);
+    if (f->fd < 0)
+        return int(ISO_FILE_NOT_OPENED);
+    size_t got = 0;
+    while (got < count) {
+        if (f->at == f->have) {
+            ssize_t n;
+            do
+                n = ::read(f->fd, f->chunk.get(), kChunkBytes);
+            while (n < 0 && errno == EINTR);
+            if (n < 0) {
+                report(f, QStringLiteral("The file cannot be read"));
+                return int(ISO_FILE_READ_ERROR);
+            }
+            if (n == 0) {
+                if (f->done < f->size)
+                    report(f, QStringLiteral("The file ended early"));
+                break;
+            }
+            f->have = size_t(n);
+            f->at = 0;
+        }
+        const size_t n = std::min(count - got, f->have - f->at);
+        std::memcpy(static_cast<char*>(buf) + got, f->chunk.get() + f->at, n);
+        f->at += n;
+        got += n;
+        f->done += off_t(n);
+    }
+    return int(got);
+}
+
+int isRepeatable(IsoStream*) { return 1; }
+
+void getId(IsoStream* s, unsigned int* fsId, dev_t* devId, ino_t* inoId)
+{
+    const File* f = fileOf(s);
+    *fsId = kFileSystemId;
+    *devId = f->dev;
+    *inoId = f->ino;
+}
+
+void freeData(IsoStream* s)
+{
+    File* f = fileOf(s);
+    closeStream(s);
+    delete f;
+}
+
+int updateSize(IsoStream* s)
+{
+    File* f = fileOf(s);
+    struct stat st {};
+    if (::stat(f->path.constData(), &st) != 0)
+        return int(ISO_FILE_ERROR);
+    f->size = st.st_size;
+    return 1;
+}
+
+IsoStream* inputStream(IsoStream*, int) { return nullptr; }
+
+int make(const QByteArray& path, const struct stat& st, IsoStream** out);
+
+int cloneStream(IsoStream* old, IsoStream** copy, int flag)
+{
+    if (flag)
+        return int(ISO_STREAM_NO_CLONE);
+    const File* f = fileOf(old);
+    struct stat st {};
+    st.st_size = f->size;
+    st.st_dev = f->dev;
+    st.st_ino = f->ino;
+    return make(f->path, st, copy);
+}
+
+IsoStreamIface kClass = {4, {'u', 's', 'e', 'r'}, openStream, closeStream, streamSize, readStream, isRepeatable, getId, freeData,
+                         updateSize, inputStream, nullptr, cloneStream};
+
+int make(const QByteArray& path, const struct stat& st, IsoStream** out)
+{
+    auto* f = new File;
+    f->path = path;
+    f->size = st.st_size;
+    f->dev = st.st_dev;
+    f->ino = st.st_ino;
+    auto* s = static_cast<Stream*>(std::malloc(sizeof(Stream)));
+    if (!s) {
+        delete f;
+        return int(ISO_OUT_OF_MEM);
+    }
+    s->iface = &kClass;
+    s->refcount = 1;
+    s->data = f;
+    *out = reinterpret_cast<IsoStream*>(s);
+    return 1;
+}
+
+// Adds the file under `name` with the attributes of the file itself.
+int addFile(IsoDir* dir, const char* name, const QByteArray& path)
+{
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0)
+        return int(ISO_FILE_DOESNT_EXIST);
+    if (!S_ISREG(st.st_mode))
+        return int(ISO_FILE_ERROR);
+    IsoStream* stream = nullptr;
+    int r = make(path, st, &stream);
+    if (r < 0)
+        return r;
+    IsoFile* file = nullptr;
+    r = iso_tree_add_new_file(dir, name, stream, &file); // takes the stream's reference
+    if (r < 0) {
+        iso_stream_unref(stream);
+        return r;
+    }
+    IsoNode* node = reinterpret_cast<IsoNode*>(file);
+    iso_node_set_permissions(node, st.st_mode & 07777);
+    iso_node_set_uid(node, st.st_uid);
+    iso_node_set_gid(node, st.st_gid);
+    iso_node_set_atime(node, st.st_atime);
+    iso_node_set_mtime(node, st.st_mtime);
+    iso_node_set_ctime(node, st.st_ctime);
+    return r;
+}
+
+} // namespace chunked
+
+// libburn takes one sector per call from the image's source, and libisofs
+// hands each call through its ring buffer under a lock. This source takes
+// the image from there in large pieces and gives libburn its sectors out of
+// memory. A read never asks beyond the image's end: libisofs answers a read
+// it cannot fill whole as the end of the image.
+namespace pieces {
+
+constexpr int kPieceBytes = 1 << 20;
+
+struct Feed {
+    burn::burn_source* inner = nullptr;
+    off_t taken = 0;
+    std::unique_ptr<unsigned char[]> piece{new unsigned char[kPieceBytes]};
+    int have = 0;
+    int at = 0;
+    bool failed = false;
+};
+
+Feed* feedOf(burn::burn_source* s) { return static_cast<Feed*>(s->data); }
+
+bool innerIsV1(const burn::burn_source* s) { return s->read == nullptr && s->version >= 1; }
+
+int innerRead(burn::burn_source* s, unsigned char* buf, int size)
+{
+    return innerIsV1(s) ? s->read_xt(s, buf, size) : s->read(s, buf, size);
+}
+
+int readPieces(burn::burn_source* s, unsigned char* out, int size)
+{
+    Feed* f = feedOf(s);
+    int got = 0;
+    while (got < size) {
+        if (f->at == f->have) {
+            const off_t left = f->inner->get_size(f->inner) - f->taken;
+            if (f->failed || left <= 0)
+                break;
+            const int n = innerRead(f->inner, f->piece.get(), int(std::min<off_t>(kPieceBytes, left)));
+            if (n <= 0) {
+                f->failed = n < 0;
+                break;
+            }
+            f->taken += n;
+            f->have = n;
+            f->at = 0;
+        }
+        const int n = std::min(size - got, f->have - f->at);
+        std::memcpy(out + got, f->piece.get() + f->at, size_t(n));
+        f->at += n;
+        got += n;
+    }
+    return got == 0 && f->failed ? -1 : got;
+}
+
+off_t getSize(burn::burn_source* s) { return feedOf(s)->inner->get_size(feedOf(s)->inner); }
+
+int setSize(burn::burn_source* s, off_t size)
+{
+    burn::burn_source* inner = feedOf(s)->inner;
+    return inner->set_size ? inner->set_size(inner, size) : 0;
+}
+
+void freeData(burn::burn_source* s)
+{
+    Feed* f = feedOf(s);
+    burn_source_free(f->inner);
+    delete f;
+}
+
+int cancel(burn::burn_source* s)
+{
+    burn::burn_source* inner = feedOf(s)->inner;
+    return innerIsV1(inner) && inner->cancel ? inner->cancel(inner) : 1;
+}
+
+// A source over `inner`, holding a reference of its own to it.
+burn::burn_source* over(burn::burn_source* inner)
+{
+    auto* s = static_cast<burn::burn_source*>(std::calloc(1, sizeof(burn::burn_source)));
+    if (!s)
+        return nullptr;
+    auto* f = new Feed;
+    f->inner = inner;
+    ++inner->refcount;
+    s->refcount = 1;
+    s->read = nullptr;
+    s->get_size = getSize;
+    s->set_size = setSize;
+    s->free_data = freeData;
+    s->data = f;
+    s->version = 1;
+    s->read_xt = readPieces;
+    s->cancel = cancel;
+    return s;
+}
+
+} // namespace pieces
+
 // What a file of the layout was when the burn began.
 struct FileStamp {
     QString path;
@@ -536,6 +849,7 @@ struct BurnJob {
     IsoImage* image = nullptr;
     IsoWriteOpts* isoOpts = nullptr;
     burn::burn_source* imageSource = nullptr;
+    burn::burn_source* feed = nullptr; // what libburn reads: the image in large pieces
     burn_disc* disc = nullptr;
     burn_session* session = nullptr;
     burn_track* track = nullptr;
@@ -557,6 +871,8 @@ struct BurnJob {
             burn_session_free(session);
         if (disc)
             burn_disc_free(disc);
+        if (feed)
+            burn_source_free(feed);
         if (imageSource)
             burn_source_free(imageSource);
         if (isoOpts)
@@ -566,6 +882,7 @@ struct BurnJob {
         image = nullptr;
         isoOpts = nullptr;
         imageSource = nullptr;
+        feed = nullptr;
         disc = nullptr;
         session = nullptr;
         track = nullptr;
@@ -591,8 +908,7 @@ struct BurnJob {
         for (int i = 0; i < layout.files.size(); ++i) {
             const QString& path = layout.files.at(i);
             const QByteArray name = names.at(i).toUtf8();
-            const QByteArray local = QFile::encodeName(path);
-            r = iso_tree_add_new_node(image, root, name.constData(), local.constData(), nullptr);
+            r = chunked::addFile(root, name.constData(), QFile::encodeName(path));
             if (r < 0)
                 return {ErrImage, QStringLiteral("Couldn't add the file ") + path + " (" + isoErrorText(r) + ")"};
         }
@@ -685,9 +1001,11 @@ struct BurnJob {
             return {ErrWrite, QStringLiteral("Out of memory.")};
         burn_disc_add_session(disc, session, BURN_POS_END);
         burn_track_define_data(track, 0, 0, 1, BURN_MODE1);
-        // libisofs' own ring buffer feeds the writer; a libburn fifo of 2 KB
-        // chunks in between made the burn three times slower.
-        if (burn_track_set_source(track, imageSource) != BURN_SOURCE_OK)
+        // The image goes to libburn in large pieces straight from libisofs'
+        // ring buffer; a libburn fifo of 2 KB chunks in between made the
+        // burn three times slower.
+        feed = pieces::over(imageSource);
+        if (!feed || burn_track_set_source(track, feed) != BURN_SOURCE_OK)
             return {ErrWrite, QStringLiteral("The image cannot be read.")};
         burn_session_add_track(session, track, BURN_POS_END);
         writeOpts = burn_write_opts_new(drive);

@@ -79,22 +79,11 @@ int cAudioDataBurner::SpeedKBs(int speed) const
     return m_speeds[size_t(speed - 1)];
 }
 
-bool cAudioDataBurner::IsDriveReady(const QString& driveLetter)
-{
-    if (!m_writersRead)
-        refreshWriters();
-    const QString adr = addressOf(driveLetter);
-    if (adr.isEmpty() || Burning()) {
-        m_driveProblem = adr.isEmpty() ? "No writer drive " + driveLetter.left(1) + ":"
-                                       : QStringLiteral("A burn is running.");
-        return false;
-    }
-    const datadisc::DriveState st = ProbeDriveOffThread(adr);
-    m_driveProblem = st.why;
-    return st.ready;
-}
+bool cAudioDataBurner::IsDriveReady(const QString& driveLetter) { return CheckDrive(driveLetter, false); }
 
-bool cAudioDataBurner::IsDiscEmpty(const QString& driveLetter)
+bool cAudioDataBurner::IsDiscEmpty(const QString& driveLetter) { return CheckDrive(driveLetter, true); }
+
+bool cAudioDataBurner::CheckDrive(const QString& driveLetter, bool blank)
 {
     if (!m_writersRead)
         refreshWriters();
@@ -104,9 +93,7 @@ bool cAudioDataBurner::IsDiscEmpty(const QString& driveLetter)
                                        : QStringLiteral("A burn is running.");
         return false;
     }
-    const datadisc::DriveState st = ProbeDriveOffThread(adr);
-    m_driveProblem = !st.ready ? st.why : st.blank ? QString() : QStringLiteral("The disc is not empty.");
-    return st.ready && st.blank;
+    return CheckDriveOffThread(adr, blank, &m_driveProblem);
 }
 
 qint64 cAudioDataBurner::DiscCapacity(const QString& driveLetter)

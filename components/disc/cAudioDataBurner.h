@@ -72,6 +72,7 @@ signals:
 private:
     QString addressOf(const QString& driveLetter) const;
     void refreshWriters();
+    bool CheckDrive(const QString& driveLetter, bool blank);
 
     std::vector<datadisc::Writer> m_writers;
     bool m_writersRead = false;

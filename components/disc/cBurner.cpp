@@ -51,6 +51,21 @@ qint64 cBurner::DiscCapacity(long drive)
     return ProbeDriveOffThread(m_writers[size_t(drive)].address).capacityBytes;
 }
 
+bool cBurner::IsDriveReady(long drive) { return CheckDrive(drive, false); }
+
+bool cBurner::IsDiscEmpty(long drive) { return CheckDrive(drive, true); }
+
+bool cBurner::CheckDrive(long drive, bool blank)
+{
+    if (m_writers.empty())
+        DriveCount();
+    if (drive < 0 || drive >= long(m_writers.size()) || Burning()) {
+        m_driveProblem = Burning() ? QStringLiteral("A burn is running.") : QStringLiteral("No writer drive.");
+        return false;
+    }
+    return CheckDriveOffThread(m_writers[size_t(drive)].address, blank, &m_driveProblem);
+}
+
 void cBurner::AddDiscFile(const QString& path) { m_files << path; }
 
 void cBurner::BurnToDrive(long drive)

@@ -48,6 +48,10 @@ public:
     QStringList DiscFiles() const { return m_files; }
     // Bytes a blank disc in the drive holds (a CD for a stdio writer); 0 when unknown.
     qint64 DiscCapacity(long drive);
+    // Whether the drive is ready, and whether it holds a blank disc; why not in DriveProblem.
+    bool IsDriveReady(long drive);
+    bool IsDiscEmpty(long drive);
+    QString DriveProblem() const { return m_driveProblem; }
 
     void BurnToDrive(long drive);
     bool Burning() const;
@@ -72,10 +76,13 @@ signals:
     void FileRenamed(const QString& path, const QString& discName);
 
 private:
+    bool CheckDrive(long drive, bool blank);
+
     std::vector<datadisc::Writer> m_writers;
     QStringList m_files;
     QString m_volumeLabel;
     QString m_publisher;
+    QString m_driveProblem;
     bool m_iso = true;
     bool m_joliet = true;
     bool m_udf = false;

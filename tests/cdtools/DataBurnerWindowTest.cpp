@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <atomic>
+#include <future>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -354,37 +357,129 @@ TEST_F(DataBurnerWindowTest, TheSecondEngineWritesEachFileSystemChoiceReadableFr
     }
 }
 
-TEST_F(DataBurnerWindowTest, EachEngineNamesTheCauseWhenTheTargetCannotTakeADisc)
+// Both engines look at the disc before a row is copied or converted.
+TEST_F(DataBurnerWindowTest, EachEngineNamesTheCauseWhenTheTargetCannotTakeADiscBeforeAnythingIsPrepared)
 {
     const QString a = fixtures::writeBytes(audio + "a.mp3", "abc");
-    open({whole(a)});
-    ASSERT_EQ(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
-    {
+    const struct {
+        int engine;
+        bool fifo; // else the target holds data
+    } cases[] = {{0, true}, {0, false}, {1, true}, {1, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.engine) + (c.fifo ? " fifo" : " holding data"));
+        QFile::remove(target);
+        if (c.fifo)
+            ASSERT_EQ(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        else
+            fixtures::writeBytes(target, "data");
+        open({whole(a)});
+        w->cmbEngine->setCurrentIndex(c.engine);
+        w->cboDrv->setCurrentIndex(w->cboDrv->findText(c.engine == 0 ? "Z: stdio:" + target : "Z: - stdio:" + target));
+        w->chkDoNotConvertSource->setChecked(true);
         testenv::ScriptedMessageBoxes boxes;
+        boxes.answer(vbOK);
         run();
         EXPECT_EQ(boxes.prompts(), QStringList({"Please insert an empty media into drive: Z:"}));
-        EXPECT_EQ(log(), QStringList({"Preparing to burn: 1 tracks.", "The CD drive 'Z:' is not ready.",
-                                      "The target is not a regular file.", "Aborted."}));
+        const QStringList cause = c.fifo ? QStringList({"The CD drive 'Z:' is not ready.", "The target is not a regular file."})
+                                         : QStringList({"The CD drive 'Z:' is not empty."});
+        EXPECT_EQ(log(), QStringList({"Preparing to burn: 1 tracks."}) + cause + QStringList({"Aborted."}));
+        EXPECT_TRUE(attest::filesIn(temp()).isEmpty()) << "nothing copied";
+        EXPECT_TRUE(w->cmdExit->isEnabled());
+        if (!c.fifo) {
+            EXPECT_EQ(fixtures::readAll(target), QByteArray("data"));
+        }
+        w->close();
+        main->cGrid1->ClearRows();
     }
     QFile::remove(target);
-    w->txtLog->clear();
+}
 
-    w->cmbEngine->setCurrentIndex(1);
+// Whatever way a burn ends, the caption says what the status line says.
+TEST_F(DataBurnerWindowTest, TheCaptionAtTheEndOfABurnAgreesWithTheStatus)
+{
+    const QString a = fixtures::writeBytes(audio + "a.mp3", "abc");
+    const struct {
+        int engine;
+        bool fails;
+        QString status;
+    } cases[] = {
+        {0, false, "Done."},
+        {1, false, "Done."},
+        {0, true, "The disc is not empty."},
+        {1, true, "The disc is not empty. (202)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.engine) + (c.fails ? " failing" : " good"));
+        QFile::remove(target);
+        open({whole(a)});
+        w->cmbEngine->setCurrentIndex(c.engine);
+        w->cboDrv->setCurrentIndex(w->cboDrv->findText(c.engine == 0 ? "Z: stdio:" + target : "Z: - stdio:" + target));
+        w->chkDoNotConvertSource->setChecked(true);
+        // At the burn question the disc gets written by someone else.
+        auto previous = platform::setMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
+            if (r.prompt == kBurnQuestion && c.fails)
+                fixtures::writeBytes(target, "data");
+            return int(vbOK);
+        });
+        run();
+        platform::setMessageBoxHandler(previous);
+        EXPECT_EQ(w->lblCurrentTrack->text(), c.status);
+        EXPECT_EQ(w->windowTitle(), c.status);
+        w->close();
+        main->cGrid1->ClearRows();
+    }
+}
+
+// Abort while a big file is copied: the copy stops at once, and neither it
+// nor the rows copied before stay in the temporary folder.
+TEST_F(DataBurnerWindowTest, AbortDuringTheCopyEndsAtOnceAndLeavesNoCopy)
+{
+    qputenv("KELVANE_DATA_WRITERS", (target + "=4G").toLocal8Bit()); // a disc the big file fits
+    const QString small = fixtures::writeBytes(audio + "a_small.mp3", "abc");
+    const QString big = audio + "b_big.wav";
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(qint64(1024) * 1024 * 1024));
+    }
+    open({whole(small), whole(big)});
     w->chkDoNotConvertSource->setChecked(true);
     testenv::ScriptedMessageBoxes boxes;
-    boxes.answer(vbOK);
-    fixtures::writeBytes(target, "data");
-    run();
-    EXPECT_EQ(log().last(), QStringLiteral("The disc is not empty. (202)"));
-    EXPECT_TRUE(w->cmdExit->isEnabled());
+    boxes.answer(vbYes); // "Abort operation?"
 
-    QFile::remove(target);
-    ASSERT_EQ(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
-    w->txtLog->clear();
-    boxes.answer(vbOK);
+    // The copy of the big file holds after its first step until Abort has been answered.
+    std::promise<void> abortAnswered;
+    std::shared_future<void> answered = abortAnswered.get_future().share();
+    std::atomic<int> stepsOfBig{0}, stepsAfterAbort{0};
+    std::atomic<bool> aborted{false};
+    QElapsedTimer sinceAbort;
+    auto previous = FrmDataBurner3::setCopyStepWatch([&](qint64, qint64 size) {
+        if (size != QFileInfo(big).size())
+            return;
+        if (aborted)
+            ++stepsAfterAbort;
+        if (++stepsOfBig == 1) {
+            QMetaObject::invokeMethod(w, [&] {
+                sinceAbort.start();
+                w->cmdAbort->click();
+                aborted = true;
+                abortAnswered.set_value();
+            });
+            answered.wait();
+        }
+    });
     run();
-    EXPECT_EQ(log().last(), QStringLiteral("The target is not a regular file. (201)"));
-    QFile::remove(target);
+    FrmDataBurner3::setCopyStepWatch(previous);
+
+    EXPECT_LT(sinceAbort.elapsed(), 1000);
+    EXPECT_EQ(stepsAfterAbort, 0) << "the copy went on after Abort";
+    EXPECT_TRUE(boxes.prompts().value(0).startsWith("Abort operation?"));
+    EXPECT_EQ(boxes.prompts().size(), 1u) << "no burn question";
+    EXPECT_EQ(log().last(), "Aborted.");
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
+    EXPECT_EQ(w->windowTitle(), "Aborted.");
+    EXPECT_TRUE(QDir(temp()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(target));
 }
 
 // A file of the layout removed or cut short while the burn reads it: the

@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <unistd.h>
+#include <sys/stat.h>
+#include <functional>
+#include <vector>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -194,6 +197,77 @@ TEST(FileCopyClass, FailureKeepsTheOldDestinationAndLeavesNoPartialFile)
     copy.Copy(src, dir.filePath("nowhere/dst"));
     EXPECT_FALSE(copy.Sucessfull());
     EXPECT_FALSE(QDir(dir.filePath("nowhere")).exists());
+}
+
+TEST(CopyWholeFile, CopiesEveryLengthIdenticallyReportingEachStep)
+{
+    QTemporaryDir dir;
+    const int step = 8 << 20;
+    for (int size : {0, 1, 250007, step, step + 1}) {
+        SCOPED_TRACE(size);
+        const QByteArray data = pattern(size);
+        const QString src = dir.filePath(QString("src%1").arg(size));
+        const QString dst = dir.filePath(QString("dst%1").arg(size));
+        writeFile(src, data);
+        writeFile(dst, "an older copy");
+        std::vector<qint64> steps;
+        QString why;
+        EXPECT_TRUE(CopyWholeFile(
+            src, dst,
+            [&](qint64 copied, qint64 total) {
+                EXPECT_EQ(total, size);
+                steps.push_back(copied);
+                return true;
+            },
+            &why))
+            << why.toStdString();
+        EXPECT_EQ(readFile(dst), data);
+        const std::vector<qint64> expected = size == 0      ? std::vector<qint64>{}
+                                             : size > step ? std::vector<qint64>{step, size}
+                                                           : std::vector<qint64>{size};
+        EXPECT_EQ(steps, expected);
+    }
+    EXPECT_EQ(folderEntries(dir.path()).size(), 10u) << "no partial copies left";
+}
+
+// A stop, a source that changes or is not a file, or a copy onto the source
+// itself: false, the destination as it was and nothing beside it.
+TEST(CopyWholeFile, AFailedOrStoppedCopyLeavesTheDestinationAsItWas)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    const QString dst = dir.filePath("dst");
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Case {
+        const char* what;
+        QString source;
+        QString destination;
+        std::function<bool(qint64, qint64)> step;
+    } cases[] = {
+        {"stopped after the first step", src, dst, [](qint64, qint64) { return false; }},
+        {"the source grows while it is copied", src, dst,
+         [&](qint64, qint64) {
+             QFile f(src);
+             f.open(QIODevice::Append);
+             f.write("more");
+             return true;
+         }},
+        {"a missing source", dir.filePath("missing"), dst, {}},
+        {"a folder", dir.path(), dst, {}},
+        {"a FIFO", fifo, dst, {}},
+        {"onto itself", src, src, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(src, pattern(100000));
+        writeFile(dst, "old content");
+        QString why;
+        EXPECT_FALSE(CopyWholeFile(c.source, c.destination, c.step, &why));
+        EXPECT_FALSE(why.isEmpty());
+        EXPECT_EQ(readFile(dst), QByteArray("old content"));
+        EXPECT_EQ(folderEntries(dir.path()), QStringList({"dst", "src"})); // the FIFO is no file it lists
+    }
 }
 
 TEST(FileCopyWindow, CopiesAndClosesItself)

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <libisofs/libisofs.h>
 #include <sys/stat.h>
 
 #include "components/disc/DataDiscBurn.h"
@@ -578,16 +579,20 @@ TEST_F(DataBurnerTest, ALinkTargetGetsTheDiscOnlyWhenTheBurnEndsWell)
     EXPECT_EQ(iso.rootFiles.value("a.mp3"), Pattern(3000, 6));
 }
 
-// Files removed or cut short while the burn runs, with either kind of image.
-TEST_F(DataBurnerTest, AFileRemovedOrTruncatedDuringTheBurnFailsItNamingTheFile)
+// Files removed, cut short or rewritten in place at their size while the
+// burn runs, with either kind of image.
+TEST_F(DataBurnerTest, AFileRemovedTruncatedOrRewrittenDuringTheBurnFailsItNamingTheFile)
 {
     const QString big = m_dir.filePath("a_big.wav");
+    enum Change { Removed, Truncated, Rewritten };
     struct Case {
         bool udf;
-        bool remove;
-    } cases[] = {{false, true}, {false, false}, {true, true}, {true, false}};
+        Change change;
+    } cases[] = {{false, Removed}, {false, Truncated}, {false, Rewritten},
+                 {true, Removed},  {true, Truncated},  {true, Rewritten}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.udf ? "udf" : "iso") + (c.remove ? " removed" : " truncated"));
+        SCOPED_TRACE(std::string(c.udf ? "udf " : "iso ") + std::to_string(int(c.change)));
+        QFile::remove(m_target);
         {
             QFile b(big);
             ASSERT_TRUE(b.open(QIODevice::WriteOnly));
@@ -595,17 +600,83 @@ TEST_F(DataBurnerTest, AFileRemovedOrTruncatedDuringTheBurnFailsItNamingTheFile)
         }
         const QString victim = MakeFile("z_victim.mp3", Pattern(200000, 7));
         const datadisc::BurnResult r = BurnNow("stdio:" + m_target, {big, victim}, c.udf, [&] {
-            if (c.remove) {
-                QFile::remove(victim);
-            } else {
-                QFile v(victim);
-                v.open(QIODevice::ReadWrite);
+            QFile v(victim);
+            const QDateTime written = QFileInfo(victim).lastModified();
+            ASSERT_TRUE(c.change == Removed ? v.remove() : v.open(QIODevice::ReadWrite));
+            if (c.change == Truncated)
                 v.resize(1000);
+            if (c.change == Rewritten) {
+                // Other bytes at the same size, written later than the first ones.
+                v.write(Pattern(200000, 8));
+                v.setFileTime(written.addSecs(2), QFileDevice::FileModificationTime);
             }
         });
         EXPECT_EQ(r.code, datadisc::ErrRead);
         EXPECT_EQ(r.text, QStringLiteral("The file %1 %2 while it was burned.")
-                              .arg(victim, c.remove ? "was removed" : "changed"));
+                              .arg(victim, c.change == Removed ? "was removed" : "changed"));
+        EXPECT_FALSE(QFileInfo::exists(m_target));
+        EXPECT_FALSE(QFileInfo::exists(datadisc::StdioPartPath("stdio:" + m_target)));
+    }
+}
+
+// libburn writes the whole image well, yet the image library reported a
+// problem making it: through its message queue, a file it read short, or a
+// return code.
+TEST_F(DataBurnerTest, AProblemTheImageLibraryAloneReportsFailsTheBurn)
+{
+    const QString big = m_dir.filePath("a_big.wav");
+    {
+        QFile b(big);
+        ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(b.resize(qint64(100) * 1024 * 1024));
+    }
+    const QString small = MakeFile("b_small.mp3", Pattern(5000, 9));
+    // Another user of the library in this process starts it again, which
+    // sets its message queue back to keeping nothing.
+    ASSERT_GE(iso_init(), 0);
+    // A kernel attribute file: its size says 4096 bytes, a read gives a few.
+    const QString shortRead = "/sys/devices/system/cpu/online";
+    char queued[] = "Queued by the test";
+    struct Case {
+        const char* what;
+        QStringList files;
+        QStringList names;
+        std::function<void()> whileWriting;
+        int code;
+        QString text;
+    } cases[] = {
+        {"a message in its queue", {big, small}, {}, [&] {
+             char sorry[] = "SORRY";
+             iso_msgs_submit(int(ISO_FILE_CANT_WRITE), queued, 0, sorry, 0);
+         },
+         datadisc::ErrRead, queued},
+        {"a file it reads short", {shortRead}, {}, {}, datadisc::ErrRead, shortRead},
+        {"a name it refuses", {big, small}, {"same.mp3", "same.mp3"}, {}, datadisc::ErrImage,
+         "Couldn't add the file " + small},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(m_target);
+        if (!QFileInfo(c.files.first()).isFile()) {
+            std::printf("[   NOTE   ] %s: %s is missing here\n", c.what, qPrintable(c.files.first()));
+            continue;
+        }
+        datadisc::ImageLayout layout;
+        layout.files = c.files;
+        layout.names = c.names;
+        std::atomic<bool> cancel{false};
+        datadisc::BurnEvents ev;
+        bool called = false;
+        ev.progress = [&](int percent) {
+            if (percent > 0 && percent < 100 && !called && c.whileWriting) {
+                called = true;
+                c.whileWriting();
+            }
+        };
+        const datadisc::BurnResult r = datadisc::BurnImage("stdio:" + m_target, layout, 0, cancel, ev);
+        EXPECT_EQ(called, bool(c.whileWriting)) << "the burn ended before it was seen writing";
+        EXPECT_EQ(r.code, c.code) << r.text.toStdString();
+        EXPECT_TRUE(r.text.contains(c.text)) << r.text.toStdString();
         EXPECT_FALSE(QFileInfo::exists(m_target));
         EXPECT_FALSE(QFileInfo::exists(datadisc::StdioPartPath("stdio:" + m_target)));
     }
