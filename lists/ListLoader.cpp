@@ -161,7 +161,8 @@ void addFacts(cGridRow& row, const RowColumns& c, const FileFacts& f, bool bTags
     row.setCell(c.size, f.sizeText);
     row.setCell(c.created, f.created);
     row.setCell(c.bytes, f.bytes);
-    if (bTagsFromFile)
+    // A file without any tag text has nothing to give: the item keeps its own.
+    if (bTagsFromFile && f.hasTags)
         for (int i = 0; i < kTagColumnCount; ++i)
             row.setCell(c.tags[i], f.tags[i]);
 }

@@ -247,6 +247,32 @@ TEST_F(ListLoaderTest, TheOptionsChooseTheCurrentRowAndWhereTagsComeFrom)
     EXPECT_EQ(cell(1, COL_TAG_YEAR), "1970");
 }
 
+// With tags taken from the files, a file holding no tag text at all (a WAV
+// without tags) has nothing to give: the item keeps the texts typed for it,
+// on show, after a save and at the next load.
+TEST_F(ListLoaderTest, AFileWithoutTagTextsLeavesTheItemItsOwnTexts)
+{
+    const QString plain = wav("plain.wav", 1);
+    const QMap<QString, QString> typed{{"COL_TAG_ARTIST", "Typed Artist"}, {"COL_TAG_TITLE", "Typed Title"},
+                                       {"COL_TAG_YEAR", "2001"}};
+    const QByteArray bytes = (record("plain", plain, typed) + "\r\n").toUtf8();
+    g_bCopyID3FromSource = true;
+    show("Typed.flst", bytes);
+    ASSERT_EQ(w.cGrid1->RowCount(), 1);
+    EXPECT_EQ(cell(1, COL_TAG_ARTIST), "Typed Artist");
+    EXPECT_EQ(cell(1, COL_TAG_TITLE), "Typed Title");
+    EXPECT_EQ(cell(1, COL_TAG_YEAR), "2001");
+
+    // An edit saves the list: the texts stay in it, and come back at the next load.
+    w.cGrid1->setCellIcon(1, 1, 0);
+    ASSERT_TRUE(SaveGridToFile());
+    QMap<QString, QString> unmarked = typed;
+    unmarked["Inc"] = "0";
+    EXPECT_EQ(QString::fromUtf8(readBytes(dir + "Typed.flst")), record("plain", plain, unmarked) + "\r\n");
+    cTreeView1_NodeClick(w.cTreeView1->SelectedNode());
+    EXPECT_EQ(cell(1, COL_TAG_ARTIST), "Typed Artist");
+}
+
 TEST_F(ListLoaderTest, ARootEmptiesTheGridOnlyAndAPlayingItemStopsFirst)
 {
     const QString a = wav("a.wav", 1);
