@@ -251,13 +251,17 @@ bool SaveGridToFile()
     // Every change of the shown list ends in a save: the totals follow here.
     DisplayGridInfoStatusBar();
     QString error;
+    const QString notSaved = QStringLiteral("Items list not saved.");
     if (WriteItemsListFile(key, text, &error)) {
         if (reportedFailure == key)
             reportedFailure.clear();
+        // The list is stored again: the note of an earlier failure goes.
+        if (w->cStatusBar1 && w->cStatusBar1->PanelText(QStringLiteral("Main")) == notSaved)
+            w->cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Ready."));
         return true;
     }
     if (w->cStatusBar1)
-        w->cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Items list not saved."));
+        w->cStatusBar1->setPanelText(QStringLiteral("Main"), notSaved);
     if (reportedFailure != key) {
         reportedFailure = key;
         MsgBox(QStringLiteral("The items list ") + key + QStringLiteral(" could not be saved: ") + error +
