@@ -264,7 +264,7 @@ TEST_F(ListsInWindowTest, ALoadOpensAudioFilesOnlyAwayFromTheWindowsThread)
     QTimer ticker;
     ticker.setInterval(0);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (!IsListLoading() || gate.waiting.load() == 0)
+        if (!IsListLoading() || gate.waiting.load() == 0 || ticksWhileStalled == 3)
             return;
         refusedSaves += SaveGridToFile() ? 0 : 1;
         if (++ticksWhileStalled == 3)
