@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QUtf8StringView>
+#include <cstring>
 
 #include "components/controls/cGrid.h"
 #include "components/controls/cImageList.h"
@@ -50,6 +51,31 @@ QString decodeLineBreaks(const QString& value)
     return out;
 }
 
+
+// Whether the bytes are UTF-8. A list is mostly ASCII: runs of it are passed
+// over a word at a time, and each run of other bytes is checked on its own
+// (it holds whole characters, or the bytes are not UTF-8).
+bool validUtf8(QByteArrayView bytes)
+{
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    while (p < end) {
+        for (quint64 word = 0; end - p >= 8; p += 8) {
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+        }
+        while (p < end && uchar(*p) < 0x80)
+            ++p;
+        const char* q = p;
+        while (q < end && uchar(*q) >= 0x80)
+            ++q;
+        if (q != p && !QUtf8StringView(p, q - p).isValidUtf8())
+            return false;
+        p = q;
+    }
+    return true;
+}
 
 const QString kItemMark = QStringLiteral("<ITEM>");
 const QString kItemEnd = QStringLiteral("</ITEM>");
@@ -176,7 +202,7 @@ bool ReadItemsListBytes(const QString& path, QByteArray& bytes, bool& bUtf8)
         bytes.clear();
         return false;
     }
-    bUtf8 = QUtf8StringView(bytes).isValidUtf8();
+    bUtf8 = validUtf8(bytes);
     if (bUtf8 && bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     // The file's lines joined by CR LF (a line may end in LF alone); the final

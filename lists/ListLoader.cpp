@@ -272,7 +272,7 @@ public:
         m_lead = std::thread([s = m_s] {
             lowerThisThreadsPriority();
             run(*s);
-            s->finished.store(true);
+            announce(*s, s->finished);
         });
     }
 
@@ -500,7 +500,9 @@ void loadList(MainWindowServices* w, const cTreeNode& node)
                 bComplete = i == s.records.size();
             }
         }
-        if (!grid)
+        // The threads end once nothing is left to take; on a busy machine that
+        // can take a while, which the window spends handling its events.
+        if (!grid || !waitUntil([&] { return s.finished.load(); }))
             reader.abandon();
     }
     EndShownList(bComplete);

@@ -180,6 +180,14 @@ TEST(ListFileTest, ReadingJoinsLinesAndTellsAnUnreadableFile)
         {"<ITEM>\xC3\xBC</ITEM>\r\n", QString("<ITEM>") + QChar(0xFC) + "</ITEM>"},
         // Not UTF-8: read byte for byte rather than lost.
         {"<ITEM>\xFC</ITEM>\r\n", QString("<ITEM>") + QChar(0xFC) + "</ITEM>"},
+        {"<ITEM>long ascii run\xF0\x9F\x8E\xB5 and more ascii</ITEM>",
+         "<ITEM>long ascii run" + QString::fromUtf8("\xF0\x9F\x8E\xB5") + " and more ascii</ITEM>"},
+        {"\xEF\xBB\xBF<ITEM>a</ITEM>", "<ITEM>a</ITEM>"}, // a UTF-8 mark at the start is no text
+        {"<ITEM>cut short at the end \xC3", "<ITEM>cut short at the end " + QString(QChar(0xC3))},
+        {"<ITEM>\xC3<\xBC</ITEM>", QString("<ITEM>") + QChar(0xC3) + "<" + QChar(0xBC) + "</ITEM>"},
+        {"<ITEM>overlong \xC0\xAF</ITEM>", "<ITEM>overlong " + QString(QChar(0xC0)) + QChar(0xAF) + "</ITEM>"},
+        {"<ITEM>surrogate \xED\xA0\x80</ITEM>",
+         "<ITEM>surrogate " + QString(QChar(0xED)) + QChar(0xA0) + QChar(0x80) + "</ITEM>"},
     };
     int n = 0;
     for (const Case& c : cases) {
