@@ -7,15 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-
-#include "components/audio/AudioSource.h"
 
 #include "components/controls/cGrid.h"
 #include "components/controls/cImageList.h"
@@ -25,6 +19,7 @@
 #include "lists/ListFile.h"
 #include "lists/ListTree.h"
 #include "settings/frmOptions.h"
+#include "tests/lists/StalledOpens.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"
@@ -223,39 +218,7 @@ TEST_F(ListsInWindowTest, ALoadOpensAudioFilesOnlyAwayFromTheWindowsThread)
     }
     writeBytes(dir + "A.flst", (records + "\r\n").toUtf8());
 
-    // The stalled mount: every open waits for the gate, except one on the
-    // window's thread, which is only counted (waiting there would hang the test).
-    struct Gate {
-        std::mutex m;
-        std::condition_variable cv;
-        bool open = false;
-        std::atomic<int> onWindowThread{0};
-        std::atomic<int> waiting{0};
-        void release()
-        {
-            std::lock_guard<std::mutex> lock(m);
-            open = true;
-            cv.notify_all();
-        }
-    } gate;
-    QThread* windowThread = QThread::currentThread();
-    kvaudio::setSourceOpenHook([&gate, windowThread] {
-        if (QThread::currentThread() == windowThread) {
-            ++gate.onWindowThread;
-            return;
-        }
-        ++gate.waiting;
-        std::unique_lock<std::mutex> lock(gate.m);
-        gate.cv.wait(lock, [&] { return gate.open; });
-    });
-    struct Restore {
-        Gate& gate;
-        ~Restore()
-        {
-            gate.release();
-            kvaudio::setSourceOpenHook({});
-        }
-    } restore{gate};
+    StalledOpens stalled;
 
     // While the load waits on the stalled file, the window's timers still
     // run: a few ticks, then the file answers.
@@ -264,11 +227,11 @@ TEST_F(ListsInWindowTest, ALoadOpensAudioFilesOnlyAwayFromTheWindowsThread)
     QTimer ticker;
     ticker.setInterval(0);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (!IsListLoading() || gate.waiting.load() == 0 || ticksWhileStalled == 3)
+        if (!IsListLoading() || stalled.waited() == 0 || stalled.released())
             return;
         refusedSaves += SaveGridToFile() ? 0 : 1;
         if (++ticksWhileStalled == 3)
-            gate.release();
+            stalled.release();
     });
     ticker.start();
     FrmMain* w = load();
@@ -282,7 +245,7 @@ TEST_F(ListsInWindowTest, ALoadOpensAudioFilesOnlyAwayFromTheWindowsThread)
     // the selected file away from the window's thread too.
     w->cGrid1->setSelectedRow(4);
     QCoreApplication::processEvents();
-    EXPECT_EQ(gate.onWindowThread.load(), 0);
+    EXPECT_EQ(stalled.onWindowThread(), 0);
     UnloadMain();
 }
 
