@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <atomic>
 #include <condition_variable>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
