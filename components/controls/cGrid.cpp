@@ -537,8 +537,9 @@ bool cGrid::SetCell(int row, int col, const QVariant& text, int, std::optional<i
 int cGrid::AppendRows(std::vector<cGridRow>& rows)
 {
     const int before = RowCount();
+    // As with SetCell, a grid without columns takes no rows.
     for (cGridRow& r : rows)
-        if (r.ColumnCount() == ColumnCount())
+        if (r.ColumnCount() == ColumnCount() && ColumnCount() > 0)
             m_model->rows.push_back(std::move(r));
     rows.clear();
     const int added = RowCount() - before;
