@@ -95,10 +95,16 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* e
     // disk only as a successful commit of the truncated file.
     if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failed();
-    if (f.write(data) != data.size()) {
-        failed();
-        f.cancelWriting();
-        return false;
+    // A write cut short (a disk filling up) reports no error of its own: the
+    // rest is written again, and that write names the cause.
+    for (qint64 done = 0; done < data.size();) {
+        const qint64 n = f.write(data.constData() + done, data.size() - done);
+        if (n <= 0) {
+            failed();
+            f.cancelWriting();
+            return false;
+        }
+        done += n;
     }
     return f.commit() || failed();
 }

@@ -3,7 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QStringDecoder>
+#include <QUtf8StringView>
+#include <cstring>
 
 #include "components/controls/cGrid.h"
 #include "components/controls/cImageList.h"
@@ -50,6 +51,31 @@ QString decodeLineBreaks(const QString& value)
     return out;
 }
 
+
+// Whether the bytes are UTF-8. A list is mostly ASCII: runs of it are passed
+// over a word at a time, and each run of other bytes is checked on its own
+// (it holds whole characters, or the bytes are not UTF-8).
+bool validUtf8(QByteArrayView bytes)
+{
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    while (p < end) {
+        for (quint64 word = 0; end - p >= 8; p += 8) {
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+        }
+        while (p < end && uchar(*p) < 0x80)
+            ++p;
+        const char* q = p;
+        while (q < end && uchar(*q) >= 0x80)
+            ++q;
+        if (q != p && !QUtf8StringView(p, q - p).isValidUtf8())
+            return false;
+        p = q;
+    }
+    return true;
+}
 
 const QString kItemMark = QStringLiteral("<ITEM>");
 const QString kItemEnd = QStringLiteral("</ITEM>");
@@ -109,20 +135,49 @@ void appendRecord(QString& out, cGrid* grid, int row, const RecordColumns& cols)
 
 } // namespace
 
-QString GetItemField(const QString& key, const QString& record)
+namespace {
+
+// Where a field's value lies in a record: after the field's first opening
+// tag, up to the next closing tag after it. False when either is missing.
+template <typename View, typename Tag>
+bool fieldSpan(View record, const Tag& open, const Tag& close, qsizetype& start, qsizetype& length)
 {
-    const QString open = QLatin1Char('<') + key + QLatin1Char('>');
-    const QString close = QStringLiteral("</") + key + QLatin1Char('>');
     const qsizetype at = record.indexOf(open);
     if (at < 0)
-        return QString();
-    const qsizetype start = at + open.size();
+        return false;
+    start = at + open.size();
     // The closing tag is looked for after the value's start, so a stray
     // closing tag earlier in the record cannot hide the field.
     const qsizetype end = record.indexOf(close, start);
     if (end < 0)
+        return false;
+    length = end - start;
+    return true;
+}
+
+} // namespace
+
+QString GetItemField(const QString& key, const QString& record)
+{
+    const QString open = QLatin1Char('<') + key + QLatin1Char('>');
+    const QString close = QStringLiteral("</") + key + QLatin1Char('>');
+    qsizetype start = 0, length = 0;
+    if (!fieldSpan(QStringView(record), open, close, start, length))
         return QString();
-    return decodeLineBreaks(record.mid(start, end - start));
+    return decodeLineBreaks(record.mid(start, length));
+}
+
+ItemFieldTags::ItemFieldTags(const QString& key)
+    : open('<' + key.toLatin1() + '>'), close("</" + key.toLatin1() + '>')
+{
+}
+
+QString GetItemField(const ItemFieldTags& tags, QByteArrayView record, bool bUtf8)
+{
+    qsizetype start = 0, length = 0;
+    if (!fieldSpan(record, tags.open, tags.close, start, length))
+        return QString();
+    return decodeLineBreaks(DecodeItemsListBytes(record.sliced(start, length), bUtf8));
 }
 
 QString ItemRecordText(cGrid* grid, int row)
@@ -133,39 +188,55 @@ QString ItemRecordText(cGrid* grid, int row)
     return out;
 }
 
-bool ReadItemsListFile(const QString& path, QString& text)
+bool ReadItemsListBytes(const QString& path, QByteArray& bytes, bool& bUtf8)
 {
-    text.clear();
+    bytes.clear();
+    bUtf8 = true;
     QFile f(path);
     if (!f.exists())
         return !QFileInfo(path).isSymLink();
     if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray data = f.readAll();
-    if (f.error() != QFile::NoError)
+    bytes = f.readAll();
+    if (f.error() != QFile::NoError) {
+        bytes.clear();
         return false;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    text = utf8(data);
-    if (utf8.hasError())
-        text = QString::fromLatin1(data);
+    }
+    bUtf8 = validUtf8(bytes);
+    if (bUtf8 && bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
     // The file's lines joined by CR LF (a line may end in LF alone); the final
     // line end belongs to the file, not to the text, unless it is all there is.
-    if (text.isEmpty())
+    if (bytes.isEmpty())
         return true;
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
-    if (text.contains(QLatin1Char('\n'))) {
-        QStringList lines = text.split(QLatin1Char('\n'));
-        for (QString& line : lines)
-            if (line.endsWith(QLatin1Char('\r')))
+    if (bytes.endsWith('\n'))
+        bytes.chop(1);
+    if (bytes.contains('\n')) {
+        QList<QByteArray> lines = bytes.split('\n');
+        for (QByteArray& line : lines)
+            if (line.endsWith('\r'))
                 line.chop(1);
-        text = lines.join(QStringLiteral("\r\n"));
-    } else if (text.endsWith(QLatin1Char('\r'))) {
-        text.chop(1);
+        bytes = lines.join("\r\n");
+    } else if (bytes.endsWith('\r')) {
+        bytes.chop(1);
     }
-    if (text.isEmpty())
-        text = QStringLiteral("\r\n");
+    if (bytes.isEmpty())
+        bytes = "\r\n";
     return true;
+}
+
+QString DecodeItemsListBytes(QByteArrayView bytes, bool bUtf8)
+{
+    return bUtf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
+
+bool ReadItemsListFile(const QString& path, QString& text)
+{
+    QByteArray bytes;
+    bool bUtf8 = true;
+    const bool ok = ReadItemsListBytes(path, bytes, bUtf8);
+    text = DecodeItemsListBytes(bytes, bUtf8);
+    return ok;
 }
 
 bool WriteItemsListFile(const QString& path, const QString& text, QString* error)
@@ -206,13 +277,17 @@ bool SaveGridToFile()
     // Every change of the shown list ends in a save: the totals follow here.
     DisplayGridInfoStatusBar();
     QString error;
+    const QString notSaved = QStringLiteral("Items list not saved.");
     if (WriteItemsListFile(key, text, &error)) {
         if (reportedFailure == key)
             reportedFailure.clear();
+        // The list is stored again: the note of an earlier failure goes.
+        if (w->cStatusBar1 && w->cStatusBar1->PanelText(QStringLiteral("Main")) == notSaved)
+            w->cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Ready."));
         return true;
     }
     if (w->cStatusBar1)
-        w->cStatusBar1->setPanelText(QStringLiteral("Main"), QStringLiteral("Items list not saved."));
+        w->cStatusBar1->setPanelText(QStringLiteral("Main"), notSaved);
     if (reportedFailure != key) {
         reportedFailure = key;
         MsgBox(QStringLiteral("The items list ") + key + QStringLiteral(" could not be saved: ") + error +

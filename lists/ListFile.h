@@ -10,6 +10,8 @@
 // read). A save writes those records back in their places, so that a list
 // never loses an item because a drive was absent, and it refuses to write
 // when the grid is not the whole list of that file.
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -22,6 +24,12 @@ class QWidget;
 // The value of one field of one record: the text between the field's first
 // opening tag and the next closing tag after it; empty when either is missing.
 QString GetItemField(const QString& key, const QString& record);
+// The same for a record still in the list file's bytes (see ReadItemsListBytes).
+struct ItemFieldTags {
+    explicit ItemFieldTags(const QString& key);
+    QByteArray open, close;
+};
+QString GetItemField(const ItemFieldTags& tags, QByteArrayView record, bool bUtf8);
 
 // A record's text (from "<ITEM>" to "</ITEM>") for one grid row.
 QString ItemRecordText(cGrid* grid, int row);
@@ -39,6 +47,9 @@ bool SaveGridToFile();
 // file atomically. ReadItemsListFile gives false when the file exists but
 // cannot be read; a missing file reads as the empty text.
 bool ReadItemsListFile(const QString& path, QString& text);
+// The same text before it is decoded: UTF-8 (bUtf8) or Latin-1.
+bool ReadItemsListBytes(const QString& path, QByteArray& bytes, bool& bUtf8);
+QString DecodeItemsListBytes(QByteArrayView bytes, bool bUtf8);
 bool WriteItemsListFile(const QString& path, const QString& text, QString* error = nullptr);
 
 // --- the list shown in the main grid

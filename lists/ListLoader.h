@@ -9,8 +9,11 @@ class cGrid;
 // Shows a node: a list's items (one row per record whose audio file opens,
 // with its length, size and date read from the file), a CD drive's tracks
 // (ShowCDTracks), nothing for a root.
-// While a load runs, every further call returns at once. The audio files are
-// probed on worker threads; the window keeps painting meanwhile.
+// While a load runs, every further call returns at once. The list file is read
+// and its records turned into rows on worker threads, which open each distinct
+// audio file once; the window's thread never opens one, and keeps handling
+// its events (all but clicks and keys) meanwhile. On return every row and
+// cell is in place.
 void cTreeView1_NodeClick(cTreeNode node);
 
 // Asks, then clears the shown list (DoClearTheList).

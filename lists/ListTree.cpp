@@ -4,10 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QUtf8StringView>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include "components/disc/cAudioCDRipper.h"
 #include "core/Edition.h"
@@ -41,6 +45,45 @@ QStringList folderFiles(const QString& dir)
     if (dir.isEmpty())
         return {};
     return QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+}
+
+// The folder's normal files whose names are not valid UTF-8, as their bytes:
+// Qt's listings leave such names out.
+QList<QByteArray> undecodableFiles(const QString& dir)
+{
+    QList<QByteArray> names;
+    DIR* d = dir.isEmpty() ? nullptr : ::opendir(QFile::encodeName(dir).constData());
+    if (!d)
+        return names;
+    while (const dirent* e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        struct stat st {};
+        if (!name.startsWith('.') && !QUtf8StringView(name).isValidUtf8() &&
+            ::fstatat(::dirfd(d), e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+            names << name;
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Lists whose file names cannot be shown are named to the user, so that no
+// list is ever silently missing from the tree.
+void tellUndecodableLists(const QString& dir, const QList<QByteArray>& names)
+{
+    QStringList paths;
+    for (const QByteArray& name : names)
+        if (name.contains(".flst"))
+            paths << dir + QString::fromUtf8(name);
+    if (paths.isEmpty())
+        return;
+    MainWindowServices* w = mainWindow();
+    MsgBox((paths.size() == 1 ? QStringLiteral("This items list cannot be shown: its file name is not valid UTF-8.")
+                              : QStringLiteral("These items lists cannot be shown: their file names are not valid "
+                                               "UTF-8.")) +
+               QStringLiteral("\r\n\r\n") + paths.join(QStringLiteral("\r\n")) +
+               QStringLiteral("\r\n\r\nRename the file to show the list."),
+           vbExclamation | vbOKOnly, QString(), w ? w->Form() : nullptr);
 }
 
 // True when anything (a file, a folder, even a broken link) has that path.
@@ -122,7 +165,8 @@ void setTree()
     g_nodAudioCDs = cTreeNode();
 
     const QString dir = listsFolder();
-    if (!dir.isEmpty() && folderFiles(dir).isEmpty()) {
+    const QList<QByteArray> undecodable = undecodableFiles(dir);
+    if (!dir.isEmpty() && folderFiles(dir).isEmpty() && undecodable.isEmpty()) {
         QString error;
         if (const int err = CreateFolderPath(dir))
             tellListNotCreated(QStringLiteral("The lists folder"), dir, QString::fromLocal8Bit(std::strerror(err)));
@@ -149,6 +193,7 @@ void setTree()
             g_nodItemsLists.setNodeShowChildren(true);
         else
             t->setLabelEdit(true);
+        tellUndecodableLists(dir, undecodable);
     }
 
     if (g_lAppIncCDRipper == 1) {

@@ -1,8 +1,10 @@
 #pragma once
 // One running program per user and settings store: a second start hands its
 // wish to be seen to the first one and leaves, so no two processes ever
-// write the same list files. The lock is a local socket in the runtime
-// folder; a socket left behind by a crashed run is taken over.
+// write the same list files. The store's folder counts by its canonical path,
+// however it is spelled. The lock is a file lock in the runtime folder, with
+// a local socket beside it that wakes the running program; a socket left
+// behind by a crashed run is taken over.
 #include <QObject>
 #include <QString>
 
@@ -11,7 +13,7 @@ class QLocalServer;
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    // key: what makes two starts "the same program" (the settings store).
+    // key: what makes two starts "the same program" (the settings store's folder).
     explicit SingleInstance(const QString& key, QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -25,6 +27,10 @@ signals:
     void activationRequested();
 
 private:
+    // Asks the running program to come to the front; false when none answers.
+    bool wake() const;
+
     QString m_name;
     QLocalServer* m_server = nullptr;
+    int m_lock = -1; // the lock file, locked while this process runs
 };

@@ -68,16 +68,7 @@ QString valueText(const QVariant& v)
 
 namespace components::detail {
 
-struct GridCellData {
-    QVariant value;
-    qint32 icon = -1;
-    quint16 font = 0; // index into GridModel::fonts; 0 is the grid's own font
-};
-
-struct GridRowData {
-    std::vector<GridCellData> cells;
-    long data = 0;
-};
+using GridCellData = cGridRow::Cell;
 
 struct GridColumnData {
     QString key;
@@ -153,7 +144,7 @@ public:
     {
         if (row < 1 || row > int(rows.size()) || col < 1 || col > int(columns.size()))
             return nullptr;
-        return &rows[size_t(row - 1)].cells[size_t(col - 1)];
+        return &rows[size_t(row - 1)].m_cells[size_t(col - 1)];
     }
     const GridCellData* cell(int row, int col) const { return const_cast<GridModel*>(this)->cell(row, col); }
 
@@ -199,16 +190,11 @@ public:
         columns.push_back(c);
         keyIndex.insert(c.key, n + 1);
         for (auto& r : rows)
-            r.cells.resize(columns.size());
+            r.m_cells.resize(columns.size());
         endInsertColumns();
     }
 
-    void appendRow()
-    {
-        GridRowData r;
-        r.cells.resize(columns.size());
-        rows.push_back(std::move(r));
-    }
+    void appendRow() { rows.emplace_back(int(columns.size())); }
 
     void removeRowAt(int row)
     {
@@ -248,7 +234,7 @@ public:
 
     std::vector<GridColumnData> columns;
     QHash<QString, int> keyIndex;
-    std::vector<GridRowData> rows;
+    std::vector<cGridRow> rows;
     QVector<QFont> fonts;
     QColor textColour;
     int announced = 0;
@@ -548,6 +534,20 @@ bool cGrid::SetCell(int row, int col, const QVariant& text, int, std::optional<i
     return true;
 }
 
+int cGrid::AppendRows(std::vector<cGridRow>& rows)
+{
+    const int before = RowCount();
+    // As with SetCell, a grid without columns takes no rows.
+    for (cGridRow& r : rows)
+        if (r.ColumnCount() == ColumnCount() && ColumnCount() > 0)
+            m_model->rows.push_back(std::move(r));
+    rows.clear();
+    const int added = RowCount() - before;
+    if (added > 0 && m_redraw)
+        schedulePendingFlush();
+    return added;
+}
+
 void cGrid::ClearRows()
 {
     const int before = m_currentRow;
@@ -593,13 +593,13 @@ void cGrid::RemoveRow(int row)
 
 long cGrid::RowData(int row) const
 {
-    return (row >= 1 && row <= RowCount()) ? m_model->rows[size_t(row - 1)].data : 0;
+    return (row >= 1 && row <= RowCount()) ? m_model->rows[size_t(row - 1)].m_data : 0;
 }
 
 void cGrid::setRowData(int row, long data)
 {
     if (row >= 1 && row <= RowCount())
-        m_model->rows[size_t(row - 1)].data = data;
+        m_model->rows[size_t(row - 1)].m_data = data;
 }
 
 QString cGrid::CellText(int row, int col) const

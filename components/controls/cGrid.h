@@ -16,7 +16,9 @@
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 class QMimeData;
 class QTableView;
@@ -27,6 +29,43 @@ namespace components::detail {
 class GridModel;
 class GridView;
 }
+
+// A row made ahead of time, on any thread, then appended whole with
+// AppendRows: a long fill costs the window's thread next to nothing.
+class cGridRow {
+public:
+    // A row of `columns` empty cells (the grid's column count).
+    explicit cGridRow(int columns = 0) : m_cells(size_t(std::max(0, columns))) {}
+    int ColumnCount() const { return int(m_cells.size()); }
+    // As SetCell: 1-based; a column outside the row is ignored; an omitted
+    // icon leaves the cell's icon as it is.
+    void setCell(int col, const QVariant& value, std::optional<int> icon = std::nullopt)
+    {
+        if (col < 1 || col > ColumnCount())
+            return;
+        Cell& c = m_cells[size_t(col - 1)];
+        c.value = value;
+        if (icon)
+            c.icon = *icon;
+    }
+    QVariant CellValue(int col) const
+    {
+        return col >= 1 && col <= ColumnCount() ? m_cells[size_t(col - 1)].value : QVariant();
+    }
+
+    // How the grid keeps a cell.
+    struct Cell {
+        QVariant value;
+        qint32 icon = -1;
+        quint16 font = 0; // index into the grid's fonts; 0 is the grid's own font
+    };
+
+private:
+    friend class cGrid;
+    friend class components::detail::GridModel;
+    std::vector<Cell> m_cells;
+    long m_data = 0;
+};
 
 // A handle on one cell, as Cell(row, column) hands it out. It stays usable
 // while the grid lives; a cell outside the grid reads as empty and ignores writes.
@@ -83,6 +122,10 @@ public:
     // compatibility; an omitted icon leaves the cell's icon as it is.
     bool SetCell(int row, int col, const QVariant& text = QVariant(), int textFormat = 0,
                  std::optional<int> icon = std::nullopt);
+    // Appends the rows in order, as writing their cells into row RowCount() + 1
+    // would; a row whose width is not the grid's is left out. The rows are
+    // taken (moved from). Returns the number appended.
+    int AppendRows(std::vector<cGridRow>& rows);
     void ClearRows();
     // Removes one row; the rows below move up. The current row stays on a
     // remaining row and is 0 only when none remains.

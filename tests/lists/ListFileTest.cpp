@@ -4,8 +4,19 @@
 
 #include <QDir>
 #include <QFile>
-#include <sys/resource.h>
+#include <cerrno>
 #include <csignal>
+#include <cstddef>
+#include <cstring>
+#include <functional>
+#include <iterator>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <thread>
 
 #include "lists/ListFile.h"
 #include "lists/ListLoader.h"
@@ -169,6 +180,14 @@ TEST(ListFileTest, ReadingJoinsLinesAndTellsAnUnreadableFile)
         {"<ITEM>\xC3\xBC</ITEM>\r\n", QString("<ITEM>") + QChar(0xFC) + "</ITEM>"},
         // Not UTF-8: read byte for byte rather than lost.
         {"<ITEM>\xFC</ITEM>\r\n", QString("<ITEM>") + QChar(0xFC) + "</ITEM>"},
+        {"<ITEM>long ascii run\xF0\x9F\x8E\xB5 and more ascii</ITEM>",
+         "<ITEM>long ascii run" + QString::fromUtf8("\xF0\x9F\x8E\xB5") + " and more ascii</ITEM>"},
+        {"\xEF\xBB\xBF<ITEM>a</ITEM>", "<ITEM>a</ITEM>"}, // a UTF-8 mark at the start is no text
+        {"<ITEM>cut short at the end \xC3", "<ITEM>cut short at the end " + QString(QChar(0xC3))},
+        {"<ITEM>\xC3<\xBC</ITEM>", QString("<ITEM>") + QChar(0xC3) + "<" + QChar(0xBC) + "</ITEM>"},
+        {"<ITEM>overlong \xC0\xAF</ITEM>", "<ITEM>overlong " + QString(QChar(0xC0)) + QChar(0xAF) + "</ITEM>"},
+        {"<ITEM>surrogate \xED\xA0\x80</ITEM>",
+         "<ITEM>surrogate " + QString(QChar(0xED)) + QChar(0xA0) + QChar(0x80) + "</ITEM>"},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -241,8 +260,82 @@ TEST(ListFileTest, AFailedWriteLeavesTheOldFileWhole)
     EXPECT_FALSE(saved);
     ASSERT_EQ(boxes.prompts().size(), 1);
     EXPECT_TRUE(boxes.prompts()[0].contains(s.path));
+    // The message names the cause the system gave.
+    EXPECT_TRUE(boxes.prompts()[0].contains(QString::fromLocal8Bit(std::strerror(EFBIG))))
+        << boxes.prompts()[0].toStdString();
+    EXPECT_EQ(s.w.statusPanel("Main"), "Items list not saved.");
     EXPECT_EQ(readBytes(s.path), before);
     EXPECT_EQ(QDir(s.dir).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    // The next save that works stores the list and takes the note away.
+    ASSERT_TRUE(SaveGridToFile());
+    EXPECT_EQ(s.w.statusPanel("Main"), "Ready.");
+    EXPECT_EQ(QString::fromUtf8(readBytes(s.path)).count("<ITEM>"), 21);
+}
+
+// Runs body on a thread of its own on which every write() of exactly `count`
+// bytes fails as on a full disk; false when the system allows no such filter.
+// The filter goes with the thread.
+bool onThreadWithFullDisk(unsigned count, const std::function<void()>& body)
+{
+#if defined(__x86_64__)
+    bool installed = false;
+    std::thread t([&] {
+        sock_filter code[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_write, 0, 3),
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // the count's low half
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, count, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSPC),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            return;
+        installed = true;
+        body();
+    });
+    t.join();
+    return installed;
+#else
+    Q_UNUSED(count);
+    Q_UNUSED(body);
+    return false;
+#endif
+}
+
+// The disk fills up during the write: the kernel writes what fits, and the
+// write of the rest fails. The error names that cause.
+TEST(ListFileTest, AWriteCutShortByAFullDiskNamesTheCause)
+{
+    const QString dir = testenv::tempRoot() + "/Full/";
+    QDir().mkpath(dir);
+    const QString path = dir + "Full.flst";
+    writeBytes(path, "<ITEM>old</ITEM>\r\n");
+    const QString text = "<ITEM>" + QString(5000, 'x') + "</ITEM>";
+    const unsigned fits = 1000;
+    const unsigned rest = unsigned(text.toUtf8().size() + 2) - fits;
+
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = fits;
+    bool written = true;
+    QString error;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool filtered = onThreadWithFullDisk(rest, [&] { written = WriteItemsListFile(path, text, &error); });
+    setrlimit(RLIMIT_FSIZE, &old);
+    if (!filtered)
+        GTEST_SKIP() << "no system call filter on this system";
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    EXPECT_EQ(readBytes(path), QByteArray("<ITEM>old</ITEM>\r\n"));
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "lists/ListFile.h"
 #include "lists/ListLoader.h"
@@ -106,6 +108,46 @@ TEST_F(ListTreeTest, ListsAreTheFilesWhoseNameHoldsTheExtension)
     EXPECT_EQ(g_nodItemsLists.ChildNodes().NodeCount(), 0);
     EXPECT_TRUE(w.cTreeView1->LabelEdit());
     EXPECT_FALSE(QFileInfo::exists(dir + "New Items List 1.flst"));
+}
+
+// A file name that is not valid UTF-8 cannot be a node's key (no path made
+// from it would name the file again), but the list is never silently missing:
+// the user is told of it, by its name decoded as far as it goes.
+TEST_F(ListTreeTest, AListWhoseNameIsNotUtf8IsNamedToTheUser)
+{
+    makeLists({"ok.flst"});
+    // Made and removed by their bytes: Qt's own file calls cannot name them.
+    const QByteArray raw[] = {"caf\xE9.flst" /* Latin-1 */, "notes\xFF.txt" /* no list */};
+    struct Unlink {
+        QByteArray folder;
+        const QByteArray* names;
+        ~Unlink()
+        {
+            for (int i = 0; i < 2; ++i)
+                ::unlink((folder + names[i]).constData());
+        }
+    } cleanUp{QFile::encodeName(dir), raw};
+    for (const QByteArray& name : raw) {
+        const int fd = ::open((cleanUp.folder + name).constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+
+    testenv::ScriptedMessageBoxes boxes;
+    setTree();
+    EXPECT_EQ(childrenOf(g_nodItemsLists), QStringList{dir + "ok.flst|ok|42|43"});
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_EQ(boxes.prompts()[0], "This items list cannot be shown: its file name is not valid UTF-8.\r\n\r\n" + dir +
+                                      "caf" + QChar(0xFFFD) + ".flst\r\n\r\nRename the file to show the list.");
+    EXPECT_EQ(boxes.shown()[0].icon(), vbExclamation);
+
+    // The only list in the folder: the folder is not empty, no new list is made.
+    QFile::remove(dir + "ok.flst");
+    boxes.clear();
+    setTree();
+    EXPECT_EQ(g_nodItemsLists.ChildNodes().NodeCount(), 0);
+    EXPECT_FALSE(QFileInfo::exists(dir + "New Items List 1.flst"));
+    EXPECT_EQ(boxes.prompts().size(), 1);
 }
 
 TEST_F(ListTreeTest, TheCDRootFollowsTheItemsRootWhenTheRipperIsIn)

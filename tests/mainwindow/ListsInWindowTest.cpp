@@ -19,6 +19,7 @@
 #include "lists/ListFile.h"
 #include "lists/ListTree.h"
 #include "settings/frmOptions.h"
+#include "tests/lists/StalledOpens.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
 #include "tests/support/TestFiles.h"
@@ -27,6 +28,15 @@ namespace {
 
 using testenv::readBytes;
 using testenv::writeBytes;
+
+// A WAV of silence, 8 kHz mono 16-bit, with that many bytes of sound.
+void writeSilence(const QString& path, quint32 bytes)
+{
+    auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+    auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
+    writeBytes(path, "RIFF" + le32(36 + bytes) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) +
+                         le32(16000) + le16(2) + le16(16) + "data" + le32(bytes) + QByteArray(int(bytes), '\0'));
+}
 
 class ListsInWindowTest : public ::testing::Test {
 protected:
@@ -109,16 +119,7 @@ TEST_F(ListsInWindowTest, AnotherListsFolderFromOptionsLoadsItsFirstListIntoTheG
     QDir().mkpath(dir);
     writeBytes(dir + "A.flst", "");
     const QString wav = testenv::tempRoot() + "/one.wav";
-    {
-        QFile f(wav);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        // 1 s of 8 kHz mono 16-bit.
-        auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
-        auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
-        QByteArray h = "RIFF" + le32(36 + 16000) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) +
-                       le32(16000) + le16(2) + le16(16) + "data" + le32(16000) + QByteArray(16000, '\0');
-        f.write(h);
-    }
+    writeSilence(wav, 16000); // 1 s
     const QString other = testenv::tempRoot() + "/Other/";
     QDir().mkpath(other);
     writeBytes(other + "C.flst", "<ITEM><Inc>1</Inc><COL_FILE>" + wav.toUtf8() + "</COL_FILE></ITEM>\r\n");
@@ -181,15 +182,7 @@ TEST_F(ListsInWindowTest, ClearTheListAsksOnceTheMenuHasClosed)
 {
     QDir().mkpath(dir);
     const QString wav = testenv::tempRoot() + "/a.wav";
-    {
-        // 0.1 s of silence, 8 kHz mono.
-        QFile f(wav);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
-        auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
-        f.write(QByteArray("RIFF") + le32(36 + 1600) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(8000) +
-                le32(16000) + le16(2) + le16(16) + "data" + le32(1600) + QByteArray(1600, '\0'));
-    }
+    writeSilence(wav, 1600); // 0.1 s
     writeBytes(dir + "L.flst", ("<ITEM><Inc>1</Inc><Type>Audio</Type><Item Name>a</Item Name><COL_FILE>" + wav +
                                 "</COL_FILE><COL_RANGE_ALL>1</COL_RANGE_ALL></ITEM>\r\n")
                                    .toUtf8());
@@ -207,6 +200,52 @@ TEST_F(ListsInWindowTest, ClearTheListAsksOnceTheMenuHasClosed)
     ASSERT_EQ(boxes.prompts().size(), 1);
     EXPECT_EQ(readBytes(dir + "L.flst"), QByteArray("\r\n"));
     EXPECT_EQ(w->cGrid1->RowCount(), 0);
+    UnloadMain();
+}
+
+// Loading a list opens its audio files only away from the window's thread: a
+// file on a mount that stalls holds the load, never the window, which goes
+// on handling its events (and refusing saves) until the file answers.
+TEST_F(ListsInWindowTest, ALoadOpensAudioFilesOnlyAwayFromTheWindowsThread)
+{
+    QDir().mkpath(dir);
+    QString records;
+    for (int i = 0; i < 3; ++i) {
+        const QString wav = testenv::tempRoot() + QStringLiteral("/stall%1.wav").arg(i);
+        writeSilence(wav, 1600);
+        for (int copy = 0; copy < 2; ++copy)
+            records += "<ITEM><Inc>1</Inc><Item Name>x</Item Name><COL_FILE>" + wav + "</COL_FILE></ITEM>";
+    }
+    writeBytes(dir + "A.flst", (records + "\r\n").toUtf8());
+
+    StalledOpens stalled;
+
+    // While the load waits on the stalled file, the window's timers still
+    // run: a few ticks, then the file answers.
+    int ticksWhileStalled = 0;
+    int refusedSaves = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (!IsListLoading() || stalled.waited() == 0 || stalled.released())
+            return;
+        refusedSaves += SaveGridToFile() ? 0 : 1;
+        if (++ticksWhileStalled == 3)
+            stalled.release();
+    });
+    ticker.start();
+    FrmMain* w = load();
+    ticker.stop();
+
+    EXPECT_EQ(ticksWhileStalled, 3);
+    EXPECT_EQ(refusedSaves, 3);
+    EXPECT_EQ(w->cGrid1->RowCount(), 6);
+    EXPECT_EQ(w->cGrid1->CellText(6, w->cGrid1->ColumnIndex(COL_TIME)), "00:00:00");
+    // What follows the load (the information grid, the player's length) reads
+    // the selected file away from the window's thread too.
+    w->cGrid1->setSelectedRow(4);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stalled.onWindowThread(), 0);
     UnloadMain();
 }
 

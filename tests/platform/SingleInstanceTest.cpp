@@ -46,4 +46,47 @@ TEST(SingleInstance, ASecondStartWakesTheFirstAndAStaleLockIsTakenOver)
     EXPECT_TRUE(probe.claim());
 }
 
+// Another spelling of the same store is the same program: one of them runs,
+// the other wakes it.
+TEST(SingleInstance, EverySpellingOfTheStoreIsTheSameProgram)
+{
+    QTemporaryDir dir;
+    const QString store = dir.path() + "/registry";
+    ASSERT_TRUE(QDir().mkpath(store));
+    ASSERT_TRUE(QFile::link(store, dir.path() + "/link"));
+    const QString relative = QDir::current().relativeFilePath(store);
+    const struct {
+        const char* what;
+        QString spelling;
+    } cases[] = {
+        {"a trailing slash", store + "/"},
+        {"a doubled slash", dir.path() + "//registry"},
+        {"a dot part", dir.path() + "/./registry"},
+        {"a dot-dot part", store + "/../registry"},
+        {"a symbolic link", dir.path() + "/link"},
+        {"a relative path", relative},
+    };
+    for (const auto& c : cases) {
+        SingleInstance first(store);
+        ASSERT_TRUE(first.claim()) << c.what;
+        QSignalSpy woken(&first, &SingleInstance::activationRequested);
+        SingleInstance second(c.spelling);
+        EXPECT_FALSE(second.claim()) << c.what;
+        EXPECT_TRUE(woken.wait(3000)) << c.what;
+    }
+}
+
+// The running program's socket file removed from under it (a cleaner of
+// temporary files, say): a second start still finds it running.
+TEST(SingleInstance, ARunningProgramWhoseSocketWentStillKeepsASecondStartOut)
+{
+    QTemporaryDir dir;
+    const QString key = dir.path() + "/registry";
+    SingleInstance first(key);
+    ASSERT_TRUE(first.claim());
+    ASSERT_TRUE(QFile::remove(first.serverName()));
+    SingleInstance second(key);
+    EXPECT_FALSE(second.claim());
+}
+
 } // namespace

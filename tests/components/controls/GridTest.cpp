@@ -15,6 +15,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 #include "components/controls/ControlDrag.h"
 #include "components/controls/cGrid.h"
@@ -338,6 +340,46 @@ TEST(Grid, RowsAddedWhilePaintingIsHeldReachTheViewAtOnce)
     QCoreApplication::processEvents();
     EXPECT_EQ(m->rowCount(), 510);
     EXPECT_EQ(m->data(m->index(509, 2)).toString(), "item 510");
+}
+
+// Rows made ahead (on another thread) and appended whole read back as rows
+// written cell by cell; a row made for another width is left out.
+TEST(Grid, RowsMadeAheadAppendAsIfWrittenCellByCell)
+{
+    cGrid g;
+    addItemColumns(g);
+    g.SetCell(1, 3, "written");
+    std::vector<cGridRow> rows;
+    std::thread maker([&] {
+        for (int i = 0; i < 3; ++i) {
+            cGridRow r(i == 1 ? 18 : 19);
+            r.setCell(1, QVariant(), i);
+            r.setCell(3, QString("made %1").arg(i));
+            r.setCell(12, qint64(1000 + i));
+            r.setCell(20, "outside the row");
+            rows.push_back(std::move(r));
+        }
+    });
+    maker.join();
+    g.setRedraw(false);
+    EXPECT_EQ(g.AppendRows(rows), 2);
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(names(g), QStringList({"written", "made 0", "made 2"}));
+    EXPECT_EQ(g.CellIcon(2, 1), 0);
+    EXPECT_EQ(g.CellIcon(3, 1), 2);
+    EXPECT_EQ(g.CellIcon(3, 2), -1);
+    EXPECT_EQ(g.CellValue(3, 12), QVariant(qint64(1002)));
+    EXPECT_EQ(g.tableView()->model()->rowCount(), 0) << "held rows reach the view when painting resumes";
+    g.setRedraw(true);
+    EXPECT_EQ(g.tableView()->model()->rowCount(), 3);
+
+    // With painting on, they reach the view by the next pass of the event loop.
+    rows.emplace_back(19);
+    rows.back().setCell(3, "late");
+    g.AppendRows(rows);
+    EXPECT_EQ(g.RowCount(), 4);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(g.tableView()->model()->rowCount(), 4);
 }
 
 TEST(Grid, PaintingWhileHeldAsksForRedraw)
