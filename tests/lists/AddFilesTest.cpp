@@ -4,8 +4,13 @@
 #include <QPushButton>
 #include <QApplication>
 #include <sys/stat.h>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeWidget>
+#include <condition_variable>
+#include <mutex>
+
+#include "components/audio/AudioSource.h"
 
 #include "core/Dialogs.h"
 #include "lists/GridEditing.h"
@@ -266,5 +271,74 @@ TEST_F(AddFilesTest, APipeIsReportedAndNeverOpened)
     EXPECT_EQ(namesInFile(listFile("Piped")), QStringList({"pipe.wav", "good.wav"}));
 }
 
-} // namespace
+// A WAV with 12.5 million empty chunks before its sound once froze the add
+// for most of a minute. It is refused at once now, and the window answers
+// while any file is read: the read is held at a gate until the window's
+// timer has ticked through it, then the refusal must follow within a second.
+TEST_F(AddFilesTest, AWavOfMillionsOfChunksIsRefusedAtOnceWithTheWindowAnswering)
+{
+    show("Mine", {});
+    const QString chunky =
+        fixtures::writeWavWithHole(audio + "chunky.wav", 1, 100'000'000, fixtures::WavHole::BeforeData);
+    ASSERT_FALSE(chunky.isEmpty());
+    const QString good = wav("good.wav");
 
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool gateOpen = false;
+    int held = 0;
+    auto openGate = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        gateOpen = true;
+        changed.notify_all();
+    };
+    // Every open waits at the gate; should the window never tick (the read
+    // held on its own thread), the gate gives way after a while: a fault
+    // shows as a failure, not a hung test.
+    kvaudio::setSourceOpenHook([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++held;
+        changed.wait_for(lock, std::chrono::seconds(3), [&] { return gateOpen; });
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0, gateOpenedAt = -1, refusedAt = -1;
+    int ticksWhileHeld = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+        std::lock_guard<std::mutex> lock(mutex);
+        if (held > 0 && !gateOpen && ++ticksWhileHeld == 5) {
+            gateOpen = true;
+            gateOpenedAt = clock.elapsed();
+            changed.notify_all();
+        }
+    });
+    QStringList prompts;
+    platform::MessageBoxHandler previous = platform::setMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
+        prompts << r.prompt;
+        if (refusedAt < 0)
+            refusedAt = clock.elapsed();
+        return int(vbOK);
+    });
+    ticker.start();
+    last = clock.elapsed();
+    g_frmStat()->AddFilesToList({chunky, good}, w.cGrid1, w.Form(), false);
+    ticker.stop();
+    platform::setMessageBoxHandler(previous);
+    kvaudio::setSourceOpenHook({});
+    openGate();
+
+    EXPECT_EQ(ticksWhileHeld, 5) << "the window did not answer while the file was read";
+    ASSERT_GE(gateOpenedAt, 0);
+    EXPECT_EQ(prompts, QStringList({"Cannot add " + chunky}));
+    EXPECT_LT(refusedAt - gateOpenedAt, 1000);
+    // Loaded machines and sanitizers leave room above the goal of 100 ms.
+    EXPECT_LT(longest, 250);
+    EXPECT_EQ(gridNames(), QStringList({"good.wav"}));
+}
+
+} // namespace

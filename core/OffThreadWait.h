@@ -1,0 +1,21 @@
+#pragma once
+// Runs a piece of work on a thread of its own while the caller waits in a
+// local event loop: the window paints, runs its timers and takes the user's
+// input meanwhile (a window that must refuse input is modal, or disables its
+// controls). stop() ends a wait early; work still running then finishes
+// unattended, so it may hold only what it owns (copies, shared state).
+#include <functional>
+
+class QEventLoop;
+
+class OffThreadWait {
+public:
+    // True when the work finished; false when stop() came first.
+    bool run(std::function<void()> work);
+    // Ends the wait under way, if any.
+    void stop();
+    bool waiting() const { return m_loop != nullptr; }
+
+private:
+    QEventLoop* m_loop = nullptr;
+};
