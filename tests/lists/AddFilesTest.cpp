@@ -341,4 +341,51 @@ TEST_F(AddFilesTest, AWavOfMillionsOfChunksIsRefusedAtOnceWithTheWindowAnswering
     EXPECT_EQ(gridNames(), QStringList({"good.wav"}));
 }
 
+// Cancel clicked while a file's read is held (a dead mount): the add ends at
+// once without that file's row, and the read finishes on its own later.
+TEST_F(AddFilesTest, CancelAnswersWhileAFileIsBeingRead)
+{
+    show("Mine", {});
+    const QString a = wav("a.wav"), b = wav("b.wav");
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool release = false;
+    int held = 0, inside = 0;
+    kvaudio::setSourceOpenHook([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++held;
+        ++inside;
+        changed.wait_for(lock, std::chrono::seconds(5), [&] { return release; });
+        --inside;
+        changed.notify_all();
+    });
+    QPointer<FrmStat> stat = g_frmStat();
+    QTimer clicker;
+    clicker.setInterval(5);
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (held > 0 && stat)
+            stat->cmdCancel->click();
+    });
+    clicker.start();
+    testenv::ScriptedMessageBoxes boxes;
+    QElapsedTimer t;
+    t.start();
+    stat->AddFilesToList({a, b}, w.cGrid1, w.Form(), false);
+    const qint64 took = t.elapsed();
+    clicker.stop();
+    kvaudio::setSourceOpenHook({});
+    {
+        // The read left behind gets out of this test's gate before the gate goes.
+        std::unique_lock<std::mutex> lock(mutex);
+        release = true;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(5), [&] { return inside == 0; });
+    }
+    EXPECT_LT(took, 2500) << "Cancel waited for the held read";
+    EXPECT_EQ(w.cGrid1->RowCount(), 0);
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_FALSE(AddFilesRunning());
+}
+
 } // namespace
