@@ -1,9 +1,19 @@
 #include "core/OffThreadWait.h"
 
 #include <QEventLoop>
-#include <memory>
 #include <mutex>
 #include <thread>
+
+OffThreadWait::OffThreadWait()
+    : m_alive(std::make_shared<bool>(true))
+{
+}
+
+OffThreadWait::~OffThreadWait()
+{
+    *m_alive = false;
+    stop();
+}
 
 bool OffThreadWait::run(std::function<void()> work)
 {
@@ -23,10 +33,12 @@ bool OffThreadWait::run(std::function<void()> work)
         if (state->loop)
             QMetaObject::invokeMethod(state->loop, "quit", Qt::QueuedConnection);
     }).detach();
+    const std::shared_ptr<bool> alive = m_alive;
     QEventLoop* outer = m_loop;
     m_loop = &loop;
     loop.exec();
-    m_loop = outer;
+    if (*alive)
+        m_loop = outer;
     std::lock_guard<std::mutex> lock(state->mutex);
     state->loop = nullptr;
     return state->done;

@@ -5,11 +5,18 @@
 // controls). stop() ends a wait early; work still running then finishes
 // unattended, so it may hold only what it owns (copies, shared state).
 #include <functional>
+#include <memory>
 
 class QEventLoop;
 
 class OffThreadWait {
 public:
+    OffThreadWait();
+    // Ends a wait under way: its owner may go while it waits.
+    ~OffThreadWait();
+    OffThreadWait(const OffThreadWait&) = delete;
+    OffThreadWait& operator=(const OffThreadWait&) = delete;
+
     // True when the work finished; false when stop() came first.
     bool run(std::function<void()> work);
     // Ends the wait under way, if any.
@@ -18,4 +25,5 @@ public:
 
 private:
     QEventLoop* m_loop = nullptr;
+    std::shared_ptr<bool> m_alive;
 };
