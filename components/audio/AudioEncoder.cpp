@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -15,6 +14,7 @@
 #include "components/audio/AudioEncoderBackends.h"
 #include "components/audio/AudioJobErrors.h"
 #include "components/audio/FFmpegUtil.h"
+#include "components/audio/PartFiles.h"
 #include "components/audio/SampleConverter.h"
 
 namespace kvaudio {
@@ -22,6 +22,7 @@ namespace kvaudio {
 struct AudioEncoder::Impl {
     std::unique_ptr<EncoderBackend> backend;
     QString target, temp;
+    PartFile part; // locked while temp may be written
     int inRate = 0, inChannels = 0;
     SwrContext* swr = nullptr;
     std::vector<float> converted, fromS16;
@@ -41,6 +42,7 @@ struct AudioEncoder::Impl {
         if (!temp.isEmpty() && !committed)
             QFile::remove(temp);
         temp.clear();
+        part.release();
     }
     bool fail(int c, const QString& t)
     {
@@ -185,18 +187,9 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
     const QDir dir = fi.absoluteDir();
     if (!dir.exists())
         return m.fail(ErrOutputPath, QStringLiteral("The folder '%1' does not exist.").arg(QDir::toNativeSeparators(dir.path())));
-    for (int i = 0; i < 100 && m.temp.isEmpty(); ++i) {
-        const QString p = dir.filePath(QStringLiteral(".kv%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
-        const int fd = ::open(QFile::encodeName(p).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            m.temp = p;
-        } else if (errno != EEXIST) {
-            return m.fail(ErrOutputPath, QStringLiteral("Cannot write in the folder '%1'.").arg(dir.path()));
-        }
-    }
-    if (m.temp.isEmpty())
+    if (!m.part.create(dir.path()))
         return m.fail(ErrOutputPath, QStringLiteral("Cannot write in the folder '%1'.").arg(dir.path()));
+    m.temp = m.part.path();
     m.target = fi.absoluteFilePath();
     QString err;
     if (!m.backend->open(m.temp, &err))
@@ -305,6 +298,7 @@ bool AudioEncoder::commit()
     }
     m.committed = true;
     m.temp.clear();
+    m.part.release();
     return true;
 }
 
