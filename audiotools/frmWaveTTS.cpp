@@ -318,7 +318,13 @@ void FrmWaveTTS::cWaveTTS1_WordPosition(long start, long length)
     txtSpeak->setTextCursor(cursor);
 }
 
-void FrmWaveTTS::cWaveTTS1_SpeakDone() { txtSpeak->selectAll(); }
+void FrmWaveTTS::cWaveTTS1_SpeakDone()
+{
+    txtSpeak->selectAll();
+    // Cut short by the sound system (lost, or no output at all): said, not silent.
+    if (const long code = cWaveTTS1->SpeakEndError())
+        MsgBox(cWaveTTS1->GetErrorText(code), vbExclamation | vbOKOnly, QString(), this);
+}
 
 void FrmWaveTTS::sldRate_SliderChange() { lblRateVal->setText(QString::number(sldRate->SliderValue())); }
 
