@@ -672,6 +672,14 @@ int AudioSource::read(float* dst, int maxFrames, QString* errorText)
     return done;
 }
 
+size_t AudioSource::readForStream(void* dst, size_t bytes)
+{
+    const size_t frameBytes = sizeof(float) * size_t(qMax(1, d->outChannels));
+    const int frames = int(qMin<size_t>(bytes / frameBytes, size_t(INT32_MAX)));
+    const int got = frames > 0 ? read(static_cast<float*>(dst), frames, nullptr) : 0;
+    return got > 0 ? size_t(got) * frameBytes : 0;
+}
+
 bool AudioSource::readTags(const QString& path, TagTexts* tags)
 {
     *tags = TagTexts();

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -16,21 +15,6 @@ namespace kvaudio {
 // thread only.
 struct NotifyShared {
     AudioSource source;
-    int channels = 0;
-    std::atomic<bool> eof{false};
-
-    size_t fill(void* dst, size_t bytes)
-    {
-        const int frames = int(bytes / (sizeof(float) * size_t(channels)));
-        if (eof || frames <= 0)
-            return 0;
-        const int got = source.read(static_cast<float*>(dst), frames, nullptr);
-        if (got <= 0) {
-            eof = true;
-            return 0;
-        }
-        return size_t(got) * size_t(channels) * sizeof(float);
-    }
 };
 
 // What an opening thread and the player both see; the player may go first.
@@ -81,8 +65,6 @@ void NotifySound::play(const QString& file)
         QString error;
         if (shared->source.open(file, &error) != SourceOk)
             shared.reset();
-        else
-            shared->channels = shared->source.outputChannels();
         std::lock_guard<std::mutex> lock(owner->mutex);
         if (NotifySound* player = owner->player)
             QMetaObject::invokeMethod(
@@ -101,11 +83,12 @@ void NotifySound::opened(quint64 generation, std::shared_ptr<NotifyShared> share
     }
     kvsound::StreamFormat format;
     format.rate = shared->source.outputRate();
-    format.channels = shared->channels;
+    format.channels = shared->source.outputChannels();
     format.type = kvsound::SampleType::F32;
     QString streamError;
     if (!m_stream->startPlayback(
-            QString(), format, kDeviceBufferMs, [shared](void* dst, size_t bytes) { return shared->fill(dst, bytes); },
+            QString(), format, kDeviceBufferMs,
+            [shared](void* dst, size_t bytes) { return shared->source.readForStream(dst, bytes); },
             &streamError))
         fail(streamError);
 }
