@@ -8,17 +8,15 @@
 #include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QTimer>
-#include <condition_variable>
 #include <gtest/gtest.h>
-#include <mutex>
 
 #include "audiotools/frmSplitter.h"
-#include "components/audio/AudioSource.h"
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cGrid.h"
 #include "components/controls/cProgressBar.h"
 #include "lists/ItemRow.h"
 #include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 
@@ -280,38 +278,21 @@ TEST_F(SplitterJobTest, AbortLeavesNoPartialPart)
     EXPECT_TRUE(attest::filesIn(out).isEmpty()) << attest::filesIn(out).join(",").toStdString();
 }
 
-// The source is read away from the window's thread. Held at a gate while the
-// window's timer ticks through it: a WAV of 12.5 million empty chunks is
-// then refused within a second; a read that never ends gives way to Abort.
+// The source is read away from the window's thread. Held while the window's
+// timer ticks through it: a WAV of 12.5 million empty chunks is then refused
+// within a second; a read that never ends gives way to Abort.
 TEST_F(SplitterJobTest, TheSourceIsReadWithTheWindowAnswering)
 {
     const QString chunky =
         fixtures::writeWavWithHole(audio + "chunky.wav", 30, 100'000'000, fixtures::WavHole::BeforeData);
     ASSERT_FALSE(chunky.isEmpty());
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool gateOpen = false;
-    int held = 0, inside = 0;
-    kvaudio::setSourceOpenHook([&] {
-        std::unique_lock<std::mutex> lock(mutex);
-        ++held;
-        ++inside;
-        // Gives way after a while: a read on the window's thread shows as a failure, not a hung test.
-        changed.wait_for(lock, std::chrono::seconds(3), [&] { return gateOpen; });
-        --inside;
-        changed.notify_all();
-    });
     for (const bool abort : {false, true}) {
-        SCOPED_TRACE(abort ? "abort while the read is held" : "the gate opens");
+        SCOPED_TRACE(abort ? "abort while the read hangs" : "the read goes on");
         open(chunky);
         byParts("2");
         testenv::ScriptedMessageBoxes boxes;
         boxes.answer(vbYes);
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            gateOpen = false;
-            held = 0;
-        }
+        StalledReads opens;
         QElapsedTimer clock;
         clock.start();
         qint64 releasedAt = -1;
@@ -319,38 +300,33 @@ TEST_F(SplitterJobTest, TheSourceIsReadWithTheWindowAnswering)
         QTimer ticker;
         ticker.setInterval(10);
         QObject::connect(&ticker, &QTimer::timeout, [&] {
-            std::unique_lock<std::mutex> lock(mutex);
-            if (held == 0 || gateOpen || releasedAt >= 0 || ++ticksWhileHeld < 5)
+            if (opens.stalled() == 0 || releasedAt >= 0 || ++ticksWhileHeld < 5)
                 return;
             releasedAt = clock.elapsed();
-            if (!abort) {
-                gateOpen = true;
-                changed.notify_all();
-                return;
+            if (abort) {
+                w->cmdAbort->click();
+            } else {
+                opens.letThrough();
+                opens.releaseOne();
             }
-            lock.unlock();
-            w->cmdAbort->click();
         });
         ticker.start();
         w->cmdConvert->click();
         const qint64 endedAt = clock.elapsed();
         ticker.stop();
+        EXPECT_EQ(opens.onWindowThread(), 0) << "the source was opened on the window's thread";
         EXPECT_EQ(ticksWhileHeld, 5) << "the window did not answer while the source was read";
         ASSERT_GE(releasedAt, 0);
-        EXPECT_LT(endedAt - releasedAt, 1000);
+        if (abort) {
+            EXPECT_EQ(opens.stalled(), 1) << "Abort waited for the read";
+        } else {
+            EXPECT_LT(endedAt - releasedAt, 1000);
+        }
         EXPECT_EQ(log().last(), abort ? QString("Aborted.") : QString("Error: The file 'chunky.wav' cannot be read.(2)"));
         EXPECT_TRUE(w->cmdConvert->isEnabled());
         EXPECT_TRUE(attest::filesIn(out).isEmpty());
-        {
-            // The read left behind gets out of the gate before the next case, and the gate goes.
-            std::unique_lock<std::mutex> lock(mutex);
-            gateOpen = true;
-            changed.notify_all();
-            changed.wait_for(lock, std::chrono::seconds(5), [&] { return inside == 0; });
-        }
         w->close();
     }
-    kvaudio::setSourceOpenHook({});
 }
 
 } // namespace

@@ -7,15 +7,12 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeWidget>
-#include <condition_variable>
-#include <mutex>
-
-#include "components/audio/AudioSource.h"
 
 #include "core/Dialogs.h"
 #include "lists/GridEditing.h"
 #include "lists/frmStat.h"
 #include "platform/UserSettings.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/lists/EditingFixture.h"
 
 using namespace editing;
@@ -272,9 +269,9 @@ TEST_F(AddFilesTest, APipeIsReportedAndNeverOpened)
 }
 
 // A WAV with 12.5 million empty chunks before its sound once froze the add
-// for most of a minute. It is refused at once now, and the window answers
-// while any file is read: the read is held at a gate until the window's
-// timer has ticked through it, then the refusal must follow within a second.
+// for most of a minute. It is refused at once now, and no file is read on the
+// window's thread: the read is held until the window's timer has ticked
+// through it, then the refusal must follow within a second.
 TEST_F(AddFilesTest, AWavOfMillionsOfChunksIsRefusedAtOnceWithTheWindowAnswering)
 {
     show("Mine", {});
@@ -283,38 +280,20 @@ TEST_F(AddFilesTest, AWavOfMillionsOfChunksIsRefusedAtOnceWithTheWindowAnswering
     ASSERT_FALSE(chunky.isEmpty());
     const QString good = wav("good.wav");
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool gateOpen = false;
-    int held = 0;
-    auto openGate = [&] {
-        std::lock_guard<std::mutex> lock(mutex);
-        gateOpen = true;
-        changed.notify_all();
-    };
-    // Every open waits at the gate; should the window never tick (the read
-    // held on its own thread), the gate gives way after a while: a fault
-    // shows as a failure, not a hung test.
-    kvaudio::setSourceOpenHook([&] {
-        std::unique_lock<std::mutex> lock(mutex);
-        ++held;
-        changed.wait_for(lock, std::chrono::seconds(3), [&] { return gateOpen; });
-    });
-
+    StalledReads opens;
     QElapsedTimer clock;
     clock.start();
-    qint64 last = 0, longest = 0, gateOpenedAt = -1, refusedAt = -1;
+    qint64 last = 0, longest = 0, releasedAt = -1, refusedAt = -1;
     int ticksWhileHeld = 0;
     QTimer ticker;
     ticker.setInterval(10);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         longest = std::max(longest, clock.elapsed() - last);
         last = clock.elapsed();
-        std::lock_guard<std::mutex> lock(mutex);
-        if (held > 0 && !gateOpen && ++ticksWhileHeld == 5) {
-            gateOpen = true;
-            gateOpenedAt = clock.elapsed();
-            changed.notify_all();
+        if (opens.stalled() > 0 && releasedAt < 0 && ++ticksWhileHeld == 5) {
+            opens.letThrough();
+            opens.releaseOne();
+            releasedAt = clock.elapsed();
         }
     });
     QStringList prompts;
@@ -329,60 +308,37 @@ TEST_F(AddFilesTest, AWavOfMillionsOfChunksIsRefusedAtOnceWithTheWindowAnswering
     g_frmStat()->AddFilesToList({chunky, good}, w.cGrid1, w.Form(), false);
     ticker.stop();
     platform::setMessageBoxHandler(previous);
-    kvaudio::setSourceOpenHook({});
-    openGate();
 
+    EXPECT_EQ(opens.onWindowThread(), 0) << "a file was opened on the window's thread";
     EXPECT_EQ(ticksWhileHeld, 5) << "the window did not answer while the file was read";
-    ASSERT_GE(gateOpenedAt, 0);
+    ASSERT_GE(releasedAt, 0);
     EXPECT_EQ(prompts, QStringList({"Cannot add " + chunky}));
-    EXPECT_LT(refusedAt - gateOpenedAt, 1000);
+    EXPECT_LT(refusedAt - releasedAt, 1000);
     // Loaded machines and sanitizers leave room above the goal of 100 ms.
     EXPECT_LT(longest, 250);
     EXPECT_EQ(gridNames(), QStringList({"good.wav"}));
 }
 
-// Cancel clicked while a file's read is held (a dead mount): the add ends at
-// once without that file's row, and the read finishes on its own later.
+// Cancel clicked while a file's read is held (a dead mount): the add ends
+// while the read still hangs, without that file's row.
 TEST_F(AddFilesTest, CancelAnswersWhileAFileIsBeingRead)
 {
     show("Mine", {});
     const QString a = wav("a.wav"), b = wav("b.wav");
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool release = false;
-    int held = 0, inside = 0;
-    kvaudio::setSourceOpenHook([&] {
-        std::unique_lock<std::mutex> lock(mutex);
-        ++held;
-        ++inside;
-        changed.wait_for(lock, std::chrono::seconds(5), [&] { return release; });
-        --inside;
-        changed.notify_all();
-    });
+    StalledReads opens;
     QPointer<FrmStat> stat = g_frmStat();
     QTimer clicker;
     clicker.setInterval(5);
     QObject::connect(&clicker, &QTimer::timeout, [&] {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (held > 0 && stat)
+        if (opens.stalled() > 0 && stat)
             stat->cmdCancel->click();
     });
     clicker.start();
     testenv::ScriptedMessageBoxes boxes;
-    QElapsedTimer t;
-    t.start();
     stat->AddFilesToList({a, b}, w.cGrid1, w.Form(), false);
-    const qint64 took = t.elapsed();
     clicker.stop();
-    kvaudio::setSourceOpenHook({});
-    {
-        // The read left behind gets out of this test's gate before the gate goes.
-        std::unique_lock<std::mutex> lock(mutex);
-        release = true;
-        changed.notify_all();
-        changed.wait_for(lock, std::chrono::seconds(5), [&] { return inside == 0; });
-    }
-    EXPECT_LT(took, 2500) << "Cancel waited for the held read";
+    EXPECT_EQ(opens.stalled(), 1);
+    EXPECT_EQ(opens.onWindowThread(), 0);
     EXPECT_EQ(w.cGrid1->RowCount(), 0);
     EXPECT_TRUE(boxes.prompts().isEmpty());
     EXPECT_FALSE(AddFilesRunning());

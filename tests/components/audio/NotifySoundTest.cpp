@@ -1,20 +1,18 @@
 // The end-of-job sound plays through the program's own sound layer: through
 // the platform's sound service as the program installs it, into a sound
 // server of the test's own, whose sink's monitor hears what plays.
-#include <QElapsedTimer>
 #include <QSignalSpy>
-#include <condition_variable>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 
-#include "components/audio/AudioSource.h"
 #include "components/audio/NotifySound.h"
 #include "components/audio/SoundDevice.h"
 #include "platform/Sound.h"
 #include "tests/components/audio/AudioFixtures.h"
 #include "tests/components/audio/OwnSoundServer.h"
 #include "tests/components/audio/PlayerFixtures.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/support/TestEnv.h"
 
 using kvaudio::NotifySound;
@@ -105,25 +103,14 @@ TEST_F(NotifySoundTest, TheSoundIsHeardAtTheSinkWholeAndEnds)
     QSignalSpy finished(NotifySound::instance(), &NotifySound::Finished);
     QSignalSpy failed(NotifySound::instance(), &NotifySound::Failed);
 
-    // The call returns while the file is still being opened: held at a gate.
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool open = false, reached = false;
-    kvaudio::setSourceOpenHook([&] {
-        std::unique_lock<std::mutex> lock(mutex);
-        reached = true;
-        changed.notify_all();
-        changed.wait_for(lock, std::chrono::seconds(5), [&] { return open; });
-    });
+    // The call returns while the file is still being opened, away from this thread.
+    StalledReads opens;
     platform::playSoundAsync(tone);
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(5), [&] { return reached; }));
-        EXPECT_TRUE(NotifySound::instance()->isPlaying());
-        open = true;
-        changed.notify_all();
-    }
-    kvaudio::setSourceOpenHook({});
+    ASSERT_TRUE(waitFor([&] { return opens.stalled() == 1; }, 5000));
+    EXPECT_EQ(opens.onWindowThread(), 0);
+    EXPECT_TRUE(NotifySound::instance()->isPlaying());
+    opens.letThrough();
+    opens.releaseOne();
 
     ASSERT_TRUE(waitFor([&] { return finished.count() == 1; }, 5000));
     EXPECT_EQ(failed.count(), 0);
