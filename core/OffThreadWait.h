@@ -4,6 +4,7 @@
 // input meanwhile (a window that must refuse input is modal, or disables its
 // controls). stop() ends a wait early; work still running then finishes
 // unattended, so it may hold only what it owns (copies, shared state).
+// The thread is kept for the next run: a run per file costs no thread start.
 #include <functional>
 #include <memory>
 
@@ -12,7 +13,8 @@ class QEventLoop;
 class OffThreadWait {
 public:
     OffThreadWait();
-    // Ends a wait under way: its owner may go while it waits.
+    // Ends a wait under way (its owner may go while it waits); the thread
+    // ends once its work is done.
     ~OffThreadWait();
     OffThreadWait(const OffThreadWait&) = delete;
     OffThreadWait& operator=(const OffThreadWait&) = delete;
@@ -26,4 +28,5 @@ public:
 private:
     QEventLoop* m_loop = nullptr;
     std::shared_ptr<bool> m_alive;
+    std::shared_ptr<struct OffThreadWorker> m_worker;
 };
