@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "components/audio/NotifySound.h"
 #include "core/Startup.h"
 #include "mainwindow/frmMain.h"
 #include "platform/SettingsStore.h"
@@ -20,6 +21,8 @@ int run(int argc, char** argv)
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     InstallToolFrameServices();
+    // The end-of-job sound plays through the program's own sound layer.
+    kvaudio::InstallNotifySound();
 
     StartupWindows windows;
     windows.loadOptions = [] { frmOptions(); };
@@ -69,9 +72,9 @@ int main(int argc, char** argv)
 {
     const int rc = run(argc, argv);
     // Everything is saved by now. The library destructors that would run at
-    // exit are skipped: the sound server's client library, as Qt Multimedia
-    // tears it down, frees its connection while its own thread still runs and
-    // now and then aborts the finished program.
+    // exit are skipped: the sound server's client library keeps its own
+    // thread running to the end, and nothing it may still use is torn down
+    // under it.
     std::fflush(nullptr);
     std::_Exit(rc);
 }

@@ -89,7 +89,6 @@ FrmACMConverter::FrmACMConverter(QWidget* parent) : ToolWindow(Design(), parent)
     m_rowJob.jobCaption = false;
     m_rowJob.busyCursor = false;
     m_rowJob.errorInLabel = false;
-    m_rowJob.zeroTimeLeftAtEnd = true;
     for (cAudioConverter* c : {cAudioConverter1, m_probe}) {
         connect(c, &cAudioConverter::ACMFormatTagFound, this,
                 [this](const QString& name) { cAudioConverter1_ACMFormatTagFound(name); });

@@ -41,6 +41,10 @@ QPointer<FrmAudioEditor>& windowRef()
 
 const QString kWavFilter = QStringLiteral("Wav Audio Files (*.wav)") + QChar(0) + QStringLiteral("*.wav") + QChar(0);
 
+// The property of a value label that keeps its text as designed, shown while no file is.
+const char* const kDesignedText = "designedText";
+const QString kDesignedCaption = QStringLiteral("Audio Editor");
+
 // One row of a frame: caption, "-", value label.
 QLabel* addRow(QGridLayout* grid, int row, const QString& caption, const QString& name, const QString& designed)
 {
@@ -49,6 +53,7 @@ QLabel* addRow(QGridLayout* grid, int row, const QString& caption, const QString
     grid->addWidget(new QLabel(QStringLiteral("-")), row, 1);
     auto* value = new QLabel(designed);
     value->setObjectName(name);
+    value->setProperty(kDesignedText, designed);
     // No fixed name: a screen reader reads the number shown, then the caption.
     value->setAccessibleDescription(caption);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -82,7 +87,7 @@ FrmAudioEditor::FrmAudioEditor(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("g_frmAudioEditor"));
-    setWindowTitle(QStringLiteral("Audio Editor"));
+    setWindowTitle(kDesignedCaption);
     setAttribute(Qt::WA_DeleteOnClose);
     resize(760, 560);
 
@@ -440,7 +445,20 @@ void FrmAudioEditor::cAudioEditor1_EditorError(long code, const QString& text)
 {
     m_sAddPath.clear();
     setSaveControlsEnabled(true);
+    // A file that failed to load leaves no file shown: nothing of the one
+    // before may pass for it.
+    if (!cAudioEditor1->HasFile())
+        showNoFile();
     MsgBox(text, vbExclamation | vbOKOnly, QString(), this);
+}
+
+void FrmAudioEditor::showNoFile()
+{
+    m_bFileInfo = false;
+    for (QLabel* label : {lblInfoSamples, lblInfoChannels, lblInfoBits, lblLength, lblNumOfSamples, lblSamplesStart,
+                          lblSamplesEnd, lblTimeStart, lblTimeEnd, lblSelectedTime})
+        label->setText(label->property(kDesignedText).toString());
+    setWindowTitle(kDesignedCaption);
 }
 
 void FrmAudioEditor::cAudioEditor1_EditorPlayEnded()

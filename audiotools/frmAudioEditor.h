@@ -83,6 +83,8 @@ protected:
 
 private:
     void setSaveControlsEnabled(bool enabled);
+    // The value labels and the caption as designed, as before any file.
+    void showNoFile();
     void finishAddSelection();
 
     bool m_bLoaded = false;

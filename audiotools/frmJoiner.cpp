@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -60,20 +61,25 @@ ToolFrameDesign FrmJoiner::Design()
 
 FrmJoiner::FrmJoiner(QWidget* parent) : ToolWindow(Design(), parent)
 {
-    lblJoinedFileName = new QLabel(QStringLiteral("Joined File Name:"), TabSettings);
+    lblJoinedFileName = new QLabel(QStringLiteral("File Name Format:"), TabSettings);
     lblJoinedFileName->setObjectName("lblJoinedFileName");
     txtJoinedFileName = new QLineEdit(QStringLiteral("Joined_File-[date]-[time].[dest_extension]"), TabSettings);
     txtJoinedFileName->setObjectName("txtJoinedFileName");
     txtJoinedFileName->setAccessibleName(lblJoinedFileName->text());
     LayOutStandardSettings();
-    // The name box goes above the "Parameters" link, which explains its macros.
+    // The caption heads the name box, with the "Parameters" link, which
+    // explains its macros, on its line: where the other tools have their
+    // template list.
     if (auto* grid = qobject_cast<QGridLayout*>(TabSettings->layout())) {
-        const int row = grid->rowCount();
-        grid->addWidget(lblJoinedFileName, row, 0);
-        grid->addWidget(txtJoinedFileName, row, 1);
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid->getItemPosition(grid->indexOf(lblParameters), &row, &column, &rows, &columns);
         grid->removeWidget(lblParameters);
-        grid->addWidget(lblParameters, row + 1, 1);
-        grid->setRowStretch(row + 2, 1);
+        auto* name = new QHBoxLayout;
+        name->addWidget(txtJoinedFileName, 1);
+        name->addSpacing(10);
+        name->addWidget(lblParameters);
+        grid->addWidget(lblJoinedFileName, row, 0);
+        grid->addLayout(name, row, 1);
     }
 
     cAudioJoin1 = new cAudioJoin(this);

@@ -194,9 +194,32 @@ void FrmSplitter::cmdConvert_Click()
     ResetJobState();
     ShowLogTab();
 
-    const int status = cAudioConverter1->OpenSourceFile(g_sFileToSplit);
-    m_lSourceLengthMs = status == 0 ? cAudioConverter1->DurationMs() : 0;
-    cAudioConverter1->CloseSourceFile();
+    // The source is read away from the window's thread: a slow disk or a
+    // damaged file never holds the window. The job's buttons are off
+    // meanwhile, so the window neither starts twice nor closes, and Abort ends
+    // the wait (the read then finishes with a converter of its own).
+    struct SourceFacts {
+        int status = -1;
+        qint64 lengthMs = 0;
+    };
+    auto facts = std::make_shared<SourceFacts>();
+    QPointer<FrmSplitter> self(this);
+    SetJobButtonsEnabled(this, false);
+    const bool read = m_sourceRead.run([facts, source = g_sFileToSplit] {
+        cAudioConverter probe;
+        facts->status = probe.OpenSourceFile(source);
+        facts->lengthMs = facts->status == 0 ? probe.DurationMs() : 0;
+        probe.CloseSourceFile();
+    });
+    if (!self)
+        return;
+    SetJobButtonsEnabled(this, true);
+    if (!read) {
+        AddLogLine(QStringLiteral("Aborted."), txtLog);
+        return;
+    }
+    const int status = facts->status;
+    m_lSourceLengthMs = facts->lengthMs;
     if (status != 0) {
         const QString line = "Error: The file '" + name + "' cannot be read.(" +
                              QString::number(kvaudio::ErrSourceUnreadable) + ")";
@@ -312,7 +335,10 @@ void FrmSplitter::cAudioConverter1_JobAborted()
 
 void FrmSplitter::cmdAbort_Click()
 {
-    AbortRowJob(this, [this] { cAudioConverter1->AbortJob(); });
+    AbortRowJob(this, [this] {
+        m_sourceRead.stop();
+        cAudioConverter1->AbortJob();
+    });
 }
 
 FrmSplitter* g_frmSplitter()

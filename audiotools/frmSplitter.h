@@ -2,6 +2,7 @@
 // "Audio Splitter": cuts one file into consecutive parts, a given number of
 // parts or parts of a given number of seconds, each written by the converter
 // component in the target format as "Part_<n>_<name>.<format>".
+#include "core/OffThreadWait.h"
 #include "toolframe/JobParameters.h"
 #include "toolframe/ToolWindow.h"
 
@@ -69,6 +70,7 @@ private:
     long m_lSplitParts = 0;
     double m_dSplitSecs = 0;
     ComponentJobTarget<cAudioConverter> m_target;
+    OffThreadWait m_sourceRead; // the source's length, read before the parts are planned
 };
 
 FrmSplitter* g_frmSplitter();

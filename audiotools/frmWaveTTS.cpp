@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTextCursor>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "audiotools/frmAudioEditorProc.h"
@@ -133,13 +132,16 @@ FrmWaveTTS::FrmWaveTTS(QWidget* parent)
     grid->addWidget(sldVolume, 4, 1);
     grid->addWidget(lblValumeVal, 4, 2);
 
+    // Pictures beside the buttons, without actions of their own: shown to
+    // assistive technology as pictures, never as buttons that do nothing.
     const char* const iconTips[4] = {"Say it", "Stop", "Save 'Text To Speech' as a wav file.", "Add to items list."};
     for (int i = 0; i < 4; ++i) {
-        cmdToolsIcon[i] = new QToolButton(this);
+        cmdToolsIcon[i] = new QLabel(this);
         cmdToolsIcon[i]->setObjectName(QStringLiteral("cmdToolsIcon%1").arg(i));
         cmdToolsIcon[i]->setToolTip(QString::fromLatin1(iconTips[i]));
         cmdToolsIcon[i]->setAccessibleName(QString::fromLatin1(iconTips[i]));
-        cmdToolsIcon[i]->setAutoRaise(true);
+        cmdToolsIcon[i]->setFixedSize(20, 20);
+        cmdToolsIcon[i]->setAlignment(Qt::AlignCenter);
     }
     cmdSay = newButton("cmdSay", QStringLiteral("Say It"), QStringLiteral("Say it"), this);
     cmdStop = newButton("cmdStop", QStringLiteral("Stop"), QStringLiteral("Stop"), this);
@@ -199,7 +201,7 @@ void FrmWaveTTS::Form_Load()
     if (MainWindowServices* main = mainWindow(); main && main->imgMenu) {
         const int images[4] = {84, 41, 47, 3};
         for (int i = 0; i < 4; ++i)
-            cmdToolsIcon[i]->setIcon(main->imgMenu->Image(images[i]));
+            cmdToolsIcon[i]->setPixmap(main->imgMenu->Image(images[i]).pixmap(16, 16));
     }
     ApplyCommonLook(this, picTitle, lblTitle);
     bool ok = false;
@@ -318,7 +320,13 @@ void FrmWaveTTS::cWaveTTS1_WordPosition(long start, long length)
     txtSpeak->setTextCursor(cursor);
 }
 
-void FrmWaveTTS::cWaveTTS1_SpeakDone() { txtSpeak->selectAll(); }
+void FrmWaveTTS::cWaveTTS1_SpeakDone()
+{
+    txtSpeak->selectAll();
+    // Cut short by the sound system (lost, or no output at all): said, not silent.
+    if (const long code = cWaveTTS1->SpeakEndError())
+        MsgBox(cWaveTTS1->GetErrorText(code), vbExclamation | vbOKOnly, QString(), this);
+}
 
 void FrmWaveTTS::sldRate_SliderChange() { lblRateVal->setText(QString::number(sldRate->SliderValue())); }
 

@@ -11,7 +11,6 @@ class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QToolButton;
 class LinkLabel;
 class cSlider;
 class cWaveTTS;
@@ -58,7 +57,7 @@ public:
     QComboBox* cboTargetFormat = nullptr;
     QPushButton* cmdEditTargetFormat = nullptr;
     LinkLabel* lblID3Tags = nullptr;
-    QToolButton* cmdToolsIcon[4] = {};
+    QLabel* cmdToolsIcon[4] = {}; // pictures without actions
     cWaveTTS* cWaveTTS1 = nullptr;
 
 public slots:

@@ -13,24 +13,22 @@
 // ratios (ours / reference); the goals and verdicts come last. Needs the
 // null sink (source scripts/pulse.sh).
 #include <QApplication>
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSource>
 #include <QDataStream>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMediaDevices>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/resource.h>
 #include <vector>
 
+#include "components/audio/SoundDevice.h"
 #include "components/audio/cAudioGraph.h"
 #include "components/audio/cPlayer.h"
 #include "bench/BenchAudio.h"
@@ -53,33 +51,22 @@ void pump(int ms)
     }
 }
 
-// Listens to the null sink's monitor and notes when sound first comes.
+// Listens to the null sink's monitor (the default input) and notes when sound first comes.
 class Listener {
 public:
     bool start()
     {
-        const QAudioDevice in = QMediaDevices::defaultAudioInput();
-        if (in.isNull())
+        kvsound::StreamFormat fmt;
+        fmt.rate = 44100;
+        fmt.channels = 2;
+        fmt.type = kvsound::SampleType::S16;
+        // 10 ms pieces; the sound thread looks at each.
+        if (!m_stream.startCapture(QString(), fmt, 10, [this](const void* data, size_t bytes) { take(data, bytes); },
+                                   nullptr))
             return false;
-        QAudioFormat fmt;
-        fmt.setSampleRate(44100);
-        fmt.setChannelCount(2);
-        fmt.setSampleFormat(QAudioFormat::Int16);
-        m_source = new QAudioSource(in, fmt);
-        m_source->setBufferSize(44100 * 4 / 100); // 10 ms pieces
-        m_io = m_source->start();
-        if (!m_io)
-            return false;
-        QObject::connect(m_io, &QIODevice::readyRead, [this] { read(); });
-        return true;
+        return m_stream.waitReady(3000) > 0;
     }
-    void stop()
-    {
-        if (m_source)
-            m_source->stop();
-        delete m_source;
-        m_source = nullptr;
-    }
+    void stop() { m_stream.stop(); }
     // Waits until the sink has been silent for a while.
     void waitForSilence()
     {
@@ -101,20 +88,18 @@ public:
     qint64 heardAt() const { return m_heardAt; }
 
 private:
-    void read()
+    void take(const void* data, size_t bytes)
     {
-        const QByteArray data = m_io->readAll();
-        const auto* s = reinterpret_cast<const qint16*>(data.constData());
-        for (qsizetype i = 0; i < data.size() / 2; ++i)
+        const auto* s = static_cast<const qint16*>(data);
+        for (size_t i = 0; i < bytes / 2; ++i)
             if (std::abs(int(s[i])) > 1000) {
-                if (m_heardAt < 0)
-                    m_heardAt = g_clock.elapsed();
+                qint64 none = -1;
+                m_heardAt.compare_exchange_strong(none, g_clock.elapsed());
                 return;
             }
     }
-    QAudioSource* m_source = nullptr;
-    QIODevice* m_io = nullptr;
-    qint64 m_heardAt = -1;
+    kvsound::Stream m_stream;
+    std::atomic<qint64> m_heardAt{-1};
 };
 
 double waitHeard(Listener& l, qint64 t0)
@@ -209,7 +194,8 @@ int run(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     g_clock.start();
-    if (QMediaDevices::audioOutputs().isEmpty()) {
+    QList<kvsound::Device> outputs;
+    if (!kvsound::listOutputs(&outputs) || outputs.isEmpty()) {
         std::fprintf(stderr, "no audio output: source scripts/pulse.sh first\n");
         return 1;
     }

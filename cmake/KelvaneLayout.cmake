@@ -8,7 +8,7 @@
 #   components/disc      discs: may use audio, never the controls
 
 set(_layout_forbidden_kv_controls kv_audio kv_disc PkgConfig::FFMPEG PkgConfig::CDIO PkgConfig::DATADISC
-    PkgConfig::PULSE PkgConfig::ESPEAK mp3lame kv_id3v2 Qt6::Multimedia)
+    PkgConfig::PULSE PkgConfig::ESPEAK mp3lame kv_id3v2)
 set(_layout_forbidden_kv_audio kv_controls kv_disc PkgConfig::CDIO PkgConfig::DATADISC Qt6::Network)
 set(_layout_forbidden_kv_disc kv_controls)
 # Include prefixes each folder's sources may not use.

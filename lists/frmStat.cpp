@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include "components/controls/cStatusBar.h"
 #include "core/Formats.h"
 #include "core/MainWindowServices.h"
+#include "core/OffThreadWait.h"
 #include "core/PathNames.h"
 #include "core/TimeText.h"
 #include "core/WindowHelpers.h"
@@ -39,6 +41,46 @@ QPointer<FrmStat>& windowRef()
 
 // Lets the window paint and take a click on Cancel or its close box.
 void yieldOnce() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+// What a row needs of its file, read away from the window's thread.
+struct AddedFile {
+    bool folder = false;
+    bool empty = false;
+    bool opened = false;
+    int durationMs = 0;
+    qint64 bytes = 0;
+    QDateTime created;
+    QString tags[kTagColumnCount];
+};
+
+// Runs on a thread of its own, with a converter of its own: a read left
+// behind by Cancel may end after the window has gone.
+void readAddedFile(const QString& path, bool supported, bool tagsFromFile, AddedFile* f)
+{
+    const QFileInfo info(path);
+    f->folder = IsFolder(path);
+    // A length that cannot be read lets the path on to the converter, which reports it.
+    f->empty = info.exists() && info.size() <= 0;
+    if (f->folder || f->empty || !supported)
+        return;
+    cAudioConverter converter;
+    f->opened = converter.OpenSourceFile(path) == 0;
+    if (!f->opened)
+        return;
+    f->durationMs = converter.DurationMs();
+    if (tagsFromFile) {
+        converter.ReadTags(path);
+        const QString tags[kTagColumnCount] = {converter.TagAlbum(), converter.TagArtist(), converter.TagComment(),
+                                               converter.TagGenre(), converter.TagYear(),   converter.TagTitle(),
+                                               converter.TagTrack()};
+        for (int t = 0; t < kTagColumnCount; ++t)
+            f->tags[t] = tags[t];
+    }
+    // Every file opened here is closed again before the next one.
+    converter.CloseSourceFile();
+    f->bytes = info.size();
+    f->created = GetFileCreatedDate(path);
+}
 
 } // namespace
 
@@ -93,7 +135,11 @@ void FrmStat::Form_Unload()
     cmdCancel_Click();
 }
 
-void FrmStat::cmdCancel_Click() { g_bCancelAddFiles = true; }
+void FrmStat::cmdCancel_Click()
+{
+    g_bCancelAddFiles = true;
+    m_read.stop();
+}
 
 void FrmStat::reject() { close(); }
 
@@ -170,35 +216,37 @@ void FrmStat::AddFilesToList(const QStringList& Data, cGrid* cGrid1, QWidget* fr
             break;
         const QString& path = Data.at(i);
 
-        const QFileInfo info(path);
-        const bool bFolder = IsFolder(path);
-        // A length that cannot be read lets the path on to the converter, which reports it.
-        const bool bEmpty = info.exists() && info.size() <= 0;
+        // Whatever touches the file runs away from this thread: a slow disk, a
+        // dead mount or a damaged file never holds the window, and Cancel or
+        // the close box answer meanwhile (the file's row is then not added).
+        const bool supported = SupportAudioFile(path);
+        auto file = std::make_shared<AddedFile>();
+        const bool read = m_read.run([file, path, supported, tagsFromFile = g_bCopyID3FromSource] {
+            readAddedFile(path, supported, tagsFromFile, file.get());
+        });
+        if (ShownListPath() != startList) {
+            g_bListChangedDuringAdd = true;
+            break;
+        }
+        if (!read || !grid)
+            break;
+
         const auto cannotAdd = [&] {
             MsgBox(QStringLiteral("Cannot add ") + path, vbInformation | vbOKOnly, QString(),
                    isVisible() ? static_cast<QWidget*>(this) : frm);
         };
-        if (bFolder || bEmpty) {
+        if (file->folder || file->empty) {
             // Nothing to probe, but the user asked for it: say so rather than drop it silently.
             cannotAdd();
-        } else if (SupportAudioFile(path)) {
+        } else if (supported) {
             const int row = baseRow + added + 1;
-            const bool bOpened = cAudioConverter1->OpenSourceFile(path) == 0;
-            if (!bOpened) {
-                cAudioConverter1->CloseSourceFile();
+            if (!file->opened) {
                 cannotAdd();
             } else {
-                const int durationMs = cAudioConverter1->DurationMs();
                 QString tags[kTagColumnCount];
                 if (g_bCopyID3FromSource) {
-                    cAudioConverter1->ReadTags(path);
-                    tags[0] = cAudioConverter1->TagAlbum();
-                    tags[1] = cAudioConverter1->TagArtist();
-                    tags[2] = cAudioConverter1->TagComment();
-                    tags[3] = cAudioConverter1->TagGenre();
-                    tags[4] = cAudioConverter1->TagYear();
-                    tags[5] = cAudioConverter1->TagTitle();
-                    tags[6] = cAudioConverter1->TagTrack();
+                    for (int t = 0; t < kTagColumnCount; ++t)
+                        tags[t] = file->tags[t];
                 } else {
                     const QString* defaults[kTagColumnCount] = {&g_sTagAlbum, &g_sTagArtist, &g_sTagComment,
                                                                 &g_sTagGenre, &g_sTagYear,   &g_sTagSong,
@@ -206,22 +254,20 @@ void FrmStat::AddFilesToList(const QStringList& Data, cGrid* cGrid1, QWidget* fr
                     for (int t = 0; t < kTagColumnCount; ++t)
                         tags[t] = *defaults[t];
                 }
-                // Every file opened here is closed again before the next one.
-                cAudioConverter1->CloseSourceFile();
 
                 ++added;
                 const QString caption = QStringLiteral("Adding ") + path;
                 lblStat->setText(caption);
                 setWindowTitle(caption);
 
-                const qint64 bytes = info.size();
+                const qint64 bytes = file->bytes;
                 grid->SetCell(row, cInc, QVariant(), kIconCellFormat, kIconMarked);
                 grid->SetCell(row, cType, QString(), kIconCellFormat, kIconAudio);
                 grid->SetCell(row, cName, getLegaName(GetFileNameFromPath(path)));
-                grid->SetCell(row, cTime, TimeCellText(RoundHalfEven(durationMs / 1000.0)));
+                grid->SetCell(row, cTime, TimeCellText(RoundHalfEven(file->durationMs / 1000.0)));
                 grid->SetCell(row, cSize, FormatFileSize(double(bytes)));
                 grid->SetCell(row, cFile, path);
-                grid->SetCell(row, cCreated, GetFileCreatedDate(path));
+                grid->SetCell(row, cCreated, file->created);
                 grid->SetCell(row, cRange, QStringLiteral("All"));
                 grid->SetCell(row, cRangeAll, QStringLiteral("1"));
                 grid->SetCell(row, cBytes, bytes);

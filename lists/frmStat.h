@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/OffThreadWait.h"
+
 class QLabel;
 class QPushButton;
 class cAudioConverter;
@@ -53,6 +55,7 @@ private:
     void Form_Load();
     void Form_Unload();
     bool m_bRunning = false;
+    OffThreadWait m_read; // the file being read for the next row
 };
 
 // True when the last add stopped because another list was shown meanwhile:

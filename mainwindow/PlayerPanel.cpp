@@ -172,6 +172,13 @@ void FrmMain::PressPlayerStop()
 
 void FrmMain::cPlayer1_PlayEnded()
 {
+    // Playing cut short by the sound system is told once the panel is reset,
+    // as a device that fails at the start is: a silent "Ready." would hide it.
+    if (cPlayer1->PlayEndError() != 0) {
+        const QString text = cPlayer1->GetErrorText(cPlayer1->PlayEndError());
+        QMetaObject::invokeMethod(
+            this, [this, text] { MsgBox(text, vbExclamation, QString(), this); }, Qt::QueuedConnection);
+    }
     tmrAudioData->stop();
     tmSlider->stop();
     cSlider1->setSliderValue(0);

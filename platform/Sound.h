@@ -1,7 +1,10 @@
 #pragma once
 // Plays a sound file asynchronously, as the end-of-job and "Test" sounds do:
 // the call returns at once, one sound plays at a time, and a file that cannot
-// be played sounds the desktop's default beep instead. Tests install a handler.
+// be played sounds the desktop's default beep instead. The playing itself is
+// the handler's: the program installs the audio layer's player at its start
+// (the layers above the platform own the sound device); tests install their
+// own. Without one, a play only beeps.
 #include <QString>
 #include <functional>
 

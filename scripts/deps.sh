@@ -4,7 +4,7 @@
 #   deps.sh test  that, plus what the test suite needs
 set -euo pipefail
 kind=${1:-run}
-pkgs=(qt6-base-dev qt6-multimedia-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+pkgs=(qt6-base-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
       libmp3lame-dev ffmpeg libespeak-ng-dev espeak-ng libcdio-dev libcdio-paranoia-dev libburn-dev
       libisofs-dev libpulse-dev pulseaudio pulseaudio-utils pavucontrol xvfb xauth sox pkg-config
       ninja-build cmake g++ libgtest-dev libgmock-dev ccache zlib1g-dev genisoimage)

@@ -125,8 +125,6 @@ void EndRowJob(ToolWindow* w, long lastResult)
         w->unsetCursor();
     if (!look.jobCaption)
         w->setWindowTitle(appTitle());
-    if (look.zeroTimeLeftAtEnd)
-        w->lblTimeLeft->setText(ToolWindow::TimeLeftZeroText());
     if (lastResult == 2) {
         ShowJobCancelled(w);
         return;

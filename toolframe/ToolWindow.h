@@ -72,8 +72,6 @@ struct RowJobLook {
     bool doneShown = true;
     // Progress and finished rows feed the time-left estimate.
     bool timeLeft = true;
-    // The time-left label is set to zero as the loop over the rows ends.
-    bool zeroTimeLeftAtEnd = false;
     // The total bar never passes its maximum.
     bool clampTotal = false;
     // Each row is a run of its own: a failed row moves on to the next one.

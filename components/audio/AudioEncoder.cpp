@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
 #include <mutex>
@@ -17,6 +16,7 @@
 #include "components/audio/AudioJobErrors.h"
 #include "components/audio/FFmpegUtil.h"
 #include "components/audio/OutputCheck.h"
+#include "components/audio/PartFiles.h"
 #include "components/audio/Resampler.h"
 
 namespace kvaudio {
@@ -26,6 +26,7 @@ struct AudioEncoder::Impl {
     QString target, temp;
     const char* demuxer = "wav"; // the container written, to read it back as
     int64_t framesOut = 0;        // frames handed to the writer
+    PartFile part;                // locked while temp may be written
     int inRate = 0, inChannels = 0;
     Resampler swr;
     std::vector<float> converted, fromS16;
@@ -43,6 +44,7 @@ struct AudioEncoder::Impl {
         if (!temp.isEmpty() && !committed)
             QFile::remove(temp);
         temp.clear();
+        part.release();
     }
     bool fail(int c, const QString& t)
     {
@@ -207,18 +209,9 @@ bool AudioEncoder::open(const QString& target, const EncoderSettings& s, int inp
     const QDir dir = fi.absoluteDir();
     if (!dir.exists())
         return m.fail(ErrOutputPath, QStringLiteral("The folder '%1' does not exist.").arg(QDir::toNativeSeparators(dir.path())));
-    for (int i = 0; i < 100 && m.temp.isEmpty(); ++i) {
-        const QString p = dir.filePath(QStringLiteral(".kv%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
-        const int fd = ::open(QFile::encodeName(p).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            m.temp = p;
-        } else if (errno != EEXIST) {
-            return m.fail(ErrOutputPath, QStringLiteral("Cannot write in the folder '%1'.").arg(dir.path()));
-        }
-    }
-    if (m.temp.isEmpty())
+    if (!m.part.create(dir.path()))
         return m.fail(ErrOutputPath, QStringLiteral("Cannot write in the folder '%1'.").arg(dir.path()));
+    m.temp = m.part.path();
     m.target = fi.absoluteFilePath();
     QString err;
     if (!m.backend->open(m.temp, &err))
@@ -337,6 +330,7 @@ bool AudioEncoder::commit()
     }
     m.committed = true;
     m.temp.clear();
+    m.part.release();
     return true;
 }
 

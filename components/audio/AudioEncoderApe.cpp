@@ -14,6 +14,7 @@
 #include "components/audio/ApeCodec.h"
 #include "components/audio/AudioEncoderBackends.h"
 #include "components/audio/FFmpegUtil.h"
+#include "components/audio/PartFiles.h"
 
 extern "C" {
 #include <libavutil/intreadwrite.h>
@@ -109,6 +110,8 @@ public:
         m_spool.setFileTemplate(QFileInfo(path).absolutePath() + QStringLiteral("/.kvape-XXXXXX"));
         if (!m_spool.open())
             return fail(error, QStringLiteral("The output file cannot be created: %1.").arg(m_spool.errorString()));
+        // Read back through its own handle only: a sweep that took it for dead costs nothing.
+        LockAsPartFile(int(m_spool.handle()));
         return true;
     }
 

@@ -7,9 +7,11 @@
 #include <mutex>
 #include <vector>
 
+#include "components/audio/AudioJobErrors.h"
 #include "components/audio/FFmpegUtil.h"
 #include "components/audio/Resampler.h"
 #include "components/audio/SourceCheck.h"
+#include "components/audio/WavFile.h"
 
 namespace kvaudio {
 namespace {
@@ -35,14 +37,10 @@ QString expectedDemuxer(const QString& path)
 // its extension promises. Such a file is opened with that demuxer directly:
 // letting every demuxer guess at the bytes costs more than the rest of the
 // opening. Other files are left to the guess (null).
-const AVInputFormat* signatureFormat(const QString& path, const QString& expected)
+const AVInputFormat* signatureFormat(const QByteArray& head, const QString& expected)
 {
     if (expected.isEmpty())
         return nullptr;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return nullptr;
-    const QByteArray head = f.read(16);
     const auto* b = reinterpret_cast<const unsigned char*>(head.constData());
     bool match = false;
     if (expected == QLatin1String("wav"))
@@ -54,6 +52,70 @@ const AVInputFormat* signatureFormat(const QString& path, const QString& expecte
     else if (expected == QLatin1String("asf"))
         match = head == QByteArray::fromHex("3026B2758E66CF11A6D900AA0062CE6C");
     return match ? av_find_input_format(expected.toLatin1().constData()) : nullptr;
+}
+
+// Bytes of the chunks the WAV demuxer reads whole (tags, broadcast notes):
+// more than any real file holds, less than a second of its reading.
+constexpr uint64_t kMaxWavReadWholeBytes = 16u << 20;
+
+// A file that passed the checks made before any library reads it.
+struct CheckedFile {
+    QString path;
+    QByteArray head; // its first bytes
+};
+
+// The checks made before the demuxer sees a file: a regular file (a pipe
+// would hold the open for ever), not empty, and a WAV whose chunks are few
+// and small enough that the demuxer's own walk through all of them stays
+// short (it reads every chunk header of the file, and some chunks whole).
+// Costs one open and at most kMaxWavChunks chunk headers, whatever the file.
+int checkBeforeOpening(const QString& path, CheckedFile* checked, QString* text)
+{
+    const QString name = QFileInfo(path).fileName();
+    QFile file;
+    bool notRegular = false;
+    switch (OpenRegularFile(path, &file, nullptr, &notRegular)) {
+    case 0:
+        break;
+    case ErrSourceMissing:
+        return SourceMissing;
+    default:
+        // A folder or a pipe where the file should be: it exists, but is no file to read.
+        if (notRegular && text)
+            *text = QStringLiteral("The file '%1' cannot be read: it is not a regular file.").arg(name);
+        return SourceUnreadable;
+    }
+    if (file.size() == 0)
+        return SourceEmpty;
+    checked->path = path;
+    checked->head = file.read(16);
+    const QByteArray form = checked->head.left(4);
+    if (checked->head.mid(8, 4) != "WAVE" || !(form == "RIFF" || form == "RIFX" || form == "RF64" || form == "BW64"))
+        return SourceOk;
+    const int64_t size = file.size();
+    uint64_t readWhole = 0;
+    const WavWalkEnd end = WalkWavChunks(file, [&](const WavChunk& c) {
+        if (c.id == "LIST" || c.id == "bext" || c.id == "id3 " || c.id == "ID3 ")
+            readWhole += qMin<uint64_t>(c.size, uint64_t(size - c.offset));
+        return readWhole <= kMaxWavReadWholeBytes;
+    });
+    if (end == WavWalkEnd::TooManyChunks) {
+        if (text)
+            *text = QStringLiteral("The file '%1' is damaged or no WAV file that can be read: it holds more than %2 "
+                                   "chunks.")
+                        .arg(name)
+                        .arg(kMaxWavChunks);
+        return SourceNotAudio;
+    }
+    if (end == WavWalkEnd::Stopped) {
+        if (text)
+            *text = QStringLiteral("The file '%1' is damaged or no WAV file that can be read: its tag chunks hold "
+                                   "more than %2 MB.")
+                        .arg(name)
+                        .arg(kMaxWavReadWholeBytes >> 20);
+        return SourceNotAudio;
+    }
+    return SourceOk;
 }
 
 // Never destroyed: a read thread still under way at exit may look at it.
@@ -83,7 +145,8 @@ int interruptWhenSet(void* flag)
     return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
 }
 
-AVFormatContext* openContainer(const QString& path, int* err, const AVInputFormat* format = nullptr,
+// The one way to the demuxer: only a checked file gets there.
+AVFormatContext* openContainer(const CheckedFile& file, int* err, const AVInputFormat* format = nullptr,
                                const std::atomic<bool>* interrupt = nullptr)
 {
     initFFmpeg();
@@ -105,7 +168,7 @@ AVFormatContext* openContainer(const QString& path, int* err, const AVInputForma
     // other codecs costs milliseconds per file, which lists of thousands of
     // items cannot afford.
     av_dict_set(&opts, "max_probe_packets", "1", 0);
-    *err = avformat_open_input(&fmt, ffFileUrl(path).constData(), format, &opts);
+    *err = avformat_open_input(&fmt, ffFileUrl(file.path).constData(), format, &opts);
     av_dict_free(&opts);
     return *err < 0 ? nullptr : fmt;
 }
@@ -399,20 +462,21 @@ int AudioSource::open(const QString& path, QString* errorText)
             *errorText = statusText(status, path);
         return status;
     };
-    const QFileInfo fi(path);
-    if (path.isEmpty() || !fi.exists() || !fi.isFile())
-        return fail(SourceMissing);
-    if (!fi.isReadable())
-        return fail(SourceUnreadable);
-    if (fi.size() == 0)
-        return fail(SourceEmpty);
+    CheckedFile checked;
+    QString refusal;
+    if (const int status = checkBeforeOpening(path, &checked, &refusal)) {
+        d->reset();
+        if (errorText)
+            *errorText = refusal.isEmpty() ? statusText(status, path) : refusal;
+        return status;
+    }
 
     int err = 0;
     const QString expected = expectedDemuxer(path);
-    if (const AVInputFormat* direct = signatureFormat(path, expected))
-        d->fmt = openContainer(path, &err, direct, d->interrupt);
+    if (const AVInputFormat* direct = signatureFormat(checked.head, expected))
+        d->fmt = openContainer(checked, &err, direct, d->interrupt);
     if (!d->fmt)
-        d->fmt = openContainer(path, &err, nullptr, d->interrupt);
+        d->fmt = openContainer(checked, &err, nullptr, d->interrupt);
     if (!d->fmt)
         return fail(err == AVERROR(EACCES) ? SourceUnreadable : SourceNotAudio);
     const QString demuxer = QString::fromLatin1(d->fmt->iformat->name);
@@ -486,7 +550,7 @@ int AudioSource::open(const QString& path, QString* errorText)
     if (in.durationMs <= 0) {
         // No length in the headers: count the packets. Only short or odd
         // files get here; the demuxer is reopened afterwards.
-        AVFormatContext* scan = openContainer(path, &err, nullptr, d->interrupt);
+        AVFormatContext* scan = openContainer(checked, &err, nullptr, d->interrupt);
         if (scan && avformat_find_stream_info(scan, nullptr) >= 0 && d->streamIndex < int(scan->nb_streams)) {
             AVPacket* p = av_packet_alloc();
             int64_t end = 0;
@@ -619,18 +683,26 @@ int AudioSource::read(float* dst, int maxFrames, QString* errorText)
     return done;
 }
 
+size_t AudioSource::readForStream(void* dst, size_t bytes)
+{
+    const size_t frameBytes = sizeof(float) * size_t(qMax(1, d->outChannels));
+    const int frames = int(qMin<size_t>(bytes / frameBytes, size_t(INT32_MAX)));
+    const int got = frames > 0 ? read(static_cast<float*>(dst), frames, nullptr) : 0;
+    return got > 0 ? size_t(got) * frameBytes : 0;
+}
+
 bool AudioSource::readTags(const QString& path, TagTexts* tags)
 {
     *tags = TagTexts();
-    const QFileInfo fi(path);
-    if (!fi.isFile() || fi.size() == 0)
+    CheckedFile checked;
+    if (checkBeforeOpening(path, &checked, nullptr) != SourceOk)
         return false;
     int err = 0;
     AVFormatContext* fmt = nullptr;
-    if (const AVInputFormat* direct = signatureFormat(path, expectedDemuxer(path)))
-        fmt = openContainer(path, &err, direct);
+    if (const AVInputFormat* direct = signatureFormat(checked.head, expectedDemuxer(path)))
+        fmt = openContainer(checked, &err, direct);
     if (!fmt)
-        fmt = openContainer(path, &err);
+        fmt = openContainer(checked, &err);
     if (!fmt)
         return false;
     auto get = [&](const char* key) -> QString {

@@ -68,6 +68,11 @@ public:
     // promised ends with an error, not a short success.
     int read(float* dst, int maxFrames, QString* errorText);
 
+    // A playback stream's fill: whole frames of interleaved floats into up to
+    // `bytes` bytes; returns the bytes written, 0 at the end of the audio or
+    // where it cannot be decoded further (the stream plays what came).
+    size_t readForStream(void* dst, size_t bytes);
+
     // Frames handed out since open or the last seek, at the output rate.
     int64_t framesRead() const;
 

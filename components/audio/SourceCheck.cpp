@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "components/audio/WavFile.h"
+
 namespace kvaudio {
 namespace {
 
@@ -22,42 +24,28 @@ QByteArray readAt(QFile& f, qint64 pos, qint64 len)
 // ---- WAV: the data chunk must fit in the file and hold something.
 SourceVerdict checkWav(QFile& f)
 {
-    const qint64 size = f.size();
-    const QByteArray head = readAt(f, 0, 12);
-    if (head.size() < 12)
+    QByteArray form;
+    bool found = false;
+    WavChunk data;
+    WalkWavChunks(
+        f,
+        [&](const WavChunk& c) {
+            if (c.id != "data")
+                return true;
+            found = true;
+            data = c;
+            return false;
+        },
+        &form);
+    if ((form != "RIFF" && form != "RF64") || !found)
         return SourceVerdict::NotAudio;
-    const auto* h = reinterpret_cast<const unsigned char*>(head.constData());
-    const bool rf64 = head.startsWith("RF64");
-    if (!(head.startsWith("RIFF") || rf64) || head.mid(8, 4) != "WAVE")
-        return SourceVerdict::NotAudio;
-    (void)h;
-    uint64_t ds64Data = 0;
-    qint64 pos = 12;
-    for (int n = 0; n < 1000 && pos + 8 <= size; ++n) {
-        const QByteArray c = readAt(f, pos, 8);
-        if (c.size() < 8)
-            break;
-        const auto* p = reinterpret_cast<const unsigned char*>(c.constData());
-        const uint32_t len = le32(p + 4);
-        if (c.startsWith("ds64")) {
-            const QByteArray d = readAt(f, pos + 8, 16);
-            if (d.size() == 16)
-                ds64Data = le64(reinterpret_cast<const unsigned char*>(d.constData()) + 8);
-        } else if (c.startsWith("data")) {
-            uint64_t dataLen = len;
-            if (rf64 && len == 0xFFFFFFFFu)
-                dataLen = ds64Data;
-            else if (len == 0xFFFFFFFFu)
-                return SourceVerdict::Fine; // written by a streaming writer: the length is unknown
-            if (dataLen == 0)
-                return SourceVerdict::Empty;
-            if (uint64_t(pos + 8) + dataLen > uint64_t(size))
-                return SourceVerdict::Truncated;
-            return SourceVerdict::Fine;
-        }
-        pos += 8 + qint64(len) + (len & 1);
-    }
-    return SourceVerdict::NotAudio;
+    if (form == "RIFF" && data.size == 0xFFFFFFFFu)
+        return SourceVerdict::Fine; // written by a streaming writer: the length is unknown
+    if (data.size == 0)
+        return SourceVerdict::Empty;
+    if (data.size > uint64_t(f.size() - data.offset))
+        return SourceVerdict::Truncated;
+    return SourceVerdict::Fine;
 }
 
 // ---- MP3: frame headers must chain; the last frame must be whole, and a

@@ -101,8 +101,10 @@ int takeFormat(const QByteArray& body, WavFormat* f, QString* reason)
 
 } // namespace
 
-int OpenRegularFile(const QString& path, QFile* file, QString* text)
+int OpenRegularFile(const QString& path, QFile* file, QString* text, bool* notRegular)
 {
+    if (notRegular)
+        *notRegular = false;
     const QString shown = QStringLiteral("\"%1\"").arg(path);
     if (path.isEmpty())
         return fail(text, ErrSourceMissing, QStringLiteral("The file %1 does not exist.").arg(shown));
@@ -118,6 +120,8 @@ int OpenRegularFile(const QString& path, QFile* file, QString* text)
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
+        if (notRegular)
+            *notRegular = true;
         return fail(text, ErrSourceUnreadable,
                     QStringLiteral("The file %1 cannot be read: it is not a regular file.").arg(shown));
     }
@@ -131,6 +135,61 @@ int OpenRegularFile(const QString& path, QFile* file, QString* text)
     return 0;
 }
 
+WavWalkEnd WalkWavChunks(QFile& file, const std::function<bool(const WavChunk&)>& visit, QByteArray* form)
+{
+    const int64_t size = file.size();
+    if (!file.seek(0))
+        return WavWalkEnd::CutShort;
+    const QByteArray head = file.read(12);
+    const QByteArray kind = head.left(4);
+    if (form)
+        *form = kind;
+    const bool bigEndian = kind == "RIFX";
+    const bool ds64Form = kind == "RF64" || kind == "BW64";
+    if (kind != "RIFF" && !bigEndian && !ds64Form)
+        return WavWalkEnd::NotWav;
+    if (head.size() < 12)
+        return WavWalkEnd::CutShort;
+    if (head.mid(8, 4) != "WAVE")
+        return WavWalkEnd::NotWav;
+    auto size32 = [bigEndian](const char* p) {
+        if (!bigEndian)
+            return le32(p);
+        const auto* u = reinterpret_cast<const unsigned char*>(p);
+        return uint32_t(u[0]) << 24 | uint32_t(u[1]) << 16 | uint32_t(u[2]) << 8 | uint32_t(u[3]);
+    };
+    uint64_t ds64Data = 0;
+    int64_t pos = 12;
+    for (int visited = 0;; ++visited) {
+        if (size - pos < 8 || !file.seek(pos))
+            return WavWalkEnd::FileEnd;
+        const QByteArray header = file.read(8);
+        if (header.size() < 8)
+            return WavWalkEnd::FileEnd;
+        // Real files hold a handful; a walk through millions is no WAV worth reading.
+        if (visited == kMaxWavChunks)
+            return WavWalkEnd::TooManyChunks;
+        WavChunk chunk;
+        chunk.id = header.left(4);
+        chunk.offset = pos + 8;
+        chunk.size = size32(header.constData() + 4);
+        if (ds64Form && chunk.id == "ds64") {
+            const QByteArray d = file.read(24);
+            if (d.size() < 24)
+                return WavWalkEnd::CutShort;
+            ds64Data = le64(d.constData() + 8);
+        } else if (ds64Form && chunk.id == "data" && chunk.size == 0xFFFFFFFFu) {
+            chunk.size = ds64Data;
+        }
+        if (!visit(chunk))
+            return WavWalkEnd::Stopped;
+        // A body that runs past the end leaves no chunk after it.
+        if (chunk.size >= uint64_t(size - chunk.offset))
+            return WavWalkEnd::FileEnd;
+        pos = chunk.offset + int64_t(chunk.size) + int64_t(chunk.size & 1);
+    }
+}
+
 int ReadWavHeader(const QString& path, WavFormat* format, QString* text)
 {
     WavFormat f;
@@ -142,77 +201,78 @@ int ReadWavHeader(const QString& path, WavFormat* format, QString* text)
     if (size == 0)
         return fail(text, ErrSourceEmpty, QStringLiteral("The file %1 is empty.").arg(shown));
 
-    const QByteArray head = file.read(12);
-    const bool rf64 = head.startsWith("RF64");
-    const bool riffStart = head.startsWith("RIFF") || rf64;
-    if (!riffStart || (head.size() == 12 && head.mid(8, 4) != "WAVE"))
-        return fail(text, ErrNotWav, QStringLiteral("The file %1 is not a WAV file.").arg(shown));
     const QString truncatedHeader =
         QStringLiteral("The file %1 is truncated: it ends inside its header.").arg(shown);
-    if (head.size() < 12)
-        return fail(text, ErrWavTruncated, truncatedHeader);
-
-    uint64_t ds64Data = 0;
+    QByteArray form;
     bool haveFmt = false, haveData = false;
-    int64_t pos = 12;
-    for (int chunks = 0; !(haveFmt && haveData); ++chunks) {
-        // Real files hold a handful; a walk through millions is no WAV worth reading.
-        if (chunks >= kMaxWavChunks)
-            return fail(text, ErrWavTooManyChunks,
-                        QStringLiteral("The file %1 is damaged or not a WAV file the editor can read: more than %2 "
-                                       "chunks come before its sound.")
-                            .arg(shown)
-                            .arg(kMaxWavChunks));
-        if (!file.seek(pos))
-            return fail(text, ErrWavTruncated, truncatedHeader);
-        const QByteArray ch = file.read(8);
-        if (ch.size() < 8)
-            return fail(text, ErrWavTruncated, truncatedHeader);
-        const QByteArray id = ch.left(4);
-        uint64_t len = le32(ch.constData() + 4);
-        const int64_t body = pos + 8;
-        if (id == "ds64" && rf64) {
-            const QByteArray d = file.read(24);
-            if (d.size() < 24)
-                return fail(text, ErrWavTruncated, truncatedHeader);
-            ds64Data = le64(d.constData() + 8);
-        } else if (id == "fmt ") {
-            if (len > 4096)
-                return fail(text, ErrWavUnsupported,
-                            QStringLiteral("The file %1 is a WAV that cannot be edited: its format chunk is %2 bytes long.")
-                                .arg(shown)
-                                .arg(len));
-            const QByteArray b = file.read(qint64(len));
-            if (b.size() < qint64(len))
-                return fail(text, ErrWavTruncated, truncatedHeader);
-            QString reason;
-            if (const int rc = takeFormat(b, &f, &reason))
-                return fail(text, rc, QStringLiteral("The file %1 is a WAV that cannot be edited: %2.").arg(shown, reason));
-            f.fmtChunk = b;
-            haveFmt = true;
-        } else if (id == "data") {
-            if (rf64 && len == 0xFFFFFFFFu)
-                len = ds64Data;
-            // A cut file and a wrong size look alike from here.
-            if (len > uint64_t(size - body))
-                return fail(text, ErrWavTruncated,
-                            QStringLiteral("The file %1 is truncated or damaged: its data chunk claims %2 bytes, "
-                                           "but only %3 follow.")
-                                .arg(shown)
-                                .arg(len)
-                                .arg(size - body));
-            f.dataOffset = body;
-            f.dataBytes = int64_t(len);
-            haveData = true;
-        }
-        if (id != "data" && body + int64_t(len) > size)
-            return fail(text, ErrWavChunkTooLarge,
-                        QStringLiteral("The file %1 is damaged: its \"%2\" chunk claims %3 bytes, more than the "
-                                       "file holds.")
-                            .arg(shown, QString::fromLatin1(id))
-                            .arg(len));
-        pos = body + int64_t(len) + int64_t(len & 1);
-    }
+    int rc = 0;
+    QString message;
+    const WavWalkEnd end = WalkWavChunks(
+        file,
+        [&](const WavChunk& c) {
+            // The editor reads little-endian RIFF and RF64 files only.
+            if (form != "RIFF" && form != "RF64")
+                return false;
+            const uint64_t len = c.size;
+            if (c.id == "fmt ") {
+                if (len > 4096) {
+                    rc = ErrWavUnsupported;
+                    message = QStringLiteral("The file %1 is a WAV that cannot be edited: its format chunk is %2 "
+                                             "bytes long.")
+                                  .arg(shown)
+                                  .arg(len);
+                    return false;
+                }
+                const QByteArray b = file.seek(c.offset) ? file.read(qint64(len)) : QByteArray();
+                if (b.size() < qint64(len)) {
+                    rc = ErrWavTruncated;
+                    message = truncatedHeader;
+                    return false;
+                }
+                QString reason;
+                if ((rc = takeFormat(b, &f, &reason))) {
+                    message = QStringLiteral("The file %1 is a WAV that cannot be edited: %2.").arg(shown, reason);
+                    return false;
+                }
+                f.fmtChunk = b;
+                haveFmt = true;
+            } else if (c.id == "data") {
+                // A cut file and a wrong size look alike from here.
+                if (len > uint64_t(size - c.offset)) {
+                    rc = ErrWavTruncated;
+                    message = QStringLiteral("The file %1 is truncated or damaged: its data chunk claims %2 bytes, "
+                                             "but only %3 follow.")
+                                  .arg(shown)
+                                  .arg(len)
+                                  .arg(size - c.offset);
+                    return false;
+                }
+                f.dataOffset = c.offset;
+                f.dataBytes = int64_t(len);
+                haveData = true;
+            } else if (len > uint64_t(size - c.offset)) {
+                rc = ErrWavChunkTooLarge;
+                message = QStringLiteral("The file %1 is damaged: its \"%2\" chunk claims %3 bytes, more than the "
+                                         "file holds.")
+                              .arg(shown, QString::fromLatin1(c.id))
+                              .arg(len);
+                return false;
+            }
+            return !(haveFmt && haveData);
+        },
+        &form);
+    if (rc)
+        return fail(text, rc, message);
+    if (end == WavWalkEnd::NotWav || (form != "RIFF" && form != "RF64"))
+        return fail(text, ErrNotWav, QStringLiteral("The file %1 is not a WAV file.").arg(shown));
+    if (end == WavWalkEnd::TooManyChunks)
+        return fail(text, ErrWavTooManyChunks,
+                    QStringLiteral("The file %1 is damaged or not a WAV file the editor can read: more than %2 "
+                                   "chunks come before its sound.")
+                        .arg(shown)
+                        .arg(kMaxWavChunks));
+    if (!(haveFmt && haveData))
+        return fail(text, ErrWavTruncated, truncatedHeader);
     f.frames = f.dataBytes / f.blockAlign;
     f.dataBytes = f.frames * f.blockAlign;
     *format = f;

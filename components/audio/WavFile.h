@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class QFile;
 
@@ -24,8 +25,30 @@ enum EditorErrorCode {
     ErrWavTooManyChunks = 66, // more chunks before the sound than any WAV holds
 };
 
-// Chunks a header may hold before its format and data chunks are both found.
+// Chunks a WAV may hold: before its format and data chunks are both found
+// (the editor stops there), and in the whole file (a demuxer walks them all).
 constexpr int kMaxWavChunks = 1024;
+
+// One chunk of a WAV as its header declares it.
+struct WavChunk {
+    QByteArray id;      // four characters
+    int64_t offset = 0; // first byte of the body
+    uint64_t size = 0;  // as declared; an RF64 data chunk's from its ds64 chunk
+};
+
+enum class WavWalkEnd {
+    Stopped,       // the visitor asked to stop
+    FileEnd,       // no further chunk header in the file
+    NotWav,        // no RIFF, RIFX, RF64 or BW64 WAVE header
+    CutShort,      // the file ends inside its RIFF header or its ds64 chunk
+    TooManyChunks, // kMaxWavChunks chunks visited and another follows
+};
+
+// Visits the chunks of a WAV in file order from its start, seeking over every
+// body: whatever the file holds, the walk reads at most kMaxWavChunks chunk
+// headers. RIFX sizes are big-endian. *form gets the file's first four bytes
+// before the first visit. The visitor may move the file's position.
+WavWalkEnd WalkWavChunks(QFile& file, const std::function<bool(const WavChunk&)>& visit, QByteArray* form = nullptr);
 
 struct WavFormat {
     int channels = 0;
@@ -41,8 +64,9 @@ struct WavFormat {
 
 // Opens path for reading only when it is a regular file (a pipe or a device
 // is refused without waiting for a writer). 0, ErrSourceMissing or
-// ErrSourceUnreadable; text gets a sentence for the user.
-int OpenRegularFile(const QString& path, QFile* file, QString* text = nullptr);
+// ErrSourceUnreadable; text gets a sentence for the user, *notRegular whether
+// the refusal was for a folder, pipe or device.
+int OpenRegularFile(const QString& path, QFile* file, QString* text = nullptr, bool* notRegular = nullptr);
 
 // Reads the header of path. Returns 0 or an error code (the EditorErrorCode
 // values, ErrSourceMissing, ErrSourceUnreadable, ErrSourceEmpty); text gets

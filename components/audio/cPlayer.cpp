@@ -65,17 +65,13 @@ struct PlayerShared {
         const qint64 to = seekMs.exchange(-1);
         if (to >= 0)
             source.seekMs(to);
-        const int frames = int(bytes / (sizeof(float) * size_t(channels)));
-        if (eof || frames <= 0)
-            return 0;
-        const int got = source.read(static_cast<float*>(dst), frames, nullptr);
-        if (got <= 0) {
-            // The end, or audio that cannot be decoded further: play what came.
+        const size_t got = eof ? 0 : source.readForStream(dst, bytes);
+        if (got == 0) {
             eof = true;
             return 0;
         }
-        remember(static_cast<const float*>(dst), got);
-        return size_t(got) * size_t(channels) * sizeof(float);
+        remember(static_cast<const float*>(dst), int(got / (sizeof(float) * size_t(channels))));
+        return got;
     }
 };
 

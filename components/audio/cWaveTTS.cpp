@@ -258,8 +258,9 @@ public:
         tick();
     }
 
-    // Ends speaking aloud at once; the owner hears SpeakDone when `report`.
-    void stopNow(bool report)
+    // Ends speaking aloud at once; the owner hears SpeakDone when `report`,
+    // with the reason when the speaking was cut short.
+    void stopNow(bool report, long code = cWaveTTS::TtsOk, const QString& detail = QString())
     {
         if (m_timer)
             m_timer->stop();
@@ -271,7 +272,7 @@ public:
         const bool wasActive = m_active;
         m_active = false;
         if (report && wasActive)
-            tellDone();
+            tellDone(code, detail);
     }
 
     long toFile(const QString& text, const QString& path, const Settings& s, QString* detail)
@@ -362,8 +363,9 @@ private:
         m_format.type = kvsound::SampleType::S16;
         if (!m_stream) {
             m_stream = new kvsound::Stream(this);
-            // The sound system failed or went: speaking ends as a stop does.
-            QObject::connect(m_stream, &kvsound::Stream::Failed, this, [this] { stopNow(true); });
+            // The sound system failed or went: speaking ends as a stop does, and says why.
+            QObject::connect(m_stream, &kvsound::Stream::Failed, this,
+                             [this](const QString& text) { stopNow(true, cWaveTTS::TtsDeviceLost, text); });
         }
         // Looked up here: the sound server never keeps the caller of Speak waiting.
         QList<kvsound::Device> outputs;
@@ -480,13 +482,14 @@ private:
                 Qt::QueuedConnection);
     }
 
-    void tellDone()
+    void tellDone(long code, const QString& detail)
     {
         const quint64 generation = m_generation;
         std::lock_guard<std::mutex> lock(m_shared->ownerMutex);
         if (cWaveTTS* owner = m_shared->owner)
-            QMetaObject::invokeMethod(owner, [owner, generation] { owner->workerDone(generation); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                owner, [owner, generation, code, detail] { owner->workerDone(generation, code, detail); },
+                Qt::QueuedConnection);
     }
 
     std::shared_ptr<TtsShared> m_shared;
@@ -599,6 +602,7 @@ void cWaveTTS::Speak(const QString& text)
     if (!m_speaking) {
         ++m_generation;
         m_shared->stop = false;
+        m_endError = TtsOk;
     }
     m_speaking = true;
     const quint64 generation = m_generation;
@@ -615,8 +619,12 @@ void cWaveTTS::Speak(const QString& text)
             if (result->code != cWaveTTS::TtsOk) {
                 std::lock_guard<std::mutex> lock(shared->ownerMutex);
                 if (cWaveTTS* owner = shared->owner)
-                    QMetaObject::invokeMethod(owner, [owner, generation] { owner->workerDone(generation); },
-                                              Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        owner,
+                        [owner, generation, code = result->code, detail = result->detail] {
+                            owner->workerDone(generation, code, detail);
+                        },
+                        Qt::QueuedConnection);
             }
         },
         Qt::QueuedConnection);
@@ -692,7 +700,9 @@ QString cWaveTTS::GetErrorText(long code) const
     case TtsEmptyText:
         return QStringLiteral("There is no text to speak.");
     case TtsNoDevice:
-        return QStringLiteral("No audio output device is available.");
+        // The sound system's own words, when it was the one that did not answer.
+        return m_lastDetail.isEmpty() ? QStringLiteral("No audio output device is available.")
+                                      : QStringLiteral("No audio output device is available. %1").arg(m_lastDetail);
     case TtsDeviceBusy:
         return QStringLiteral("The audio output \"%1\" cannot be opened.").arg(m_lastDetail);
     case TtsWriteFailed:
@@ -703,15 +713,20 @@ QString cWaveTTS::GetErrorText(long code) const
         return QStringLiteral("The speech component has been closed.");
     case TtsBusy:
         return QStringLiteral("A text is being spoken into a file already.");
+    case TtsDeviceLost:
+        return QStringLiteral("Speaking stopped: the sound system failed (%1).").arg(m_lastDetail);
     }
     return QStringLiteral("The text cannot be spoken.");
 }
 
-void cWaveTTS::workerDone(quint64 generation)
+void cWaveTTS::workerDone(quint64 generation, long code, const QString& detail)
 {
     if (generation != m_generation || !m_speaking)
         return;
     m_speaking = false;
+    m_endError = code;
+    if (code != TtsOk)
+        m_lastDetail = detail;
     emit SpeakDone();
 }
 

@@ -32,6 +32,7 @@ public:
         TtsStopped = 85,     // StopSpeaking ended the speaking
         TtsReleased = 86,
         TtsBusy = 87,        // speaking to a file already
+        TtsDeviceLost = 88,  // the sound system failed or went while speaking
     };
 
     explicit cWaveTTS(QObject* parent = nullptr);
@@ -68,6 +69,10 @@ public:
     // an old file standing in for the new one.
     long SpeakToFile(const QString& text, const QString& path);
     QString GetErrorText(long code) const;
+    // Inside a SpeakDone handler: 0 when the text was spoken or stopped, else
+    // why speaking ended early (no output, the output refused, the sound
+    // system lost); GetErrorText says more.
+    long SpeakEndError() const { return m_endError; }
 
     void ReleaseComponent();
 
@@ -84,7 +89,7 @@ signals:
 private:
     friend class TtsWorker;
     bool ensureWorker();
-    void workerDone(quint64 generation);
+    void workerDone(quint64 generation, long code, const QString& detail);
     void workerWord(quint64 generation, long start, long length);
 
     QThread* m_thread = nullptr;
@@ -100,5 +105,6 @@ private:
     bool m_released = false;
     bool m_fileBusy = false;
     quint64 m_generation = 0;
+    long m_endError = TtsOk;
     QString m_lastDetail;
 };

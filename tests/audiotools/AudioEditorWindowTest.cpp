@@ -403,6 +403,40 @@ TEST_F(AudioEditorWindowTest, APipeOrAWavOfMillionsOfChunksKeepsTheWindowPaintin
     }
 }
 
+// A file that fails to load after another was shown: the window shows no
+// number, caption or selection of the file before, and saves nothing from it.
+TEST_F(AudioEditorWindowTest, AFileThatFailsToLoadLeavesNothingOfTheOneBefore)
+{
+    const QString good = fixtures::writeToneWav(dir + "good.wav", 2.0);
+    const QString text = fixtures::writeBytes(dir + "notes.wav", "no sound in here");
+    for (const QString& bad : {text, dir}) {
+        SCOPED_TRACE(bad.toStdString());
+        FrmAudioEditor* w = open(good);
+        w->setWindowTitle("Good Song");
+        ASSERT_EQ(w->lblInfoSamples->text(), "44100");
+        boxes.clear();
+        dialogs.choose({bad});
+        w->cmdSelectPath->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().empty(); }, 10000));
+        EXPECT_EQ(w->txtWavFile->text(), bad);
+        EXPECT_EQ(w->windowTitle(), "Audio Editor");
+        const std::pair<QLabel*, const char*> designed[] = {
+            {w->lblInfoSamples, "Info Samples"},   {w->lblInfoChannels, "Info Channels"},
+            {w->lblInfoBits, "Info Bits"},         {w->lblLength, "Length"},
+            {w->lblNumOfSamples, "Num Of Samples"}, {w->lblSamplesStart, "Samples Start"},
+            {w->lblSamplesEnd, "Samples End"},     {w->lblTimeStart, "Time Start"},
+            {w->lblTimeEnd, "Time End"},           {w->lblSelectedTime, "Time End"},
+        };
+        for (const auto& [label, caption] : designed)
+            EXPECT_EQ(label->text().toStdString(), caption) << label->objectName().toStdString();
+        // Nothing of the good file is saved under the bad one's name.
+        boxes.clear();
+        press(w, "Save Selection");
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].prompt, "No WAV file is loaded.");
+    }
+}
+
 TEST_F(AudioEditorWindowTest, ValueLabelsReadOutTheNumbersTheyShow)
 {
     FrmAudioEditor* w = open(fixtures::writeToneWav(dir + "tone.wav", 2.0));

@@ -11,6 +11,7 @@
 #include "audiotools/frmJoiner.h"
 #include "components/audio/cAudioJoin.h"
 #include "components/controls/cProgressBar.h"
+#include "settings/SettingsWidgets.h"
 #include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
@@ -111,6 +112,25 @@ TEST_F(JoinerJobTest, JoinsWholeItemsAndRangesIntoOneFileTaggedFromRowOne)
     const QStringList again = log().mid(8);
     EXPECT_EQ(again.filter(QRegularExpression("^Add ")).size(), 4) << again.join("\n").toStdString();
     EXPECT_EQ(again.mid(again.size() - 3), QStringList({"Add c.wav...", "Add d.wav...", "Done."}));
+}
+
+// The name box's caption is the tools' "File Name Format:", with the
+// "Parameters" link on its line, to its right.
+TEST_F(JoinerJobTest, TheNameBoxIsHeadedFileNameFormatWithParametersOnItsLine)
+{
+    w = g_frmJoiner();
+    w->show();
+    w->TabSettings->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->lblJoinedFileName->text(), "File Name Format:");
+    EXPECT_EQ(w->txtJoinedFileName->accessibleName(), "File Name Format:");
+    const QRect caption(w->lblJoinedFileName->mapTo(w, QPoint(0, 0)), w->lblJoinedFileName->size());
+    const QRect box(w->txtJoinedFileName->mapTo(w, QPoint(0, 0)), w->txtJoinedFileName->size());
+    const QRect link(w->lblParameters->mapTo(w, QPoint(0, 0)), w->lblParameters->size());
+    EXPECT_TRUE(link.center().y() >= caption.top() && link.center().y() <= caption.bottom())
+        << "link at " << link.y() << ", caption at " << caption.y();
+    EXPECT_GT(link.left(), box.right());
+    EXPECT_GT(box.left(), caption.right());
 }
 
 TEST_F(JoinerJobTest, TheNameComesFromTheTemplateAndTheTargetFormat)

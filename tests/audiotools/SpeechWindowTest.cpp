@@ -1,6 +1,7 @@
 // The Text To Speech window on the real engine: its controls, the stored
 // choices, speaking with the highlight, and Save As through the one-file
 // conversion window.
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -104,6 +105,22 @@ TEST_F(SpeechWindowTest, OpensWithTheVoicesFormatsAndDefaults)
     w->sldVolume->setSliderValue(80);
     EXPECT_EQ(w->lblRateVal->text(), "-7");
     EXPECT_EQ(w->lblValumeVal->text(), "80");
+}
+
+// The four pictures beside the buttons have no actions: assistive technology
+// must not be offered them as buttons (a "Stop" that does not stop).
+TEST_F(SpeechWindowTest, ThePicturesBesideTheButtonsAreNoButtons)
+{
+    FrmWaveTTS* w = g_frmWaveTTS();
+    for (QWidget* picture : w->cmdToolsIcon) {
+        SCOPED_TRACE(picture->toolTip().toStdString());
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(picture);
+        ASSERT_NE(a, nullptr);
+        EXPECT_NE(a->role(), QAccessible::Button);
+        EXPECT_TRUE(!a->actionInterface() || a->actionInterface()->actionNames().isEmpty());
+        EXPECT_EQ(picture->focusPolicy(), Qt::NoFocus);
+        EXPECT_FALSE(picture->toolTip().isEmpty());
+    }
 }
 
 TEST_F(SpeechWindowTest, FormatAndVoiceComeBackAndUnknownOnesFallBack)

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include "components/controls/cProgressBar.h"
 #include "lists/ItemRow.h"
 #include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 
@@ -274,6 +276,57 @@ TEST_F(SplitterJobTest, AbortLeavesNoPartialPart)
     EXPECT_TRUE(main->balloons[0].startsWith("Aborted.|"));
     QTest::qWait(100);
     EXPECT_TRUE(attest::filesIn(out).isEmpty()) << attest::filesIn(out).join(",").toStdString();
+}
+
+// The source is read away from the window's thread. Held while the window's
+// timer ticks through it: a WAV of 12.5 million empty chunks is then refused
+// within a second; a read that never ends gives way to Abort.
+TEST_F(SplitterJobTest, TheSourceIsReadWithTheWindowAnswering)
+{
+    const QString chunky =
+        fixtures::writeWavWithHole(audio + "chunky.wav", 30, 100'000'000, fixtures::WavHole::BeforeData);
+    ASSERT_FALSE(chunky.isEmpty());
+    for (const bool abort : {false, true}) {
+        SCOPED_TRACE(abort ? "abort while the read hangs" : "the read goes on");
+        open(chunky);
+        byParts("2");
+        testenv::ScriptedMessageBoxes boxes;
+        boxes.answer(vbYes);
+        StalledReads opens;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 releasedAt = -1;
+        int ticksWhileHeld = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            if (opens.stalled() == 0 || releasedAt >= 0 || ++ticksWhileHeld < 5)
+                return;
+            releasedAt = clock.elapsed();
+            if (abort) {
+                w->cmdAbort->click();
+            } else {
+                opens.letThrough();
+                opens.releaseOne();
+            }
+        });
+        ticker.start();
+        w->cmdConvert->click();
+        const qint64 endedAt = clock.elapsed();
+        ticker.stop();
+        EXPECT_EQ(opens.onWindowThread(), 0) << "the source was opened on the window's thread";
+        EXPECT_EQ(ticksWhileHeld, 5) << "the window did not answer while the source was read";
+        ASSERT_GE(releasedAt, 0);
+        if (abort) {
+            EXPECT_EQ(opens.stalled(), 1) << "Abort waited for the read";
+        } else {
+            EXPECT_LT(endedAt - releasedAt, 1000);
+        }
+        EXPECT_EQ(log().last(), abort ? QString("Aborted.") : QString("Error: The file 'chunky.wav' cannot be read.(2)"));
+        EXPECT_TRUE(w->cmdConvert->isEnabled());
+        EXPECT_TRUE(attest::filesIn(out).isEmpty());
+        w->close();
+    }
 }
 
 } // namespace

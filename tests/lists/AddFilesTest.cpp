@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QApplication>
 #include <sys/stat.h>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -11,6 +12,7 @@
 #include "lists/GridEditing.h"
 #include "lists/frmStat.h"
 #include "platform/UserSettings.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/lists/EditingFixture.h"
 
 using namespace editing;
@@ -266,5 +268,80 @@ TEST_F(AddFilesTest, APipeIsReportedAndNeverOpened)
     EXPECT_EQ(namesInFile(listFile("Piped")), QStringList({"pipe.wav", "good.wav"}));
 }
 
-} // namespace
+// A WAV with 12.5 million empty chunks before its sound once froze the add
+// for most of a minute. It is refused at once now, and no file is read on the
+// window's thread: the read is held until the window's timer has ticked
+// through it, then the refusal must follow within a second.
+TEST_F(AddFilesTest, AWavOfMillionsOfChunksIsRefusedAtOnceWithTheWindowAnswering)
+{
+    show("Mine", {});
+    const QString chunky =
+        fixtures::writeWavWithHole(audio + "chunky.wav", 1, 100'000'000, fixtures::WavHole::BeforeData);
+    ASSERT_FALSE(chunky.isEmpty());
+    const QString good = wav("good.wav");
 
+    StalledReads opens;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0, releasedAt = -1, refusedAt = -1;
+    int ticksWhileHeld = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+        if (opens.stalled() > 0 && releasedAt < 0 && ++ticksWhileHeld == 5) {
+            opens.letThrough();
+            opens.releaseOne();
+            releasedAt = clock.elapsed();
+        }
+    });
+    QStringList prompts;
+    platform::MessageBoxHandler previous = platform::setMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
+        prompts << r.prompt;
+        if (refusedAt < 0)
+            refusedAt = clock.elapsed();
+        return int(vbOK);
+    });
+    ticker.start();
+    last = clock.elapsed();
+    g_frmStat()->AddFilesToList({chunky, good}, w.cGrid1, w.Form(), false);
+    ticker.stop();
+    platform::setMessageBoxHandler(previous);
+
+    EXPECT_EQ(opens.onWindowThread(), 0) << "a file was opened on the window's thread";
+    EXPECT_EQ(ticksWhileHeld, 5) << "the window did not answer while the file was read";
+    ASSERT_GE(releasedAt, 0);
+    EXPECT_EQ(prompts, QStringList({"Cannot add " + chunky}));
+    EXPECT_LT(refusedAt - releasedAt, 1000);
+    // Loaded machines and sanitizers leave room above the goal of 100 ms.
+    EXPECT_LT(longest, 250);
+    EXPECT_EQ(gridNames(), QStringList({"good.wav"}));
+}
+
+// Cancel clicked while a file's read is held (a dead mount): the add ends
+// while the read still hangs, without that file's row.
+TEST_F(AddFilesTest, CancelAnswersWhileAFileIsBeingRead)
+{
+    show("Mine", {});
+    const QString a = wav("a.wav"), b = wav("b.wav");
+    StalledReads opens;
+    QPointer<FrmStat> stat = g_frmStat();
+    QTimer clicker;
+    clicker.setInterval(5);
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        if (opens.stalled() > 0 && stat)
+            stat->cmdCancel->click();
+    });
+    clicker.start();
+    testenv::ScriptedMessageBoxes boxes;
+    stat->AddFilesToList({a, b}, w.cGrid1, w.Form(), false);
+    clicker.stop();
+    EXPECT_EQ(opens.stalled(), 1);
+    EXPECT_EQ(opens.onWindowThread(), 0);
+    EXPECT_EQ(w.cGrid1->RowCount(), 0);
+    EXPECT_TRUE(boxes.prompts().isEmpty());
+    EXPECT_FALSE(AddFilesRunning());
+}
+
+} // namespace

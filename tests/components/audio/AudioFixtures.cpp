@@ -59,6 +59,42 @@ QString writeToneWav(const QString& path, double seconds, int rate, int channels
     return writePcmWav(path, rate, channels, bits, buf);
 }
 
+QString writeWavWithHole(const QString& path, double seconds, qint64 holeBytes, WavHole where)
+{
+    if (writeToneWav(path, seconds, 8000, 1).isEmpty())
+        return QString();
+    const QByteArray tone = readAll(path);
+    const QByteArray fmt = tone.mid(12, 24), data = tone.mid(36);
+    auto le32 = [](quint32 v) {
+        QByteArray b(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            b[i] = char((v >> (8 * i)) & 0xFF);
+        return b;
+    };
+    QByteArray before = fmt;
+    if (where == WavHole::InListChunk)
+        before += "LIST" + le32(quint32(holeBytes + 4)) + "INFO";
+    else if (where == WavHole::InJunkChunk)
+        before += "junk" + le32(quint32(holeBytes));
+    const qint64 hole = holeBytes + (where == WavHole::InJunkChunk ? holeBytes & 1 : 0);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    const qint64 total = 12 + before.size() + hole + data.size();
+    f.write("RIFF" + le32(quint32(total - 8)) + "WAVE");
+    if (where == WavHole::AfterData) {
+        f.write(before + data);
+        f.resize(total);
+    } else {
+        f.write(before);
+        const qint64 at = f.pos() + hole;
+        f.resize(at);
+        f.seek(at);
+        f.write(data);
+    }
+    return f.error() == QFileDevice::NoError ? path : QString();
+}
+
 QString writeSineWav(const QString& path, double seconds, int rate, int channels, double peak, double hz)
 {
     const qint64 frames = qint64(seconds * rate);

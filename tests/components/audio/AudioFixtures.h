@@ -20,6 +20,17 @@ QByteArray readAll(const QString& path);
 // A 16-bit PCM WAV whose channels all carry the same sine, peaking at `peak` (full scale 1).
 QString writeSineWav(const QString& path, double seconds, int rate, int channels, double peak, double hz = 1000);
 
+// A WAV of `seconds` of tone with `holeBytes` zero bytes written sparse
+// (cheap at any size) in one of these places. Read as chunks, zeros are empty
+// chunks with a null name, holeBytes / 8 of them.
+enum class WavHole {
+    BeforeData,  // between the format and the data chunk
+    AfterData,   // after the data chunk
+    InListChunk, // the body of a LIST/INFO chunk before the data
+    InJunkChunk, // the body of a "junk" chunk before the data (skipped by any reader)
+};
+QString writeWavWithHole(const QString& path, double seconds, qint64 holeBytes, WavHole where);
+
 // The samples of a 16-bit PCM WAV, interleaved; no channels when it is not one.
 struct Pcm16 {
     int rate = 0, channels = 0;

@@ -7,7 +7,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "components/audio/AudioSource.h"
 #include "components/audio/cAudioConverter.h"
 #include "tests/components/audio/AudioFixtures.h"
 #include "tests/support/TestEnv.h"
@@ -187,6 +189,58 @@ TEST_F(AudioSourceTest, WildFilesOpenOrAreRefusedWithoutHarm)
         }
         QFile::remove(path("out.wav"));
     }
+}
+
+// The demuxer walks every chunk header of a WAV and reads tag chunks whole:
+// files that would hold it for long are refused before it sees them, at
+// once; many chunks below the bound, and a large chunk every reader skips,
+// still open. A folder or a pipe is named for what it is.
+TEST_F(AudioSourceTest, FilesThatWouldHoldTheReaderAreRefusedAtOnceAndNamedForWhatTheyAre)
+{
+    using fixtures::WavHole;
+    constexpr qint64 kHole = 100'000'000; // 12.5 million empty chunks
+    const QString pipe = path("pipe.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const struct {
+        const char* name;
+        QString file;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"empty chunks before the sound", fixtures::writeWavWithHole(path("before.wav"), 1, kHole, WavHole::BeforeData),
+         kvaudio::SourceNotAudio, "more than 1024 chunks"},
+        {"empty chunks after the sound", fixtures::writeWavWithHole(path("after.wav"), 1, kHole, WavHole::AfterData),
+         kvaudio::SourceNotAudio, "more than 1024 chunks"},
+        {"a tag list of empty entries", fixtures::writeWavWithHole(path("list.wav"), 1, kHole, WavHole::InListChunk),
+         kvaudio::SourceNotAudio, "more than 16 MB"},
+        {"a thousand chunks", fixtures::writeWavWithHole(path("some.wav"), 1, 8 * 1000, WavHole::BeforeData),
+         kvaudio::SourceOk, ""},
+        {"a large chunk every reader skips",
+         fixtures::writeWavWithHole(path("junk.wav"), 1, kHole, WavHole::InJunkChunk), kvaudio::SourceOk, ""},
+        {"a named pipe", pipe, kvaudio::SourceUnreadable, "is not a regular file"},
+        {"a folder", dir.path(), kvaudio::SourceUnreadable, "is not a regular file"},
+        {"nothing", path("gone.wav"), kvaudio::SourceMissing, "does not exist"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.file.isEmpty());
+        kvaudio::AudioSource source;
+        QString text;
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(source.open(c.file, &text), c.status) << text.toStdString();
+        EXPECT_LT(t.elapsed(), 1000);
+        EXPECT_TRUE(text.contains(QLatin1String(c.says))) << text.toStdString();
+        if (c.status == kvaudio::SourceOk) {
+            EXPECT_NEAR(source.info().durationMs, 1000, 20);
+        }
+        // Tags are read through the same door.
+        kvaudio::TagTexts tags;
+        t.restart();
+        EXPECT_EQ(kvaudio::AudioSource::readTags(c.file, &tags), c.status == kvaudio::SourceOk);
+        EXPECT_LT(t.elapsed(), 1000);
+    }
+    QFile::remove(pipe);
 }
 
 TEST_F(AudioSourceTest, ReadsTagTextsOfEachContainer)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sys/stat.h>
 #include <thread>
 
 #include "components/audio/AudioJobErrors.h"
@@ -352,6 +353,40 @@ TEST_F(ConverterTest, FailuresComeAsOneQueuedErrorAndSpareExistingFiles)
     ASSERT_TRUE(ev.waitEnd());
     EXPECT_EQ(ev.error.count(), 1);
     EXPECT_FALSE(QDir(path("no")).exists());
+}
+
+// What the job's error says of an input that is no file to read: a folder or
+// a pipe exists, so it is never "missing".
+TEST_F(ConverterTest, AnInputThatIsNoRegularFileIsNamedForWhatItIs)
+{
+    const QString pipe = path("pipe.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QDir().mkpath(path("folder.wav"));
+    const struct {
+        const char* name;
+        QString input;
+        int code;
+        const char* says;
+    } cases[] = {
+        {"pipe", pipe, kvaudio::ErrSourceUnreadable, "The file 'pipe.wav' cannot be read: it is not a regular file."},
+        {"folder", path("folder.wav"), kvaudio::ErrSourceUnreadable,
+         "The file 'folder.wav' cannot be read: it is not a regular file."},
+        {"missing", path("gone.wav"), kvaudio::ErrSourceMissing, "The file 'gone.wav' does not exist."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        cAudioConverter conv;
+        Events ev(&conv);
+        conv.setInputFile(c.input);
+        conv.setOutputFile(path("out.wav"));
+        conv.StartConvert();
+        ASSERT_TRUE(ev.waitEnd());
+        ASSERT_EQ(ev.error.count(), 1);
+        EXPECT_EQ(ev.error.first().at(0).toInt(), c.code);
+        EXPECT_EQ(ev.errorText().toStdString(), c.says);
+        EXPECT_FALSE(QFile::exists(path("out.wav")));
+    }
+    QFile::remove(pipe);
 }
 
 TEST_F(ConverterTest, OutputOnTheInputIsRefusedAndTheInputKept)

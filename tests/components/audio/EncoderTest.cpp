@@ -2,7 +2,13 @@
 // a file out only on commit.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <cmath>
 #include <functional>
@@ -71,6 +77,68 @@ TEST(AudioEncoderTest, CdAudioBecomesEachFormatOnlyWhenCommitted)
         EXPECT_NEAR(p.seconds, 2.0, 0.1);
     }
     EXPECT_TRUE(QDir(dir.path()).entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// A killed job leaves its hidden partial file behind; the next job in that
+// folder removes every such file that no living writer holds, of this
+// process or another, and nothing that is not ours.
+TEST(AudioEncoderTest, TheNextJobRemovesWhatKilledJobsLeftAndNothingElse)
+{
+    QTemporaryDir dir;
+    auto at = [&](const QString& name) { return dir.path() + "/" + name; };
+    const QStringList dead = {".kv0123456789abcdef.part", ".kvfedcba9876543210.part", ".kvape-Ab12Cd"};
+    const QStringList foreign = {"song.part", ".kv0123.part", ".kv0123456789ABCDEF.part", ".kvape-toolong",
+                                 "kv0123456789abcdef.part", ".kv0123456789abcdef.part.keep"};
+    for (const QString& name : dead + foreign)
+        fixtures::writeBytes(at(name), "partial");
+    // Another process writing its partial file holds the lock on it (one
+    // process: the shell becomes the sleep that keeps the locked descriptor).
+    const QString otherJob = fixtures::writeBytes(at(".kv1111111111111111.part"), "being written");
+    QProcess holder;
+    holder.start("sh", {"-c", "exec 9>>\"$0\" && flock 9 && exec sleep 600", otherJob});
+    ASSERT_TRUE(holder.waitForStarted());
+    const auto lockedElsewhere = [&] {
+        const int fd = ::open(QFile::encodeName(otherJob).constData(), O_RDONLY | O_CLOEXEC);
+        const bool held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        if (fd >= 0)
+            ::close(fd);
+        return held;
+    };
+    for (int i = 0; i < 500 && !lockedElsewhere(); ++i)
+        QThread::msleep(10);
+    ASSERT_TRUE(lockedElsewhere());
+
+    const EncoderSettings s; // WAV
+    AudioEncoder running;
+    ASSERT_TRUE(running.open(at("a.wav"), s, 44100, 2)) << running.errorText().toStdString();
+    const QString live = QFileInfo(running.temporaryPath()).fileName();
+
+    AudioEncoder next;
+    ASSERT_TRUE(next.open(at("b.wav"), s, 44100, 2)) << next.errorText().toStdString();
+    const auto sorted = [](QStringList l) {
+        l.sort();
+        return l;
+    };
+    EXPECT_EQ(sorted(filesIn(dir.path())),
+              sorted(foreign + QStringList{".kv1111111111111111.part", live, QFileInfo(next.temporaryPath()).fileName()}));
+
+    // The other process killed: its lock went with it.
+    holder.kill();
+    holder.waitForFinished();
+    AudioEncoder third;
+    ASSERT_TRUE(third.open(at("c.wav"), s, 44100, 2));
+    EXPECT_FALSE(QFile::exists(otherJob));
+    EXPECT_TRUE(QFile::exists(running.temporaryPath()));
+
+    // The running job ends as if nothing happened.
+    const std::vector<int16_t> pcm = cdTone(1);
+    ASSERT_TRUE(running.writeS16(pcm.data(), int(pcm.size() / 2)));
+    ASSERT_TRUE(running.finish());
+    ASSERT_TRUE(running.commit()) << running.errorText().toStdString();
+    EXPECT_NEAR(fixtures::probe(at("a.wav")).seconds, 1.0, 0.01);
+    next.discard();
+    third.discard();
+    EXPECT_EQ(sorted(filesIn(dir.path())), sorted(foreign + QStringList{"a.wav"}));
 }
 
 TEST(AudioEncoderTest, UnfinishedOutputDisappearsAndSparesAnExistingFile)

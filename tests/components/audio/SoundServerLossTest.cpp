@@ -17,12 +17,14 @@
 #include <QPushButton>
 
 #include "audiotools/frmMicRecorder.h"
+#include "audiotools/frmWaveTTS.h"
 #include "components/audio/SoundDevice.h"
 #include "components/audio/cAudioEditor.h"
 #include "components/audio/cPlayer.h"
 #include "components/audio/cWave.h"
 #include "components/audio/cWaveTTS.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
+#include "tests/components/audio/OwnSoundServer.h"
 #include "tests/components/audio/PlayerFixtures.h"
 #include "tests/components/audio/PrivateSink.h"
 #include "tests/support/TestEnv.h"
@@ -32,57 +34,6 @@ using playerfx::waitFor;
 
 namespace {
 
-// A sound server with one null sink, reached only through its own socket.
-class OwnServer {
-public:
-    explicit OwnServer(const QString& dir)
-        : m_dir(dir)
-    {
-        QDir(dir).removeRecursively();
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        m_socket = dir + "/native";
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", dir);
-        env.insert("HOME", dir);
-        env.remove("PULSE_SERVER");
-        m_proc.setProcessEnvironment(env);
-        m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_proc.setStandardOutputFile(QProcess::nullDevice());
-        m_proc.start("pulseaudio", {"-n", "--daemonize=no", "--system=false", "--exit-idle-time=-1", "--disallow-exit",
-                                    "--use-pid-file=no", "--log-level=0",
-                                    "--load=module-null-sink sink_name=ownsink",
-                                    "--load=module-native-protocol-unix auth-anonymous=1 socket=" + m_socket});
-        if (!m_proc.waitForStarted(5000))
-            return;
-        // From here on this process reaches this server only.
-        qputenv("PULSE_SERVER", ("unix:" + m_socket).toUtf8());
-        m_ok = waitFor(
-            [&] {
-                QList<kvsound::Device> outputs;
-                return kvsound::listOutputs(&outputs) && outputs.size() == 1 && outputs[0].id == "ownsink";
-            },
-            10000);
-    }
-    ~OwnServer() { kill(); }
-    bool ok() const { return m_ok; }
-    void kill()
-    {
-        if (m_proc.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(m_proc.processId()), SIGCONT);
-        m_proc.kill();
-        m_proc.waitForFinished(5000);
-    }
-    void hang() { ::kill(pid_t(m_proc.processId()), SIGSTOP); }
-
-private:
-    QString m_dir;
-    QString m_socket;
-    QProcess m_proc;
-    bool m_ok = false;
-};
-
 class SoundServerLossTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -90,14 +41,14 @@ protected:
         m_dir = testenv::tempRoot() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         QDir(m_dir).removeRecursively();
         QDir().mkpath(m_dir);
-        server = std::make_unique<OwnServer>(m_dir + "/server");
+        server = std::make_unique<playerfx::OwnSoundServer>(m_dir + "/server");
         if (!server->ok())
             GTEST_SKIP() << "no private sound server could be started";
         tone = playerfx::writeSine(m_dir + "/tone.wav", 20, 440);
     }
     void TearDown() override { server.reset(); }
 
-    std::unique_ptr<OwnServer> server;
+    std::unique_ptr<playerfx::OwnSoundServer> server;
     QString m_dir;
     QString tone;
 };
@@ -256,6 +207,32 @@ TEST_F(SoundServerLossTest, TheRecorderWindowLogsTheLossAndKeepsTheTake)
     ASSERT_TRUE(take.valid);
     EXPECT_EQ(qint64(take.dataSize), take.fileSize - 44);
     EXPECT_GT(take.seconds(), 1.0);
+    w->close();
+    pump(20);
+}
+
+// The speech window says when the sound system goes while it speaks, and
+// when there is none to speak on; it stays usable.
+TEST_F(SoundServerLossTest, TheSpeechWindowSaysWhenTheSoundSystemGoes)
+{
+    attest::startProgram();
+    FrmWaveTTS* w = g_frmWaveTTS();
+    testenv::ScriptedMessageBoxes boxes;
+    QSignalSpy words(w->cWaveTTS1, &cWaveTTS::WordPosition);
+    w->txtSpeak->setPlainText(QString("word ").repeated(400));
+    w->cmdSay->click();
+    ASSERT_TRUE(waitFor([&] { return words.count() > 1; }, 5000));
+    server->kill();
+    ASSERT_TRUE(waitFor([&] { return !boxes.shown().empty(); }, 4000));
+    EXPECT_TRUE(boxes.prompts().last().contains("sound system failed")) << boxes.prompts().last().toStdString();
+    EXPECT_FALSE(w->cWaveTTS1->IsSpeaking());
+
+    // No sound system at all: "Say It" says so rather than nothing.
+    boxes.clear();
+    w->cmdSay->click();
+    ASSERT_TRUE(waitFor([&] { return !boxes.shown().empty(); }, 8000));
+    EXPECT_TRUE(boxes.prompts().last().contains("sound system")) << boxes.prompts().last().toStdString();
+    EXPECT_FALSE(w->cWaveTTS1->IsSpeaking());
     w->close();
     pump(20);
 }
