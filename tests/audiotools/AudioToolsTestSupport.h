@@ -3,6 +3,8 @@
 // leaves them, the log as plain messages, and waiting for a job to end.
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
+#include <functional>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -52,6 +54,29 @@ inline bool waitForJobEnd(ToolWindow* w, int ms = 120000)
 {
     return QTest::qWaitFor([w] { return w->cmdConvert->isEnabled(); }, ms);
 }
+
+// Calls back, synchronously, each time the object gets an event of the type:
+// a look at the window at a moment no signal marks.
+class EventWatch : public QObject {
+public:
+    EventWatch(QObject* watched, QEvent::Type type, std::function<void()> onEvent)
+        : m_type(type), m_onEvent(std::move(onEvent))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == m_type)
+            m_onEvent();
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_onEvent;
+};
 
 // Selects the format entry whose text begins with the three letters.
 inline void chooseFormat(ToolWindow* w, const QString& key)
