@@ -1,6 +1,7 @@
 #pragma once
 // For tests: runs on a worker at each progress report it posts (the jobs'
-// units, the editor's waveform and save), with the report and the work's
+// units, the editor's waveform and save; a speech file after each piece of
+// its text), with the report and the work's
 // abort flag, so that a test can hold the work mid-way. It must return once
 // the flag is set. Empty for none. Internal to components/audio/.
 #include <atomic>

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -19,15 +20,21 @@ class HeldWork {
 public:
     enum Where { AtProgress, AtStart };
 
+    // A report holds when its percent (the second number where it has two,
+    // as a join's part and percent) is at least fromPercent.
     explicit HeldWork(int fromPercent = 1, Where where = AtProgress)
-        : m_where(where), m_state(std::make_shared<State>())
+        : HeldWork(where, [fromPercent](int a, int b) { return (b < 0 ? a : b) >= fromPercent; })
     {
-        m_state->fromPercent = fromPercent;
+    }
+    // A report (a, b) holds when `when` says so.
+    HeldWork(Where where, std::function<bool(int a, int b)> when) : m_where(where), m_state(std::make_shared<State>())
+    {
+        m_state->when = std::move(when);
         if (where == AtStart)
-            kvaudio::setJobStartHook([state = m_state] { state->wait(state->fromPercent, nullptr); });
+            kvaudio::setJobStartHook([state = m_state] { state->wait(1, -1, nullptr); });
         else
             kvaudio::setProgressHook([state = m_state](int a, int b, const std::atomic<bool>& aborted) {
-                state->wait(b < 0 ? a : b, &aborted);
+                state->wait(a, b, &aborted);
             });
     }
     ~HeldWork()
@@ -55,8 +62,6 @@ public:
         m_state->holding = true;
     }
     int held() const { return m_state->waiting; }
-    // The percent of the report held last.
-    int heldAt() const { return m_state->heldAt; }
     // Runs the event loop until a worker waits at the gate; what it posted
     // before it stopped (its report) has then been handled.
     bool waitHeld(int ms = 30000) const
@@ -72,17 +77,15 @@ private:
         std::mutex mutex;
         std::condition_variable wake;
         bool holding = true;
-        int fromPercent = 1;
+        std::function<bool(int, int)> when;
         std::atomic<int> waiting{0};
-        std::atomic<int> heldAt{-1};
 
         // aborted: null where the work cannot be aborted at this point.
-        void wait(int percent, const std::atomic<bool>* aborted)
+        void wait(int a, int b, const std::atomic<bool>* aborted)
         {
             std::unique_lock<std::mutex> lock(mutex);
-            if (!holding || percent < fromPercent)
+            if (!holding || !when(a, b))
                 return;
-            heldAt = percent;
             ++waiting;
             // The abort flag has no one to signal this wait: it is looked at often.
             while (holding && !(aborted && *aborted))

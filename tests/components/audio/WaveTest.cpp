@@ -271,6 +271,63 @@ TEST_F(WaveTest, PausedAudioIsLeftOutAndReleasingCompletesTheFile)
     EXPECT_EQ(wave->StartRecording(device, m_dir + "/after.wav", f, 1600), cWave::WaveReleased);
 }
 
+// What the input hears while the take is paused stays out of it: the take
+// is silent up to the pause, and after it holds the tone played once the
+// take went on, never the one played during the pause (the meter shows the
+// input heard it).
+TEST_F(WaveTest, WhatPlaysDuringAPauseIsNotInTheTake)
+{
+    const QString low = testenv::tempRoot() + "/tone440.wav";
+    playerfx::writeSine(low, 30, 440);
+    const QString path = m_dir + "/paused.wav";
+    QSignalSpy meter(wave.get(), &cWave::MeterLevel);
+    QSignalSpy done(wave.get(), &cWave::DoneRecord);
+    // Meter reports of the last n since the spy was cleared: all loud, or all quiet.
+    auto lastAre = [&](int n, bool loud) {
+        if (meter.count() < n)
+            return false;
+        for (int i = int(meter.count()) - n; i < meter.count(); ++i)
+            if ((meter.at(i).at(0).toInt() >= 30) != loud || (!loud && meter.at(i).at(0).toInt() > 3))
+                return false;
+        return true;
+    };
+    WAVEFORMATEX f = pcmFormat(16, 44100, 1);
+    ASSERT_EQ(wave->StartRecording(m_device, path, f, 1600), 0);
+    ASSERT_TRUE(playerfx::waitFor([&] { return wave->RecordedFrames() >= 44100 / 4; }, 10000));
+    wave->PauseRecording();
+    const qint64 atPause = wave->RecordedFrames();
+
+    meter.clear();
+    s_sink->startPlaying(s_tone);
+    ASSERT_TRUE(playerfx::waitFor([&] { return lastAre(5, true); }, 10000));
+    s_sink->stopPlaying();
+    meter.clear();
+    ASSERT_TRUE(playerfx::waitFor([&] { return lastAre(5, false); }, 10000));
+    EXPECT_LE(wave->RecordedFrames(), atPause + 44100 / 10);
+
+    wave->ResumeRecording();
+    meter.clear();
+    s_sink->startPlaying(low);
+    ASSERT_TRUE(playerfx::waitFor([&] { return lastAre(5, true); }, 10000));
+    const qint64 heard = wave->RecordedFrames();
+    ASSERT_TRUE(playerfx::waitFor([&] { return wave->RecordedFrames() >= heard + 44100 / 2; }, 10000));
+    wave->StopRecording();
+    ASSERT_TRUE(playerfx::waitFor([&] { return done.count() == 1; }, 5000));
+    s_sink->stopPlaying();
+
+    recfx::WavFile w = readWav(path);
+    ASSERT_TRUE(w.valid);
+    ASSERT_GT(qint64(w.dataSize / 2), atPause);
+    const auto* p = reinterpret_cast<const qint16*>(w.data.constData());
+    int peakBefore = 0;
+    for (qint64 i = 0; i < atPause; ++i)
+        peakBefore = qMax(peakBefore, std::abs(int(p[i])));
+    EXPECT_LT(peakBefore, 1000);
+    w.data = w.data.mid(int(atPause * 2));
+    w.dataSize = quint32(w.data.size());
+    EXPECT_NEAR(recfx::dominantHz(w), 440.0, 15.0);
+}
+
 TEST_F(WaveTest, PlaysATakeToItsEndAndNeverRecordsOverIt)
 {
     const QString path = m_dir + "/short.wav";
