@@ -13,7 +13,6 @@
 #include "components/controls/cProgressBar.h"
 #include "core/Shutdown.h"
 #include "tests/components/audio/AudioFixtures.h"
-#include "tests/components/audio/HeldWork.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 
@@ -187,14 +186,7 @@ TEST_F(ACMConverterJobTest, AbortLeavesNoFileAndOverwriteCancelEndsAborted)
     open({whole(longWav)});
     chooseCodec("MS ADPCM", "44100 Hz, 4 bit, Stereo");
     testenv::ScriptedMessageBoxes boxes;
-    {
-        HeldWork held;
-        w->cmdConvert->click();
-        ASSERT_TRUE(held.waitHeld());
-        boxes.answer(vbYes);
-        w->cmdAbort->click();
-        ASSERT_TRUE(attest::waitForJobEnd(w));
-    }
+    ASSERT_TRUE(attest::abortMidWay(w, boxes));
     EXPECT_EQ(log().last(), "Aborted.");
     EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
     EXPECT_EQ(main->balloons.value(0).section('|', 0, 0), "Aborted.");
@@ -224,11 +216,7 @@ TEST_F(ACMConverterJobTest, TheTimeLeftShowsWhileARowRuns)
     chooseCodec("MS ADPCM", "44100 Hz, 4 bit, Stereo");
     w->g_ltmrItemSecsTotal = 10; // as the launch sets it from the marked rows
     HeldWork held(10);
-    w->cmdConvert->click();
-    ASSERT_TRUE(held.waitHeld());
-    EXPECT_TRUE(w->Timer1->isActive());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->lblTimeLeft->text() != "Time Left: 00:00:00"; }, 10000))
-        << w->lblTimeLeft->text().toStdString();
+    EXPECT_TRUE(attest::timeLeftShownWhileHeld(w, held)) << w->lblTimeLeft->text().toStdString();
     held.letGo();
     ASSERT_TRUE(attest::waitForJobEnd(w));
     EXPECT_EQ(w->lblTimeLeft->text(), "Time Left: 00:00:00");

@@ -14,6 +14,7 @@
 #include "settings/FormatSettings.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
+#include "tests/components/audio/HeldWork.h"
 #include "tests/support/TestEnv.h"
 #include "toolframe/ToolWindow.h"
 
@@ -77,6 +78,30 @@ private:
     QEvent::Type m_type;
     std::function<void()> m_onEvent;
 };
+
+// Starts the window's job, holds it at its first progress report and aborts
+// it there, Yes to the question; true once the job has ended.
+inline bool abortMidWay(ToolWindow* w, testenv::ScriptedMessageBoxes& boxes)
+{
+    HeldWork held;
+    w->cmdConvert->click();
+    if (!held.waitHeld())
+        return false;
+    boxes.answer(vbYes);
+    w->cmdAbort->click();
+    return waitForJobEnd(w);
+}
+
+// Starts the window's job and holds it at its first report of 10 % or more:
+// true once the time-left label shows an estimate (the job's clock ticks
+// each second). The job goes on as `held` lets go.
+inline bool timeLeftShownWhileHeld(ToolWindow* w, HeldWork& held)
+{
+    w->cmdConvert->click();
+    if (!held.waitHeld() || !w->Timer1->isActive())
+        return false;
+    return QTest::qWaitFor([w] { return w->lblTimeLeft->text() != ToolWindow::TimeLeftZeroText(); }, 10000);
+}
 
 // Selects the format entry whose text begins with the three letters.
 inline void chooseFormat(ToolWindow* w, const QString& key)

@@ -505,11 +505,7 @@ TEST_F(ConverterJobTest, TheTimeLeftShowsWhileARowRunsAndEachRowCountsFromZero)
     open({whole(wav("a.wav", 10.0), 10), whole(wav("b.wav", 120.0), 120)});
     w->g_ltmrItemSecsTotal = 130; // as the launch sets it from the marked rows
     HeldWork held(10);
-    w->cmdConvert->click();
-    ASSERT_TRUE(held.waitHeld());
-    EXPECT_TRUE(w->Timer1->isActive());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->lblTimeLeft->text() != "Time Left: 00:00:00"; }, 10000))
-        << w->lblTimeLeft->text().toStdString();
+    EXPECT_TRUE(attest::timeLeftShownWhileHeld(w, held)) << w->lblTimeLeft->text().toStdString();
 
     // The second row held before its first report: the clock ticks on, and
     // with nothing done of this row there is nothing new to estimate.

@@ -12,7 +12,6 @@
 #include "components/audio/cAudioJoin.h"
 #include "components/controls/cProgressBar.h"
 #include "tests/components/audio/AudioFixtures.h"
-#include "tests/components/audio/HeldWork.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 #include "toolframe/NameMacros.h"
@@ -184,14 +183,7 @@ TEST_F(JoinerJobTest, AbortLeavesNoFileAndResetsTheJoinList)
     w->cmdAbort->click(); // nothing runs: no question
     EXPECT_TRUE(boxes.shown().empty());
 
-    {
-        HeldWork held;
-        w->cmdConvert->click();
-        ASSERT_TRUE(held.waitHeld());
-        boxes.answer(vbYes);
-        w->cmdAbort->click();
-        ASSERT_TRUE(attest::waitForJobEnd(w));
-    }
+    ASSERT_TRUE(attest::abortMidWay(w, boxes));
 
     EXPECT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(log().last(), "Aborted.");

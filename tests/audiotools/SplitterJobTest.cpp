@@ -259,14 +259,7 @@ TEST_F(SplitterJobTest, AbortLeavesNoPartialPart)
     open(fixtures::writeToneWav(audio + "long.wav", 120.0), "MP3");
     byParts("2");
     testenv::ScriptedMessageBoxes boxes;
-    {
-        HeldWork held;
-        w->cmdConvert->click();
-        ASSERT_TRUE(held.waitHeld());
-        boxes.answer(vbYes);
-        w->cmdAbort->click();
-        ASSERT_TRUE(attest::waitForJobEnd(w));
-    }
+    ASSERT_TRUE(attest::abortMidWay(w, boxes));
     EXPECT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(log().last(), "Aborted.");
     EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
