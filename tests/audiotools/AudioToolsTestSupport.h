@@ -4,10 +4,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
-#include <functional>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 
 #include "audiotools/AudioTools.h"
 #include "core/Edition.h"
