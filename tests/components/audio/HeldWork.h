@@ -84,7 +84,8 @@ private:
         void wait(int a, int b, const std::atomic<bool>* aborted)
         {
             std::unique_lock<std::mutex> lock(mutex);
-            if (!holding || !when(a, b))
+            // Work already aborted (one a release let go of, say) is never counted.
+            if (!holding || !when(a, b) || (aborted && *aborted))
                 return;
             ++waiting;
             // The abort flag has no one to signal this wait: it is looked at often.
