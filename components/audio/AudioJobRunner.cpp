@@ -20,10 +20,38 @@ std::function<void()>& hookInForce()
     static std::function<void()> hook;
     return hook;
 }
+
+// Read by workers while a test may set it: never destroyed, read under its lock.
+struct ProgressHookSlot {
+    std::mutex mutex;
+    ProgressHook hook;
+};
+ProgressHookSlot& progressHookSlot()
+{
+    static auto* slot = new ProgressHookSlot;
+    return *slot;
+}
 } // namespace
 
 void setJobStartHook(std::function<void()> hook) { hookInForce() = std::move(hook); }
 std::function<void()> jobStartHook() { return hookInForce(); }
+
+void setProgressHook(ProgressHook hook)
+{
+    std::lock_guard<std::mutex> lock(progressHookSlot().mutex);
+    progressHookSlot().hook = std::move(hook);
+}
+
+void runProgressHook(int a, int b, const std::atomic<bool>& aborted)
+{
+    ProgressHook hook;
+    {
+        std::lock_guard<std::mutex> lock(progressHookSlot().mutex);
+        hook = progressHookSlot().hook;
+    }
+    if (hook)
+        hook(a, b, aborted);
+}
 
 struct AudioJobRunner::Unit {
     std::shared_ptr<std::atomic<bool>> abort = std::make_shared<std::atomic<bool>>(false);
@@ -42,6 +70,7 @@ void JobContext::progress(int a, int b)
     m_lastB = b;
     if (m_post)
         m_post(a, b);
+    runProgressHook(a, b, *m_abort);
 }
 
 AudioJobRunner::AudioJobRunner(QObject* owner, Events events) : m_owner(owner), m_events(std::move(events)) {}

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "components/audio/ProgressHook.h"
+
 namespace kvaudio {
 
 class AudioEncoder;

@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "components/audio/AudioJobErrors.h"
+#include "components/audio/ProgressHook.h"
 #include "components/audio/SoundDevice.h"
 
 using namespace kvaudio;
@@ -279,6 +280,7 @@ void cAudioEditor::LoadWaveFile(const QString& path)
                     if (!m_released && gen == m_scanGeneration)
                         emit EditorProgress(percent);
                 });
+                runProgressHook(percent, -1, scan->abort);
             }
         });
         for (auto& t : helpers)
@@ -650,8 +652,10 @@ void cAudioEditor::SaveRange()
                 return finish(SaveState::Error, ErrWrite, writeError);
             left -= n;
             const int percent = int((bytes - left) * 100 / bytes);
-            if (percent != lastPercent)
+            if (percent != lastPercent) {
                 progress(lastPercent = percent);
+                runProgressHook(percent, -1, save->abort);
+            }
         }
         if (bytes & 1)
             dst.write("\0", 1);

@@ -19,6 +19,7 @@
 
 #include <espeak-ng/speak_lib.h>
 
+#include "components/audio/ProgressHook.h"
 #include "components/audio/SampleConverter.h"
 #include "components/audio/SoundDevice.h"
 #include "components/audio/WaveFileWriter.h"
@@ -317,6 +318,7 @@ public:
             engineOk = synthesize(text.mid(at, len).toUtf8(), s.voice, s.rate, s.volume, &ctx);
             if (!engineOk)
                 break;
+            kvaudio::runProgressHook(int(qint64(at + len) * 100 / std::max<qsizetype>(1, text.size())), -1, m_shared->stop);
         }
         if (convert && writeOk && !m_shared->stop) {
             out.clear();

@@ -186,21 +186,13 @@ TEST_F(ACMConverterJobTest, AbortLeavesNoFileAndOverwriteCancelEndsAborted)
     open({whole(longWav)});
     chooseCodec("MS ADPCM", "44100 Hz, 4 bit, Stereo");
     testenv::ScriptedMessageBoxes boxes;
-    QMetaObject::Connection once;
-    once = QObject::connect(w->cAudioConverter1, &cAudioConverter::JobProgress, w, [&](int) {
-        QObject::disconnect(once);
-        QTimer::singleShot(0, w, [&] {
-            boxes.answer(vbYes);
-            w->cmdAbort->click();
-        });
-    });
-    run();
+    ASSERT_TRUE(attest::abortMidWay(w, boxes));
     EXPECT_EQ(log().last(), "Aborted.");
     EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
     EXPECT_EQ(main->balloons.value(0).section('|', 0, 0), "Aborted.");
     EXPECT_FALSE(w->Timer1->isActive());
-    QTest::qWait(100);
-    EXPECT_TRUE(attest::filesIn(out).isEmpty()) << attest::filesIn(out).join(",").toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return attest::filesIn(out).isEmpty(); }, 5000))
+        << attest::filesIn(out).join(",").toStdString();
 
     // Cancel at the overwrite question: the file stays, the job ends aborted.
     fixtures::writeBytes(out + "long.wav", "kept");
@@ -213,6 +205,46 @@ TEST_F(ACMConverterJobTest, AbortLeavesNoFileAndOverwriteCancelEndsAborted)
     EXPECT_EQ(w->windowTitle(), "Aborted.");
     EXPECT_EQ(w->lblTimeLeft->text(), "Time Left: 00:00:00");
     EXPECT_EQ(main->balloons.value(0).section('|', 0, 0), "Aborted.");
+}
+
+// The job starts the time-left clock, and the estimate shows while a row runs.
+TEST_F(ACMConverterJobTest, TheTimeLeftShowsWhileARowRuns)
+{
+    Cells row = whole(fixtures::writeToneWav(audio + "ten.wav", 10.0));
+    row["Time"] = "00:00:10";
+    open({row});
+    chooseCodec("MS ADPCM", "44100 Hz, 4 bit, Stereo");
+    w->g_ltmrItemSecsTotal = 10; // as the launch sets it from the marked rows
+    HeldWork held(10);
+    EXPECT_TRUE(attest::timeLeftShownWhileHeld(w, held)) << w->lblTimeLeft->text().toStdString();
+    held.letGo();
+    ASSERT_TRUE(attest::waitForJobEnd(w));
+    EXPECT_EQ(w->lblTimeLeft->text(), "Time Left: 00:00:00");
+}
+
+// This window shows a failed row in its log only: as the error comes back
+// (the buttons with it) the status line still names the row's file, and the
+// caption its own.
+TEST_F(ACMConverterJobTest, ARowErrorIsShownInTheLogOnly)
+{
+    const QString good = fixtures::writeToneWav(audio + "good.wav", 1.0);
+    open({whole(audio + "missing.wav"), whole(good)});
+    chooseCodec("MS ADPCM", "44100 Hz, 4 bit, Stereo");
+    QStringList labelAtError, captionAtError;
+    attest::EventWatch watch(w->cmdConvert, QEvent::EnabledChange, [&] {
+        if (w->cmdConvert->isEnabled() && labelAtError.isEmpty()) {
+            labelAtError << w->lblCurrentTrack->text();
+            captionAtError << w->windowTitle();
+        }
+    });
+    run();
+    const QStringList errors = log().filter(QRegularExpression("^Error: "));
+    ASSERT_EQ(errors.size(), 1) << log().join("\n").toStdString();
+    EXPECT_TRUE(errors[0].contains("missing.wav")) << errors[0].toStdString();
+    EXPECT_EQ(labelAtError, QStringList({"missing.wav"}));
+    EXPECT_EQ(captionAtError, QStringList({w->design().caption}));
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Done with errors.");
+    EXPECT_TRUE(fixtures::probe(out + "good.wav").ok);
 }
 
 } // namespace

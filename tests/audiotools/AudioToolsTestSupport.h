@@ -3,15 +3,20 @@
 // leaves them, the log as plain messages, and waiting for a job to end.
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 
 #include "audiotools/AudioTools.h"
 #include "core/Edition.h"
 #include "settings/FormatSettings.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
+#include "tests/components/audio/HeldWork.h"
 #include "tests/support/TestEnv.h"
 #include "toolframe/ToolWindow.h"
 
@@ -51,6 +56,53 @@ inline QStringList logMessages(const QPlainTextEdit* log)
 inline bool waitForJobEnd(ToolWindow* w, int ms = 120000)
 {
     return QTest::qWaitFor([w] { return w->cmdConvert->isEnabled(); }, ms);
+}
+
+// Calls back, synchronously, each time the object gets an event of the type:
+// a look at the window at a moment no signal marks.
+class EventWatch : public QObject {
+public:
+    EventWatch(QObject* watched, QEvent::Type type, std::function<void()> onEvent)
+        : m_type(type), m_onEvent(std::move(onEvent))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == m_type)
+            m_onEvent();
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_onEvent;
+};
+
+// Starts the window's job, holds it at its first progress report and aborts
+// it there, Yes to the question; true once the job has ended.
+inline bool abortMidWay(ToolWindow* w, testenv::ScriptedMessageBoxes& boxes)
+{
+    HeldWork held;
+    w->cmdConvert->click();
+    if (!held.waitHeld())
+        return false;
+    boxes.answer(vbYes);
+    w->cmdAbort->click();
+    return waitForJobEnd(w);
+}
+
+// Starts the window's job and holds it at its first report of 10 % or more:
+// true once the time-left label shows an estimate (the job's clock ticks
+// each second). The job goes on as `held` lets go.
+inline bool timeLeftShownWhileHeld(ToolWindow* w, HeldWork& held)
+{
+    w->cmdConvert->click();
+    if (!held.waitHeld() || !w->Timer1->isActive())
+        return false;
+    return QTest::qWaitFor([w] { return w->lblTimeLeft->text() != ToolWindow::TimeLeftZeroText(); }, 10000);
 }
 
 // Selects the format entry whose text begins with the three letters.

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTimer>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include "audiotools/ConverterJob.h"
 #include "components/audio/AudioEncoder.h"
 #include "components/audio/AudioJobRunner.h"
+#include "tests/components/audio/HeldWork.h"
 #include "tests/components/audio/StalledReads.h"
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cProgressBar.h"
@@ -323,21 +325,16 @@ TEST_F(ConverterJobTest, AbortStopsTheRunningRowAndLeavesNoFile)
     w->cmdAbort->click();
     EXPECT_TRUE(boxes.shown().empty());
 
-    // The first progress report of the long row: try to close, then abort.
-    bool closeRefused = false;
-    QMetaObject::Connection once;
-    once = QObject::connect(w->cAudioConverter1, &cAudioConverter::JobProgress, w, [&](int) {
-        QObject::disconnect(once);
-        QTimer::singleShot(0, w, [&] {
-            w->close();
-            closeRefused = g_frmConverterLoaded() && w->isEnabled();
-            boxes.answer(vbYes);
-            w->cmdAbort->click();
-        });
-    });
-    run();
+    // The long row held at a progress report: try to close, then abort.
+    HeldWork held;
+    w->cmdConvert->click();
+    ASSERT_TRUE(held.waitHeld());
+    w->close();
+    EXPECT_TRUE(g_frmConverterLoaded() && w->isEnabled());
+    boxes.answer(vbYes);
+    w->cmdAbort->click();
+    ASSERT_TRUE(attest::waitForJobEnd(w));
 
-    EXPECT_TRUE(closeRefused);
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].prompt, "Abort operation?" + QString(38, ' '));
     EXPECT_EQ(boxes.shown()[0].style, vbYesNo | vbInformation);
@@ -352,8 +349,8 @@ TEST_F(ConverterJobTest, AbortStopsTheRunningRowAndLeavesNoFile)
     EXPECT_EQ(w->m_lCurrentRow, 1);
     EXPECT_TRUE(w->cmdExit->isEnabled());
     // Neither the aborted file nor anything half written, and the row after it never started.
-    QTest::qWait(200);
-    EXPECT_TRUE(attest::filesIn(out).isEmpty()) << attest::filesIn(out).join(",").toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return attest::filesIn(out).isEmpty(); }, 5000))
+        << attest::filesIn(out).join(",").toStdString();
     w->close();
     EXPECT_FALSE(g_frmConverterLoaded());
 }
@@ -395,23 +392,22 @@ TEST_F(ConverterJobTest, AbortAnsweredNoOrAfterTheJobEndedChangesNothing)
         freshMain();
         open({whole(wav("long.wav", 20.0), 20)}, "MP3");
         int questions = 0;
+        HeldWork held;
         const platform::MessageBoxHandler previous =
             platform::setMessageBoxHandler([&](const platform::MessageBoxRequest&) {
                 ++questions;
                 if (!answerAfterEnd)
                     return int(vbNo);
                 // The job goes on while the question is open, and ends.
+                held.letGo();
                 EXPECT_TRUE(attest::waitForJobEnd(w));
                 return int(vbYes);
             });
-        QMetaObject::Connection once;
-        once = QObject::connect(w->cAudioConverter1, &cAudioConverter::JobProgress, w, [&](int) {
-            QObject::disconnect(once);
-            QTimer::singleShot(0, w, [&] { w->cmdAbort->click(); });
-        });
-
-        run();
-        QTest::qWait(100);
+        w->cmdConvert->click();
+        ASSERT_TRUE(held.waitHeld());
+        w->cmdAbort->click();
+        held.letGo();
+        ASSERT_TRUE(attest::waitForJobEnd(w));
         platform::setMessageBoxHandler(previous);
 
         EXPECT_EQ(questions, 1);
@@ -535,6 +531,59 @@ TEST_F(ConverterJobTest, OddButValidWavsAllConvertIntoOutputsThatDecode)
         }
     }
 }
+
+// No to the overwrite question on the last row skips that row only: the job
+// ends as it normally does, with its end-of-job actions.
+TEST_F(ConverterJobTest, NoToTheOverwriteQuestionOnTheLastRowStillEndsTheJobNormally)
+{
+    const QString a = wav("a.wav"), b = wav("b.wav");
+    fixtures::writeBytes(out + "b.wav", "kept");
+    open({whole(a, 1), whole(b, 1)});
+    w->chkOpenDestFolder->setChecked(true);
+    testenv::ScriptedMessageBoxes boxes;
+    boxes.answer(vbNo);
+
+    run();
+
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(log().mid(2), QStringList({"Start to convert: a.wav...", "Done.", "Start to convert: b.wav...",
+                                         "File already exists."}));
+    EXPECT_EQ(fixtures::readAll(out + "b.wav"), QByteArray("kept"));
+    EXPECT_TRUE(fixtures::probe(out + "a.wav").ok);
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Done.");
+    EXPECT_EQ(w->windowTitle(), "Done.");
+    EXPECT_EQ(main->balloons.size(), 1);
+    EXPECT_TRUE(main->balloons.value(0).startsWith("Done.|"));
+    EXPECT_EQ(services.events.filter(QRegularExpression("^open ")).size(), 1) << services.events.join(",").toStdString();
+}
+
+// The job starts the time-left clock: while a row runs its estimate shows,
+// and a row that has reported nothing yet adds nothing of the row before it.
+TEST_F(ConverterJobTest, TheTimeLeftShowsWhileARowRunsAndEachRowCountsFromZero)
+{
+    open({whole(wav("a.wav", 10.0), 10), whole(wav("b.wav", 120.0), 120)});
+    w->g_ltmrItemSecsTotal = 130; // as the launch sets it from the marked rows
+    HeldWork held(10);
+    EXPECT_TRUE(attest::timeLeftShownWhileHeld(w, held)) << w->lblTimeLeft->text().toStdString();
+
+    // The second row held before its first report: the clock ticks on, and
+    // with nothing done of this row there is nothing new to estimate.
+    HeldWork atStart(1, HeldWork::AtStart);
+    held.letGo();
+    ASSERT_TRUE(atStart.waitHeld());
+    ASSERT_EQ(w->m_lCurrentRow, 2);
+    QSignalSpy ticks(w->Timer1, &QTimer::timeout);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 1; }, 10000));
+    const QString shown = w->lblTimeLeft->text();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 2; }, 10000));
+    EXPECT_EQ(w->lblTimeLeft->text(), shown);
+
+    atStart.letGo();
+    ASSERT_TRUE(attest::waitForJobEnd(w));
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Done.");
+    EXPECT_EQ(w->lblTimeLeft->text(), "Time Left: 00:00:00");
+}
+
 
 // An output found wrong once written is its row's error: the row logs it,
 // the other rows go on, and the job ends "Done with errors.".

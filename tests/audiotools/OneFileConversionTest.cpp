@@ -122,8 +122,8 @@ TEST_F(OneFileConversionTest, AbortOrCloseMidWaySetsTheFlagAndLeavesNoFile)
         EXPECT_TRUE(main.g_bAbortedAudioEditor);
         if (!byClosing)
             EXPECT_EQ(label, "Aborted.");
-        QTest::qWait(100);
-        EXPECT_TRUE(attest::filesIn(work).isEmpty()) << attest::filesIn(work).join(",").toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return attest::filesIn(work).isEmpty(); }, 5000))
+            << attest::filesIn(work).join(",").toStdString();
     }
 }
 

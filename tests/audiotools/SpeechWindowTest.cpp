@@ -27,6 +27,7 @@
 #include "settings/frmOptions.h"
 #include "tests/components/audio/AudioFixtures.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
+#include "tests/components/audio/HeldWork.h"
 #include "tests/components/audio/PlayerFixtures.h"
 #include "tests/components/audio/PrivateSink.h"
 
@@ -259,10 +260,17 @@ TEST_F(SpeechWindowTest, AHugeTextKeepsTheWindowAliveAndClosingStopsIt)
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(50);
-    QTimer::singleShot(600, w, [w] {
+    // Closed while the speaking is held after its first piece.
+    HeldWork held(0);
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, w, [&] {
+        if (!held.held())
+            return;
+        closer.stop();
         EXPECT_FALSE(w->cmdSaveAs->isEnabled()); // no second command meanwhile
         w->close();
     });
+    closer.start(10);
     QElapsedTimer t;
     t.start();
     w->cmdSaveAs->click();

@@ -16,6 +16,7 @@
 #include "components/controls/cProgressBar.h"
 #include "lists/ItemRow.h"
 #include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/HeldWork.h"
 #include "tests/components/audio/StalledReads.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
@@ -260,22 +261,33 @@ TEST_F(SplitterJobTest, AbortLeavesNoPartialPart)
     open(fixtures::writeToneWav(audio + "long.wav", 120.0), "MP3");
     byParts("2");
     testenv::ScriptedMessageBoxes boxes;
-    QMetaObject::Connection once;
-    once = QObject::connect(w->cAudioConverter1, &cAudioConverter::JobProgress, w, [&](int) {
-        QObject::disconnect(once);
-        QTimer::singleShot(0, w, [&] {
-            boxes.answer(vbYes);
-            w->cmdAbort->click();
-        });
-    });
-    run();
+    ASSERT_TRUE(attest::abortMidWay(w, boxes));
     EXPECT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(log().last(), "Aborted.");
     EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
     EXPECT_EQ(main->balloons.size(), 1);
     EXPECT_TRUE(main->balloons[0].startsWith("Aborted.|"));
-    QTest::qWait(100);
-    EXPECT_TRUE(attest::filesIn(out).isEmpty()) << attest::filesIn(out).join(",").toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return attest::filesIn(out).isEmpty(); }, 5000))
+        << attest::filesIn(out).join(",").toStdString();
+}
+
+// The caption keeps the program's title while the parts are written and at
+// the end; the progress shows in the bars only.
+TEST_F(SplitterJobTest, TheCaptionKeepsTheProgramsTitle)
+{
+    const QString title = g_sAppName + " " + g_sAppVersion;
+    open(fixtures::writeToneWav(audio + "two.wav", 20.0));
+    byParts("2");
+    HeldWork held(10);
+    w->cmdConvert->click();
+    ASSERT_TRUE(held.waitHeld());
+    EXPECT_GE(w->prgCurrnet->ProgressValue(), 10);
+    EXPECT_EQ(w->windowTitle(), title);
+    held.letGo();
+    ASSERT_TRUE(attest::waitForJobEnd(w));
+    EXPECT_EQ(attest::filesIn(out).size(), 2);
+    EXPECT_EQ(w->lblCurrentTrack->text(), "Done.");
+    EXPECT_EQ(w->windowTitle(), title);
 }
 
 // The source is read away from the window's thread. Held while the window's

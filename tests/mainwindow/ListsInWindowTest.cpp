@@ -195,8 +195,7 @@ TEST_F(ListsInWindowTest, ClearTheListAsksOnceTheMenuHasClosed)
     EXPECT_TRUE(boxes.prompts().isEmpty());
     EXPECT_EQ(w->m_sRemoveKind, "All");
     EXPECT_TRUE(w->tmrRemove->isActive());
-    QTest::qWait(200);
-    EXPECT_FALSE(w->tmrRemove->isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w->tmrRemove->isActive(); }, 10000));
     ASSERT_EQ(boxes.prompts().size(), 1);
     EXPECT_EQ(readBytes(dir + "L.flst"), QByteArray("\r\n"));
     EXPECT_EQ(w->cGrid1->RowCount(), 0);

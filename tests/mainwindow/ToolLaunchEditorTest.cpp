@@ -22,6 +22,7 @@
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
 #include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/HeldWork.h"
 #include "tests/lists/ListRecords.h"
 #include "tests/mainwindow/MainWindowTestSupport.h"
 #include "tests/support/TestEnv.h"
@@ -136,10 +137,11 @@ TEST_F(ToolLaunchEditorTest, OtherItemsOpenThroughTheTemporaryWavAndAnAbortedCon
     });
     EXPECT_TRUE(shown);
 
-    // A long item, aborted while it converts.
+    // An item aborted while it converts: the conversion is held mid-way.
     const QString longMp3 = audio + "long.mp3";
     ASSERT_TRUE(
-        fixtures::runFfmpeg({"-f", "lavfi", "-i", "sine=f=440:d=900", "-ac", "2", "-c:a", "libmp3lame", longMp3}));
+        fixtures::runFfmpeg({"-f", "lavfi", "-i", "sine=f=440:d=5", "-ac", "2", "-c:a", "libmp3lame", longMp3}));
+    HeldWork held;
     UnloadMain();
     showList(longMp3);
     QTimer abort;

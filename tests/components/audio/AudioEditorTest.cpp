@@ -17,6 +17,7 @@
 #include "components/audio/WavFile.h"
 #include "components/audio/cAudioEditor.h"
 #include "tests/components/audio/EditorFixtures.h"
+#include "tests/components/audio/HeldWork.h"
 #include "tests/support/TestEnv.h"
 
 using namespace kvaudio;
@@ -414,7 +415,6 @@ TEST_F(AudioEditorTest, AbortingOrReleasingDuringASaveLeavesNoOutputAndKeepsAnOl
     const WavLayout s;
     const QString src = dir + "long.wav";
     {
-        // Two minutes, so that the save is still running when it is stopped.
         const qint64 frames = 44100LL * 120;
         QByteArray data(int(frames * 4), '\x11');
         writeFile(src, wavBytes(s, data));
@@ -428,7 +428,10 @@ TEST_F(AudioEditorTest, AbortingOrReleasingDuringASaveLeavesNoOutputAndKeepsAnOl
         editor->setOutputFile(out);
         editor->setRangeStart(0);
         editor->setRangeLength(120000);
+        // The save held mid-way until it is stopped.
+        HeldWork held;
         editor->SaveRange();
+        ASSERT_TRUE(held.waitHeld());
         EXPECT_TRUE(editor->Saving());
         if (release) {
             editor->ReleaseComponent();

@@ -14,6 +14,7 @@
 
 #include "components/audio/AudioJobErrors.h"
 #include "components/audio/AudioJobRunner.h"
+#include "tests/components/audio/HeldWork.h"
 #include "tests/components/audio/StalledReads.h"
 #include "components/audio/cAudioConverter.h"
 #include "tests/components/audio/AudioFixtures.h"
@@ -415,11 +416,9 @@ TEST_F(ConverterTest, AbortMidUnitGivesOnlyAbortedAndLeavesNothing)
     conv.SetMP3Settings(mp3Record());
     conv.setInputFile(longTone);
     conv.setOutputFile(out);
+    HeldWork held;
     conv.StartConvert();
-    QElapsedTimer t;
-    t.start();
-    while (ev.progress.isEmpty() && ev.ends() == 0 && t.elapsed() < 30000)
-        QTest::qWait(5);
+    ASSERT_TRUE(held.waitHeld());
     ASSERT_FALSE(ev.progress.isEmpty());
     conv.AbortJob();
     const int progressAtAbort = int(ev.progress.count());
@@ -546,12 +545,11 @@ TEST_F(ConverterTest, ReleaseStopsTheWorkerSilentlyAndRemovesPartialOutput)
     conv.SetOGGSettings({0, 0, 50});
     conv.setInputFile(longTone);
     conv.setOutputFile(path("out.ogg"));
+    HeldWork held;
     conv.StartConvert();
-    QElapsedTimer t;
-    t.start();
-    while (ev.progress.isEmpty() && t.elapsed() < 30000)
-        QTest::qWait(5);
+    ASSERT_TRUE(held.waitHeld());
     conv.ReleaseComponent();
+    held.letGo();
     EXPECT_TRUE(leftovers().isEmpty());
     QTest::qWait(300);
     EXPECT_EQ(ev.ends(), 0);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "components/audio/cAudioJoin.h"
+#include "tests/components/audio/HeldWork.h"
 #include "tests/components/audio/AudioFixtures.h"
 
 namespace {
@@ -173,12 +174,13 @@ TEST_F(JoinTest, AbortThenResetLeavesAReadyJoiner)
     join.AddJoinFile(a, -1, -1);
     join.AddJoinFile(longTone, -1, -1);
     join.setOutputFile(path("out.mp3"));
-    join.StartJoin();
-    QElapsedTimer t;
-    t.start();
-    while (!(ev.progress.size() && ev.progress.last().at(0).toInt() == 2) && ev.ends() == 0 && t.elapsed() < 30000)
-        QTest::qWait(5);
-    join.AbortJob();
+    {
+        // Held in the second part until the abort.
+        HeldWork held(HeldWork::AtProgress, [](int part, int) { return part == 2; });
+        join.StartJoin();
+        ASSERT_TRUE(held.waitHeld());
+        join.AbortJob();
+    }
     join.ResetJoin();
     ASSERT_TRUE(ev.waitEnd());
     EXPECT_EQ(ev.aborted.count(), 1);

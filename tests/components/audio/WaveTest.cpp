@@ -271,6 +271,87 @@ TEST_F(WaveTest, PausedAudioIsLeftOutAndReleasingCompletesTheFile)
     EXPECT_EQ(wave->StartRecording(device, m_dir + "/after.wav", f, 1600), cWave::WaveReleased);
 }
 
+// What the input hears while the take is paused stays out of it: the take
+// is silent up to the pause, and after it holds the tone played once the
+// take went on, never the one played during the pause (the meter shows the
+// input heard it).
+TEST_F(WaveTest, WhatPlaysDuringAPauseIsNotInTheTake)
+{
+    const QString low = testenv::tempRoot() + "/tone440.wav";
+    playerfx::writeSine(low, 30, 440);
+    const QString path = m_dir + "/paused.wav";
+    QSignalSpy meter(wave.get(), &cWave::MeterLevel);
+    QSignalSpy done(wave.get(), &cWave::DoneRecord);
+    // Meter reports of the last n since the spy was cleared: all loud, or all quiet.
+    auto lastAre = [&](int n, bool loud) {
+        if (meter.count() < n)
+            return false;
+        for (int i = int(meter.count()) - n; i < meter.count(); ++i)
+            if ((meter.at(i).at(0).toInt() >= 30) != loud || (!loud && meter.at(i).at(0).toInt() > 3))
+                return false;
+        return true;
+    };
+    WAVEFORMATEX f = pcmFormat(16, 44100, 1);
+    ASSERT_EQ(wave->StartRecording(m_device, path, f, 1600), 0);
+    ASSERT_TRUE(playerfx::waitFor([&] { return wave->RecordedFrames() >= 44100 / 4; }, 10000));
+    wave->PauseRecording();
+    const qint64 atPause = wave->RecordedFrames();
+
+    meter.clear();
+    s_sink->startPlaying(s_tone);
+    ASSERT_TRUE(playerfx::waitFor([&] { return lastAre(5, true); }, 10000));
+    s_sink->stopPlaying();
+    meter.clear();
+    ASSERT_TRUE(playerfx::waitFor([&] { return lastAre(5, false); }, 10000));
+    EXPECT_LE(wave->RecordedFrames(), atPause + 44100 / 10);
+
+    wave->ResumeRecording();
+    meter.clear();
+    s_sink->startPlaying(low);
+    ASSERT_TRUE(playerfx::waitFor([&] { return lastAre(5, true); }, 10000));
+    const qint64 heard = wave->RecordedFrames();
+    ASSERT_TRUE(playerfx::waitFor([&] { return wave->RecordedFrames() >= heard + 44100 / 2; }, 10000));
+    wave->StopRecording();
+    ASSERT_TRUE(playerfx::waitFor([&] { return done.count() == 1; }, 5000));
+    s_sink->stopPlaying();
+
+    const recfx::WavFile w = readWav(path);
+    ASSERT_TRUE(w.valid);
+    const qint64 frames = w.data.size() / 2;
+    ASSERT_GT(frames, atPause);
+    const auto* p = reinterpret_cast<const qint16*>(w.data.constData());
+    int peakBefore = 0;
+    for (qint64 i = 0; i < atPause; ++i)
+        peakBefore = qMax(peakBefore, std::abs(int(p[i])));
+    EXPECT_LT(peakBefore, 1000);
+    // After the pause, window by window (50 ms): wherever the take is loud it
+    // sounds the low tone, never the one played during the pause.
+    const qint64 window = 2205;
+    int lowWindows = 0;
+    QStringList highWindows;
+    for (qint64 start = atPause; start + window <= frames; start += window) {
+        int peak = 0, crossings = 0, side = 0;
+        for (qint64 i = start; i < start + window; ++i) {
+            const int v = p[i];
+            peak = qMax(peak, std::abs(v));
+            const int now = v > 1000 ? 1 : v < -1000 ? -1 : 0;
+            if (now && side && now != side)
+                ++crossings;
+            if (now)
+                side = now;
+        }
+        if (peak < 8000)
+            continue;
+        const double hz = crossings / 2.0 / (double(window) / 44100);
+        if (hz > 700)
+            highWindows << QString("%1 s: %2 Hz").arg(double(start) / 44100, 0, 'f', 2).arg(hz);
+        else if (hz > 400 && hz < 480)
+            ++lowWindows;
+    }
+    EXPECT_TRUE(highWindows.isEmpty()) << highWindows.join(", ").toStdString();
+    EXPECT_GE(lowWindows, 5);
+}
+
 TEST_F(WaveTest, PlaysATakeToItsEndAndNeverRecordsOverIt)
 {
     const QString path = m_dir + "/short.wav";
