@@ -584,7 +584,6 @@ TEST_F(ConverterJobTest, TheTimeLeftShowsWhileARowRunsAndEachRowCountsFromZero)
     EXPECT_EQ(w->lblTimeLeft->text(), "Time Left: 00:00:00");
 }
 
-
 // An output found wrong once written is its row's error: the row logs it,
 // the other rows go on, and the job ends "Done with errors.".
 TEST_F(ConverterJobTest, AnOutputThatDoesNotDecodeMakesItsRowAnError)
