@@ -368,30 +368,24 @@ struct AudioSource::Impl {
 
     bool runSwr(const uint8_t** in, int n, QString* errorText)
     {
-        const int cap = swr.room(n);
-        compactPending();
-        const size_t old = pending.size();
-        pending.resize(old + size_t(cap) * outChannels);
-        uint8_t* out = reinterpret_cast<uint8_t*>(pending.data() + old);
-        const int got = swr.convert(out, cap, in, n);
-        if (got < 0) {
-            pending.resize(old);
-            if (errorText)
-                *errorText = QStringLiteral("The audio format cannot be converted: %1.").arg(ffErrorText(got));
-            return false;
-        }
-        pending.resize(old + size_t(got) * outChannels);
-        return true;
+        return appendSwr(swr.room(n), [&](uint8_t* out, int room) { return swr.convert(out, room, in, n); }, errorText);
     }
 
     // Ends the resampler's stream: its last frames go to pending.
     bool drainSwr(QString* errorText)
     {
+        const bool ok = appendSwr(swr.owed(), [&](uint8_t* out, int) { return swr.drain(out); }, errorText);
+        swr.close();
+        return ok;
+    }
+
+    // Appends to pending what the resampler gives into room frames.
+    template <class Produce> bool appendSwr(int room, Produce produce, QString* errorText)
+    {
         compactPending();
         const size_t old = pending.size();
-        pending.resize(old + size_t(swr.owed()) * outChannels);
-        const int got = swr.drain(reinterpret_cast<uint8_t*>(pending.data() + old));
-        swr.close();
+        pending.resize(old + size_t(room) * outChannels);
+        const int got = produce(reinterpret_cast<uint8_t*>(pending.data() + old), room);
         if (got < 0) {
             pending.resize(old);
             if (errorText)

@@ -19,54 +19,15 @@
 #include "components/audio/cAudioConverter.h"
 #include "components/audio/cAudioJoin.h"
 #include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/UnitRuns.h"
 #include "tests/support/TestEnv.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
-// Runs one unit on a component and waits for its end; the error text, or
-// empty when it was done.
-template <class Component>
-QString runUnit(Component& c, const std::function<void()>& start)
-{
-    QSignalSpy done(&c, &Component::JobDone), error(&c, &Component::JobError), aborted(&c, &Component::JobAborted);
-    start();
-    QElapsedTimer t;
-    t.start();
-    while (done.isEmpty() && error.isEmpty() && aborted.isEmpty() && t.elapsed() < 60000)
-        QTest::qWait(10);
-    if (!done.isEmpty())
-        return QString();
-    if (!error.isEmpty())
-        return error.first().at(1).toString();
-    return QStringLiteral("no end event");
-}
-
-QString convert(cAudioConverter& c, const QString& in, const QString& out, int start = -1, int length = -1)
-{
-    c.setInputFile(in);
-    if (start >= 0) {
-        c.setRangeStart(start);
-        c.setRangeLength(length);
-    }
-    c.setOutputFile(out);
-    return runUnit(c, [&] { c.StartConvert(); });
-}
-
-MP3Settings cbr128()
-{
-    MP3Settings m{};
-    m.Bitrate = 128;
-    m.ABRBitrate = 128;
-    m.Mode = 1;
-    m.SampleRate = 44100;
-    m.Quality = 5;
-    m.VBRQuality = 5;
-    m.MinBitrate = 9;
-    m.MaxBitrate = 11;
-    return m;
-}
+using units::cbr128;
+using units::convert;
 
 void setItemTags(EncoderJobSettings& c)
 {
@@ -138,7 +99,7 @@ TEST_F(OutputContentTest, ChannelCountChangesKeepLevelAndSamples)
     join.AddJoinFile(mono, -1, -1);
     join.AddJoinFile(differing, -1, -1);
     join.setOutputFile(path("joined.wav"));
-    ASSERT_EQ(runUnit(join, [&] { join.StartJoin(); }), "");
+    ASSERT_EQ(units::run(join, [&] { join.StartJoin(); }).failure(), "");
     for (const char* name : {"mono-stereo.wav", "joined.wav"}) {
         SCOPED_TRACE(name);
         const fixtures::Pcm16 out = fixtures::readPcm16(path(name));

@@ -17,62 +17,15 @@
 #include "components/audio/cAudioConverter.h"
 #include "components/audio/cAudioJoin.h"
 #include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/UnitRuns.h"
 #include "tests/components/audio/WavShapes.h"
 
 namespace {
 
 using shapes::Sample;
 using shapes::WavShape;
-
-// Runs one unit and returns when its end event came: empty when done, else
-// the error text and code.
-template <class Component>
-std::string runUnit(Component& c, const std::function<void()>& start)
-{
-    QEventLoop loop;
-    QString result = QStringLiteral("no end event");
-    QObject::connect(&c, &Component::JobDone, &loop, [&] {
-        result.clear();
-        loop.quit();
-    });
-    QObject::connect(&c, &Component::JobError, &loop, [&](int code, const QString& text) {
-        result = QStringLiteral("%1 (%2)").arg(text).arg(code);
-        loop.quit();
-    });
-    QObject::connect(&c, &Component::JobAborted, &loop, [&] {
-        result = QStringLiteral("aborted");
-        loop.quit();
-    });
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit); // a hung unit fails the test rather than hanging it
-    start();
-    loop.exec();
-    return result.toStdString();
-}
-
-std::string convert(cAudioConverter& c, const QString& in, const QString& out, int start = -1, int length = -1)
-{
-    c.setInputFile(in);
-    if (start >= 0) {
-        c.setRangeStart(start);
-        c.setRangeLength(length);
-    }
-    c.setOutputFile(out);
-    return runUnit(c, [&] { c.StartConvert(); });
-}
-
-MP3Settings cbr128()
-{
-    MP3Settings m{};
-    m.Bitrate = 128;
-    m.ABRBitrate = 128;
-    m.Mode = 1;
-    m.SampleRate = 44100;
-    m.Quality = 5;
-    m.VBRQuality = 5;
-    m.MinBitrate = 9;
-    m.MaxBitrate = 11;
-    return m;
-}
+using units::cbr128;
+using units::convert;
 
 // What a resampled stream of `frames` holds: every frame, at the new rate.
 qint64 framesAt(qint64 frames, int fromRate, int toRate)
@@ -233,7 +186,7 @@ TEST_F(SourceShapesTest, JoinsOfShortSourcesAtMixedRatesKeepEveryFrame)
             atJoinRate += framesAt(sources[i].frames, sources[i].rate, joinRate);
         }
         join.setOutputFile(path("joined.wav"));
-        ASSERT_EQ(runUnit(join, [&] { join.StartJoin(); }), "");
+        ASSERT_EQ(units::run(join, [&] { join.StartJoin(); }).failure(), "");
         EXPECT_EQ(fixtures::readPcm16(path("joined.wav")).frames(), framesAt(atJoinRate, joinRate, 44100));
     }
 }

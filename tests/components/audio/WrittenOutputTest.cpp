@@ -15,36 +15,12 @@
 #include "components/audio/cAudioConverter.h"
 #include "components/audio/cAudioJoin.h"
 #include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/UnitRuns.h"
 #include "tests/components/audio/WavShapes.h"
 
 namespace {
 
-// The end of one unit: its error code (0 when done) and text.
-struct End {
-    int code = -1;
-    std::string text;
-};
-
-template <class Component>
-End runUnit(Component& c, const std::function<void()>& start)
-{
-    QEventLoop loop;
-    End end;
-    QObject::connect(&c, &Component::JobDone, &loop, [&] {
-        end.code = 0;
-        loop.quit();
-    });
-    QObject::connect(&c, &Component::JobError, &loop, [&](int code, const QString& text) {
-        end.code = code;
-        end.text = text.toStdString();
-        loop.quit();
-    });
-    QObject::connect(&c, &Component::JobAborted, &loop, [&] { loop.quit(); });
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit); // a hung unit fails the test rather than hanging it
-    start();
-    loop.exec();
-    return end;
-}
+using units::End;
 
 // Ways a writer can leave a file behind that is not what it was asked for.
 void keepOnlyTheHeader(const QString& path) { QFile::resize(path, 44); }
@@ -110,14 +86,14 @@ TEST_F(WrittenOutputTest, AnOutputThatDoesNotDecodeIsAnErrorAndLeavesNothing)
                 join.AddJoinFile(tone, -1, -1);
                 join.AddJoinFile(tone, 1, 1);
                 join.setOutputFile(path("out.bin"));
-                end = runUnit(join, [&] { join.StartJoin(); });
+                end = units::run(join, [&] { join.StartJoin(); });
             } else {
                 cAudioConverter conv;
                 conv.setOutputFormat(c.format);
                 conv.SetACMFormat("GSM 6.10", "8000 Hz, 0 bit, Mono");
                 conv.setInputFile(tone);
                 conv.setOutputFile(path("out.bin"));
-                end = runUnit(conv, [&] { conv.StartConvert(); });
+                end = units::run(conv, [&] { conv.StartConvert(); });
             }
             EXPECT_EQ(end.code, kvaudio::ErrWrite) << end.text;
             EXPECT_NE(end.text.find("out.bin"), std::string::npos) << end.text;
@@ -131,7 +107,7 @@ TEST_F(WrittenOutputTest, AnOutputThatDoesNotDecodeIsAnErrorAndLeavesNothing)
     conv.setOutputFormat(3);
     conv.setInputFile(tone);
     conv.setOutputFile(path("out.bin"));
-    EXPECT_EQ(runUnit(conv, [&] { conv.StartConvert(); }).code, 0);
+    EXPECT_EQ(units::run(conv, [&] { conv.StartConvert(); }).code, 0);
     EXPECT_TRUE(shapes::decodeFile(path("out.bin")).ok);
 }
 
@@ -151,7 +127,7 @@ TEST_F(WrittenOutputTest, ASourceWithoutFramesIsRefusedAndNothingIsWritten)
             conv.setOutputFormat(format);
             conv.setInputFile(empty);
             conv.setOutputFile(path("out.bin"));
-            const End end = runUnit(conv, [&] { conv.StartConvert(); });
+            const End end = units::run(conv, [&] { conv.StartConvert(); });
             EXPECT_EQ(end.code, kvaudio::ErrSourceEmpty) << end.text;
             EXPECT_NE(end.text.find("holds no audio"), std::string::npos) << end.text;
             EXPECT_EQ(files(), QStringList({"empty.wav", "tone.wav"}));
