@@ -23,6 +23,8 @@ namespace {
 
 // Large writes go in pieces, each one a step a test can stop at.
 constexpr qint64 kPiece = 1 << 20;
+// A write inside one page of the page cache is never split by a kill.
+constexpr qint64 kPage = 4096;
 constexpr quint32 kJournalMagic = 0x4B56544A;
 constexpr quint32 kJournalVersion = 1;
 constexpr int kCheckSize = 4;
@@ -387,23 +389,64 @@ JournalData journalFor(quint8 kind, const File& file, const QString& target, qin
     return data;
 }
 
-// The change written where it keeps the layout. std::nullopt when no journal
-// can be kept: the caller then writes a whole copy instead.
-std::optional<int> writeInPlace(File& file, const QString& target, const TagChange& c, qint64 tailFrom,
-                                qint64 newLength)
+// The parts of the file a change that keeps the layout writes: the ID3v2
+// tag's space and the end, each trimmed to the bytes that differ.
+std::optional<std::vector<Edit>> editsOf(File& file, const TagChange& c, qint64 tailFrom)
 {
-    const qint64 length = file.size();
     QByteArray oldHead(c.keepFrom, Qt::Uninitialized);
-    QByteArray oldTail(length - tailFrom, Qt::Uninitialized);
+    QByteArray oldTail(file.size() - tailFrom, Qt::Uninitialized);
     if (!file.readAt(0, oldHead.data(), oldHead.size()) || !file.readAt(tailFrom, oldTail.data(), oldTail.size()))
-        return file.error() ? file.error() : EIO;
-
+        return std::nullopt;
     std::vector<Edit> edits;
     for (Edit e : {trimmed(0, c.head, oldHead), trimmed(tailFrom, c.tailFrom < 0 ? oldTail : c.tail, oldTail)})
         if (!e.bytes.isEmpty() || !e.old.isEmpty())
             edits.push_back(std::move(e));
-    if (edits.empty())
-        return 0;
+    return edits;
+}
+
+// The edits of a change that keeps the file's length as one edit, when they
+// all lie within one page.
+std::optional<Edit> onePage(File& file, const std::vector<Edit>& edits)
+{
+    const qint64 from = edits.front().offset;
+    const qint64 to = edits.back().offset + edits.back().bytes.size();
+    if (to - from > kPage || from / kPage != (to - 1) / kPage)
+        return std::nullopt;
+    Edit span{from, QByteArray(to - from, Qt::Uninitialized), QByteArray()};
+    if (!file.readAt(from, span.bytes.data(), span.bytes.size()))
+        return std::nullopt;
+    span.old = span.bytes;
+    for (const Edit& e : edits)
+        span.bytes.replace(e.offset - from, e.bytes.size(), e.bytes);
+    return span;
+}
+
+// One write of at most a page, inside that page: the kernel copies it into
+// the page cache whole, so a kill leaves the file all old or all new and no
+// journal is needed.
+int writeOnePage(File& file, const Edit& e)
+{
+    if (!file.writeAt(e.offset, e.bytes.constData(), e.bytes.size())) {
+        const int err = file.error() ? file.error() : EIO;
+        (void)file.writeAt(e.offset, e.old.constData(), e.old.size());
+        return err;
+    }
+    stepDone();
+    if (!file.sync()) {
+        const int err = file.error() ? file.error() : EIO;
+        if (file.writeAt(e.offset, e.old.constData(), e.old.size()))
+            (void)file.sync();
+        return err;
+    }
+    stepDone();
+    return 0;
+}
+
+// The edits written over the file, their old bytes saved first in an undo
+// journal. std::nullopt when no journal can be kept.
+std::optional<int> writeInPlace(File& file, const QString& target, const std::vector<Edit>& edits, qint64 newLength)
+{
+    const qint64 length = file.size();
     JournalData data = journalFor(UndoInPlace, file, target, newLength);
     for (const Edit& e : edits)
         data.undo.emplace_back(e.offset, e.old);
@@ -438,10 +481,60 @@ std::optional<int> writeInPlace(File& file, const QString& target, const TagChan
     journal.finish();
     return 0;
 }
+
+// n bytes of one file copied into another, inside the kernel where the
+// filesystem allows it (on btrfs or XFS by sharing the blocks), otherwise
+// through a buffer. False with errno set.
+bool copyBytes(int from, qint64 in, int to, qint64 out, qint64 n)
+{
+    bool inKernel = true;
+    std::vector<char> buffer;
+    while (n > 0) {
+        const qint64 piece = std::min(kPiece, n);
+        qint64 done = 0;
+        if (inKernel) {
+            loff_t i = in, o = out;
+            const ssize_t r = ::copy_file_range(from, &i, to, &o, size_t(piece), 0);
+            if (r < 0 && errno == EINTR)
+                continue;
+            // Not offered here (another filesystem, an old kernel): the buffer
+            // then copies the rest, and meets any real failure itself.
+            if (r <= 0) {
+                inKernel = false;
+                continue;
+            }
+            done = r;
+        } else {
+            buffer.resize(size_t(kPiece));
+            const ssize_t r = ::pread(from, buffer.data(), size_t(piece), off_t(in));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0) {
+                errno = r < 0 ? errno : EIO;
+                return false;
+            }
+            if (!writeAll(to, out, buffer.data(), r))
+                return false;
+            done = r;
+        }
+        in += done;
+        out += done;
+        n -= done;
+        stepDone();
+    }
+    return true;
+}
+
 // The whole new file written beside the old one, flushed, and renamed over
 // it in one step; on failure the old file stands and the copy is gone.
-int writeCopy(File& original, const QString& target, const TagChange& c, qint64 tailFrom, qint64 newLength)
+// journalOtherwise: the change keeps the layout and could be written in place
+// under a journal; then a copy that cannot be made in the folder, or that
+// would not keep the file's owner and group, sets cannotStandIn and writes
+// nothing.
+int writeCopy(File& original, const QString& target, const TagChange& c, qint64 tailFrom, qint64 newLength,
+              bool journalOtherwise, bool& cannotStandIn)
 {
+    cannotStandIn = false;
     // Without the journal the copy of a killed write is still found at the
     // next open of its folder.
     Journal journal;
@@ -453,6 +546,7 @@ int writeCopy(File& original, const QString& target, const TagChange& c, qint64 
     const int fd = ::mkostemp(copy.data(), O_CLOEXEC);
     if (fd < 0) {
         const int err = lastError();
+        cannotStandIn = journalOtherwise;
         journal.finish();
         return err;
     }
@@ -474,6 +568,12 @@ int writeCopy(File& original, const QString& target, const TagChange& c, qint64 
         // Only the group may be ours to give; the owner stays the writer.
         (void)::fchown(fd, uid_t(-1), original.group());
     }
+    struct stat st {};
+    if (journalOtherwise &&
+        (::fstat(fd, &st) != 0 || st.st_uid != original.owner() || st.st_gid != original.group())) {
+        cannotStandIn = true;
+        return fail(EPERM);
+    }
     if (::fchmod(fd, original.mode() & 07777) != 0)
         return fail(errno);
 
@@ -485,15 +585,9 @@ int writeCopy(File& original, const QString& target, const TagChange& c, qint64 
     };
     if (!put(c.head.constData(), c.head.size()))
         return fail(errno);
-    std::vector<char> buffer(kPiece);
-    for (qint64 in = c.keepFrom; in < tailFrom;) {
-        const qint64 got = original.readUpTo(in, buffer.data(), std::min<qint64>(kPiece, tailFrom - in));
-        if (got <= 0)
-            return fail(got < 0 ? original.error() : EIO);
-        if (!put(buffer.data(), got))
-            return fail(errno);
-        in += got;
-    }
+    if (!copyBytes(original.fd(), c.keepFrom, fd, out, tailFrom - c.keepFrom))
+        return fail(errno);
+    out += tailFrom - c.keepFrom;
     if ((c.tailFrom >= 0 && !put(c.tail.constData(), c.tail.size())) || out != newLength)
         return fail(errno);
     if (syncFile(fd) != 0)
@@ -538,10 +632,38 @@ int writeChange(File& file, const QString& path, const TagChange& c)
     const qint64 tailFrom = c.tailFrom < c.keepFrom ? length : std::min(c.tailFrom, length);
     const qint64 newLength = c.head.size() + (tailFrom - c.keepFrom) + (c.tailFrom < 0 ? 0 : c.tail.size());
     const QString target = realTarget(path);
-    if (c.head.size() == c.keepFrom)
-        if (const auto done = writeInPlace(file, target, c, tailFrom, newLength))
+
+    std::vector<Edit> edits;
+    const bool layoutKept = c.head.size() == c.keepFrom;
+    if (layoutKept) {
+        auto found = editsOf(file, c, tailFrom);
+        if (!found)
+            return file.error() ? file.error() : EIO;
+        edits = std::move(*found);
+        if (edits.empty())
+            return 0;
+        if (newLength == length)
+            if (const auto span = onePage(file, edits))
+                return writeOnePage(file, *span);
+    }
+
+    // Anything larger is written whole into a copy renamed over the file, so
+    // that the file is never seen half written, not even before the next
+    // recovery. The journal stands in only where a copy cannot: a file with
+    // hard links (a copy would part them), a folder where no copy can be
+    // made, or an owner or group the copy could not be given.
+    struct stat st {};
+    if (layoutKept && ::fstat(file.fd(), &st) == 0 && st.st_nlink > 1)
+        if (const auto done = writeInPlace(file, target, edits, newLength))
             return *done;
-    return writeCopy(file, target, c, tailFrom, newLength);
+    bool cannotStandIn = false;
+    const int err = writeCopy(file, target, c, tailFrom, newLength, layoutKept, cannotStandIn);
+    if (!cannotStandIn)
+        return err;
+    if (const auto done = writeInPlace(file, target, edits, newLength))
+        return *done;
+    // No journal either: a copy that can be made is written even so.
+    return writeCopy(file, target, c, tailFrom, newLength, false, cannotStandIn);
 }
 
 void recoverPendingWrites() { recoverJournals(nullptr); }

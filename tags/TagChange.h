@@ -2,13 +2,15 @@
 // One change of an MP3 file's tags, written so that a crash or a kill at any
 // moment leaves the file with all its old tags or all its new ones.
 //
-// A change that keeps the file's layout (the ID3v2 tag fits its old space,
-// the ID3v1 block is rewritten or appended) is written in place, so the file
-// keeps its identity and its hard links. The bytes it overwrites are first
-// saved in an undo journal in the user's folder of pending tag writes; the
-// journal goes once the file is flushed. A change that moves the audio is
-// written whole into a hidden copy beside the file (".<name>.kvtag-XXXXXX"),
-// flushed and renamed over it in one step.
+// A change that keeps the file's length and lies within one 4096-byte page is
+// one write in place, which a kill cannot split. Any other change is written
+// whole into a hidden copy beside the file (".<name>.kvtag-XXXXXX"), flushed
+// and renamed over it in one step, so the file on disk is never half written.
+// Only where a copy cannot stand in for the file (it has hard links, no copy
+// can be made in its folder, or the copy could not keep its owner and group)
+// is a change that keeps the layout written in place, after the bytes it
+// overwrites were saved in an undo journal in the user's folder of pending
+// tag writes; the journal goes once the file is flushed.
 //
 // What a killed write leaves behind, a journal or a copy, is put right by
 // recoverPendingWrites: at the program's start, when a file is opened in the

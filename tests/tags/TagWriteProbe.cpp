@@ -1,9 +1,10 @@
 // A tag write in a process of its own, for the tests that kill it part way:
 //   tag_write_probe <file> <change> <step>
 // change: "titles" (a new title in both tags), "grow" (the ID3v2 tag outgrows
-// its space) or "v2" (a new ID3v2 title only). With step > 0 the process kills
-// itself (SIGKILL) when the write reaches that step; with 0 it writes to the
-// end and prints "steps <n>". It prints "writing" just before the write starts.
+// its space), "v2" (a new ID3v2 title only) or "v1" (a new ID3v1 title only).
+// With step > 0 the process kills itself (SIGKILL) when the write reaches that
+// step; with 0 it writes to the end and prints "steps <n>". It prints
+// "writing" just before the write starts.
 #include <QString>
 #include <csignal>
 #include <cstdio>
@@ -37,8 +38,9 @@ int main(int argc, char** argv)
 
     cMP3ID3v1 v1;
     cMP3ID3v2 v2;
-    const bool both = std::strcmp(change, "v2") != 0;
-    if ((both && !v1.setMP3File(path)) || !v2.setMP3File(path))
+    const bool withV1 = std::strcmp(change, "v2") != 0;
+    const bool withV2 = std::strcmp(change, "v1") != 0;
+    if ((withV1 && !v1.setMP3File(path)) || (withV2 && !v2.setMP3File(path)))
         return 3;
     v1.setTitle(QStringLiteral("New v1 title"));
     v2.setTitle(QStringLiteral("New v2 title"));
@@ -48,7 +50,7 @@ int main(int argc, char** argv)
     tagio::setStepHook(&countStep);
     std::printf("writing\n");
     std::fflush(stdout);
-    const TagError e = tagio::updateTags(both ? &v1 : nullptr, &v2);
+    const TagError e = tagio::updateTags(withV1 ? &v1 : nullptr, withV2 ? &v2 : nullptr);
     if (e.isError()) {
         std::fprintf(stderr, "%s(%d)\n", qPrintable(e.Description), e.Number);
         return 1;
