@@ -712,9 +712,10 @@ TEST_F(MP3TagsEditor, ALargeFileNeverHoldsTheWindow)
     QFile::remove(path);
 }
 
-// A write killed half way through the tag: the next open rolls it back before
-// reading, so the boxes show the old tags, and clears the copies of killed
-// rewrites beside the file.
+// A write killed half way through the tag of a hard-linked file (written in
+// place under a journal, so that the link is kept): the next open rolls it
+// back before reading, so the boxes show the old tags, and clears the copies
+// of killed rewrites beside the file.
 TEST_F(MP3TagsEditor, OpeningAFileAfterAKilledWriteShowsItsOldTagsAndLeavesNothingBehind)
 {
     QByteArray picture("\0image/png\0\x03\0", 13);
@@ -723,6 +724,9 @@ TEST_F(MP3TagsEditor, OpeningAFileAfterAKilledWriteShowsItsOldTagsAndLeavesNothi
     const QByteArray original = tag(3, text3("TIT2", "Old title") + frame(3, "APIC", picture), 1000) +
                                 mpegAudio(20, 4) + v1Block("Old title", "", "", "", "", 1);
     const QString path = writeFile("killed.mp3", original);
+    const QString link = path + ".link";
+    QFile::remove(link);
+    ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(link).constData()), 0);
     // Killed with a part of the tag written.
     QProcess probe;
     probe.start(QStringLiteral(KELVANE_TAG_WRITE_PROBE), {path, "titles", "3"});
@@ -736,4 +740,6 @@ TEST_F(MP3TagsEditor, OpeningAFileAfterAKilledWriteShowsItsOldTagsAndLeavesNothi
     EXPECT_EQ(readFile(path), original);
     EXPECT_FALSE(QFile::exists(copy));
     EXPECT_TRUE(QDir(tagio::pendingWritesFolder()).isEmpty());
+    EXPECT_EQ(readFile(link), original);
+    QFile::remove(link);
 }
