@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <memory>
 
 #include "audiotools/ConverterEvents.h"
 #include "audiotools/JobSteps.h"
@@ -17,6 +18,7 @@
 #include "components/controls/cProgressBar.h"
 #include "core/Edition.h"
 #include "core/PathNames.h"
+#include "core/SourceFormat.h"
 #include "core/TextFiles.h"
 #include "lists/ItemRow.h"
 #include "platform/MessageBox.h"
@@ -113,6 +115,7 @@ void FrmACMConverter::LoadOwnTail()
 
 void FrmACMConverter::UnloadOwnSteps()
 {
+    m_itemRead.stop();
     cAudioConverter1->ReleaseComponent();
     m_probe->ReleaseComponent();
 }
@@ -139,20 +142,28 @@ void FrmACMConverter::cboTags_Click()
 
 void FrmACMConverter::cboBestAccordItem_Click()
 {
-    cboTags->clear();
-    cboFormats->clear();
+    // A choice made while an earlier item is still read wins over it.
+    const quint64 choice = ++m_bestAccordChoice;
     int flags = 0;
     if (cboBestAccordItem->currentText() != kAllCodecs) {
-        // An item's format is read on a component of its own, so a running
-        // conversion is never disturbed.
-        if (m_probe->OpenSourceFile(cboBestAccordItem->currentText()) == 0) {
-            m_probeRate = m_probe->SampleRate();
-            m_probeChannels = m_probe->Channels();
-            m_probeBits = m_probe->BitsPerSample();
+        // The item's format is read on a worker, with a reader of its own: a
+        // stalled file never holds the window, nor a running conversion.
+        auto format = std::make_shared<SourceFormat>();
+        QPointer<FrmACMConverter> self(this);
+        const bool read = m_itemRead.run([format, path = cboBestAccordItem->currentText()] {
+            *format = ReadSourceFormat(path);
+        });
+        if (!self || !read || choice != m_bestAccordChoice)
+            return;
+        if (format->ok()) {
+            m_probeRate = format->sampleRate;
+            m_probeChannels = format->channels;
+            m_probeBits = format->bitsPerSample;
         }
-        m_probe->CloseSourceFile();
         flags = kConvertOnly;
     }
+    cboTags->clear();
+    cboFormats->clear();
     m_probe->EnumACMFormatTags(kPcmTag, m_probeRate, m_probeChannels, m_probeBits, flags);
     if (cboTags->count() == 0)
         return;

@@ -2,6 +2,7 @@
 // "ACM Converter": converts every row into a WAV file compressed by the
 // codec and format chosen on the Settings page. The codec list can be
 // narrowed to the codecs that convert a chosen item's format as it is.
+#include "core/OffThreadWait.h"
 #include "toolframe/JobParameters.h"
 #include "toolframe/ToolWindow.h"
 
@@ -58,6 +59,8 @@ private:
     // Reads the chosen items' formats, apart from the component that converts.
     cAudioConverter* m_probe = nullptr;
     int m_probeRate = 0, m_probeChannels = 0, m_probeBits = 0;
+    OffThreadWait m_itemRead;
+    quint64 m_bestAccordChoice = 0;
     ComponentJobTarget<cAudioConverter> m_target;
 };
 

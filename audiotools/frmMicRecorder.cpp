@@ -443,14 +443,14 @@ void FrmMicRecorder::lblNoticParameters_Click() { ShellOpen(this, g_sAppHomePage
 void FrmMicRecorder::cmdPlay_Click()
 {
     const QString path = txtAudioFile->text();
-    if (!QFileInfo(path).isFile()) {
+    // Only a missing file is refused here: whatever else is there (a pipe, a
+    // folder) the player refuses while it opens the file off this thread.
+    if (!QFileInfo::exists(path)) {
         MsgBox("The audio file " + path + " doesn't exists", vbInformation | vbOKOnly, QString(), this);
         return;
     }
     if (cWave1->IsPlaying())
         return;
-    WaveFileInfoRecord info;
-    cWave1->WaveFileInfo(path, info);
     QPointer<FrmMicRecorder> self(this); // the window may go while the file opens
     long code = cWave1->PlayWaveFile(path, cboDevices->currentIndex(), 8000);
     if (!self)
@@ -459,7 +459,7 @@ void FrmMicRecorder::cmdPlay_Click()
         log(QStringLiteral(": Error Play Start:") + cWave1->GetErrorText(code));
         return;
     }
-    lbTotalLengthSec->setText(cWave::SecondsToTime(info.SecondsLength));
+    lbTotalLengthSec->setText(cWave::SecondsToTime(cWave1->PlayingSeconds()));
     tmSlider->start();
     QTextCursor cursor(txtResults->document());
     cursor.movePosition(QTextCursor::End);

@@ -1,6 +1,7 @@
 #include "lists/frmItem.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
+#include <thread>
 
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cDateTimePick.h"
@@ -21,6 +23,7 @@
 #include "core/CommonLook.h"
 #include "core/MainWindowServices.h"
 #include "core/PathNames.h"
+#include "core/SourceFormat.h"
 #include "core/TimeText.h"
 #include "core/ToolFrameServices.h"
 #include "core/WindowHelpers.h"
@@ -311,27 +314,49 @@ void FrmItem::GetFileInfo()
 {
     lblTitle->setText(cell(COL_ITEM_NAME));
     const QString path = cell(COL_FILE);
-    const bool bOpened = cAudioConverter1->OpenSourceFile(path) == 0;
     txtItemName->setText(cell(COL_ITEM_NAME));
     lblFileName->setText(GetFileNameFromPath(path));
     lblTotalSize->setText(cell(COL_SIZE));
     lblTotalTime->setText(cell(COL_TIME));
     lblCreated->setText(cell(COL_CREATED));
     lblFormat->setText(GetExtension(path).toUpper());
-    // A file that cannot be read leaves its labels as they were.
-    if (bOpened) {
-        lblSamples->setText(QString::number(cAudioConverter1->SampleRate()));
-        lblBitrate->setText(QString::number(cAudioConverter1->BitsPerSample()));
-        lblChannels->setText(cAudioConverter1->Channels() == 1 ? QStringLiteral("MONO") : QStringLiteral("STEREO"));
-    }
     lblPath->setText(GetFolderOfFile(path));
-    cAudioConverter1->CloseSourceFile();
-    cAudioConverter1->ReleaseComponent();
+    ReadFileFormat(path);
 
     dtStartAfter->setPickerTime(QTime(0, 0));
     const QTime length = TimeOfDayFromText(cell(COL_TIME));
     if (length.isValid())
         dtUntil->setPickerTime(length);
+}
+
+void FrmItem::ReadFileFormat(const QString& path)
+{
+    // Read on a thread of its own, so a file on a stalled mount never holds
+    // the dialog; only the read of the row shown last fills the labels.
+    const quint64 read = ++m_formatRead;
+    m_bFormatPending = true;
+    QPointer<FrmItem> self(this);
+    std::thread([self, read, path] {
+        const SourceFormat format = ReadSourceFormat(path);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, read, format] {
+                if (self && read == self->m_formatRead)
+                    self->ShowFileFormat(format);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void FrmItem::ShowFileFormat(const SourceFormat& format)
+{
+    m_bFormatPending = false;
+    // A file that cannot be read leaves its labels as they were.
+    if (!format.ok())
+        return;
+    lblSamples->setText(QString::number(format.sampleRate));
+    lblBitrate->setText(QString::number(format.bitsPerSample));
+    lblChannels->setText(format.channels == 1 ? QStringLiteral("MONO") : QStringLiteral("STEREO"));
 }
 
 void FrmItem::SetIDvTags()

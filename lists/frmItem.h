@@ -17,6 +17,7 @@ class LinkLabel;
 class cAudioConverter;
 class cDateTimePick;
 class cTabControl;
+struct SourceFormat;
 
 class FrmItem : public QDialog {
     Q_OBJECT
@@ -27,8 +28,11 @@ public:
     long lItem = 0;
     long l_lGridRowNum = 0;
 
-    // Fills the information page from the row and resets both pickers.
+    // Fills the information page from the row and resets both pickers. The
+    // file's format follows once it is read, away from the window's thread.
     void GetFileInfo();
+    // True from GetFileInfo until the format of its file has been read.
+    bool FileFormatPending() const { return m_bFormatPending; }
     void SetIDvTags();
     // Sets the range option and the pickers from the row's range cells.
     void GetRangeOptions();
@@ -111,8 +115,13 @@ private:
     void HideTabPages();
     void placePages();
     void pickerChanged(cDateTimePick* picker);
+    void ReadFileFormat(const QString& path);
+    void ShowFileFormat(const SourceFormat& format);
     QString cell(const QString& key) const;
     void setCell(const QString& key, const QString& text);
+
+    quint64 m_formatRead = 0;
+    bool m_bFormatPending = false;
 };
 
 // The dialog, created on first use (running its Form_Load on the grid's current row).

@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cImageList.h"
@@ -21,6 +22,7 @@
 #include "core/Dialogs.h"
 #include "core/Edition.h"
 #include "core/Formats.h"
+#include "core/SourceFormat.h"
 #include "core/Startup.h"
 #include "core/WindowHelpers.h"
 #include "platform/Colors.h"
@@ -583,6 +585,8 @@ void FrmAudioProp::reject() { close(); }
 
 void FrmAudioProp::closeEvent(QCloseEvent* event)
 {
+    // A file still being read no longer fills the lists of a closed dialog.
+    m_sourceRead.stop();
     if (!g_bAppClosing) {
         event->ignore();
         hide();
@@ -619,16 +623,28 @@ void FrmAudioProp::chkBestAccordToSource_Click()
         g_OpenFileName.lpstrTitle = QStringLiteral("Open MP3 audio file");
         const FileDialogResult r = ShowOpen(this, true);
         const QString path = r.bCanceled ? QString() : r.sFiles.value(0);
-        if (path.isEmpty() || cAudioConverter1->OpenSourceFile(path) != 0) {
+        // The file is read on a worker: a stalled file never holds the
+        // dialog. The box stays off meanwhile, so it is not clicked twice.
+        auto format = std::make_shared<SourceFormat>();
+        if (!path.isEmpty()) {
+            QPointer<FrmAudioProp> self(this);
+            chkBestAccordToSource->setEnabled(false);
+            const bool read = m_sourceRead.run([format, path] { *format = ReadSourceFormat(path); });
+            if (!self)
+                return;
+            chkBestAccordToSource->setEnabled(true);
+            if (!read)
+                format->status = -1;
+        }
+        if (!format->ok()) {
             // Nothing to recommend from: the lists stay as they were.
             const QSignalBlocker block(chkBestAccordToSource);
             chkBestAccordToSource->setChecked(false);
             return;
         }
-        const int rate = cAudioConverter1->SampleRate();
-        const int channels = cAudioConverter1->Channels();
-        const int bits = cAudioConverter1->BitsPerSample();
-        cAudioConverter1->CloseSourceFile();
+        const int rate = format->sampleRate;
+        const int channels = format->channels;
+        const int bits = format->bitsPerSample;
         {
             const QSignalBlocker block(cboTags);
             cboTags->clear();

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <vector>
 
+#include "core/OffThreadWait.h"
 #include "core/RegistryRoutines.h"
 
 class QCheckBox;
@@ -124,6 +125,7 @@ private:
 
     RegistryRoutines m_reg;
     std::vector<Value> m_values;
+    OffThreadWait m_sourceRead;
 };
 
 FrmAudioProp* g_frmAudioProp();

@@ -493,6 +493,8 @@ long cWave::PlayWaveFile(const QString& path, int, int)
     return code;
 }
 
+long cWave::PlayingSeconds() const { return long(std::nearbyint(m_player->DurationSeconds())); }
+
 long cWave::PlayPosition() const
 {
     if (!m_player->IsPlaying() || m_playLengthMs <= 0)

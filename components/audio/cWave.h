@@ -116,6 +116,9 @@ public:
     // Plays on the default output. `device` (an input's position) and
     // `bufferHint` are accepted and not used.
     long PlayWaveFile(const QString& path, int device, int bufferHint);
+    // The length of the file PlayWaveFile started, in whole seconds to the
+    // nearest: read with the file's opening, away from the window's thread.
+    long PlayingSeconds() const;
     // The position heard, in percent of the file's length.
     long PlayPosition() const;
     long PlayedSeconds() const;

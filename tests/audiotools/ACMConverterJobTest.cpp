@@ -7,12 +7,14 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "audiotools/frmACMConverter.h"
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cProgressBar.h"
 #include "core/Shutdown.h"
 #include "tests/components/audio/AudioFixtures.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/toolframe/ToolFrameTestSupport.h"
 
@@ -126,6 +128,64 @@ TEST_F(ACMConverterJobTest, CodecListsFollowTheChosenItem)
     w->cboBestAccordItem_Click();
     chooseCodec("GSM 6.10", "8000 Hz, 0 bit, Mono");
     EXPECT_EQ(items(w->cboFormats), QStringList({"8000 Hz, 0 bit, Mono"}));
+}
+
+// A chosen item is read away from the window's thread, as on a stalled
+// mount: held while the window's timer ticks through it, then the lists
+// follow the item. A pipe in an item's place is refused once read, keeping
+// the format last read; closing the window while a read hangs ends the wait.
+TEST_F(ACMConverterJobTest, AnItemIsReadWithTheWindowAnswering)
+{
+    const QString all = "PCM,MS ADPCM,IMA ADPCM,GSM 6.10,A-Law,u-Law";
+    const QString phone = fixtures::writeToneWav(audio + "phone.wav", 0.5, 8000, 1, 16);
+    const QString cd = fixtures::writeToneWav(audio + "cd.wav", 0.5, 44100, 2, 16);
+    const QString pipe = audio + "pipe.wav";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    struct Case {
+        QString item;
+        bool closeWhileHeld;
+        QString codecs;
+    };
+    const Case cases[] = {
+        {cd, false, "PCM,MS ADPCM,IMA ADPCM,A-Law,u-Law"},
+        {phone, false, all},
+        {pipe, false, all}, // the phone's format stays
+        {cd, true, ""},
+    };
+    open({whole(cd)});
+    w->FillBestAccordItem({phone, cd, pipe}, QString());
+    for (const Case& k : cases) {
+        SCOPED_TRACE((k.item + (k.closeWhileHeld ? " closed while held" : "")).toStdString());
+        StalledReads opens;
+        int ticksWhileHeld = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            if (opens.stalled() == 0 || ++ticksWhileHeld != 5)
+                return;
+            if (k.closeWhileHeld) {
+                w->close();
+            } else {
+                opens.letThrough();
+                opens.releaseOne();
+            }
+        });
+        ticker.start();
+        w->cboBestAccordItem->setCurrentIndex(w->cboBestAccordItem->findText(k.item));
+        w->cboBestAccordItem_Click();
+        ticker.stop();
+        EXPECT_EQ(opens.onWindowThread(), 0) << "the item was opened on the window's thread";
+        EXPECT_GE(ticksWhileHeld, 5) << "the window did not answer while the item was read";
+        EXPECT_EQ(opens.stalled(), 1);
+        if (k.closeWhileHeld) {
+            EXPECT_FALSE(g_frmACMConverterLoaded());
+            w = nullptr;
+            continue;
+        }
+        EXPECT_EQ(items(w->cboTags).join(","), k.codecs);
+        EXPECT_EQ(w->cboTags->currentText(), "PCM");
+        EXPECT_GT(w->cboFormats->count(), 0);
+    }
 }
 
 TEST_F(ACMConverterJobTest, WritesTheChosenCodecAndEndsLikeTheConverter)

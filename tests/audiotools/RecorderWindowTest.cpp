@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "audiotools/frmMicRecorder.h"
 #include "components/controls/cProgressBar.h"
@@ -21,6 +22,7 @@
 #include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/components/audio/PlayerFixtures.h"
 #include "tests/components/audio/PrivateSink.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
@@ -305,6 +307,55 @@ TEST_F(RecorderWindowTest, PlaysTheTakeBackWithThePlayersLog)
     EXPECT_EQ(w->cSlider1->SliderValue(), 0);
     EXPECT_EQ(log(), (QStringList{"", " PlayeStart Success.", " DonePlay Event.", " PlayUnPause.",
                                   " PlayStop Success."}));
+}
+
+// Play opens the take only away from the window's thread, as on a stalled
+// mount: held while the window's timer ticks through it, then it plays with
+// its length shown. A pipe in its place is named as no regular file, never
+// as missing.
+TEST_F(RecorderWindowTest, PlayOpensTheTakeWithTheWindowAnswering)
+{
+    testenv::ScriptedMessageBoxes boxes;
+    const QString file = m_dir + "played.wav";
+    playerfx::writeSine(file, 2.2, 440);
+    const QString pipe = m_dir + "pipe.wav";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    struct Case {
+        QString path;
+        bool plays;
+        QString logged;
+    };
+    const Case cases[] = {
+        {file, true, " PlayeStart Success."},
+        {pipe, false, " Error Play Start:The file 'pipe.wav' cannot be read: it is not a regular file."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        w->txtAudioFile->setText(c.path);
+        w->txtResults->clear();
+        StalledReads opens;
+        int ticksWhileHeld = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            if (opens.stalled() > 0 && ++ticksWhileHeld == 5) {
+                opens.letThrough();
+                opens.releaseOne();
+            }
+        });
+        ticker.start();
+        w->cmdPlay->click();
+        ticker.stop();
+        EXPECT_EQ(opens.onWindowThread(), 0) << "the take was opened on the window's thread";
+        EXPECT_GE(ticksWhileHeld, 5) << "the window did not answer while the take was opened";
+        EXPECT_TRUE(boxes.prompts().isEmpty());
+        EXPECT_TRUE(log().contains(c.logged)) << log().join("|").toStdString();
+        EXPECT_EQ(w->tmSlider->isActive(), c.plays);
+        if (c.plays) {
+            EXPECT_EQ(w->lbTotalLengthSec->text(), "0:00:02");
+            w->cmdStop->click();
+        }
+    }
 }
 
 TEST_F(RecorderWindowTest, ClosingWhileRecordingKeepsAValidTake)

@@ -6,7 +6,9 @@
 #include <QRadioButton>
 #include <QTimeEdit>
 
+#include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
 
 #include "components/controls/cDateTimePick.h"
 #include "components/controls/cTreeView.h"
@@ -16,6 +18,7 @@
 #include "lists/GridEditing.h"
 #include "lists/frmDirProperties.h"
 #include "lists/frmItem.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/lists/EditingFixture.h"
 
 using namespace editing;
@@ -42,6 +45,15 @@ protected:
         w.cGrid1->setSelectedRow(row);
         return g_frmItem();
     }
+    // Waits for the read of the shown file's format.
+    static bool formatRead(FrmItem* d)
+    {
+        return QTest::qWaitFor([d] { return !d->FileFormatPending(); }, 30000);
+    }
+    static QStringList formatLabels(FrmItem* d)
+    {
+        return {d->lblSamples->text(), d->lblBitrate->text(), d->lblChannels->text()};
+    }
     QString picker(cDateTimePick* p) { return p->PickerTime().toString("HH:mm:ss"); }
 };
 
@@ -54,6 +66,7 @@ TEST_F(ItemDialogTest, ARangeOpensByTimeAndAppliesUnchangedAsItWas)
     EXPECT_EQ(d->lblFileName->text(), "b.wav");
     EXPECT_EQ(d->lblPath->text(), audio);
     EXPECT_EQ(d->lblFormat->text(), "WAV");
+    ASSERT_TRUE(formatRead(d));
     EXPECT_EQ(d->lblSamples->text(), "44100");
     EXPECT_EQ(d->lblBitrate->text(), "16");
     EXPECT_EQ(d->lblChannels->text(), "MONO");
@@ -256,6 +269,61 @@ TEST_F(ItemDialogTest, TheTagLinksOpenTheDefaultTagsPageAndTheTagMacros)
     EXPECT_EQ(page, "ID3 Tags");
     EXPECT_EQ(d->txtTagArtist->text(), " spaced ");
     d->close();
+}
+
+// The file's format is read away from the dialog's thread, as on a stalled
+// mount: Next comes back while the read is held, the labels keep the last
+// file's format meanwhile and Exit answers; released, the labels show the
+// new file's format. A pipe in the file's place is refused once read, and
+// the labels stay as they were.
+TEST_F(ItemDialogTest, TheFileIsReadWithTheDialogAnswering)
+{
+    showThree();
+    const QString pipe = audio + "pipe.wav";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QStringList stereo = {"44100", "16", "STEREO"};
+    struct Case {
+        const char* name;
+        bool piped; // the second row's file is the pipe
+        bool exitWhileHeld;
+        QStringList labels; // once released
+    };
+    const Case cases[] = {
+        {"a mono file", false, false, {"44100", "16", "MONO"}},
+        {"a pipe", true, false, stereo},
+        {"Exit while held", false, true, stereo},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        w.cGrid1->setCellText(2, w.cGrid1->ColumnIndex(COL_FILE), c.piped ? pipe : audio + "b.wav");
+        QPointer<FrmItem> d = open(1);
+        ASSERT_TRUE(formatRead(d));
+        ASSERT_EQ(formatLabels(d), stereo);
+
+        StalledReads opens;
+        d->cmdNext->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return opens.stalled() == 1; }, 10000));
+        EXPECT_EQ(opens.onWindowThread(), 0) << "the file was opened on the dialog's thread";
+        EXPECT_EQ(d->txtItemName->text(), "B");
+        EXPECT_TRUE(d->FileFormatPending());
+        EXPECT_EQ(formatLabels(d), stereo);
+        if (c.exitWhileHeld) {
+            d->cmdExit->click();
+            EXPECT_FALSE(g_frmItemLoaded());
+        }
+        opens.letThrough();
+        opens.releaseOne();
+        if (c.exitWhileHeld) {
+            // The late answer finds the dialog gone and changes nothing.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_TRUE(d.isNull());
+            continue;
+        }
+        ASSERT_TRUE(formatRead(d));
+        EXPECT_EQ(formatLabels(d), c.labels);
+        d->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST_F(ItemDialogTest, ADataTrackIsNotOpened)

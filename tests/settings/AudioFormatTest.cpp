@@ -3,10 +3,13 @@
 #include <QFrame>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "components/audio/cAudioConverter.h"
 #include "components/controls/cImageList.h"
@@ -21,6 +24,7 @@
 #include "settings/SettingsWidgets.h"
 #include "settings/frmAudioProp.h"
 #include "settings/frmOptions.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/support/TestEnv.h"
 #include "tests/settings/FreshSettingsWindows.h"
 
@@ -493,3 +497,77 @@ TEST_F(CodecLists, RecommendedCodecsForAnMp3AndCancelRestoresTheLists)
     EXPECT_EQ(a->cboTags->currentIndex(), 0);
     EXPECT_EQ(a->cboFormats->currentIndex(), a->cboFormats->count() > 0 ? 0 : -1);
 }
+
+namespace {
+
+// The chosen file is read away from the dialog's thread, as on a stalled
+// mount: held while the dialog's timer ticks through it, then its codecs are
+// listed. A pipe chosen in its place is refused once read, as a file that
+// cannot be read; Exit while a read hangs ends the wait, the lists as they were.
+TEST_F(CodecLists, TheChosenFileIsReadWithTheDialogAnswering)
+{
+    install();
+    const QString mp3 = makeMp3("source.mp3");
+    if (mp3.isEmpty())
+        GTEST_SKIP() << "ffmpeg cannot make an MP3 here";
+    const QString pipe = testenv::tempRoot() + "/pipe.mp3";
+    QFile::remove(pipe);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    FrmAudioProp* a = g_frmAudioProp();
+    a->show();
+    const QStringList allCodecs = entries(a->cboTags);
+    QStringList fromMp3;
+    cAudioConverter probe;
+    QObject::connect(&probe, &cAudioConverter::ACMFormatTagFound, [&](const QString& c) { fromMp3 << c; });
+    probe.EnumACMFormatTags(1, 22050, 1, 16, 0x100000);
+    std::sort(fromMp3.begin(), fromMp3.end(),
+              [](const QString& x, const QString& y) { return QString::compare(x, y, Qt::CaseInsensitive) < 0; });
+
+    struct Case {
+        const char* name;
+        QString file;
+        bool exitWhileHeld;
+        bool ticked;
+        QStringList codecs;
+    };
+    const Case cases[] = {
+        {"an MP3", mp3, false, true, fromMp3},
+        {"a pipe", pipe, false, false, allCodecs},
+        {"Exit while held", mp3, true, false, allCodecs},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testenv::ScriptedDialogs dialogs;
+        dialogs.choose({c.file});
+        StalledReads opens;
+        int ticksWhileHeld = 0;
+        bool enabledWhileHeld = true;
+        QTimer ticker;
+        ticker.setInterval(10);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            if (opens.stalled() == 0 || ++ticksWhileHeld != 5)
+                return;
+            enabledWhileHeld = a->chkBestAccordToSource->isEnabled();
+            if (c.exitWhileHeld) {
+                a->cmdExit->click();
+            } else {
+                opens.letThrough();
+                opens.releaseOne();
+            }
+        });
+        ticker.start();
+        a->chkBestAccordToSource->click();
+        ticker.stop();
+        EXPECT_EQ(opens.onWindowThread(), 0) << "the file was opened on the dialog's thread";
+        EXPECT_GE(ticksWhileHeld, 5) << "the dialog did not answer while the file was read";
+        EXPECT_FALSE(enabledWhileHeld) << "the box could be clicked again while its file was read";
+        EXPECT_TRUE(a->chkBestAccordToSource->isEnabled());
+        EXPECT_EQ(a->chkBestAccordToSource->isChecked(), c.ticked);
+        EXPECT_EQ(entries(a->cboTags), c.codecs);
+        if (c.ticked)
+            a->chkBestAccordToSource->click(); // back to every codec
+        a->show();
+    }
+}
+
+} // namespace
