@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,7 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <memory>
+#include <thread>
 
 #include "audiotools/ConverterEvents.h"
 #include "audiotools/JobSteps.h"
@@ -115,7 +116,6 @@ void FrmACMConverter::LoadOwnTail()
 
 void FrmACMConverter::UnloadOwnSteps()
 {
-    m_itemRead.stop();
     cAudioConverter1->ReleaseComponent();
     m_probe->ReleaseComponent();
 }
@@ -144,24 +144,37 @@ void FrmACMConverter::cboBestAccordItem_Click()
 {
     // A choice made while an earlier item is still read wins over it.
     const quint64 choice = ++m_bestAccordChoice;
-    int flags = 0;
-    if (cboBestAccordItem->currentText() != kAllCodecs) {
-        // The item's format is read on a worker, with a reader of its own: a
-        // stalled file never holds the window, nor a running conversion.
-        auto format = std::make_shared<SourceFormat>();
-        QPointer<FrmACMConverter> self(this);
-        const bool read = m_itemRead.run([format, path = cboBestAccordItem->currentText()] {
-            *format = ReadSourceFormat(path);
-        });
-        if (!self || !read || choice != m_bestAccordChoice)
-            return;
-        if (format->ok()) {
-            m_probeRate = format->sampleRate;
-            m_probeChannels = format->channels;
-            m_probeBits = format->bitsPerSample;
-        }
-        flags = kConvertOnly;
+    if (cboBestAccordItem->currentText() == kAllCodecs) {
+        m_bItemPending = false;
+        ListCodecs(0);
+        return;
     }
+    // The item's format is read on a thread of its own, with a reader of its
+    // own: a stalled file never holds the window (not even while it loads),
+    // nor a running conversion. The lists keep the last choice meanwhile.
+    m_bItemPending = true;
+    QPointer<FrmACMConverter> self(this);
+    std::thread([self, choice, path = cboBestAccordItem->currentText()] {
+        const SourceFormat format = ReadSourceFormat(path);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, choice, format] {
+                if (!self || choice != self->m_bestAccordChoice)
+                    return;
+                self->m_bItemPending = false;
+                if (format.ok()) {
+                    self->m_probeRate = format.sampleRate;
+                    self->m_probeChannels = format.channels;
+                    self->m_probeBits = format.bitsPerSample;
+                }
+                self->ListCodecs(kConvertOnly);
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void FrmACMConverter::ListCodecs(int flags)
+{
     cboTags->clear();
     cboFormats->clear();
     m_probe->EnumACMFormatTags(kPcmTag, m_probeRate, m_probeChannels, m_probeBits, flags);

@@ -2,7 +2,6 @@
 // "ACM Converter": converts every row into a WAV file compressed by the
 // codec and format chosen on the Settings page. The codec list can be
 // narrowed to the codecs that convert a chosen item's format as it is.
-#include "core/OffThreadWait.h"
 #include "toolframe/JobParameters.h"
 #include "toolframe/ToolWindow.h"
 
@@ -29,8 +28,10 @@ public:
 
     // Lists the formats of the codec in cboTags and chooses the first.
     void cboTags_Click();
-    // Refills the codec list for the entry of cboBestAccordItem.
+    // Refills the codec list for the entry of cboBestAccordItem; for a file,
+    // once its format has been read (ItemPending() until then).
     void cboBestAccordItem_Click();
+    bool ItemPending() const { return m_bItemPending; }
     // The main window's fill-in: "All ACM Codecs", the files, then the
     // selected file chosen (which runs cboBestAccordItem_Click).
     void FillBestAccordItem(const QStringList& files, const QString& selected);
@@ -56,11 +57,13 @@ protected:
     void UnloadOwnSteps() override;
 
 private:
+    // Lists the codecs for the last format read, PCM chosen.
+    void ListCodecs(int flags);
     // Reads the chosen items' formats, apart from the component that converts.
     cAudioConverter* m_probe = nullptr;
     int m_probeRate = 0, m_probeChannels = 0, m_probeBits = 0;
-    OffThreadWait m_itemRead;
     quint64 m_bestAccordChoice = 0;
+    bool m_bItemPending = false;
     ComponentJobTarget<cAudioConverter> m_target;
 };
 

@@ -279,6 +279,8 @@ TEST_F(ToolLaunchTest, SplitterJoinerAndACMConverterOpenOverTheirRows)
         EXPECT_EQ(acm->cboBestAccordItem->itemText(2), b);
         // The selected item, 8 kHz mono, chose the codecs before the window showed.
         EXPECT_EQ(acm->cboBestAccordItem->currentText(), b);
+        // The selected row's format is read off the window's thread.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !acm->ItemPending(); }));
         EXPECT_NE(acm->cboTags->findText("GSM 6.10"), -1);
         EXPECT_EQ(acm->cboTags->currentText(), "PCM");
     });
