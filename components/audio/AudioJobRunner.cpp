@@ -20,6 +20,11 @@ std::function<void()>& hookInForce()
     static std::function<void()> hook;
     return hook;
 }
+std::function<void()>& endHookInForce()
+{
+    static std::function<void()> hook;
+    return hook;
+}
 
 // Read by workers while a test may set it: never destroyed, read under its lock.
 struct ProgressHookSlot {
@@ -35,6 +40,8 @@ ProgressHookSlot& progressHookSlot()
 
 void setJobStartHook(std::function<void()> hook) { hookInForce() = std::move(hook); }
 std::function<void()> jobStartHook() { return hookInForce(); }
+void setJobEndHook(std::function<void()> hook) { endHookInForce() = std::move(hook); }
+std::function<void()> jobEndHook() { return endHookInForce(); }
 
 void setProgressHook(ProgressHook hook)
 {
@@ -108,7 +115,8 @@ void AudioJobRunner::start(std::function<JobOutcome(JobContext&)> work)
     QObject* owner = m_owner;
     auto abortFlag = unit->abort;
     std::function<void()> hook = jobStartHook();
-    m_thread = std::thread([this, owner, unit, gen, abortFlag, hook, work = std::move(work)] {
+    std::function<void()> endHook = jobEndHook();
+    m_thread = std::thread([this, owner, unit, gen, abortFlag, hook, endHook, work = std::move(work)] {
         JobContext ctx;
         ctx.m_abort = abortFlag;
         ctx.m_post = [this, owner, unit, gen, abortFlag](int a, int b) {
@@ -126,16 +134,20 @@ void AudioJobRunner::start(std::function<JobOutcome(JobContext&)> work)
         if (hook)
             hook();
         JobOutcome outcome = work(ctx);
-        std::lock_guard<std::mutex> lock(unit->mutex);
-        if (unit->abandoned) {
-            if (outcome.output)
-                outcome.output->discard();
-            return;
+        {
+            std::lock_guard<std::mutex> lock(unit->mutex);
+            if (unit->abandoned) {
+                if (outcome.output)
+                    outcome.output->discard();
+                return;
+            }
+            unit->outcome = std::move(outcome);
+            unit->finished = true;
+            unit->ended.notify_all();
+            QMetaObject::invokeMethod(owner, [this, gen] { finishUnit(gen); }, Qt::QueuedConnection);
         }
-        unit->outcome = std::move(outcome);
-        unit->finished = true;
-        unit->ended.notify_all();
-        QMetaObject::invokeMethod(owner, [this, gen] { finishUnit(gen); }, Qt::QueuedConnection);
+        if (endHook)
+            endHook();
     });
 }
 

@@ -58,6 +58,11 @@ private:
 // Empty for none; a job takes the hook in force when it starts.
 void setJobStartHook(std::function<void()> hook);
 std::function<void()> jobStartHook();
+// For tests: runs on each job's worker (as above) once it has posted its end
+// (not when it was let go),
+// so that a test can act while that end is still queued. Same terms.
+void setJobEndHook(std::function<void()> hook);
+std::function<void()> jobEndHook();
 
 class AudioJobRunner {
 public:

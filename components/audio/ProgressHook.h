@@ -1,9 +1,9 @@
 #pragma once
 // For tests: runs on a worker at each progress report it posts (the jobs'
-// units, the editor's waveform and save; a speech file after each piece of
-// its text), with the report and the work's abort flag, so that a test can
-// hold the work mid-way. It must return once the flag is set. Empty for
-// none, as outside tests. Internal to components/audio/.
+// units, the CD ripper's rips, the editor's waveform and save; a speech file
+// after each piece of its text), with the report and the work's abort flag,
+// so that a test can hold the work mid-way. It must return once the flag is
+// set. Empty for none, as outside tests. Internal to components/.
 #include <atomic>
 #include <functional>
 

@@ -239,35 +239,42 @@ void cAudioCDRipper::StartRip()
     job->id = m_nextJobId++;
     m_job = job;
 
-    m_worker = std::thread([this, job, rq, hook = kvaudio::jobStartHook()] {
+    m_worker = std::thread([this, job, rq, hook = kvaudio::jobStartHook(), endHook = kvaudio::jobEndHook()] {
         if (hook)
             hook();
         auto progress = [this, job](int percent) {
             const quint64 id = job->id;
-            std::lock_guard<std::mutex> lock(job->mutex);
-            if (job->abandoned)
-                return;
-            QMetaObject::invokeMethod(
-                this,
-                [this, id, percent] {
-                    if (m_job && m_job->id == id && !m_job->abortRequested)
-                        emit JobProgress(percent);
-                },
-                Qt::QueuedConnection);
+            {
+                std::lock_guard<std::mutex> lock(job->mutex);
+                if (job->abandoned)
+                    return;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, id, percent] {
+                        if (m_job && m_job->id == id && !m_job->abortRequested)
+                            emit JobProgress(percent);
+                    },
+                    Qt::QueuedConnection);
+            }
+            kvaudio::runProgressHook(percent, -1, job->abort);
         };
         auto result = std::make_shared<cdrip::Result>(cdrip::run(rq, job->abort, progress));
         const quint64 id = job->id;
-        std::lock_guard<std::mutex> lock(job->mutex);
-        if (job->abandoned) {
-            result->output.reset(); // its unfinished file goes with it
-            return;
+        {
+            std::lock_guard<std::mutex> lock(job->mutex);
+            if (job->abandoned) {
+                result->output.reset(); // its unfinished file goes with it
+                return;
+            }
+            job->finished = true;
+            job->ended.notify_all();
+            // Should the component go before this arrives, the result (and with
+            // it the unfinished file) is dropped.
+            QMetaObject::invokeMethod(
+                this, [this, id, result] { finishJob(id, result); }, Qt::QueuedConnection);
         }
-        job->finished = true;
-        job->ended.notify_all();
-        // Should the component go before this arrives, the result (and with
-        // it the unfinished file) is dropped.
-        QMetaObject::invokeMethod(
-            this, [this, id, result] { finishJob(id, result); }, Qt::QueuedConnection);
+        if (endHook)
+            endHook();
     });
 }
 

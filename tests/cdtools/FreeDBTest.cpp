@@ -212,16 +212,24 @@ TEST_F(FreeDBTest, NoServerADataDiscAndACancelledQuery)
     EXPECT_EQ(r.events, QStringList({"error 2 The disc in the drive Y: is not an Audio CD."}));
     EXPECT_TRUE(server.commands.isEmpty());
 
-    // Cancelled while the server keeps silent: nothing more is heard.
+    // Cancelled while the server keeps silent: nothing more is heard, neither
+    // from the worker nor once the lookup's deadline (2 s, and the component's
+    // own check half a second on) has passed. A timer started after those
+    // fires after them, however slow the machine.
     CddbTestServer silent(CddbTestServer::Silent);
     r.events.clear();
     db.setServerPort(silent.port());
-    db.setTimeout(1);
+    db.setTimeout(2);
     db.SelectDrive("Z:");
     db.Query();
-    QTest::qWait(50);
+    bool pastDeadline = false;
+    QTimer::singleShot(3000, Qt::PreciseTimer, &db, [&] { pastDeadline = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent.connections > 0; }, 10000));
+    ASSERT_TRUE(r.events.isEmpty()) << r.events.join('\n').toStdString();
     db.CancelQuery();
-    QTest::qWait(1800);
+    // The worker has let go of its connection: it has stopped.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent.closedConnections > 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pastDeadline; }, 30000));
     EXPECT_TRUE(r.events.isEmpty()) << r.events.join('\n').toStdString();
 }
 

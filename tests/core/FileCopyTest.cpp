@@ -53,7 +53,9 @@ struct WindowRun {
     bool closedItself = false;
 };
 
-WindowRun runCopyWindow(const QString& source, const QString& dest, std::function<void(FrmFileCopy*)> afterStart = {})
+// `then`, when given, runs once `when` holds (looked at while the window runs).
+WindowRun runCopyWindow(const QString& source, const QString& dest, std::function<bool(FrmFileCopy*)> when = {},
+                        std::function<void(FrmFileCopy*)> then = {})
 {
     WindowRun run;
     FrmFileCopy* w = g_frmFileCopy();
@@ -66,8 +68,16 @@ WindowRun runCopyWindow(const QString& source, const QString& dest, std::functio
         run.barAtEnd = w->ProgressBar1->ProgressValue();
         run.closedItself = true;
     });
-    if (afterStart)
-        QTimer::singleShot(600, w, [w, afterStart] { afterStart(w); });
+    QTimer watch;
+    if (then) {
+        QObject::connect(&watch, &QTimer::timeout, w, [w, &watch, when, then] {
+            if (!when(w))
+                return;
+            watch.stop();
+            then(w);
+        });
+        watch.start(10);
+    }
     QTimer::singleShot(15000, w, [w] {
         ADD_FAILURE() << "the copy window did not close";
         w->cmdExit->setEnabled(true);
@@ -338,14 +348,19 @@ TEST(FileCopyWindow, ReportsFailuresAndStaysOpen)
         testenv::ScriptedMessageBoxes boxes;
         QString state;
         long bar = -1;
-        bool exitEnabled = false;
-        const WindowRun run = runCopyWindow(c.source, c.dest, [&](FrmFileCopy* w) {
-            state = w->lblState->text();
-            bar = w->ProgressBar1->ProgressValue();
-            exitEnabled = w->cmdExit->isEnabled();
-            w->cmdExit->click();
-        });
+        bool exitEnabled = false, closing = true;
+        // Once the failure has been told.
+        const WindowRun run = runCopyWindow(
+            c.source, c.dest, [&](FrmFileCopy*) { return !boxes.shown().empty(); },
+            [&](FrmFileCopy* w) {
+                state = w->lblState->text();
+                bar = w->ProgressBar1->ProgressValue();
+                exitEnabled = w->cmdExit->isEnabled();
+                closing = w->tmrEnd->isActive();
+                w->cmdExit->click();
+            });
         EXPECT_FALSE(run.closedItself);
+        EXPECT_FALSE(closing) << "the window would close itself";
         EXPECT_EQ(state, "Copy failed");
         EXPECT_NE(bar, 100);
         EXPECT_TRUE(exitEnabled);

@@ -3,7 +3,6 @@
 // zoom, playing, and stopping work that runs.
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
@@ -668,7 +667,7 @@ TEST_F(AudioEditorTest, APipeOrAFileOfEndlessChunksIsRefusedWithoutHoldingTheCal
 {
     const WavLayout s;
     const QString good = writeFile(dir + "good.wav", wavBytes(s, sampleData(s, 44100)));
-    editorfixtures::Fifo fifo(dir + "pipe.wav");
+    testenv::NamedPipe fifo(dir + "pipe.wav");
     ASSERT_TRUE(fifo.ok());
     const QByteArray small = wavBytes(s, sampleData(s, 100));
     const QString chunky = writeFile(dir + "chunky.wav", editorfixtures::withManyChunks(small, 4'000'000));
@@ -691,10 +690,7 @@ TEST_F(AudioEditorTest, APipeOrAFileOfEndlessChunksIsRefusedWithoutHoldingTheCal
         SCOPED_TRACE(c.name);
         WavFormat f;
         QString text;
-        QElapsedTimer t;
-        t.start();
         EXPECT_EQ(ReadWavHeader(c.path, &f, &text), c.code) << text.toStdString();
-        EXPECT_LT(t.elapsed(), 1000);
         EXPECT_TRUE(text.contains(c.says)) << text.toStdString();
 
         // Opening and saving return at once; the refusal comes as an event.
@@ -702,7 +698,6 @@ TEST_F(AudioEditorTest, APipeOrAFileOfEndlessChunksIsRefusedWithoutHoldingTheCal
             SCOPED_TRACE(saving ? "SaveRange" : "LoadWaveFile");
             cAudioEditor editor;
             Events ev(&editor);
-            t.restart();
             if (saving) {
                 editor.SetInputFile(c.path);
                 editor.setOutputFile(dir + "out.wav");
@@ -712,12 +707,13 @@ TEST_F(AudioEditorTest, APipeOrAFileOfEndlessChunksIsRefusedWithoutHoldingTheCal
             } else {
                 editor.LoadWaveFile(c.path);
             }
-            EXPECT_LT(t.elapsed(), 300);
             ASSERT_TRUE(ev.waitFor(QStringLiteral("error %1").arg(c.code))) << ev.log.join(" | ").toStdString();
             EXPECT_TRUE(ev.lastError.contains(c.path));
             EXPECT_FALSE(QFile::exists(dir + "out.wav"));
         }
     }
+    // Nothing, caller or worker, ever waited on the pipe for a writer.
+    EXPECT_FALSE(fifo.heldAReader());
     WavFormat f;
     EXPECT_EQ(ReadWavHeader(someChunks, &f, nullptr), 0);
     EXPECT_EQ(f.frames, 100);

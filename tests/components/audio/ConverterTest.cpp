@@ -8,13 +8,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <sys/stat.h>
-#include <thread>
 
 #include "components/audio/AudioJobErrors.h"
 #include "components/audio/AudioJobRunner.h"
 #include "tests/components/audio/HeldWork.h"
+#include "tests/components/audio/PostedEnds.h"
 #include "tests/components/audio/StalledReads.h"
 #include "components/audio/cAudioConverter.h"
 #include "tests/components/audio/AudioFixtures.h"
@@ -447,9 +446,10 @@ TEST_F(ConverterTest, AnAbortAskedBeforeTheEndEventWins)
     conv.SetWAVSettings({44100, 2, 16});
     conv.setInputFile(shortTone);
     conv.setOutputFile(out);
+    PostedEnds ends;
     conv.StartConvert();
     // No event loop here: the finished unit's end stays queued.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(ends.waitPosted());
     conv.AbortJob();
     ASSERT_TRUE(ev.waitEnd());
     EXPECT_EQ(ev.aborted.count(), 1);
@@ -475,9 +475,10 @@ TEST_F(ConverterTest, ARefusedStartIsReportedAfterALaterStart)
             conv.StartConvert();
         }
     });
+    PostedEnds ends;
     conv.StartConvert();
-    // Let the first unit finish and queue its end, then ask for another one.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // The first unit has finished and queued its end: ask for another one.
+    ASSERT_TRUE(ends.waitPosted());
     conv.setOutputFile(path("second.wav"));
     conv.StartConvert();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ev.ends() >= 3; }, 60000)) << ev.ends();

@@ -1,15 +1,9 @@
 #pragma once
-// Files that must not hold the audio editor's window: a named pipe nobody
-// writes to, and a WAV whose sound lies behind millions of empty chunks.
-#include <QElapsedTimer>
-#include <QFile>
-#include <QString>
-#include <atomic>
-#include <chrono>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
+// Files that must not hold the audio editor's window: a WAV whose sound lies
+// behind millions of empty chunks (a named pipe is testenv::NamedPipe).
+#include <QByteArray>
+
+#include "tests/support/NamedPipe.h"
 
 namespace editorfixtures {
 
@@ -26,47 +20,5 @@ inline QByteArray withManyChunks(QByteArray wav, int chunks)
         wav[4 + i] = char((riff >> (8 * i)) & 0xFF);
     return wav;
 }
-
-// A named pipe that nobody writes to. A reader that opens it blocking is let
-// go after `releaseMs`, so that a fault shows as a slow call, not a hung test.
-class Fifo {
-public:
-    explicit Fifo(const QString& path, int releaseMs = 2500) : m_path(path)
-    {
-        QFile::remove(path);
-        m_ok = ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
-        m_writer = std::thread([this, releaseMs] {
-            QElapsedTimer t;
-            t.start();
-            while (!m_stop && t.elapsed() < releaseMs)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            // Opens once a reader waits, then closes: the reader sees an empty file.
-            while (!m_stop && t.elapsed() < releaseMs + 5000) {
-                const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_NONBLOCK);
-                if (fd >= 0) {
-                    ::close(fd);
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
-    }
-    ~Fifo()
-    {
-        m_stop = true;
-        m_writer.join();
-        QFile::remove(m_path);
-    }
-    Fifo(const Fifo&) = delete;
-    Fifo& operator=(const Fifo&) = delete;
-    bool ok() const { return m_ok; }
-    QString path() const { return m_path; }
-
-private:
-    QString m_path;
-    bool m_ok = false;
-    std::atomic<bool> m_stop{false};
-    std::thread m_writer;
-};
 
 } // namespace editorfixtures

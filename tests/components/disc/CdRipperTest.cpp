@@ -8,20 +8,18 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
+#include <optional>
 
 #include "components/audio/AudioEncoder.h"
 #include "components/audio/AudioJobErrors.h"
 #include "components/audio/AudioJobRunner.h"
+#include "tests/components/audio/HeldWork.h"
+#include "tests/components/audio/PostedEnds.h"
 #include "tests/components/audio/StalledReads.h"
 #include "components/disc/cAudioCDRipper.h"
 #include "components/audio/cAudioConverter.h"
 #include "tests/components/disc/CdImageFixture.h"
+#include "tests/support/NamedPipe.h"
 
 namespace {
 
@@ -544,9 +542,13 @@ TEST_F(CdRipperTest, DestroyingTheComponentMidJobLeavesNoFile)
         r->setRipDevice(deviceIndex(*r, "disc.cue"));
         r->setRipTrack(track);
         r->setOutputFile(out + "/x.wav");
+        // Track 1 is finished, its end event still queued; track 2 is held mid-read.
+        PostedEnds ends;
+        std::optional<HeldWork> held;
+        if (track == 2)
+            held.emplace();
         r->StartRip();
-        // Track 1 is finished by now, its end event still queued; track 2 is being read.
-        std::this_thread::sleep_for(std::chrono::milliseconds(track == 1 ? 500 : 20));
+        ASSERT_TRUE(track == 1 ? ends.waitPosted() : held->waitHeld());
         r.reset();
         QTest::qWait(50);
         EXPECT_TRUE(leftovers(out).isEmpty()) << leftovers(out).join(' ').toStdString();
@@ -639,28 +641,14 @@ TEST_F(CdRipperTest, CueNamingAnotherBinIsReadFromThatBin)
 // why; a missing image is simply no disc.
 TEST_F(CdRipperTest, ACueThatIsAFifoOrTooLargeIsNoDiscAndNeverBlocks)
 {
-    const QString fifo = dir.path() + "/pipe.cue";
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    testenv::NamedPipe pipe(dir.path() + "/pipe.cue");
+    ASSERT_TRUE(pipe.ok());
+    const QString fifo = pipe.path();
     const Image img = writeImage(dir.path(), "big", {{kSecond}}, 31);
     padCuePastOneMegabyte(img.cue);
     const QString absent = dir.path() + "/absent.cue";
     useImages({fifo, img.cue, absent});
-    // A blocking open of the FIFO would wait for a writer: writers come from
-    // 5 s on, so a hang shows as time instead of stopping the test run.
-    std::atomic<bool> finished{false};
-    std::thread writer([&] {
-        for (int i = 0; !finished; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            if (i < 100)
-                continue;
-            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
-        }
-    });
 
-    QElapsedTimer clock;
-    clock.start();
     cAudioCDRipper r;
     Events ev;
     ev.attach(r);
@@ -690,9 +678,8 @@ TEST_F(CdRipperTest, ACueThatIsAFifoOrTooLargeIsNoDiscAndNeverBlocks)
         ASSERT_TRUE(ev.waitEnds());
         EXPECT_EQ(ev.log, QStringList{QStringLiteral("error %1").arg(cAudioCDRipper::ErrNoDisc)});
     }
-    EXPECT_LT(clock.elapsed(), 4000);
-    finished = true;
-    writer.join();
+    // Nothing ever waited on the FIFO for a writer.
+    EXPECT_FALSE(pipe.heldAReader());
     EXPECT_EQ(texts, QStringList({"The cue sheet " + fifo + " is not a regular file.",
                                   "The cue sheet " + img.cue + " is too large (over 1 MB).",
                                   "No disc image at " + absent + "."}));
