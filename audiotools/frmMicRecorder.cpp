@@ -418,7 +418,10 @@ void FrmMicRecorder::cmdAdd_Click()
     }
     const QFileInfo fi(path);
     if (path.isEmpty() || !fi.isFile()) {
-        MsgBox("The file:" + path + " was not found.", vbInformation | vbOKOnly, QString(), this);
+        // A pipe or a folder in the take's place is there, but is no file.
+        const bool there = !path.isEmpty() && fi.exists();
+        MsgBox("The file:" + path + (there ? " is not a regular file." : " was not found."),
+               vbInformation | vbOKOnly, QString(), this);
         return;
     }
     if (fi.size() <= 64) {

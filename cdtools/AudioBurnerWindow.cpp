@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <memory>
 
 #include "components/controls/cGrid.h"
 #include "components/controls/cProgressBar.h"
@@ -31,6 +32,7 @@ void AudioBurnerWindow::SetUpWriter(QPushButton* openTray, QPushButton* closeTra
 
 void AudioBurnerWindow::ReleaseWriter()
 {
+    m_trackRead.stop();
     cAudioBurner1->ResetBurner();
     cAudioBurner1->ReleaseComponent();
 }
@@ -86,7 +88,14 @@ void AudioBurnerWindow::CloseWriterTray()
 void AudioBurnerWindow::AddGridTrack(long lRow)
 {
     const QString path = GridCell(cGrid1, lRow, COL_FILE);
-    if (!cAudioBurner1->AddTrack(path))
+    // Opened and its first block decoded away from the window's thread: a
+    // file on a stalled mount or a pipe never holds the window.
+    auto sectors = std::make_shared<std::optional<qint64>>();
+    QPointer<AudioBurnerWindow> self(this);
+    const bool read = m_trackRead.run([sectors, path] { *sectors = cAudioBurner::ReadTrack(path); });
+    if (!self || !read)
+        return;
+    if (!*sectors || !cAudioBurner1->AddReadTrack(path, **sectors))
         AddLogLine("Cannot add " + GetFileNameFromPath(path), txtLog);
 }
 
@@ -125,6 +134,7 @@ void AudioBurnerWindow::cmdAbort_Click()
 
 void AudioBurnerWindow::AbortComponents()
 {
+    m_trackRead.stop();
     cAudioBurner1->AbortJob();
 }
 

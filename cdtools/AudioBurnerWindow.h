@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cdtools/WriterDrives.h"
+#include "core/OffThreadWait.h"
 #include "toolframe/ToolWindow.h"
 
 class QComboBox;
@@ -58,7 +59,9 @@ protected:
     // The burner lets go of its tracks and its drive.
     void ReleaseWriter();
     // Adds the file of a grid row as the next track; one the burner refuses
-    // is logged and left out.
+    // is logged and left out. The file is read on a worker while the window
+    // goes on answering, so the window may have gone on return; an abort ends
+    // the wait and leaves the row out unlogged.
     void AddGridTrack(long lRow);
     // Burns the added tracks to the chosen writer at the chosen speed and
     // empties the burner. Returns the burner's result, nothing when the
@@ -72,4 +75,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
     JobStepQueue m_steps{this};
+
+private:
+    OffThreadWait m_trackRead;
 };

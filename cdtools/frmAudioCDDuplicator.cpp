@@ -524,8 +524,18 @@ void FrmAudioCDDuplicator::BurnDisk()
 
     const long rows = cGrid1->RowCount();
     cAudioBurner1->ResetBurner();
-    for (long row = 1; row <= rows; ++row)
+    for (long row = 1; row <= rows && !m_bAbortRequested; ++row) {
         AddGridTrack(row);
+        if (!self)
+            return;
+    }
+    if (m_bAbortRequested) {
+        cAudioBurner1->ResetBurner();
+        m_bKeepTempFiles = true;
+        m_sBurnEnd = QStringLiteral("Aborted.");
+        AddLogLine(m_sBurnEnd, txtLog);
+        return;
+    }
     if (cAudioBurner1->TrackCount() < 1) {
         EnableJobControls(true);
         m_sBurnEnd = QStringLiteral("Nothing to burn.");

@@ -152,7 +152,10 @@ void FrmCDBurner::AddNextTrack()
         BurnDisk();
         return;
     }
+    QPointer<FrmCDBurner> self(this);
     AddGridTrack(m_lNextRow);
+    if (!self)
+        return;
     ++m_lNextRow;
     m_steps.post([this] { AddNextTrack(); });
 }

@@ -92,8 +92,11 @@ void FrmMain::StartPlay()
 
     const int row = cGrid1->SelectedRow();
     const QString path = cGrid1->CellText(row, cGrid1->ColumnIndex(COL_FILE));
-    if (!QFileInfo(path).isFile()) {
-        MsgBox(path + " is not existed.", vbInformation, QString(), this);
+    const QFileInfo file(path);
+    if (!file.isFile()) {
+        // A pipe or a folder in the item's place is there, but is no file.
+        MsgBox(path + (file.exists() ? " is not a regular file." : " is not existed."), vbInformation, QString(),
+               this);
         cTreeView1_NodeClick(cTreeView1->SelectedNode());
         return;
     }

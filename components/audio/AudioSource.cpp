@@ -446,6 +446,11 @@ void setSourceOpenHook(std::function<void()> hook)
     openHook().hook = std::move(hook);
 }
 
+void runSourceOpenHook()
+{
+    runOpenHook();
+}
+
 int AudioSource::open(const QString& path, QString* errorText)
 {
     d->reset();

@@ -36,6 +36,9 @@ struct SourceInfo {
 // For tests: runs at the start of every AudioSource::open, on the thread
 // that opens, standing in for a file on a mount that stalls. Empty for none.
 void setSourceOpenHook(std::function<void()> hook);
+// Runs that hook: readers that open a user's audio file without an
+// AudioSource call it at their open too.
+void runSourceOpenHook();
 
 class AudioSource {
 public:

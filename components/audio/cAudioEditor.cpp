@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QSaveFile>
 #include <QTimer>
 #include <QWheelEvent>
@@ -14,6 +15,7 @@
 #include <mutex>
 
 #include "components/audio/AudioJobErrors.h"
+#include "components/audio/AudioSource.h"
 #include "components/audio/ProgressHook.h"
 #include "components/audio/SoundDevice.h"
 
@@ -29,6 +31,8 @@ constexpr int64_t kCoarseBlocks = 32;
 constexpr int64_t kChunkBytes = 1 << 20;
 constexpr int kPlayTickMs = 20;
 constexpr int kPlayBufferMs = 250;
+// How long Play waits for the file to open before it gives up on it.
+constexpr int kPlayOpenTimeoutMs = 4000;
 
 } // namespace
 
@@ -225,6 +229,7 @@ void cAudioEditor::LoadWaveFile(const QString& path)
     m_peaksReady = false;
     m_raw.clear();
     m_rawStart = m_rawEnd = -1;
+    m_rawReady = false;
     m_viewStart = m_viewEnd = 0;
     m_selStart = m_selEnd = 0;
     m_anchor = -1;
@@ -371,15 +376,44 @@ void cAudioEditor::ensureRawCache()
 {
     if (m_rawStart == m_viewStart && m_rawEnd == m_viewEnd)
         return;
+    // A read under way comes back first; if the view moved meanwhile, its
+    // painting asks again.
+    if (m_rawReading)
+        return;
     m_rawStart = m_viewStart;
     m_rawEnd = m_viewEnd;
+    m_rawReady = false;
+    m_raw.clear();
     const qint64 n = m_viewEnd - m_viewStart;
-    m_raw.assign(size_t(n * m_format.channels), 0.0f);
-    QFile file;
-    if (n <= 0 || OpenRegularFile(m_path, &file) || !file.seek(m_format.dataOffset + m_viewStart * m_format.blockAlign))
+    if (n <= 0)
         return;
-    const QByteArray bytes = file.read(n * m_format.blockAlign);
-    DecodeWavSamples(bytes.constData(), bytes.size() / m_format.blockAlign, m_format, m_raw.data());
+    m_rawReading = true;
+    QPointer<cAudioEditor> self(this);
+    std::thread([self, path = m_path, format = m_format, start = m_viewStart, n, gen = m_scanGeneration] {
+        kvaudio::runSourceOpenHook();
+        std::vector<float> samples(size_t(n * format.channels), 0.0f);
+        QFile file;
+        if (!OpenRegularFile(path, &file) && file.seek(format.dataOffset + start * format.blockAlign)) {
+            const QByteArray bytes = file.read(n * format.blockAlign);
+            DecodeWavSamples(bytes.constData(), bytes.size() / format.blockAlign, format, samples.data());
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, start, n, gen, samples = std::move(samples)]() mutable {
+                if (!self)
+                    return;
+                self->m_rawReading = false;
+                if (!self->m_released && gen == self->m_scanGeneration && self->m_rawStart == start &&
+                    self->m_rawEnd == start + n) {
+                    self->m_raw = std::move(samples);
+                    self->m_rawReady = true;
+                } else {
+                    self->m_rawStart = self->m_rawEnd = -1;
+                }
+                self->update();
+            },
+            Qt::QueuedConnection);
+    }).detach();
 }
 
 void cAudioEditor::paintEvent(QPaintEvent*)
@@ -408,9 +442,12 @@ void cAudioEditor::paintEvent(QPaintEvent*)
         level = framesPerColumn >= double(m_coarse.blockFrames) * 2 ? &m_coarse
                 : framesPerColumn >= double(kFineFrames)           ? &m_fine
                                                                    : nullptr;
-    const bool raw = m_peaksReady && !level;
-    if (raw)
-        const_cast<cAudioEditor*>(this)->ensureRawCache();
+    if (m_peaksReady && !level) {
+        ensureRawCache();
+        // Until the samples are read the finest summaries stand in.
+        if (!m_rawReady)
+            level = &m_fine;
+    }
 
     const double laneH = double(h) / ch;
     for (int c = 0; c < ch; ++c) {
@@ -711,12 +748,34 @@ long cAudioEditor::StartPlayback()
         raiseError(ErrNoFileLoaded, QStringLiteral("No WAV file is loaded, so there is nothing to play."));
         return ErrNoFileLoaded;
     }
+    // Asked again while the file still opens (from a timer of the window).
+    if (m_playOpening)
+        return ErrNoFileLoaded;
     if (m_play)
         finishPlayback(false);
 
+    // The file is the user's: it is opened on a worker while the window goes
+    // on painting (its clicks wait), so a stalled mount never freezes it.
     auto play = std::make_shared<PlayState>();
-    if (OpenRegularFile(m_path, &play->file)) {
-        raiseError(ErrSourceUnreadable, QStringLiteral("The file \"%1\" cannot be read.").arg(m_path));
+    auto opened = std::make_shared<std::atomic<int>>(-1);
+    const QString path = m_path;
+    const quint64 gen = m_scanGeneration;
+    QPointer<cAudioEditor> self(this);
+    m_playOpening = true;
+    const bool answered = kvsound::runWithDeadline(
+        [play, opened, path] {
+            kvaudio::runSourceOpenHook();
+            *opened = OpenRegularFile(path, &play->file);
+        },
+        kPlayOpenTimeoutMs, true, nullptr);
+    if (!self)
+        return ErrNoFileLoaded;
+    m_playOpening = false;
+    // Released, or another file loaded meanwhile: this one no longer plays.
+    if (m_released || gen != m_scanGeneration)
+        return ErrNoFileLoaded;
+    if (!answered || *opened != 0) {
+        raiseError(ErrSourceUnreadable, QStringLiteral("The file \"%1\" cannot be read.").arg(path));
         return ErrSourceUnreadable;
     }
     play->format = m_format;

@@ -149,8 +149,12 @@ private:
     Peaks m_fine, m_coarse;
     bool m_peaksReady = false;
     // Samples of the visible frames while the view is too deep for the summaries.
+    // They are read on a worker (the file is the user's, painting must not
+    // wait for it); one read at a time, the summaries are drawn meanwhile.
     std::vector<float> m_raw;
     qint64 m_rawStart = -1, m_rawEnd = -1;
+    bool m_rawReady = false;
+    bool m_rawReading = false;
 
     qint64 m_viewStart = 0, m_viewEnd = 0;
     qint64 m_selStart = 0, m_selEnd = 0;
@@ -179,5 +183,6 @@ private:
     QTimer* m_playTimer = nullptr; // moves the play cursor
     qint64 m_playFrame = -1;
     bool m_paused = false;
+    bool m_playOpening = false;
     bool m_released = false;
 };

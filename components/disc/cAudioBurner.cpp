@@ -109,11 +109,23 @@ bool cAudioBurner::AddTrack(const QString& path)
 {
     if (m_burning)
         return false;
-    TrackEntry entry;
-    entry.path = path;
-    if (!cdwrite::probeItem(path, &entry.estimatedSectors))
+    const std::optional<qint64> sectors = ReadTrack(path);
+    return sectors && AddReadTrack(path, *sectors);
+}
+
+std::optional<qint64> cAudioBurner::ReadTrack(const QString& path)
+{
+    qint64 sectors = 0;
+    if (!cdwrite::probeItem(path, &sectors))
+        return std::nullopt;
+    return sectors;
+}
+
+bool cAudioBurner::AddReadTrack(const QString& path, qint64 estimatedSectors)
+{
+    if (m_burning)
         return false;
-    m_tracks.push_back(entry);
+    m_tracks.push_back(TrackEntry{path, estimatedSectors});
     return true;
 }
 

@@ -19,6 +19,7 @@
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace cdwrite {
@@ -62,6 +63,12 @@ public:
     QString DriveFolder(const QString& drive) const;
 
     bool AddTrack(const QString& path);
+    // A file read as a track: the sectors it is estimated to take, nothing
+    // when it does not open or its first block does not decode. Opens the
+    // file, so a window calls it on a worker; safe on any thread.
+    static std::optional<qint64> ReadTrack(const QString& path);
+    // Adds a file ReadTrack read, with what it read.
+    bool AddReadTrack(const QString& path, qint64 estimatedSectors);
     int TrackCount() const;
     bool BurnOption = false;
 

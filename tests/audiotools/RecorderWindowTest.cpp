@@ -255,12 +255,17 @@ TEST_F(RecorderWindowTest, AddChecksTheFileBeforeItAddsAnything)
         f.write(QByteArray(n, 'x'));
     };
     writeBytes(small, 64);
+    const QString pipe = m_dir + "pipe.wav";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    // Only what is not there is "not found": a folder or a pipe is named for
+    // what it is.
     struct Row {
         QString path, message;
     } rows[] = {
         {"", "The file: was not found."},
         {m_dir + "missing.wav", "The file:" + m_dir + "missing.wav was not found."},
-        {m_dir, "The file:" + m_dir + " was not found."},
+        {m_dir, "The file:" + m_dir + " is not a regular file."},
+        {pipe, "The file:" + pipe + " is not a regular file."},
         {small, "The file:" + small + " is empty."},
     };
     for (const Row& r : rows) {

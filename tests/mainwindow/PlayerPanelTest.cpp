@@ -1,9 +1,11 @@
 // The player panel of the main window, playing into the null sink.
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "components/audio/cAudioGraph.h"
 #include "components/audio/cPlayer.h"
@@ -231,14 +233,28 @@ TEST_F(PlayerPanel, ShortItemsMissingFilesAndEmptyLists)
     EXPECT_FALSE(w->cPlayer1->IsPlaying());
     EXPECT_TRUE(boxes.shown().empty());
 
-    // A file removed after it was added: the message, nothing plays.
-    const QString gone = dir + "gone.wav";
-    lw.add(gone);
-    lw.select(1);
-    lw.click("Play");
-    EXPECT_FALSE(w->cPlayer1->IsPlaying());
-    ASSERT_EQ(boxes.prompts(), QStringList{gone + " is not existed."});
-    EXPECT_EQ(boxes.shown()[0].style & 0x70, int(vbInformation));
+    // A file removed after it was added, or something else in its place (a
+    // folder, a pipe): the message names which, nothing plays.
+    const QString folder = dir + "folder.wav", pipe = dir + "pipe.wav";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile::remove(pipe); // the folder is the whole run's
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const std::pair<QString, QString> gone[] = {
+        {dir + "gone.wav", dir + "gone.wav is not existed."},
+        {folder, folder + " is not a regular file."},
+        {pipe, pipe + " is not a regular file."},
+    };
+    for (const auto& [path, message] : gone) {
+        SCOPED_TRACE(path.toStdString());
+        boxes.clear();
+        w->cGrid1->ClearRows();
+        lw.add(path);
+        lw.select(1);
+        lw.click("Play");
+        EXPECT_FALSE(w->cPlayer1->IsPlaying());
+        ASSERT_EQ(boxes.prompts(), QStringList{message});
+        EXPECT_EQ(boxes.shown()[0].style & 0x70, int(vbInformation));
+    }
 
     // A file shorter than a second: the slider's maximum is 1.
     w->cGrid1->ClearRows();

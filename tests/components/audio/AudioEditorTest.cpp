@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include "components/audio/cAudioEditor.h"
 #include "tests/components/audio/EditorFixtures.h"
 #include "tests/components/audio/HeldWork.h"
+#include "tests/components/audio/StalledReads.h"
 #include "tests/support/TestEnv.h"
 
 using namespace kvaudio;
@@ -502,6 +504,72 @@ TEST_F(AudioEditorTest, DrawsEachChannelFromItsSummaries)
         EXPECT_EQ(editor.ViewEnd(), frames);
         QFile::remove(src);
     }
+}
+
+// The samples of a deep view and the file Play reads are the user's file:
+// both are read away from the window's thread, as on a stalled mount. While
+// the samples are held the view paints from its summaries; once let through
+// the samples themselves show. Play waits for its file with the window's
+// timer ticking, then plays.
+TEST_F(AudioEditorTest, TheFileIsReadForADeepViewAndForPlayAwayFromTheWindowsThread)
+{
+    const qint64 frames = 44100LL * 4;
+    QByteArray data(int(frames * 4), '\0');
+    for (qint64 i = frames * 3 / 4; i < frames; ++i) {
+        const qint16 v = (i / 50) % 2 ? 30000 : -30000;
+        std::memcpy(data.data() + i * 4 + 2, &v, 2);
+    }
+    const QString src = writeFile(dir + "deep.wav", wavBytes(WavLayout(), data));
+    cAudioEditor editor;
+    editor.resize(400, 200);
+    editor.setEditorAccentColor(0x0000FF);
+    Events ev(&editor);
+    editor.LoadWaveFile(src);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor.IsWaveformReady(); }, 30000)) << ev.log.join(" | ").toStdString();
+    // Red above the right lane's middle at column 50, whose frames are all
+    // negative: only a summary block reaching into the positive frames before
+    // the view draws there.
+    auto redAboveMiddle = [&] {
+        const QImage img = editor.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int y = 100; y < 150 - 2; ++y)
+            n += img.pixel(50, y) == qRgb(255, 0, 0);
+        return n;
+    };
+
+    {
+        StalledReads opens;
+        editor.SelectFrames(frames * 3 / 4, frames * 3 / 4 + 200);
+        editor.ZoomSelection();
+        EXPECT_GT(redAboveMiddle(), 30) << "the summaries do not stand in while the samples are read";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return opens.stalled() == 1; }, 10000));
+        EXPECT_GT(redAboveMiddle(), 30);
+        EXPECT_EQ(opens.onWindowThread(), 0) << "the samples were read on the window's thread";
+        opens.letThrough();
+        opens.releaseOne();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return redAboveMiddle() == 0; }, 10000)) << "the samples never showed";
+        EXPECT_EQ(opens.stalled(), 1) << "one read for one view";
+    }
+
+    if (!haveSoundOutput())
+        return;
+    StalledReads opens;
+    int ticksWhileHeld = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (opens.stalled() > 0 && ++ticksWhileHeld == 5) {
+            opens.letThrough();
+            opens.releaseOne();
+        }
+    });
+    ticker.start();
+    ASSERT_EQ(editor.StartPlayback(), 0) << ev.lastError.toStdString();
+    ticker.stop();
+    EXPECT_EQ(opens.onWindowThread(), 0) << "Play opened the file on the window's thread";
+    EXPECT_GE(ticksWhileHeld, 5) << "the window did not answer while Play opened the file";
+    EXPECT_TRUE(editor.IsPlaying());
+    EXPECT_TRUE(ev.waitFor("play ended"));
 }
 
 TEST_F(AudioEditorTest, TheMouseSelectsAndTheViewZooms)
