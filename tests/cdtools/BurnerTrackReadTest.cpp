@@ -18,6 +18,7 @@
 #include "components/controls/cGrid.h"
 #include "lists/ItemRow.h"
 #include "platform/ProgramDir.h"
+#include "tests/audiotools/AudioToolsTestSupport.h"
 #include "tests/components/audio/StalledReads.h"
 #include "tests/components/disc/BurnFixture.h"
 #include "tests/components/disc/CdImageFixture.h"
@@ -25,19 +26,6 @@
 #include "tests/toolframe/ToolFrameTestSupport.h"
 
 namespace {
-
-QStringList logMessages(const QPlainTextEdit* log)
-{
-    QStringList out;
-    for (QString line : log->toPlainText().split('\n', Qt::SkipEmptyParts)) {
-        line.remove('\r');
-        int colon = -1;
-        for (int i = 0; i < 3; ++i)
-            colon = line.indexOf(':', colon + 1);
-        out << line.mid(colon + 1);
-    }
-    return out;
-}
 
 class BurnerTrackReadTest : public ::testing::Test {
 protected:
@@ -162,7 +150,7 @@ TEST_F(BurnerTrackReadTest, RowsAreReadWithTheWindowAnswering)
             EXPECT_EQ(abandoned, 1) << "no row's read was held";
             EXPECT_EQ(released, 0) << "the job read on after the abort";
             EXPECT_EQ(boxes.prompts(), QStringList{"Abort operation?" + QString(38, ' ')});
-            const QStringList log = logMessages(w->txtLog);
+            const QStringList log = attest::logMessages(w->txtLog);
             EXPECT_TRUE(log.contains("Aborted.")) << log.join("|").toStdString();
             EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");
             EXPECT_FALSE(QFileInfo::exists(cue));
@@ -177,7 +165,7 @@ TEST_F(BurnerTrackReadTest, RowsAreReadWithTheWindowAnswering)
         const ReadBack rb = readImage(cue);
         ASSERT_TRUE(rb.ok) << rb.why.toStdString();
         if (k.window == Burner) {
-            const QStringList log = logMessages(w->txtLog);
+            const QStringList log = attest::logMessages(w->txtLog);
             EXPECT_EQ(log.mid(0, 4), QStringList({"Preparing to burn: 3 tracks.", "List the files to burn...",
                                                    "Cannot add pipe.wav", "Writing track..."}));
             EXPECT_EQ(log.last(), "Done.");

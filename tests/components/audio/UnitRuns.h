@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "components/audio/AudioEncoder.h"
 #include "components/audio/AudioFormatRecords.h"
 #include "components/audio/cAudioConverter.h"
 
@@ -65,19 +66,7 @@ inline std::string convert(cAudioConverter& c, const QString& in, const QString&
     return run(c, [&] { c.StartConvert(); }).failure();
 }
 
-// MP3 at 128 kbit/s constant, 44.1 kHz joint stereo.
-inline MP3Settings cbr128()
-{
-    MP3Settings m{};
-    m.Bitrate = 128;
-    m.ABRBitrate = 128;
-    m.Mode = 1;
-    m.SampleRate = 44100;
-    m.Quality = 5;
-    m.VBRQuality = 5;
-    m.MinBitrate = 9;
-    m.MaxBitrate = 11;
-    return m;
-}
+// MP3 at 128 kbit/s constant, 44.1 kHz joint stereo: the encoder's default.
+inline MP3Settings cbr128() { return kvaudio::EncoderSettings::defaultMp3(); }
 
 } // namespace units
