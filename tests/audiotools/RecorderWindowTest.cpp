@@ -339,18 +339,7 @@ TEST_F(RecorderWindowTest, PlayOpensTheTakeWithTheWindowAnswering)
         w->txtAudioFile->setText(c.path);
         w->txtResults->clear();
         StalledReads opens;
-        int ticksWhileHeld = 0;
-        QTimer ticker;
-        ticker.setInterval(10);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            if (opens.stalled() > 0 && ++ticksWhileHeld == 5) {
-                opens.letThrough();
-                opens.releaseOne();
-            }
-        });
-        ticker.start();
-        w->cmdPlay->click();
-        ticker.stop();
+        const int ticksWhileHeld = opens.whileHeld([&] { w->cmdPlay->click(); });
         EXPECT_EQ(opens.onWindowThread(), 0) << "the take was opened on the window's thread";
         EXPECT_GE(ticksWhileHeld, 5) << "the window did not answer while the take was opened";
         EXPECT_TRUE(boxes.prompts().isEmpty());

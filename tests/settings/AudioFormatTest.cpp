@@ -540,13 +540,8 @@ TEST_F(CodecLists, TheChosenFileIsReadWithTheDialogAnswering)
         testenv::ScriptedDialogs dialogs;
         dialogs.choose({c.file});
         StalledReads opens;
-        int ticksWhileHeld = 0;
         bool enabledWhileHeld = true;
-        QTimer ticker;
-        ticker.setInterval(10);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            if (opens.stalled() == 0 || ++ticksWhileHeld != 5)
-                return;
+        const int ticksWhileHeld = opens.whileHeld([&] { a->chkBestAccordToSource->click(); }, [&] {
             enabledWhileHeld = a->chkBestAccordToSource->isEnabled();
             if (c.exitWhileHeld) {
                 a->cmdExit->click();
@@ -555,9 +550,6 @@ TEST_F(CodecLists, TheChosenFileIsReadWithTheDialogAnswering)
                 opens.releaseOne();
             }
         });
-        ticker.start();
-        a->chkBestAccordToSource->click();
-        ticker.stop();
         EXPECT_EQ(opens.onWindowThread(), 0) << "the file was opened on the dialog's thread";
         EXPECT_GE(ticksWhileHeld, 5) << "the dialog did not answer while the file was read";
         EXPECT_FALSE(enabledWhileHeld) << "the box could be clicked again while its file was read";

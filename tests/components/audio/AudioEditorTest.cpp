@@ -554,18 +554,9 @@ TEST_F(AudioEditorTest, TheFileIsReadForADeepViewAndForPlayAwayFromTheWindowsThr
     if (!haveSoundOutput())
         return;
     StalledReads opens;
-    int ticksWhileHeld = 0;
-    QTimer ticker;
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (opens.stalled() > 0 && ++ticksWhileHeld == 5) {
-            opens.letThrough();
-            opens.releaseOne();
-        }
-    });
-    ticker.start();
-    ASSERT_EQ(editor.StartPlayback(), 0) << ev.lastError.toStdString();
-    ticker.stop();
+    int played = -1;
+    const int ticksWhileHeld = opens.whileHeld([&] { played = editor.StartPlayback(); });
+    ASSERT_EQ(played, 0) << ev.lastError.toStdString();
     EXPECT_EQ(opens.onWindowThread(), 0) << "Play opened the file on the window's thread";
     EXPECT_GE(ticksWhileHeld, 5) << "the window did not answer while Play opened the file";
     EXPECT_TRUE(editor.IsPlaying());

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <unistd.h>
@@ -54,6 +55,30 @@ public:
     void letThrough() { m_setHook({}); }
     // Lets one read that stalls now (or the next one to stall) go on.
     void releaseOne() { [[maybe_unused]] const ssize_t n = ::write(m_fds[1], "x", 1); }
+
+    // Runs act, which waits for a read in a local loop, while a window timer
+    // ticks; once a read has stalled and `ticks` ticks came through it,
+    // onHeld runs (by default the read goes on). Returns the ticks counted
+    // while a read was held: fewer than `ticks` means the window froze.
+    int whileHeld(const std::function<void()>& act, const std::function<void()>& onHeld = {}, int ticks = 5)
+    {
+        int held = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            if (stalled() == 0 || ++held != ticks)
+                return;
+            if (onHeld) {
+                onHeld();
+            } else {
+                letThrough();
+                releaseOne();
+            }
+        });
+        ticker.start();
+        act();
+        return held;
+    }
 
     int stalled() const { return m_stalled; }
     int onWindowThread() const { return m_onWindowThread; }
