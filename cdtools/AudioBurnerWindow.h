@@ -47,6 +47,8 @@ public:
     void cmdAbort_Click() override;
     // Abort was confirmed while the job ran.
     bool m_bAbortRequested = false;
+    // The job's next steps, held while Abort is asked (tests look at them).
+    const JobStepQueue& JobSteps() const { return m_steps; }
 
 protected:
     using ToolWindow::ToolWindow;

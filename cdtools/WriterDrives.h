@@ -58,6 +58,8 @@ public:
     // run in order once it is answered.
     void hold() { m_hold = true; }
     void release();
+    // Steps that came due while held and wait for the answer.
+    std::size_t waiting() const { return m_waiting.size(); }
 
 private:
     QObject* m_owner;

@@ -64,6 +64,7 @@ void AudioFileProbe::request(const QString& path)
     if (path.isEmpty() || m_pending.contains(path))
         return;
     m_pending.insert(path);
+    ++m_readsStarted;
     std::thread([shared = m_shared, path] {
         const AudioFileFacts facts = readFacts(path);
         std::lock_guard<std::mutex> lock(shared->mutex);

@@ -30,6 +30,8 @@ public:
     // Reads path again; factsRead follows (queued). A read of the same path
     // still under way is not started twice.
     void request(const QString& path);
+    // Reads started so far, each on a thread of its own.
+    int readsStarted() const { return m_readsStarted; }
 
 signals:
     void factsRead(const QString& path, const AudioFileFacts& facts);
@@ -40,4 +42,5 @@ private:
     std::shared_ptr<struct ProbeShared> m_shared;
     QHash<QString, AudioFileFacts> m_cache;
     QSet<QString> m_pending;
+    int m_readsStarted = 0;
 };

@@ -301,8 +301,13 @@ TEST_F(CDBurnerWindowTest, AnAbortAskedWhileAddingIsTheOnlyQuestion)
         ~Boxes() { platform::setMessageBoxHandler(previous); }
     } scripted{platform::setMessageBoxHandler([&](const platform::MessageBoxRequest& r) {
         asked << r.prompt;
-        if (r.prompt.startsWith("Abort operation?"))
-            QTest::qWait(300); // the user reads the question
+        // The user reads the question until the job's next step has come
+        // due: it waits for the answer, or the job ran on to its end.
+        if (r.prompt.startsWith("Abort operation?")) {
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return w->JobSteps().waiting() > 0 || w->cmdConvert->isEnabled() || asked.size() > 1; },
+                30000));
+        }
         return int(vbYes);
     })};
     QTimer::singleShot(0, w, [this] { w->cmdAbort->click(); });

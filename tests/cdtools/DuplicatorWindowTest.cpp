@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "cdtools/frmAudioCDDuplicator.h"
@@ -335,13 +336,19 @@ TEST_F(DuplicatorWindowTest, AnAbortAskedDuringTheRipIsTheOnlyQuestion)
         if (!r.prompt.startsWith("Abort operation?"))
             return int(vbCancel);
         EXPECT_TRUE(QTest::qWaitFor([&] { return lastTrackEnded; }, 20000));
-        QTest::qWait(200);
+        // ... and on until the step after it has come due: it waits for the
+        // answer, or the job went on to the burn.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return w->JobSteps().waiting() > 0 || !w->JobRunning() || asked.size() > 1; }, 30000));
         return int(vbYes);
     })};
 
     w->cmdConvert->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return clicked && !w->JobRunning(); }, 60000));
-    QTest::qWait(200);
+    // What the job's end queued has been handled.
+    bool drained = false;
+    QTimer::singleShot(0, w, [&] { drained = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drained; }, 30000));
     EXPECT_EQ(asked, QStringList{"Abort operation?" + QString(38, ' ')});
     EXPECT_EQ(logMessages(w->txtLog).last(), "Aborted.");
     EXPECT_EQ(w->lblCurrentTrack->text(), "Aborted.");

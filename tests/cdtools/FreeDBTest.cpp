@@ -262,11 +262,14 @@ TEST_F(FreeDBTest, AServerThatNeverStopsSendingIsCutOffInTimeWithAMessage)
         const Recorder r = lookup(server, "Z:", c.timeout);
         const qint64 took = clock.elapsed();
         sampler.stop();
-        EXPECT_LT(took, c.timeout * 1000 + 1000);
+        // The caps cut in long before the deadline; the deadline is kept
+        // within what a slow, loaded machine adds to it, where a lookup
+        // without one would never end.
+        EXPECT_LT(took, c.timeout * 1000 + 5000);
         ASSERT_EQ(r.events.size(), 1) << r.events.join('\n').toStdString();
         EXPECT_EQ(r.events[0].toStdString(), ("error 2 The CD database server " + server.address() + " " + c.reason).toStdString());
         EXPECT_LT(peak - before, 100 * 1024) << "KB grown";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedConnections == 1; }, 1000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedConnections == 1; }, 10000));
     }
 }
 
@@ -298,6 +301,8 @@ TEST_F(FreeDBTest, MoreThanAThousandMatchesEndTheLookupWithItsMessage)
     }
 }
 
+// Cancelled, the lookup closes its connection at once: long before its
+// deadline (30 s), with the server still silent or still sending.
 TEST_F(FreeDBTest, CancelClosesTheConnectionAtOnceWhateverTheServerDoes)
 {
     // A flood is cut off by the caps at once; these two would go on.
@@ -312,16 +317,17 @@ TEST_F(FreeDBTest, CancelClosesTheConnectionAtOnceWhateverTheServerDoes)
         db.setTimeout(30);
         db.SelectDrive("Z:");
         db.Query();
-        // Cancelled once the server is busy sending (or, silent, has been for a while).
-        ASSERT_TRUE(QTest::qWaitFor([&] { return server.connections > 0; }, 5000));
-        if (mode != CddbTestServer::Silent)
-            ASSERT_TRUE(QTest::qWaitFor([&] { return server.bytesSent > 0; }, 5000));
-        QTest::qWait(300);
+        // Cancelled once the server is busy sending the entry (or, silent,
+        // has taken the connection).
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.connections > 0; }, 10000));
+        if (mode != CddbTestServer::Silent) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return server.bytesSent > 0; }, 10000));
+        }
         QElapsedTimer clock;
         clock.start();
         db.CancelQuery();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedConnections == 1; }, 1000));
-        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.closedConnections == 1; }, 10000));
+        EXPECT_LT(clock.elapsed(), 10000) << "the cancel waited for the deadline";
         QTest::qWait(100);
         EXPECT_TRUE(r.events.isEmpty()) << r.events.join('\n').toStdString();
     }
@@ -338,7 +344,7 @@ TEST_F(FreeDBTest, EveryTitleComesWholeWhateverItsBytes)
     QElapsedTimer clock;
     clock.start();
     const Recorder r = lookup(server, "Z:", 20);
-    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_LT(clock.elapsed(), 10000) << "the entry's end was not seen before the deadline";
     EXPECT_EQ(r.events, QStringList({"artist Various", "album Mixed Bag", "genre rock",
                                      "track Singer A|1|" + kLatin1Title, "track Various|2|" + kInvalidUtf8Title,
                                      "track Various|3|" + longTitle(), "ended"}));

@@ -280,21 +280,22 @@ TEST_F(PlayerTest, AnOpenThatHangsNeitherFreezesNorHoldsTheWindow)
     const QString tone = writeSine(dir + "h.wav", 3, 440);
     StalledReads opens;
     ASSERT_TRUE(opens.ready());
-    int ticks = 0;
-    QTimer clock;
-    QObject::connect(&clock, &QTimer::timeout, [&] { ++ticks; });
-    clock.start(50);
 
     {
         cPlayer player;
+        // Timers due early in the wait and late in it, before its deadline
+        // (4 s, set after these): both run inside the call unless the
+        // window's timers stand still, however slow the machine.
         long again = -1;
-        QTimer::singleShot(300, [&] { again = player.PlayFile(tone, -1); });
+        bool late = false;
+        QTimer::singleShot(300, &player, [&] { again = player.PlayFile(tone, -1); });
+        QTimer::singleShot(3000, Qt::PreciseTimer, &player, [&] { late = true; });
         QElapsedTimer t;
         t.start();
         EXPECT_EQ(player.PlayFile(tone, -1), cPlayer::PlayDeviceNoAnswer);
         EXPECT_GE(t.elapsed(), 3500);
-        EXPECT_GT(ticks, 40) << "the window's timers stood still";
-        EXPECT_EQ(again, cPlayer::PlayBusy);
+        EXPECT_EQ(again, cPlayer::PlayBusy) << "the window's timers stood still";
+        EXPECT_TRUE(late) << "the window's timers stood still";
         EXPECT_FALSE(player.IsPlaying());
 
         // Usable again once the disk answers.
@@ -309,18 +310,36 @@ TEST_F(PlayerTest, AnOpenThatHangsNeitherFreezesNorHoldsTheWindow)
         SCOPED_TRACE(deleted ? "deleted" : "released");
         auto player = std::make_unique<cPlayer>();
         QSignalSpy ended(player.get(), &cPlayer::PlayEnded);
-        QElapsedTimer sinceRelease;
-        QTimer::singleShot(300, [&] {
-            sinceRelease.start();
+        // Once the open hangs, the player is released (or goes); a timer
+        // started then marks a moment well before the open's own deadline.
+        const int before = opens.stalled();
+        bool released = false;
+        QTimer afterRelease;
+        afterRelease.setSingleShot(true);
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (released || opens.stalled() <= before)
+                return;
+            released = true;
+            afterRelease.start(1500);
             if (deleted)
                 player.reset(); // as its window goes
             else
                 player->ReleaseComponent();
         });
+        watch.start(10);
         cPlayer* raw = player.get();
-        EXPECT_EQ(raw->PlayFile(tone, -1), cPlayer::PlayReleased);
-        ASSERT_TRUE(sinceRelease.isValid());
-        EXPECT_LT(sinceRelease.elapsed(), 1000);
+        const int stuck = opens.waiting();
+        long result = -1;
+        EXPECT_FALSE(opens.callWaitedForThem([&] { result = raw->PlayFile(tone, -1); }));
+        EXPECT_EQ(result, cPlayer::PlayReleased);
+        ASSERT_TRUE(released);
+        // It returned with the open still hung: it did not wait for it, nor
+        // for the open's deadline.
+        EXPECT_EQ(opens.waiting(), stuck + 1);
+        EXPECT_TRUE(afterRelease.isActive()) << "the release waited for the open's deadline";
+        watch.stop();
+        afterRelease.stop();
         pump(200);
         if (player) {
             EXPECT_FALSE(player->IsPlaying());

@@ -9,7 +9,12 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
 
 #include "components/audio/AudioSource.h"
@@ -48,8 +53,12 @@ public:
                 return;
             }
             ++m_stalled;
+            // Counted down after the read, when this object may be gone.
+            const std::shared_ptr<std::atomic<int>> waiting = m_waiting;
+            ++*waiting;
             char c;
             [[maybe_unused]] const ssize_t n = ::read(m_fds[0], &c, 1);
+            --*waiting;
         });
     }
     void letThrough() { m_setHook({}); }
@@ -81,11 +90,42 @@ public:
     }
 
     int stalled() const { return m_stalled; }
+    // Stalled reads that are still waiting now: the gate is shut for them.
+    int waiting() const { return *m_waiting; }
     int onWindowThread() const { return m_onWindowThread; }
+
+    // Runs call on this thread. A call that waits for a stalled read would
+    // never return: should it still run after rescueAfterMs, the stalled
+    // reads are let go so that it does, and true says so. The test then
+    // fails instead of hanging, however slow the machine is.
+    bool callWaitedForThem(const std::function<void()>& call, int rescueAfterMs = 20000)
+    {
+        std::mutex mutex;
+        std::condition_variable wake;
+        bool returned = false;
+        std::atomic<bool> rescued{false};
+        std::thread rescuer([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (wake.wait_for(lock, std::chrono::milliseconds(rescueAfterMs), [&] { return returned; }))
+                return;
+            rescued = true;
+            for (int i = 0; i < 64; ++i)
+                releaseOne();
+        });
+        call();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            returned = true;
+        }
+        wake.notify_all();
+        rescuer.join();
+        return rescued;
+    }
 
 private:
     HookSetter m_setHook;
     int m_fds[2] = {-1, -1};
     std::atomic<int> m_stalled{0};
+    std::shared_ptr<std::atomic<int>> m_waiting = std::make_shared<std::atomic<int>>(0);
     std::atomic<int> m_onWindowThread{0};
 };
