@@ -69,6 +69,9 @@ QString runLookup(const Request& r, const std::function<void(const QString&)>& s
     if (!findDevice(r.drive, &device))
         return "There is no CD drive " + r.drive + ".";
     const cddrives::Disc disc = cddrives::readDisc(device);
+    // An image the program refuses says why, as the tree and the tools do.
+    if (!disc.refusal.isEmpty())
+        return disc.refusal;
     if (!disc.present || disc.tracks.empty())
         return "There is no disc in the drive " + r.drive + ".";
     if (!disc.hasAudio())

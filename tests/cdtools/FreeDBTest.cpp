@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "cdtools/frmCDRipper.h"
 #include "cdtools/frmFreeDB.h"
@@ -183,6 +184,33 @@ TEST_F(FreeDBTest, EachServerAnswerGivesItsEvents)
             EXPECT_TRUE(r.states.join('\n').contains("3 matches found")) << r.states.join('\n').toStdString();
             EXPECT_EQ(server.commands.filter(QRegularExpression("^cddb read ")).value(0).section(' ', 2, 2), "rock");
         }
+    }
+}
+
+// A cue sheet the program refuses is named with its reason, never taken
+// for an empty drive, and the server is not asked.
+TEST_F(FreeDBTest, ARefusedImageSaysWhyAndAsksNoServer)
+{
+    const QString big = discs + "big.cue", pipe = discs + "pipe.cue";
+    QFile f(big);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(f.write(QByteArray(1024 * 1024 + 1, 'R')) > 0);
+    f.close();
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    qputenv("KELVANE_CD_IMAGES", (big + ":" + pipe).toLocal8Bit());
+    const struct {
+        const char* drive;
+        QString reason;
+    } cases[] = {
+        {"Z:", "The cue sheet " + big + " is too large (over 1 MB)."},
+        {"Y:", "The cue sheet " + pipe + " is not a regular file."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drive);
+        CddbTestServer server(CddbTestServer::OneMatch);
+        const Recorder r = lookup(server, c.drive);
+        EXPECT_EQ(r.events, QStringList({"error 2 " + c.reason}));
+        EXPECT_TRUE(server.commands.isEmpty());
     }
 }
 
