@@ -43,9 +43,11 @@ NotifySound::NotifySound(QObject* parent)
     m_owner->player = this;
     m_stream = new kvsound::Stream(this);
     connect(m_stream, &kvsound::Stream::Drained, this, [this] { end(); });
+    // The stream fails only when the sound system does (it went, or stopped
+    // answering): say so, as the player does.
     connect(m_stream, &kvsound::Stream::Failed, this, [this](const QString& text) {
         if (m_playing)
-            fail(text);
+            fail(QStringLiteral("Playing stopped: the sound system failed (%1).").arg(text));
     });
 }
 

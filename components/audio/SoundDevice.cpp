@@ -541,8 +541,11 @@ bool Stream::start(bool playback, const QString& id, const StreamFormat& format,
                                       PA_STREAM_ADJUST_LATENCY);
     }
     if (rc < 0) {
-        if (error)
-            *error = QString::fromUtf8(pa_strerror(pa_context_errno(context)));
+        if (error) {
+            // The connection can go between the check above and here.
+            const QString why = QString::fromUtf8(pa_strerror(pa_context_errno(context)));
+            *error = pa_context_get_state(context) == PA_CONTEXT_READY ? why : noServerText(why);
+        }
         pa_stream_set_state_callback(s, nullptr, nullptr);
         pa_stream_set_write_callback(s, nullptr, nullptr);
         pa_stream_set_read_callback(s, nullptr, nullptr);
